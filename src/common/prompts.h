@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <vector>
+
+class QPrinter;
+
+// Every message box, question, input box, file, font and printer dialog of the
+// program goes through this interface. The Qt implementation shows real
+// dialogs; ScriptedPrompts records what was shown and answers from a queue, so
+// no test ever blocks on a modal dialog.
+class Prompts
+{
+public:
+    enum class Icon { None, Information, Warning, Error, Question };
+
+    static QString defaultTitle() { return QStringLiteral("信息："); }
+
+    virtual ~Prompts() = default;
+
+    // A plain message box with an OK button.
+    virtual void message(
+        const QString &text, const QString &title = defaultTitle(), Icon icon = Icon::None)
+        = 0;
+    // A Yes/No question with the question icon and No as the default button.
+    virtual bool askYesNo(const QString &text, const QString &title) = 0;
+    // An input box; nullopt when cancelled.
+    virtual std::optional<QString> inputText(
+        const QString &prompt, const QString &title, const QString &initial = {})
+        = 0;
+    virtual std::optional<double> inputNumber(
+        const QString &prompt, const QString &title, double initial = 0)
+        = 0;
+    // File dialogs; the empty text when cancelled. `filter` in Qt's form
+    // ("描述 (*.zrb)").
+    virtual QString openFileName(const QString &startDir, const QString &filter) = 0;
+    virtual QString saveFileName(const QString &startDir, const QString &filter) = 0;
+    virtual std::optional<QFont> chooseFont(const QFont &initial) = 0;
+    // Printer dialogs: true when the user accepted. The preview calls `paint`
+    // whenever it needs the pages.
+    virtual bool printDialog(QPrinter &printer) = 0;
+    virtual bool pageSetupDialog(QPrinter &printer) = 0;
+    virtual void printPreview(QPrinter &printer, const std::function<void(QPrinter *)> &paint) = 0;
+};
+
+// Records every prompt and answers from a queue of prepared answers. With an
+// empty queue: questions are answered No, inputs and file dialogs are
+// cancelled, printer dialogs are accepted.
+class ScriptedPrompts : public Prompts
+{
+public:
+    struct Shown
+    {
+        QString kind; // "message", "question", "inputText", "inputNumber", "open", "save",
+                      // "font", "print", "pageSetup", "preview"
+        QString text; // message, question or prompt; the start folder for file dialogs;
+                      // the initial family for the font dialog
+        QString title; // title; the filter for file dialogs
+        Icon icon = Icon::None;
+    };
+
+    // Queues an answer: bool for questions and printer dialogs, QString for text
+    // inputs and file dialogs, double for number inputs, QFont for the font
+    // dialog; an invalid QVariant cancels (a question is then answered No, a
+    // printer dialog is rejected). An answer of the wrong type ends the test with
+    // qFatal: the script and the program disagree about the next prompt.
+    void answer(QVariant value) { answers_.push_back(std::move(value)); }
+
+    const std::vector<Shown> &shown() const { return shown_; }
+    // The texts of all message boxes so far, in order.
+    QStringList messages() const;
+    void clearShown() { shown_.clear(); }
+    int pendingAnswers() const { return int(answers_.size()); }
+
+    void message(const QString &text, const QString &title, Icon icon) override;
+    bool askYesNo(const QString &text, const QString &title) override;
+    std::optional<QString> inputText(
+        const QString &prompt, const QString &title, const QString &initial) override;
+    std::optional<double> inputNumber(
+        const QString &prompt, const QString &title, double initial) override;
+    QString openFileName(const QString &startDir, const QString &filter) override;
+    QString saveFileName(const QString &startDir, const QString &filter) override;
+    std::optional<QFont> chooseFont(const QFont &initial) override;
+    bool printDialog(QPrinter &printer) override;
+    bool pageSetupDialog(QPrinter &printer) override;
+    void printPreview(QPrinter &printer, const std::function<void(QPrinter *)> &paint) override;
+
+private:
+    QVariant takeAnswer();
+
+    std::deque<QVariant> answers_;
+    std::vector<Shown> shown_;
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+// The outcome of an operation a caller must handle: success, or failure with a
+// message in plain words (meant for logs and for the user's message box).
+class Status
+{
+public:
+    Status() = default;
+    static Status success() { return {}; }
+    static Status failure(QString message) { return Status(std::move(message)); }
+
+    bool ok() const { return !failed_; }
+    explicit operator bool() const { return ok(); }
+    const QString &message() const { return message_; }
+
+private:
+    explicit Status(QString message)
+        : failed_(true)
+        , message_(std::move(message))
+    { }
+
+    bool failed_ = false;
+    QString message_;
+};

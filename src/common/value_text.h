@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <QStringView>
+#include <QVariant>
+
+// The one place where numbers and dates become text and text becomes a number.
+// Everything here is independent of the C and Qt locale.
+
+// Rounds to two decimals, halves away from zero: |x| * 100 + 1e-12, rounded up
+// from .5, sign restored. A result of -0 is returned as 0.
+double round2(double x);
+
+// The leading decimal number of a text, as atof reads it, after full-width ASCII
+// forms (U+FF01..U+FF5E, U+FFE5, U+FFE3) and the ideographic space U+3000 have been
+// turned into their ASCII counterparts. Leading blanks are skipped; hexadecimal,
+// "inf" and "nan" are not numbers. 0 when the text does not start with a number,
+// and 0 for a number too large for a double, so that no infinity reaches a record.
+double number(QStringView text);
+
+// "%.13g": at most 13 significant digits, no trailing zeros. -0 gives "0".
+QString numberText(double value);
+
+// 2011年3月7日9时5分: seconds dropped when 0, minutes too when both are 0, the
+// whole time part at exactly midnight. No leading zeros.
+QString dateTimeText(const QDateTime &moment);
+
+// 2011年3月7日
+QString dateText(const QDate &date);
+
+// Any record or grid value as text: texts as they are, numbers as numberText,
+// date-times as dateTimeText, dates as dateText, logical values as "真"/"假".
+// A null or invalid value gives the empty text.
+QString valueText(const QVariant &value);

@@ -1,0 +1,174 @@
+#include "data/pair_replacement.h"
+
+#include "common/file_system.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUuid>
+
+namespace PairReplacement {
+namespace {
+
+const QString prefix = QStringLiteral("~wh-");
+const QString markerSuffix = QStringLiteral(".replace");
+
+struct Rename
+{
+    QString from; // file name inside the folder
+    QString to;
+};
+
+// Journals and other side files SQLite may leave beside a database.
+const QStringList sideSuffixes
+    = {QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")};
+
+Status removeSideFiles(const QString &path)
+{
+    for (const QString &suffix : sideSuffixes) {
+        Status s = FileSystem::removeIfExists(path + suffix);
+        if (!s)
+            return s;
+    }
+    return Status::success();
+}
+
+QByteArray encodeMarker(const QList<Rename> &renames)
+{
+    QByteArray out;
+    for (const Rename &r : renames)
+        out += r.from.toUtf8() + '\t' + r.to.toUtf8() + '\n';
+    return out;
+}
+
+QList<Rename> decodeMarker(const QByteArray &bytes, bool *ok)
+{
+    QList<Rename> renames;
+    *ok = true;
+    for (const QByteArray &line : bytes.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const QList<QByteArray> parts = line.split('\t');
+        const QString from = QString::fromUtf8(parts.value(0));
+        const QString to = QString::fromUtf8(parts.value(1));
+        // Names only, never paths: a marker cannot point outside its folder.
+        if (parts.size() != 2 || !isTemporaryName(from) || to.isEmpty() || to.contains(u'/')
+            || to.contains(u'\\') || to == QLatin1String("..") || to == QLatin1String(".")) {
+            *ok = false;
+            return {};
+        }
+        renames.append({from, to});
+    }
+    return renames;
+}
+
+// Puts every pending file of a marker in place. Renames already done are
+// recognised by their source being gone.
+Status applyRenames(const QString &dir, const QList<Rename> &renames)
+{
+    for (const Rename &r : renames) {
+        const QString from = dir + u'/' + r.from;
+        const QString to = dir + u'/' + r.to;
+        if (!QFileInfo::exists(from))
+            continue;
+        // A journal of the discarded file must never be applied to the new one.
+        Status s = removeSideFiles(to);
+        if (!s)
+            return s;
+        s = FileSystem::replaceFile(from, to);
+        if (!s)
+            return s;
+    }
+    return FileSystem::syncDirectory(dir);
+}
+
+} // namespace
+
+QString newStem()
+{
+    return QUuid::createUuid().toString(QUuid::Id128).left(16);
+}
+
+QString temporaryPath(const QString &dir, const QString &stem, const QString &suffix)
+{
+    return dir + u'/' + prefix + (stem.isEmpty() ? newStem() : stem) + suffix;
+}
+
+bool isTemporaryName(const QString &fileName)
+{
+    return fileName.startsWith(prefix);
+}
+
+Status replace(
+    const QString &targetRecordFile, const QString &newRecordFile, const QString &newCompanion)
+{
+    const QFileInfo target(targetRecordFile);
+    const QString dir = target.absolutePath();
+    QList<Rename> renames;
+    const auto add = [&](const QString &newFile, const QString &targetName) -> Status {
+        const QFileInfo info(newFile);
+        if (info.absolutePath() != dir || !isTemporaryName(info.fileName()))
+            return Status::failure(
+                QStringLiteral("%1 is not a temporary file beside %2").arg(newFile, targetName));
+        Status s = FileSystem::syncFile(newFile);
+        if (!s)
+            return s;
+        renames.append({info.fileName(), targetName});
+        return Status::success();
+    };
+
+    if (!newCompanion.isEmpty()) {
+        QString companionName = target.fileName();
+        if (companionName.endsWith(QLatin1String(".zrb"), Qt::CaseInsensitive))
+            companionName.chop(4);
+        Status s = add(newCompanion, companionName + QStringLiteral(".edt"));
+        if (!s)
+            return s;
+    }
+    Status s = add(newRecordFile, target.fileName());
+    if (!s)
+        return s;
+
+    const QString marker = temporaryPath(dir, newStem(), markerSuffix);
+    s = FileSystem::writeFileAtomically(marker, encodeMarker(renames));
+    if (!s)
+        return s;
+    s = applyRenames(dir, renames);
+    if (!s)
+        return s; // the marker stays: the next start-up finishes the job
+    return FileSystem::removeIfExists(marker);
+}
+
+Status recover(const QString &dir)
+{
+    const QDir folder(dir);
+    if (!folder.exists())
+        return Status::success();
+    const QStringList markers = folder.entryList({prefix + u'*' + markerSuffix}, QDir::Files);
+    for (const QString &name : markers) {
+        QFile file(folder.filePath(name));
+        if (!file.open(QIODevice::ReadOnly))
+            return Status::failure(QStringLiteral("cannot read %1").arg(file.fileName()));
+        bool ok = false;
+        const QList<Rename> renames = decodeMarker(file.readAll(), &ok);
+        file.close();
+        if (ok) {
+            Status s = applyRenames(folder.absolutePath(), renames);
+            if (!s)
+                return s;
+        }
+        Status s = FileSystem::removeIfExists(file.fileName());
+        if (!s)
+            return s;
+    }
+    // What is left of our temporaries belongs to replacements that never
+    // reached their marker: the old files are still in place.
+    for (const QString &name : folder.entryList({prefix + u'*'}, QDir::Files | QDir::Hidden)) {
+        Status s = FileSystem::removeIfExists(folder.filePath(name));
+        if (!s)
+            return s;
+    }
+    return Status::success();
+}
+
+} // namespace PairReplacement

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "common/status.h"
+
+#include <QString>
+
+// The one way a record file and its companion are replaced (restore, undo, the
+// per-item backups, every copy onto an existing name), so that a crash at any
+// moment leaves either the old pair or the new pair, never a mixture:
+//
+//  1. the caller recovers and closes the files involved (opening a file after a
+//     crash lets SQLite roll back its hot journal);
+//  2. the new pair is written completely under temporary names in the target
+//     folder (temporaryPath);
+//  3. replace() writes an intent marker naming the renames, deletes journals the
+//     discarded files may have left, renames each new file over the old one
+//     atomically, syncs the folder and removes the marker;
+//  4. at start-up recover() rolls forward any marker a crash left behind and
+//     deletes temporaries that never got one.
+namespace PairReplacement {
+
+// A fresh temporary file name in `dir` with the given suffix (".zrb", ".edt"),
+// sharing `stem` so the two files of one pair are recognisable together.
+// Pass an empty stem to get a new one.
+QString temporaryPath(const QString &dir, const QString &stem, const QString &suffix);
+QString newStem();
+
+// Puts newRecordFile in place of targetRecordFile, and newCompanion (if not
+// empty) in place of the target's companion. The new files must be complete,
+// closed and in the target's folder. When newCompanion is empty, a companion
+// the target had is left alone.
+Status replace(
+    const QString &targetRecordFile, const QString &newRecordFile, const QString &newCompanion);
+
+// Rolls forward replacements interrupted in `dir` and removes stray
+// temporaries. Run at start-up before any file in `dir` is opened.
+Status recover(const QString &dir);
+
+// Whether a file name is one of our temporaries (never shown or used as data).
+bool isTemporaryName(const QString &fileName);
+
+} // namespace PairReplacement

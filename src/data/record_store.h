@@ -1,0 +1,187 @@
+#pragma once
+
+#include "common/status.h"
+#include "data/field.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantList>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+struct OpenRecordFile;
+
+// The record store: record files X.zrb, each an SQLite database holding its
+// field layout and its records in record order, with memo texts in the
+// companion X.edt (attached to the same connection, so one transaction covers
+// both files).
+//
+// Files are opened under an alias; one of them is current and every record
+// operation acts on it. Each open file keeps its own cursor. Fields are
+// numbered from 1. Record numbers run from 1 to recordCount(); 0 is the place
+// before the first record and recordCount() + 1 the place past the last, where
+// reads give the empty value of the field's kind.
+//
+// Errors never throw: an operation that fails sets lastError() and otherwise
+// does nothing; every operation clears the error state when it starts. An
+// operation without a current file fails.
+//
+// Durability: rollback journal (journal_mode=DELETE, checked at every open) and
+// synchronous=FULL. Outside a Transaction each change is committed on its own.
+class RecordStore
+{
+public:
+    // A condition over the current record, for find and copyTo. It reads fields
+    // through the store it is given.
+    using Condition = std::function<bool(const RecordStore &)>;
+
+    RecordStore();
+    ~RecordStore();
+    RecordStore(const RecordStore &) = delete;
+    RecordStore &operator=(const RecordStore &) = delete;
+
+    // Creates an empty record file (and its companion when the layout has memo
+    // fields). Fails when the file exists already or the layout is unusable
+    // (no fields, empty or repeated names).
+    static Status create(const QString &path, const Layout &layout);
+
+    // The companion (memo) file of a record file: ".zrb" replaced by ".edt" at
+    // the end of the name, or ".edt" appended.
+    static QString companionPath(const QString &path);
+
+    // --- Files and aliases ---------------------------------------------------
+
+    // Opens a record file under an alias and makes it current, the cursor on the
+    // first record. Fails, changing nothing, when the file is already open (the
+    // path compared without regard to letter case), when it is not a record file
+    // of ours, when its companion is missing or belongs to another file, and,
+    // under the stock file's alias, when its layout is not the stock layout. A
+    // file already open under the alias is closed first.
+    bool open(const QString &path, const QString &alias);
+    // Opens the file, or when it is open already makes it current. Used where a
+    // file is reopened before every use.
+    bool openOrSelect(const QString &path, const QString &alias);
+    bool select(const QString &alias);
+    // Closes the file under the alias; with none, the current file.
+    void close(const QString &alias = {});
+    void closeAll();
+    // Closes whichever alias holds the file (the path compared without case).
+    void closePath(const QString &path);
+
+    bool isOpen(const QString &alias) const;
+    bool isPathOpen(const QString &path) const;
+    bool hasCurrent() const { return current_ != nullptr; }
+    QString currentAlias() const;
+    QString currentPath() const;
+
+    // --- Cursor --------------------------------------------------------------
+
+    void first();
+    void last();
+    void skip(int n = 1);
+    bool goTo(int recordNumber);
+    int recordNumber() const;
+    int recordCount() const;
+    bool atEnd() const; // past the last record (also in an empty file)
+    bool atStart() const; // before the first record
+
+    // --- Values of the current record ----------------------------------------
+
+    // The value in the field's kind: QString for text and memo, double, QDateTime
+    // (invalid when empty), bool.
+    QVariant read(int field) const;
+    QString readText(int field) const; // other kinds as their value text
+    double readNumber(int field) const; // texts through number(text)
+    QDateTime readDateTime(int field) const; // invalid unless a date-time
+    bool isDeleted() const;
+
+    // Writes a value, converting it to the field's kind (texts to numbers through
+    // number(text), numbers to texts as number text, and so on).
+    bool write(int field, const QVariant &value);
+    bool appendMemo(int field, const QString &text);
+    // Appends a record at the end with the values for fields 1, 2, 3... (the
+    // rest empty); it becomes current.
+    bool add(const QVariantList &values = {});
+
+    // From the current record forward, moves to the first record for which the
+    // condition holds. Not found: the cursor ends past the last record.
+    bool find(const Condition &condition);
+    // The first record, in record order, whose text fields equal the texts
+    // exactly (byte for byte). Moves there; not found: past the last record.
+    bool findFirstEqual(int field1, const QString &text1, int field2, const QString &text2);
+
+    bool deleteRecord(); // marks the current record deleted
+    bool purge(); // removes the marked records
+    bool clear(); // removes all records, keeps the layout
+
+    // --- Whole-file operations -----------------------------------------------
+
+    // Writes the records of the current file that meet the condition (all when
+    // none), with the named fields in the given order (all when none), into a
+    // new file that replaces any file of that name. Memo fields bring their
+    // companion.
+    bool copyTo(
+        const QString &path, const Condition &condition = {}, const QStringList &fieldNames = {});
+    // Appends every record of the file open under the alias to the current file;
+    // fields are matched by name and kind (text and memo fields match each other).
+    bool appendFrom(const QString &alias);
+    // Writes the records ordered on one field into a new file: texts in GBK byte
+    // order, numbers numerically, date-times chronologically; equal keys keep
+    // record order.
+    bool sortTo(const QString &path, int field, bool descending = false);
+
+    // --- Layout --------------------------------------------------------------
+
+    int fieldCount() const;
+    QString fieldName(int field) const;
+    FieldKind fieldKind(int field) const;
+    int fieldNumber(const QString &name) const; // 0 when there is none
+    Layout layout() const;
+
+    // --- Errors --------------------------------------------------------------
+
+    bool failed() const { return !lastError_.isEmpty(); }
+    const QString &lastError() const { return lastError_; }
+
+    // One booking: everything done to the current file (records and memos)
+    // between construction and commit() reaches the disk together or not at all.
+    // Destroyed without commit, it rolls back. Transactions nest: only the
+    // outermost one commits.
+    class Transaction
+    {
+    public:
+        explicit Transaction(RecordStore &store);
+        ~Transaction();
+        Transaction(const Transaction &) = delete;
+        Transaction &operator=(const Transaction &) = delete;
+
+        bool active() const { return file_ != nullptr; }
+        Status commit();
+        void rollback();
+
+    private:
+        RecordStore &store_;
+        OpenRecordFile *file_ = nullptr;
+        quint64 serial_ = 0;
+    };
+
+private:
+    friend class Transaction;
+
+    bool fail(const QString &message) const;
+    void clearError() const { lastError_.clear(); }
+    bool needCurrent() const;
+    bool needRecord() const;
+    bool checkField(int field) const;
+    OpenRecordFile *findByPath(const QString &path) const;
+    bool writeCopy(
+        const QString &path, const std::vector<qint64> &ids, const QStringList &fieldNames);
+
+    std::map<QString, std::shared_ptr<OpenRecordFile>> files_; // by case-folded alias
+    OpenRecordFile *current_ = nullptr;
+    mutable QString lastError_;
+};

@@ -1,0 +1,352 @@
+#include "test_files.h"
+
+#include "data/stock_layout.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class RecordStoreTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        path = dir.filePath(QStringLiteral("t.zrb"));
+        ASSERT_TRUE(RecordStore::create(path, mixedLayout()));
+        ASSERT_TRUE(store.open(path, QStringLiteral("t"))) << store.lastError().toStdString();
+    }
+
+    void addThree()
+    {
+        for (const char *name : {"甲", "乙", "丙"})
+            ASSERT_TRUE(store.add({QString::fromUtf8(name)}));
+    }
+
+    QTemporaryDir dir;
+    QString path;
+    RecordStore store;
+};
+
+TEST_F(RecordStoreTest, EmptyFileHasNoRecordAndReadsEmptyValues)
+{
+    EXPECT_EQ(store.recordCount(), 0);
+    store.first();
+    EXPECT_TRUE(store.atEnd());
+    EXPECT_EQ(store.recordNumber(), 1);
+    EXPECT_EQ(store.read(1).toString(), QString());
+    EXPECT_EQ(store.read(2).toDouble(), 0.0);
+    EXPECT_FALSE(store.readDateTime(3).isValid());
+    EXPECT_EQ(store.read(4).toString(), QString());
+    EXPECT_FALSE(store.read(5).toBool());
+    EXPECT_FALSE(store.write(1, QStringLiteral("x"))) << "no record to write to";
+    EXPECT_TRUE(store.failed());
+}
+
+TEST_F(RecordStoreTest, CursorStopsOneStepBeyondEitherEnd)
+{
+    addThree();
+    store.first();
+    EXPECT_EQ(store.recordNumber(), 1);
+    store.skip(-1);
+    EXPECT_EQ(store.recordNumber(), 0);
+    EXPECT_TRUE(store.atStart());
+    EXPECT_FALSE(store.atEnd());
+    EXPECT_EQ(store.readText(1), QString());
+    store.skip(-5);
+    EXPECT_EQ(store.recordNumber(), 0);
+    store.skip();
+    EXPECT_EQ(store.readText(1), QStringLiteral("甲"));
+
+    store.skip(10);
+    EXPECT_EQ(store.recordNumber(), 4);
+    EXPECT_TRUE(store.atEnd());
+    EXPECT_EQ(store.readText(1), QString());
+    store.skip(-1);
+    EXPECT_EQ(store.readText(1), QStringLiteral("丙"));
+
+    EXPECT_TRUE(store.goTo(0));
+    EXPECT_TRUE(store.goTo(4));
+    EXPECT_TRUE(store.atEnd());
+    EXPECT_TRUE(store.goTo(2));
+    EXPECT_FALSE(store.goTo(5));
+    EXPECT_FALSE(store.lastError().isEmpty());
+    EXPECT_EQ(store.recordNumber(), 2) << "a failed go to keeps the cursor";
+    EXPECT_FALSE(store.goTo(-1));
+    store.last();
+    EXPECT_EQ(store.recordNumber(), 3);
+}
+
+TEST_F(RecordStoreTest, WritesConvertToTheFieldKind)
+{
+    ASSERT_TRUE(store.add());
+    ASSERT_TRUE(store.write(1, 12.5));
+    EXPECT_EQ(store.read(1).toString(), QStringLiteral("12.5"));
+    ASSERT_TRUE(store.write(2, QStringLiteral("１２．５元")));
+    EXPECT_EQ(store.read(2).toDouble(), 12.5);
+    ASSERT_TRUE(store.write(2, QStringLiteral("abc")));
+    EXPECT_EQ(store.read(2).toDouble(), 0.0);
+    ASSERT_TRUE(store.write(2, true));
+    EXPECT_EQ(store.readNumber(2), 1.0);
+
+    const QDateTime moment(QDate(2011, 3, 7), QTime(9, 5, 7));
+    ASSERT_TRUE(store.write(3, moment));
+    EXPECT_EQ(store.readDateTime(3), moment);
+    EXPECT_EQ(store.readText(3), QStringLiteral("2011年3月7日9时5分7秒"));
+    ASSERT_TRUE(store.write(3, QDate(2012, 12, 31)));
+    EXPECT_EQ(store.readDateTime(3), QDateTime(QDate(2012, 12, 31), QTime(0, 0)));
+    ASSERT_TRUE(store.write(3, QDateTime()));
+    EXPECT_FALSE(store.readDateTime(3).isValid());
+
+    ASSERT_TRUE(store.write(5, QStringLiteral("真")));
+    EXPECT_TRUE(store.read(5).toBool());
+    EXPECT_EQ(store.readText(5), QStringLiteral("真"));
+    ASSERT_TRUE(store.write(5, 0));
+    EXPECT_EQ(store.readText(5), QStringLiteral("假"));
+
+    EXPECT_FALSE(store.write(6, 1)) << "no such field";
+    EXPECT_FALSE(store.write(0, 1));
+}
+
+TEST_F(RecordStoreTest, MemosAppendAndReplace)
+{
+    ASSERT_TRUE(store.add({QStringLiteral("a"), 1, QVariant(), QStringLiteral("first\r\n")}));
+    ASSERT_TRUE(store.appendMemo(4, QStringLiteral("second\r\n")));
+    EXPECT_EQ(store.readText(4), QStringLiteral("first\r\nsecond\r\n"));
+    ASSERT_TRUE(store.add({QStringLiteral("b")}));
+    EXPECT_EQ(store.readText(4), QString()) << "a new record has its own memo";
+    store.first();
+    EXPECT_EQ(store.readText(4), QStringLiteral("first\r\nsecond\r\n"));
+    ASSERT_TRUE(store.write(4, QStringLiteral("only")));
+    EXPECT_EQ(store.readText(4), QStringLiteral("only"));
+    EXPECT_FALSE(store.appendMemo(1, QStringLiteral("x"))) << "not a memo field";
+
+    // Long memos grow without limit.
+    QString expected = QStringLiteral("only");
+    for (int i = 0; i < 200; ++i) {
+        const QString line = QStringLiteral("数量 %1 时间 2011年3月7日\r\n").arg(i);
+        ASSERT_TRUE(store.appendMemo(4, line));
+        expected += line;
+    }
+    store.close();
+    ASSERT_TRUE(store.open(path, QStringLiteral("t")));
+    EXPECT_EQ(store.readText(4), expected);
+}
+
+TEST_F(RecordStoreTest, AddFillsFieldsInOrderAndBecomesCurrent)
+{
+    addThree();
+    const QDateTime moment(QDate(2020, 1, 2), QTime(3, 4, 5));
+    ASSERT_TRUE(store.add({QStringLiteral("丁"), QStringLiteral("7"), moment}));
+    EXPECT_EQ(store.recordCount(), 4);
+    EXPECT_EQ(store.recordNumber(), 4);
+    EXPECT_EQ(store.readText(1), QStringLiteral("丁"));
+    EXPECT_EQ(store.readNumber(2), 7.0);
+    EXPECT_EQ(store.readDateTime(3), moment);
+    EXPECT_FALSE(store.read(5).toBool());
+}
+
+TEST_F(RecordStoreTest, FindSearchesForwardFromTheCurrentRecord)
+{
+    for (int i = 1; i <= 10; ++i)
+        ASSERT_TRUE(store.add({QStringLiteral("n%1").arg(i % 3), i}));
+    const auto isN1 = [](const RecordStore &s) {
+        return s.readText(1) == QLatin1String("n1");
+    };
+    store.first();
+    ASSERT_TRUE(store.find(isN1));
+    EXPECT_EQ(store.recordNumber(), 1);
+    EXPECT_TRUE(store.find(isN1)) << "the current record itself counts";
+    EXPECT_EQ(store.recordNumber(), 1);
+    store.skip();
+    ASSERT_TRUE(store.find(isN1));
+    EXPECT_EQ(store.recordNumber(), 4);
+    EXPECT_EQ(store.readNumber(2), 4.0);
+    store.goTo(10);
+    ASSERT_TRUE(store.find(isN1));
+    EXPECT_EQ(store.recordNumber(), 10);
+    store.skip();
+    EXPECT_FALSE(store.find(isN1));
+    EXPECT_TRUE(store.atEnd());
+
+    store.goTo(0);
+    ASSERT_TRUE(store.find([](const RecordStore &s) { return s.readNumber(2) > 8.5; }));
+    EXPECT_EQ(store.recordNumber(), 9);
+    EXPECT_EQ(store.readText(1), QStringLiteral("n0"));
+    ASSERT_TRUE(store.write(2, 99)) << "writes after a find reach the found record";
+    store.goTo(9);
+    EXPECT_EQ(store.readNumber(2), 99.0);
+}
+
+TEST_F(RecordStoreTest, FindFirstEqualMatchesBytesExactly)
+{
+    Layout layout = Stock::layout();
+    const QString stockPath = dir.filePath(QStringLiteral("data.zrb"));
+    ASSERT_TRUE(Stock::createEmptyFile(stockPath));
+    ASSERT_TRUE(store.open(stockPath, QStringLiteral("data")));
+    ASSERT_TRUE(store.add({QStringLiteral("电缆"), QStringLiteral("YJV 3x4"), {}, 1}));
+    ASSERT_TRUE(store.add({QStringLiteral("电缆"), QStringLiteral("yjv 3x4"), {}, 2}));
+    ASSERT_TRUE(store.add({QStringLiteral("电缆"), QStringLiteral("YJV 3x4 "), {}, 3}));
+    ASSERT_TRUE(store.add({QStringLiteral("电缆"), QStringLiteral("yjv 3x4"), {}, 4}));
+    EXPECT_TRUE(store.findFirstEqual(1, QStringLiteral("电缆"), 2, QStringLiteral("yjv 3x4")));
+    EXPECT_EQ(store.recordNumber(), 2) << "the first match in record order";
+    EXPECT_FALSE(store.findFirstEqual(1, QStringLiteral("电缆 "), 2, QStringLiteral("YJV 3x4")));
+    EXPECT_TRUE(store.atEnd());
+    EXPECT_TRUE(store.findFirstEqual(1, QStringLiteral("电缆"), 2, QStringLiteral("YJV 3x4 ")));
+    EXPECT_EQ(store.readNumber(Stock::Quantity), 3.0);
+}
+
+TEST_F(RecordStoreTest, PurgeClosesUpRecordNumbersAndKeepsMemosWithTheirRecords)
+{
+    for (int i = 1; i <= 5; ++i)
+        ASSERT_TRUE(store.add(
+            {QStringLiteral("r%1").arg(i), i, QVariant(), QStringLiteral("memo%1").arg(i)}));
+    store.goTo(2);
+    ASSERT_TRUE(store.deleteRecord());
+    EXPECT_TRUE(store.isDeleted());
+    store.goTo(4);
+    ASSERT_TRUE(store.deleteRecord());
+    EXPECT_EQ(store.recordCount(), 5) << "marked records stay until the purge";
+    ASSERT_TRUE(store.purge());
+    EXPECT_EQ(store.recordCount(), 3);
+    QStringList seen;
+    for (store.first(); !store.atEnd(); store.skip())
+        seen << store.readText(1) + u'/' + store.readText(4);
+    EXPECT_EQ(seen, QStringList({"r1/memo1", "r3/memo3", "r5/memo5"}));
+
+    // New records after a purge with gaps, and after reopening.
+    ASSERT_TRUE(store.add({QStringLiteral("r6"), 6, QVariant(), QStringLiteral("memo6")}));
+    EXPECT_EQ(store.recordNumber(), 4);
+    store.close();
+    ASSERT_TRUE(store.open(path, QStringLiteral("t")));
+    EXPECT_EQ(store.recordCount(), 4);
+    store.goTo(3);
+    EXPECT_EQ(store.readText(4), QStringLiteral("memo5"));
+    store.goTo(4);
+    EXPECT_EQ(store.readText(1), QStringLiteral("r6"));
+    EXPECT_EQ(store.readText(4), QStringLiteral("memo6"));
+
+    // Purging the last record leaves no memo behind for a later record.
+    store.goTo(4);
+    ASSERT_TRUE(store.deleteRecord());
+    ASSERT_TRUE(store.purge());
+    ASSERT_TRUE(store.add({QStringLiteral("r7")}));
+    EXPECT_EQ(store.readText(4), QString());
+}
+
+TEST_F(RecordStoreTest, ClearRemovesRecordsAndKeepsTheLayout)
+{
+    addThree();
+    ASSERT_TRUE(store.appendMemo(4, QStringLiteral("x")));
+    ASSERT_TRUE(store.clear());
+    EXPECT_EQ(store.recordCount(), 0);
+    EXPECT_TRUE(store.atEnd());
+    EXPECT_EQ(store.layout(), mixedLayout());
+    ASSERT_TRUE(store.add({QStringLiteral("new")}));
+    EXPECT_EQ(store.recordNumber(), 1);
+    EXPECT_EQ(store.readText(4), QString());
+}
+
+TEST_F(RecordStoreTest, TransactionsCommitWholeOrRollBackWhole)
+{
+    addThree();
+    {
+        RecordStore::Transaction transaction(store);
+        ASSERT_TRUE(transaction.active());
+        store.goTo(1);
+        ASSERT_TRUE(store.write(2, 100));
+        ASSERT_TRUE(store.appendMemo(4, QStringLiteral("gone")));
+        ASSERT_TRUE(store.add({QStringLiteral("gone")}));
+        EXPECT_EQ(store.recordCount(), 4);
+        // destroyed without commit
+    }
+    EXPECT_EQ(store.recordCount(), 3);
+    store.goTo(1);
+    EXPECT_EQ(store.readNumber(2), 0.0);
+    EXPECT_EQ(store.readText(4), QString());
+
+    {
+        RecordStore::Transaction outer(store);
+        {
+            RecordStore::Transaction inner(store);
+            store.goTo(2);
+            ASSERT_TRUE(store.write(2, 5));
+            ASSERT_TRUE(inner.commit());
+        }
+        store.goTo(3);
+        ASSERT_TRUE(store.write(2, 6));
+        ASSERT_TRUE(outer.commit());
+    }
+    store.close();
+    ASSERT_TRUE(store.open(path, QStringLiteral("t")));
+    store.goTo(2);
+    EXPECT_EQ(store.readNumber(2), 5.0);
+    store.goTo(3);
+    EXPECT_EQ(store.readNumber(2), 6.0);
+
+    // A failed inner step dooms the whole booking.
+    {
+        RecordStore::Transaction outer(store);
+        {
+            RecordStore::Transaction inner(store);
+            store.goTo(2);
+            ASSERT_TRUE(store.write(2, 50));
+        }
+        EXPECT_FALSE(outer.commit());
+    }
+    store.goTo(2);
+    EXPECT_EQ(store.readNumber(2), 5.0);
+}
+
+TEST_F(RecordStoreTest, ClosingAFileRollsBackItsOpenTransaction)
+{
+    addThree();
+    auto transaction = std::make_unique<RecordStore::Transaction>(store);
+    store.goTo(1);
+    ASSERT_TRUE(store.write(2, 42));
+    store.close(QStringLiteral("t"));
+    transaction.reset(); // must not touch the closed file
+    ASSERT_TRUE(store.open(path, QStringLiteral("t")));
+    EXPECT_EQ(store.readNumber(2), 0.0);
+}
+
+TEST_F(RecordStoreTest, AliasesSelectFilesEachWithItsOwnCursor)
+{
+    addThree();
+    const QString other = dir.filePath(QStringLiteral("o.zrb"));
+    ASSERT_TRUE(RecordStore::create(other, mixedLayout()));
+    store.goTo(2);
+    ASSERT_TRUE(store.open(other, QStringLiteral("o")));
+    EXPECT_EQ(store.currentAlias(), QStringLiteral("o"));
+    EXPECT_EQ(store.recordCount(), 0);
+    ASSERT_TRUE(store.select(QStringLiteral("T")));
+    EXPECT_EQ(store.recordNumber(), 2);
+    EXPECT_FALSE(store.select(QStringLiteral("nothing")));
+    EXPECT_EQ(store.currentAlias(), QStringLiteral("t"));
+
+    // Opening a path that is open already, whatever its letter case, changes nothing.
+    store.select(QStringLiteral("o"));
+    QString shouted = path;
+    shouted.replace(QStringLiteral("t.zrb"), QStringLiteral("T.ZRB"));
+    EXPECT_FALSE(store.open(shouted, QStringLiteral("x")));
+    EXPECT_FALSE(store.lastError().isEmpty());
+    EXPECT_EQ(store.currentAlias(), QStringLiteral("o"));
+    EXPECT_FALSE(store.isOpen(QStringLiteral("x")));
+    EXPECT_TRUE(store.openOrSelect(path, QStringLiteral("t")));
+    EXPECT_EQ(store.currentAlias(), QStringLiteral("t"));
+
+    // Reusing an alias closes the file it held.
+    const QString third = dir.filePath(QStringLiteral("third.zrb"));
+    ASSERT_TRUE(RecordStore::create(third, mixedLayout()));
+    ASSERT_TRUE(store.open(third, QStringLiteral("t")));
+    EXPECT_FALSE(store.isPathOpen(path));
+    store.close();
+    EXPECT_FALSE(store.hasCurrent());
+    store.skip();
+    EXPECT_TRUE(store.failed());
+    EXPECT_FALSE(store.add({}));
+}
+
+} // namespace
