@@ -1,0 +1,327 @@
+#include "common/gbk.h"
+
+#include <QSysInfo>
+
+#include <vector>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <cerrno>
+#include <iconv.h>
+#endif
+
+namespace {
+
+bool isAscii(QStringView text)
+{
+    for (QChar c : text) {
+        if (c.unicode() >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+// Unpaired surrogates have no encoding in any character set; they become U+FFFD
+// so that the converters below always see well-formed UTF-16.
+QString withoutLoneSurrogates(QStringView text)
+{
+    QString result = text.toString();
+    for (qsizetype i = 0; i < result.size(); ++i) {
+        const QChar c = result[i];
+        if (c.isHighSurrogate() && i + 1 < result.size() && result[i + 1].isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            result[i] = QChar::ReplacementCharacter;
+    }
+    return result;
+}
+
+#ifdef Q_OS_WIN
+
+constexpr UINT gb18030CodePage = 54936;
+
+QByteArray encodeWellFormed(QStringView text)
+{
+    if (text.isEmpty())
+        return {};
+    const auto source = reinterpret_cast<const wchar_t *>(text.utf16());
+    const int length = int(text.size());
+    const int size
+        = WideCharToMultiByte(gb18030CodePage, 0, source, length, nullptr, 0, nullptr, nullptr);
+    QByteArray bytes(size, Qt::Uninitialized);
+    WideCharToMultiByte(gb18030CodePage, 0, source, length, bytes.data(), size, nullptr, nullptr);
+    return bytes;
+}
+
+QString decodeBytes(QByteArrayView bytes)
+{
+    if (bytes.isEmpty())
+        return {};
+    const int length = int(bytes.size());
+    const int size = MultiByteToWideChar(gb18030CodePage, 0, bytes.data(), length, nullptr, 0);
+    QString text(size, Qt::Uninitialized);
+    MultiByteToWideChar(
+        gb18030CodePage, 0, bytes.data(), length, reinterpret_cast<wchar_t *>(text.data()), size);
+    return text;
+}
+
+#else
+
+// U+FFFD in GB18030, used for characters that cannot be converted.
+constexpr char replacementBytes[] = "\x84\x31\xA4\x37";
+
+constexpr const char *utf16Name
+    = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE" : "UTF-16BE";
+
+// One conversion descriptor per direction and thread: opening one loads the
+// converter module, and a descriptor must not be shared between threads.
+class Converter
+{
+public:
+    Converter(const char *to, const char *from)
+        : cd_(iconv_open(to, from))
+    { }
+    ~Converter()
+    {
+        if (valid())
+            iconv_close(cd_);
+    }
+    Converter(const Converter &) = delete;
+    Converter &operator=(const Converter &) = delete;
+
+    bool valid() const { return cd_ != iconv_t(-1); }
+
+    // Converts as much as fits; returns false with errno set like iconv(3).
+    bool convert(const char *&in, size_t &inLeft, char *&out, size_t &outLeft)
+    {
+        auto input = const_cast<char *>(in);
+        const size_t result = iconv(cd_, &input, &inLeft, &out, &outLeft);
+        in = input;
+        return result != size_t(-1);
+    }
+    void reset() { iconv(cd_, nullptr, nullptr, nullptr, nullptr); }
+
+private:
+    iconv_t cd_;
+};
+
+Converter &encoder()
+{
+    thread_local Converter converter("GB18030", utf16Name);
+    return converter;
+}
+
+Converter &decoder()
+{
+    thread_local Converter converter(utf16Name, "GB18030");
+    return converter;
+}
+
+QByteArray encodeWellFormed(QStringView text)
+{
+    Converter &converter = encoder();
+    if (!converter.valid())
+        qFatal("The GB18030 converter of the C library is missing");
+    converter.reset();
+
+    // A UTF-16 unit never takes more than 4 bytes, so one buffer is enough.
+    QByteArray bytes(text.size() * 4, Qt::Uninitialized);
+    const char *in = reinterpret_cast<const char *>(text.utf16());
+    size_t inLeft = size_t(text.size()) * 2;
+    char *out = bytes.data();
+    size_t outLeft = size_t(bytes.size());
+    while (inLeft > 0) {
+        if (converter.convert(in, inLeft, out, outLeft))
+            break;
+        const int error = errno;
+        if (error == E2BIG || outLeft < 4) { // not expected, but never overrun
+            const qsizetype used = out - bytes.data();
+            bytes.resize(bytes.size() * 2 + 16);
+            out = bytes.data() + used;
+            outLeft = size_t(bytes.size() - used);
+            if (error == E2BIG)
+                continue;
+        }
+        // A character the converter has no mapping for: write U+FFFD instead and
+        // skip the character (one or two units).
+        const auto unit = *reinterpret_cast<const char16_t *>(in);
+        const size_t skip = QChar::isHighSurrogate(unit) && inLeft >= 4 ? 4 : 2;
+        in += skip;
+        inLeft -= skip;
+        for (int i = 0; i < 4; ++i)
+            *out++ = replacementBytes[i];
+        outLeft -= 4;
+    }
+    bytes.truncate(out - bytes.data());
+    return bytes;
+}
+
+QString decodeBytes(QByteArrayView bytes)
+{
+    Converter &converter = decoder();
+    if (!converter.valid())
+        qFatal("The GB18030 converter of the C library is missing");
+    converter.reset();
+
+    // Every sequence gives at most as many UTF-16 units as it has bytes.
+    QString text(bytes.size(), Qt::Uninitialized);
+    const char *in = bytes.data();
+    size_t inLeft = size_t(bytes.size());
+    char *out = reinterpret_cast<char *>(text.data());
+    size_t outLeft = size_t(text.size()) * 2;
+    auto put = [&](char16_t unit) {
+        *reinterpret_cast<char16_t *>(out) = unit;
+        out += 2;
+        outLeft -= 2;
+    };
+    while (inLeft > 0) {
+        if (converter.convert(in, inLeft, out, outLeft))
+            break;
+        const int error = errno;
+        if (error == E2BIG || outLeft < 2) { // not expected, but never overrun
+            const qsizetype used = out - reinterpret_cast<char *>(text.data());
+            text.resize(text.size() * 2 + 8);
+            out = reinterpret_cast<char *>(text.data()) + used;
+            outLeft = size_t(text.size()) * 2 - size_t(used);
+            if (error == E2BIG)
+                continue;
+        }
+        put(QChar::ReplacementCharacter);
+        if (error == EINVAL) // truncated sequence at the end
+            break;
+        // An invalid byte: skip just that one, the next may start a character.
+        ++in;
+        --inLeft;
+        converter.reset();
+    }
+    text.truncate((out - reinterpret_cast<char *>(text.data())) / 2);
+    return text;
+}
+
+#endif
+
+QByteArray encodeAny(QStringView text)
+{
+    for (QChar c : text) {
+        if (c.isSurrogate())
+            return encodeWellFormed(withoutLoneSurrogates(text));
+    }
+    return encodeWellFormed(text);
+}
+
+// The byte length of the GB18030 sequence starting at `i`. The form tells it:
+// a second byte from '0' to '9' marks a four-byte sequence.
+int sequenceLength(const QByteArray &bytes, qsizetype i)
+{
+    if (uchar(bytes[i]) < 0x80)
+        return 1;
+    if (i + 1 < bytes.size() && bytes[i + 1] >= '0' && bytes[i + 1] <= '9')
+        return 4;
+    return 2;
+}
+
+// Calls f(position, utf16Units, gbkBytes) for every character of the text, in
+// order. A surrogate pair is one character; so is a lone surrogate.
+template<class F>
+void forEachCharacter(QStringView text, F f)
+{
+    const QByteArray bytes = encodeAny(text);
+    qsizetype at = 0;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype units
+            = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate() ? 2
+                                                                                               : 1;
+        const int length = at < bytes.size() ? sequenceLength(bytes, at) : 1;
+        f(i, units, length);
+        i += units;
+        at += length;
+    }
+}
+
+} // namespace
+
+namespace Gbk {
+
+QByteArray encode(QStringView text)
+{
+    if (isAscii(text))
+        return text.toLatin1();
+    return encodeAny(text);
+}
+
+QString decode(QByteArrayView bytes)
+{
+    bool ascii = true;
+    for (char c : bytes) {
+        if (uchar(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii)
+        return QString::fromLatin1(bytes);
+    return decodeBytes(bytes);
+}
+
+bool canEncode(QStringView text)
+{
+    if (isAscii(text))
+        return true;
+    const QByteArray bytes = encodeAny(text);
+    for (qsizetype i = 0; i < bytes.size(); i += sequenceLength(bytes, i)) {
+        if (sequenceLength(bytes, i) == 4)
+            return false;
+    }
+    return true;
+}
+
+int byteLength(QStringView text)
+{
+    if (isAscii(text))
+        return int(text.size());
+    return int(encodeAny(text).size());
+}
+
+QString lastBytes(QStringView text, int n)
+{
+    if (n <= 0)
+        return {};
+    if (isAscii(text))
+        return text.right(n).toString();
+    std::vector<std::pair<qsizetype, int>> characters; // position, bytes
+    forEachCharacter(text, [&](qsizetype position, qsizetype, int bytes) {
+        characters.emplace_back(position, bytes);
+    });
+    qsizetype start = text.size();
+    int used = 0;
+    for (auto it = characters.rbegin(); it != characters.rend(); ++it) {
+        if (used + it->second > n)
+            break;
+        used += it->second;
+        start = it->first;
+    }
+    return text.mid(start).toString();
+}
+
+QString firstBytes(QStringView text, int n)
+{
+    if (n <= 0)
+        return {};
+    if (isAscii(text))
+        return text.left(n).toString();
+    qsizetype end = 0;
+    int used = 0;
+    bool full = false;
+    forEachCharacter(text, [&](qsizetype position, qsizetype units, int bytes) {
+        if (full || used + bytes > n) {
+            full = true;
+            return;
+        }
+        used += bytes;
+        end = position + units;
+    });
+    return text.left(end).toString();
+}
+
+} // namespace Gbk

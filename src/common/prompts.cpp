@@ -1,0 +1,162 @@
+#include "common/prompts.h"
+
+#include <QMetaType>
+
+namespace {
+
+// A queued answer of the wrong kind means the test's script and the program
+// disagree about which prompt comes next; going on would only hide that.
+[[noreturn]] void wrongAnswer(
+    const QString &kind, const QString &text, const QVariant &answer, const char *expected)
+{
+    qFatal("ScriptedPrompts: the answer queued for the %s \"%s\" is a %s, expected %s",
+        qPrintable(kind), qPrintable(text), answer.metaType().name(), expected);
+}
+
+bool isNumber(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+QStringList ScriptedPrompts::messages() const
+{
+    QStringList texts;
+    for (const Shown &prompt : shown_) {
+        if (prompt.kind == u"message")
+            texts << prompt.text;
+    }
+    return texts;
+}
+
+QVariant ScriptedPrompts::takeAnswer()
+{
+    if (answers_.empty())
+        return {};
+    QVariant answer = std::move(answers_.front());
+    answers_.pop_front();
+    return answer;
+}
+
+void ScriptedPrompts::message(const QString &text, const QString &title, Icon icon)
+{
+    shown_.push_back({QStringLiteral("message"), text, title, icon});
+}
+
+bool ScriptedPrompts::askYesNo(const QString &text, const QString &title)
+{
+    shown_.push_back({QStringLiteral("question"), text, title, Icon::Question});
+    const QVariant answer = takeAnswer();
+    if (!answer.isValid())
+        return false;
+    if (answer.typeId() != QMetaType::Bool)
+        wrongAnswer(QStringLiteral("question"), text, answer, "bool");
+    return answer.toBool();
+}
+
+std::optional<QString> ScriptedPrompts::inputText(
+    const QString &prompt, const QString &title, const QString &initial)
+{
+    Q_UNUSED(initial);
+    shown_.push_back({QStringLiteral("inputText"), prompt, title, Icon::None});
+    const QVariant answer = takeAnswer();
+    if (!answer.isValid())
+        return std::nullopt;
+    if (answer.typeId() != QMetaType::QString)
+        wrongAnswer(QStringLiteral("input box"), prompt, answer, "QString");
+    return answer.toString();
+}
+
+std::optional<double> ScriptedPrompts::inputNumber(
+    const QString &prompt, const QString &title, double initial)
+{
+    Q_UNUSED(initial);
+    shown_.push_back({QStringLiteral("inputNumber"), prompt, title, Icon::None});
+    const QVariant answer = takeAnswer();
+    if (!answer.isValid())
+        return std::nullopt;
+    if (!isNumber(answer))
+        wrongAnswer(QStringLiteral("number input box"), prompt, answer, "double");
+    return answer.toDouble();
+}
+
+QString ScriptedPrompts::openFileName(const QString &startDir, const QString &filter)
+{
+    shown_.push_back({QStringLiteral("open"), startDir, filter, Icon::None});
+    const QVariant answer = takeAnswer();
+    if (!answer.isValid())
+        return {};
+    if (answer.typeId() != QMetaType::QString)
+        wrongAnswer(QStringLiteral("open-file dialog"), startDir, answer, "QString");
+    return answer.toString();
+}
+
+QString ScriptedPrompts::saveFileName(const QString &startDir, const QString &filter)
+{
+    shown_.push_back({QStringLiteral("save"), startDir, filter, Icon::None});
+    const QVariant answer = takeAnswer();
+    if (!answer.isValid())
+        return {};
+    if (answer.typeId() != QMetaType::QString)
+        wrongAnswer(QStringLiteral("save-file dialog"), startDir, answer, "QString");
+    return answer.toString();
+}
+
+std::optional<QFont> ScriptedPrompts::chooseFont(const QFont &initial)
+{
+    shown_.push_back({QStringLiteral("font"), initial.family(), {}, Icon::None});
+    const QVariant answer = takeAnswer();
+    if (!answer.isValid())
+        return std::nullopt;
+    if (answer.typeId() != QMetaType::QFont)
+        wrongAnswer(QStringLiteral("font dialog"), initial.family(), answer, "QFont");
+    return answer.value<QFont>();
+}
+
+bool ScriptedPrompts::printDialog(QPrinter &printer)
+{
+    Q_UNUSED(printer);
+    shown_.push_back({QStringLiteral("print"), {}, {}, Icon::None});
+    if (answers_.empty())
+        return true;
+    const QVariant answer = takeAnswer();
+    if (!answer.isValid())
+        return false;
+    if (answer.typeId() != QMetaType::Bool)
+        wrongAnswer(QStringLiteral("print dialog"), {}, answer, "bool");
+    return answer.toBool();
+}
+
+bool ScriptedPrompts::pageSetupDialog(QPrinter &printer)
+{
+    Q_UNUSED(printer);
+    shown_.push_back({QStringLiteral("pageSetup"), {}, {}, Icon::None});
+    if (answers_.empty())
+        return true;
+    const QVariant answer = takeAnswer();
+    if (!answer.isValid())
+        return false;
+    if (answer.typeId() != QMetaType::Bool)
+        wrongAnswer(QStringLiteral("page setup dialog"), {}, answer, "bool");
+    return answer.toBool();
+}
+
+void ScriptedPrompts::printPreview(QPrinter &printer, const std::function<void(QPrinter *)> &paint)
+{
+    shown_.push_back({QStringLiteral("preview"), {}, {}, Icon::None});
+    // A real preview paints the pages at least once; so does this one, so that
+    // tests run the painting code.
+    if (paint)
+        paint(&printer);
+}

@@ -1,0 +1,168 @@
+#include "common/value_text.h"
+
+#include <charconv>
+#include <cmath>
+#include <string>
+
+double round2(double x)
+{
+    const double magnitude = std::floor(std::fabs(x) * 100 + 1e-12 + 0.5) / 100;
+    // Adding 0 turns a -0 into +0, so no "-0" ever reaches a text or a record.
+    return (x < 0 ? -magnitude : magnitude) + 0.0;
+}
+
+namespace {
+
+// The single-byte counterpart of a GBK full-width form (the row with lead byte
+// 0xA3) or of the ideographic space; any other character is left as it is.
+char16_t narrowed(char16_t c)
+{
+    if (c >= 0xFF01 && c <= 0xFF5E)
+        return char16_t(c - 0xFF01 + 0x21);
+    if (c == 0xFFE5) // ￥ sits where '$' is in the row
+        return u'$';
+    if (c == 0xFFE3) // ￣ sits where '~' is
+        return u'~';
+    if (c == 0x3000)
+        return u' ';
+    return c;
+}
+
+bool isDigit(char16_t c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+// The white space atof skips in the C locale.
+bool isCSpace(char16_t c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
+}
+
+} // namespace
+
+double number(QStringView text)
+{
+    // Collect the number part as ASCII first, then convert it with from_chars,
+    // which never looks at the C locale's decimal point.
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    auto at = [&](qsizetype k) {
+        return k < n ? narrowed(text[k].unicode()) : char16_t(0);
+    };
+
+    while (isCSpace(at(i)))
+        ++i;
+    bool negative = false;
+    if (at(i) == u'+' || at(i) == u'-') {
+        negative = at(i) == u'-';
+        ++i;
+    }
+
+    std::string digits;
+    int mantissaDigits = 0;
+    while (isDigit(at(i))) {
+        digits += char(at(i++));
+        ++mantissaDigits;
+    }
+    if (at(i) == u'.') {
+        digits += '.';
+        ++i;
+        while (isDigit(at(i))) {
+            digits += char(at(i++));
+            ++mantissaDigits;
+        }
+    }
+    if (mantissaDigits == 0)
+        return 0;
+
+    if (at(i) == u'e' || at(i) == u'E') {
+        qsizetype k = i + 1;
+        std::string exponent = "e";
+        if (at(k) == u'+' || at(k) == u'-')
+            exponent += char(at(k++));
+        if (isDigit(at(k))) {
+            while (isDigit(at(k)))
+                exponent += char(at(k++));
+            digits += exponent;
+        }
+    }
+
+    double value = 0;
+    const auto [end, error] = std::from_chars(
+        digits.data(), digits.data() + digits.size(), value, std::chars_format::general);
+    Q_UNUSED(end);
+    // Too large or too small for a double: 0 keeps the arithmetic finite.
+    if (error != std::errc() || !std::isfinite(value))
+        return 0;
+    return negative ? -value : value;
+}
+
+QString numberText(double value)
+{
+    if (value == 0)
+        return QStringLiteral("0");
+    // to_chars with a precision is printf's "%.13g" in the C locale.
+    char buffer[64];
+    const auto [end, error]
+        = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 13);
+    if (error != std::errc())
+        return {};
+    return QString::fromLatin1(buffer, end - buffer);
+}
+
+QString dateText(const QDate &date)
+{
+    if (!date.isValid())
+        return {};
+    return QStringLiteral("%1年%2月%3日").arg(date.year()).arg(date.month()).arg(date.day());
+}
+
+QString dateTimeText(const QDateTime &moment)
+{
+    if (!moment.isValid())
+        return {};
+    QString text = dateText(moment.date());
+    const QTime time = moment.time();
+    const int hour = time.hour(), minute = time.minute(), second = time.second();
+    if (hour == 0 && minute == 0 && second == 0)
+        return text;
+    text += QString::number(hour) + u'时';
+    if (minute == 0 && second == 0)
+        return text;
+    text += QString::number(minute) + u'分';
+    if (second == 0)
+        return text;
+    return text + QString::number(second) + u'秒';
+}
+
+QString valueText(const QVariant &value)
+{
+    if (!value.isValid())
+        return {};
+    switch (value.typeId()) {
+    case QMetaType::QString:
+        return value.toString();
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+        return numberText(value.toDouble());
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("真") : QStringLiteral("假");
+    case QMetaType::QDateTime:
+        return dateTimeText(value.toDateTime());
+    case QMetaType::QDate:
+        return dateText(value.toDate());
+    case QMetaType::Nullptr:
+        return {};
+    default:
+        return value.toString();
+    }
+}

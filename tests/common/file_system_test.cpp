@@ -1,0 +1,106 @@
+#include "common/file_system.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class FileSystemTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+
+    QString path(const QString &name) const { return dir.filePath(name); }
+    void put(const QString &name, const QByteArray &bytes)
+    {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_EQ(file.write(bytes), bytes.size());
+    }
+    QByteArray contents(const QString &name) const
+    {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+    QStringList files() const { return QDir(dir.path()).entryList(QDir::Files, QDir::Name); }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(FileSystemTest, ReplaceFileOverwritesTheTarget)
+{
+    put("new.zrb", "new");
+    put("data.zrb", "old contents");
+    ASSERT_TRUE(FileSystem::replaceFile(path("new.zrb"), path("data.zrb")));
+    EXPECT_EQ(contents("data.zrb"), QByteArray("new"));
+    EXPECT_EQ(files(), QStringList {"data.zrb"});
+
+    // A target that does not exist yet is simply created.
+    put("tmp 进库.zrb", "x");
+    ASSERT_TRUE(FileSystem::replaceFile(path("tmp 进库.zrb"), path("螺丝M3.zrb")));
+    EXPECT_EQ(contents("螺丝M3.zrb"), QByteArray("x"));
+}
+
+TEST_F(FileSystemTest, ReplaceFileReportsAMissingSource)
+{
+    put("data.zrb", "kept");
+    const Status status = FileSystem::replaceFile(path("gone.zrb"), path("data.zrb"));
+    EXPECT_FALSE(status);
+    EXPECT_TRUE(status.message().contains(QDir::toNativeSeparators(path("gone.zrb"))));
+    EXPECT_EQ(contents("data.zrb"), QByteArray("kept"));
+}
+
+TEST_F(FileSystemTest, WriteFileAtomicallyCreatesAndReplaces)
+{
+    ASSERT_TRUE(FileSystem::writeFileAtomically(path("config.ini"), "first"));
+    EXPECT_EQ(contents("config.ini"), QByteArray("first"));
+    ASSERT_TRUE(FileSystem::writeFileAtomically(path("config.ini"), "second, longer"));
+    ASSERT_TRUE(FileSystem::writeFileAtomically(path("config.ini"), "3rd"));
+    EXPECT_EQ(contents("config.ini"), QByteArray("3rd"));
+    ASSERT_TRUE(FileSystem::writeFileAtomically(path("empty.ini"), {}));
+    EXPECT_EQ(contents("empty.ini"), QByteArray());
+    // No temporary files are left behind.
+    EXPECT_EQ(files(), (QStringList {"config.ini", "empty.ini"}));
+}
+
+TEST_F(FileSystemTest, WriteFileAtomicallyReportsAMissingFolder)
+{
+    const Status status = FileSystem::writeFileAtomically(path("no/such/file.ini"), "x");
+    EXPECT_FALSE(status);
+    EXPECT_TRUE(status.message().contains(QDir::toNativeSeparators(path("no/such/file.ini"))));
+}
+
+TEST_F(FileSystemTest, SyncsFilesAndFolders)
+{
+    put("data.zrb", "x");
+    EXPECT_TRUE(FileSystem::syncFile(path("data.zrb")));
+    EXPECT_TRUE(FileSystem::syncDirectory(dir.path()));
+
+    const Status missingFile = FileSystem::syncFile(path("none.zrb"));
+    EXPECT_FALSE(missingFile);
+    EXPECT_TRUE(missingFile.message().contains(QDir::toNativeSeparators(path("none.zrb"))));
+#ifndef Q_OS_WIN
+    EXPECT_FALSE(FileSystem::syncDirectory(path("none")));
+#endif
+}
+
+TEST_F(FileSystemTest, RemoveIfExists)
+{
+    put("qd.zrb", "x");
+    EXPECT_TRUE(FileSystem::removeIfExists(path("qd.zrb")));
+    EXPECT_FALSE(QFile::exists(path("qd.zrb")));
+    // Removing again, or a file that never was, is no error.
+    EXPECT_TRUE(FileSystem::removeIfExists(path("qd.zrb")));
+    EXPECT_TRUE(FileSystem::removeIfExists(path("no/such/qd4.zrb")));
+
+    // A folder is not a file: reported, and left alone.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("备份"));
+    put("备份/a.zrb", "x");
+    EXPECT_FALSE(FileSystem::removeIfExists(path("备份")));
+    EXPECT_EQ(contents("备份/a.zrb"), QByteArray("x"));
+}
+
+} // namespace
