@@ -129,6 +129,11 @@ Status replace(
     if (!s)
         return s;
 
+    // A single file needs no marker: one rename is atomic, and a temporary left
+    // by a crash before it is removed at start-up.
+    if (renames.size() == 1)
+        return applyRenames(dir, renames);
+
     const QString marker = temporaryPath(dir, newStem(), markerSuffix);
     s = FileSystem::writeFileAtomically(marker, encodeMarker(renames));
     if (!s)

@@ -166,9 +166,17 @@ struct OpenRecordFile
     mutable qint64 cachedId = -1;
     mutable bool cachedDeleted = false;
     mutable std::vector<QVariant> row;
-    // While find or copyTo runs a condition, fields are read straight from the
-    // scanning statement.
+    // While find or copyTo runs a condition over many records, the fields it
+    // reads come straight from the scanning statement: liveColumns[field - 1]
+    // is the field's column there, -1 when the statement does not carry it.
     sqlite3_stmt *live = nullptr;
+    std::vector<int> liveColumns;
+    // Fields read while the condition runs on the first record, to learn
+    // which columns the scan needs.
+    mutable std::vector<bool> touched;
+    mutable bool probing = false;
+
+    int liveColumn(int field) const { return live ? liveColumns[size_t(field - 1)] : -1; }
 
     SqlStatement selectRow;
     SqlStatement insertRow;
@@ -177,6 +185,7 @@ struct OpenRecordFile
     SqlStatement memoAppend;
     SqlStatement memoClear;
     std::vector<SqlStatement> updates; // per field, prepared on first use
+    std::vector<qint64> copyMap; // old id -> id in a copy being written (wh_newid)
 
     int transactionDepth = 0;
     bool transactionDoomed = false;
@@ -229,6 +238,15 @@ Status createSchema(SqlDatabase &db, const Layout &layout, const QString &pairId
     Status s = db.exec(sql);
     if (!s)
         return s;
+    // The stock file is searched by its key (name, specification) at every
+    // booking: an index keeps that fast on large files.
+    if (Stock::isStockLayout(layout)) {
+        s = db.exec(QStringLiteral("CREATE INDEX records_key ON records(c%1,c%2)")
+                        .arg(Stock::Name)
+                        .arg(Stock::Spec));
+        if (!s)
+            return s;
+    }
     SqlStatement meta = db.prepare(QStringLiteral("INSERT INTO meta VALUES(?,?)"));
     meta.bindText(1, QStringLiteral("pair"));
     meta.bindText(2, pairId);
@@ -290,16 +308,23 @@ Status checkLayout(const Layout &layout)
     return Status::success();
 }
 
-// A new record file (and companion) under temporary names beside `target`,
-// left open in `db` with the companion attached as "edt" and a transaction
-// begun, ready to be filled.
+Status attachFile(SqlDatabase &db, const QString &path, const QString &schema)
+{
+    Status s
+        = db.exec(QStringLiteral("ATTACH '%1' AS %2")
+                      .arg(QString::fromUtf8(sqliteUri(path, "rw")).replace(u'\'', "''"), schema));
+    return s ? db.enforceDurability(schema) : s;
+}
+
+// A new record file (and companion) under temporary names beside its target,
+// created with its layout and empty, then filled by the caller and put in
+// place by the pair-replacement protocol.
 struct NewPair
 {
     QString recordFile;
     QString companion;
-    SqlDatabase db;
 
-    Status begin(const QString &target, const Layout &layout)
+    Status create(const QString &target, const Layout &layout)
     {
         const QString dir = QFileInfo(target).absolutePath();
         if (!QFileInfo(dir).isDir())
@@ -307,54 +332,43 @@ struct NewPair
         const QString stem = PairReplacement::newStem();
         const QString pairId = QUuid::createUuid().toString(QUuid::WithoutBraces);
         recordFile = PairReplacement::temporaryPath(dir, stem, QStringLiteral(".zrb"));
+        SqlDatabase db;
         Status s = db.open(recordFile, true);
-        if (!s)
+        if (s)
+            s = db.enforceDurability(QStringLiteral("main"));
+        if (s)
+            s = createSchema(db, layout, pairId);
+        if (!s || !hasMemo(layout))
             return s;
-        s = db.enforceDurability(QStringLiteral("main"));
-        if (!s)
-            return s;
-        s = createSchema(db, layout, pairId);
-        if (!s)
-            return s;
-        if (hasMemo(layout)) {
-            companion = PairReplacement::temporaryPath(dir, stem, QStringLiteral(".edt"));
-            SqlDatabase memoDb;
-            s = memoDb.open(companion, true);
-            if (!s)
-                return s;
+        companion = PairReplacement::temporaryPath(dir, stem, QStringLiteral(".edt"));
+        SqlDatabase memoDb;
+        s = memoDb.open(companion, true);
+        if (s)
             s = memoDb.enforceDurability(QStringLiteral("main"));
-            if (!s)
-                return s;
+        if (s)
             s = createCompanionSchema(memoDb, pairId);
-            if (!s)
-                return s;
-            memoDb.close();
-            s = db.exec(
-                QStringLiteral("ATTACH '%1' AS edt")
-                    .arg(QString::fromUtf8(sqliteUri(companion, "rw")).replace(u'\'', "''")));
-            if (!s)
-                return s;
-            s = db.enforceDurability(QStringLiteral("edt"));
-            if (!s)
-                return s;
-        }
-        return db.exec(QStringLiteral("BEGIN"));
+        return s;
     }
 
-    // Commits, closes and puts the pair in place of `target`.
-    Status finish(const QString &target)
+    // Opens the new pair on a connection of its own, the companion as "edt".
+    Status open(SqlDatabase &db) const
     {
-        Status s = db.exec(QStringLiteral("COMMIT"));
-        db.close();
-        if (!s)
-            return s;
+        Status s = db.open(recordFile, false);
+        if (s)
+            s = db.enforceDurability(QStringLiteral("main"));
+        if (s && !companion.isEmpty())
+            s = attachFile(db, companion, QStringLiteral("edt"));
+        return s;
+    }
+
+    Status install(const QString &target) const
+    {
         return PairReplacement::replace(target, recordFile, companion);
     }
 
     // Removes whatever was written; the target stays as it was.
-    void discard()
+    void discard() const
     {
-        db.close();
         for (const QString &file : {recordFile, companion})
             if (!file.isEmpty())
                 for (const QString &suffix : {QString(), QStringLiteral("-journal")})
@@ -421,6 +435,163 @@ void bindValue(SqlStatement &stmt, int index, FieldKind kind, const QVariant &va
 
 } // namespace
 
+namespace {
+
+// What a copy takes over: the new layout and, for the stored fields, the
+// source and target columns; memo fields as (source field, target field).
+struct CopyPlan
+{
+    Layout layout;
+    QStringList sourceColumns;
+    QStringList targetColumns;
+    std::vector<std::pair<int, int>> memoFields;
+
+    QString memoFieldList() const
+    {
+        QStringList numbers;
+        for (const auto &[from, to] : memoFields)
+            numbers << QString::number(from);
+        return numbers.join(u',');
+    }
+    QString memoFieldMapping() const
+    {
+        QString sql = QStringLiteral("CASE field");
+        for (const auto &[from, to] : memoFields)
+            sql += QStringLiteral(" WHEN %1 THEN %2").arg(from).arg(to);
+        return sql + QStringLiteral(" END");
+    }
+};
+
+// wh_newid(id): the record's id in the copy being written, NULL when the
+// record is not copied.
+void newIdFunction(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    const auto *map = static_cast<const std::vector<qint64> *>(sqlite3_user_data(context));
+    const qint64 id = sqlite3_value_int64(argv[0]);
+    if (id >= 0 && id < qint64(map->size()) && (*map)[size_t(id)] != 0)
+        sqlite3_result_int64(context, (*map)[size_t(id)]);
+    else
+        sqlite3_result_null(context);
+}
+
+Status rollbackWith(SqlDatabase &db, const QString &message)
+{
+    db.exec(QStringLiteral("ROLLBACK"));
+    return Status::failure(message);
+}
+
+// Copies by SQL on the source connection, the new pair attached to it.
+Status copyBySql(
+    OpenRecordFile &f, const NewPair &pair, const CopyPlan &plan, const std::vector<qint64> &ids)
+{
+    // Copying every record of a dense file keeps the ids; otherwise the copy's
+    // ids are the positions in `ids`.
+    const bool identity
+        = f.dense && ids.size() == size_t(f.count) && std::is_sorted(ids.begin(), ids.end());
+    if (!identity) {
+        f.copyMap.assign(size_t(f.lastId()) + 1, 0);
+        for (size_t i = 0; i < ids.size(); ++i)
+            f.copyMap[size_t(ids[i])] = qint64(i) + 1;
+    }
+    Status s = attachFile(f.db, pair.recordFile, QStringLiteral("cp"));
+    if (s && !pair.companion.isEmpty())
+        s = attachFile(f.db, pair.companion, QStringLiteral("cpedt"));
+    if (s)
+        s = f.db.exec(QStringLiteral("BEGIN"));
+    if (s) {
+        const QString sep = plan.sourceColumns.isEmpty() ? QString() : QStringLiteral(",");
+        const QString source = plan.sourceColumns.join(u',');
+        const QString rows = identity
+            ? QStringLiteral("SELECT id,del%1%2 FROM main.records").arg(sep, source)
+            : QStringLiteral("SELECT n,del%1%2 FROM (SELECT wh_newid(id) AS n,del%1%2 FROM "
+                             "main.records) WHERE n IS NOT NULL")
+                  .arg(sep, source);
+        s = f.db.exec(QStringLiteral("INSERT INTO cp.records(id,del%1%2) %3")
+                          .arg(sep, plan.targetColumns.join(u','), rows));
+        if (s && !plan.memoFields.empty()) {
+            const QString memos = identity
+                ? QStringLiteral("SELECT id,%1,seq,text FROM edt.memos WHERE field IN "
+                                 "(%2)")
+                      .arg(plan.memoFieldMapping(), plan.memoFieldList())
+                : QStringLiteral("SELECT n,%1,seq,text FROM (SELECT wh_newid(id) AS "
+                                 "n,field,seq,text FROM edt.memos WHERE field IN (%2)) "
+                                 "WHERE n IS NOT NULL")
+                      .arg(plan.memoFieldMapping(), plan.memoFieldList());
+            s = f.db.exec(QStringLiteral("INSERT INTO cpedt.memos(id,field,seq,text) ") + memos);
+        }
+        s = s ? f.db.exec(QStringLiteral("COMMIT")) : rollbackWith(f.db, s.message());
+    }
+    f.copyMap = {};
+    f.db.exec(QStringLiteral("DETACH cpedt"));
+    f.db.exec(QStringLiteral("DETACH cp"));
+    return s;
+}
+
+// Copies record by record through a connection of the new pair's own: works
+// inside a booking, and sees the booking's uncommitted state.
+Status copyRows(
+    OpenRecordFile &f, const NewPair &pair, const CopyPlan &plan, const std::vector<qint64> &ids)
+{
+    SqlDatabase out;
+    Status s = pair.open(out);
+    if (s)
+        s = out.exec(QStringLiteral("BEGIN"));
+    if (!s)
+        return s;
+    const QString sep = plan.sourceColumns.isEmpty() ? QString() : QStringLiteral(",");
+    QStringList placeholders;
+    for (int i = 0; i < plan.targetColumns.size(); ++i)
+        placeholders << QStringLiteral("?");
+    SqlStatement insert
+        = out.prepare(QStringLiteral("INSERT INTO records(id,del%1%2) VALUES(?,?%1%3)")
+                          .arg(sep, plan.targetColumns.join(u','), placeholders.join(u',')));
+    SqlStatement source = f.db.prepare(QStringLiteral("SELECT id,del%1%2 FROM records WHERE id=?")
+                                           .arg(sep, plan.sourceColumns.join(u',')));
+    SqlStatement memoInsert;
+    SqlStatement memos;
+    if (!plan.memoFields.empty()) {
+        memoInsert = out.prepare(QStringLiteral("INSERT INTO edt.memos(id,field,seq,text) "
+                                                "VALUES(?,%1,?,?)")
+                                     .arg(plan.memoFieldMapping().replace(
+                                         QStringLiteral("CASE field"), QStringLiteral("CASE ?"))));
+        memos = f.db.prepare(QStringLiteral("SELECT field,seq,text FROM edt.memos WHERE id=? AND "
+                                            "field IN (%1) ORDER BY field,seq")
+                                 .arg(plan.memoFieldList()));
+    }
+    bool ok = insert && source && (plan.memoFields.empty() || (memoInsert && memos));
+    const int stored = int(plan.sourceColumns.size());
+    for (size_t i = 0; ok && i < ids.size(); ++i) {
+        const qint64 newId = qint64(i) + 1;
+        source.bindInt(1, ids[i]);
+        ok = source.step() == SQLITE_ROW;
+        if (ok) {
+            insert.bindInt(1, newId);
+            for (int c = 0; c <= stored; ++c)
+                sqlite3_bind_value(insert.get(), 2 + c, sqlite3_column_value(source.get(), 1 + c));
+            ok = insert.run();
+            insert.reset();
+        }
+        source.reset();
+        if (!ok || plan.memoFields.empty())
+            continue;
+        memos.bindInt(1, ids[i]);
+        while (ok && memos.step() == SQLITE_ROW) {
+            memoInsert.bindInt(1, newId);
+            sqlite3_bind_value(memoInsert.get(), 2, sqlite3_column_value(memos.get(), 0));
+            sqlite3_bind_value(memoInsert.get(), 3, sqlite3_column_value(memos.get(), 1));
+            sqlite3_bind_value(memoInsert.get(), 4, sqlite3_column_value(memos.get(), 2));
+            ok = memoInsert.run();
+            memoInsert.reset();
+        }
+        memos.reset();
+    }
+    if (!ok)
+        return rollbackWith(out, out.errorMessage());
+    return out.exec(QStringLiteral("COMMIT"));
+}
+
+} // namespace
+
 // --- Creation and opening ----------------------------------------------------
 
 RecordStore::RecordStore() = default;
@@ -445,9 +616,9 @@ Status RecordStore::create(const QString &path, const Layout &layout)
     if (QFileInfo::exists(path))
         return Status::failure(QStringLiteral("文件 %1 已经存在").arg(path));
     NewPair pair;
-    s = pair.begin(path, layout);
+    s = pair.create(path, layout);
     if (s)
-        s = pair.finish(path);
+        s = pair.install(path);
     if (!s)
         pair.discard();
     return s;
@@ -553,6 +724,10 @@ Status openRecordFile(OpenRecordFile &f, const QString &path)
                     .arg(QFileInfo(RecordStore::companionPath(path)).fileName()));
     }
     f.updates.resize(size_t(f.layout.size()));
+    if (sqlite3_create_function_v2(f.db.get(), "wh_newid", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+            &f.copyMap, newIdFunction, nullptr, nullptr, nullptr)
+        != SQLITE_OK)
+        return Status::failure(f.db.errorMessage());
     return Status::success();
 }
 
@@ -789,6 +964,8 @@ QVariant RecordStore::read(int field) const
         return {};
     OpenRecordFile &f = *current_;
     const FieldKind kind = f.layout[field - 1].kind;
+    if (f.probing)
+        f.touched[size_t(field - 1)] = true;
     if (!f.onRecord())
         return emptyValue(kind);
     const qint64 id = f.idAt(f.recno);
@@ -801,9 +978,8 @@ QVariant RecordStore::read(int field) const
         f.memoRead.reset();
         return text;
     }
-    const int column = f.columns[size_t(field - 1)];
-    if (f.live)
-        return decode(f.live, column, kind);
+    if (const int live = f.liveColumn(field); live >= 0)
+        return decode(f.live, live, kind);
     if (f.cachedId != id) {
         f.selectRow.bindInt(1, id);
         if (f.selectRow.step() != SQLITE_ROW) {
@@ -823,17 +999,30 @@ QVariant RecordStore::read(int field) const
     return f.row[size_t(field - 1)];
 }
 
+int RecordStore::liveColumnOf(int field, FieldKind kind) const
+{
+    if (!current_ || !current_->live || field < 1 || field > current_->layout.size()
+        || current_->layout[field - 1].kind != kind)
+        return -1;
+    return current_->liveColumn(field);
+}
+
 QString RecordStore::readText(int field) const
 {
+    // Conditions in long scans read straight from the scanning statement.
+    if (const int column = liveColumnOf(field, FieldKind::Text); column >= 0) {
+        sqlite3_stmt *stmt = current_->live;
+        return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)),
+            sqlite3_column_bytes(stmt, column));
+    }
     const QVariant value = read(field);
     return value.typeId() == QMetaType::QString ? value.toString() : valueText(value);
 }
 
 double RecordStore::readNumber(int field) const
 {
-    if (current_ && current_->live && checkField(field) && current_->columns[size_t(field - 1)] >= 0
-        && current_->layout[field - 1].kind == FieldKind::Number)
-        return sqlite3_column_double(current_->live, current_->columns[size_t(field - 1)]);
+    if (const int column = liveColumnOf(field, FieldKind::Number); column >= 0)
+        return sqlite3_column_double(current_->live, column);
     return toNumber(read(field));
 }
 
@@ -841,6 +1030,13 @@ QDateTime RecordStore::readDateTime(int field) const
 {
     const QVariant value = read(field);
     return value.typeId() == QMetaType::QDateTime ? value.toDateTime() : QDateTime();
+}
+
+QDate RecordStore::readDate(int field) const
+{
+    if (const int column = liveColumnOf(field, FieldKind::DateTime); column >= 0)
+        return unpackDate(sqlite3_column_int64(current_->live, column));
+    return readDateTime(field).date();
 }
 
 bool RecordStore::isDeleted() const
@@ -1023,43 +1219,63 @@ bool RecordStore::clear()
 
 // --- Finding -------------------------------------------------------------------
 
+bool RecordStore::scan(
+    int start, const Condition &condition, const std::function<bool(int, qint64)> &onMatch)
+{
+    OpenRecordFile &f = *current_;
+    if (start < 1 || start > f.count)
+        return true;
+    // The first record goes through ordinary reads, which tell the fields the
+    // condition looks at; the scan then carries only those columns.
+    f.recno = start;
+    f.touched.assign(size_t(f.layout.size()), false);
+    f.probing = true;
+    const bool firstMatches = condition(*this);
+    f.probing = false;
+    if (firstMatches && !onMatch(start, f.idAt(start)))
+        return true;
+    QStringList columns;
+    f.liveColumns.assign(size_t(f.layout.size()), -1);
+    for (int i = 0; i < f.layout.size(); ++i) {
+        if (f.touched[size_t(i)] && f.columns[size_t(i)] >= 0) {
+            f.liveColumns[size_t(i)] = firstFieldColumn + int(columns.size());
+            columns << columnName(i + 1);
+        }
+    }
+    SqlStatement scan = f.db.prepare(
+        QStringLiteral("SELECT id,del%1%2 FROM records WHERE id>? ORDER BY id")
+            .arg(columns.isEmpty() ? QString() : QStringLiteral(","), columns.join(u',')));
+    if (!scan)
+        return fail(f.db.errorMessage());
+    scan.bindInt(1, f.idAt(start));
+    f.live = scan.get();
+    int recno = start + 1;
+    int rc;
+    while ((rc = scan.step()) == SQLITE_ROW) {
+        f.recno = recno;
+        if (condition(*this) && !onMatch(recno, sqlite3_column_int64(scan.get(), 0)))
+            break;
+        ++recno;
+    }
+    f.live = nullptr;
+    return rc == SQLITE_ROW || rc == SQLITE_DONE ? true : fail(f.db.errorMessage());
+}
+
 bool RecordStore::find(const Condition &condition)
 {
     clearError();
     if (!needCurrent())
         return false;
     OpenRecordFile &f = *current_;
-    if (f.recno > f.count)
-        return false;
-    const int start = std::max(f.recno, 1);
-    const QString fields = f.fieldList();
-    SqlStatement scan
-        = f.db.prepare(QStringLiteral("SELECT id,del%1%2 FROM records WHERE id>=? "
-                                      "ORDER BY id")
-                           .arg(fields.isEmpty() ? QString() : QStringLiteral(","), fields));
-    if (!scan)
-        return fail(f.db.errorMessage());
-    scan.bindInt(1, f.idAt(start));
-    int recno = start;
     bool found = false;
-    f.invalidateRow();
-    f.live = scan.get();
-    int rc;
-    while ((rc = scan.step()) == SQLITE_ROW) {
+    const bool ok = scan(std::max(f.recno, 1), condition, [&](int recno, qint64) {
+        found = true;
         f.recno = recno;
-        if (condition(*this)) {
-            found = true;
-            break;
-        }
-        ++recno;
-    }
-    f.live = nullptr;
-    if (!found) {
+        return false;
+    });
+    if (!found)
         f.recno = f.count + 1;
-        if (rc != SQLITE_DONE)
-            return fail(f.db.errorMessage());
-    }
-    return found;
+    return found && ok;
 }
 
 bool RecordStore::findFirstEqual(int field1, const QString &text1, int field2, const QString &text2)
@@ -1098,21 +1314,13 @@ bool RecordStore::copyTo(
     std::vector<qint64> ids;
     if (condition) {
         const int saved = f.recno;
-        SqlStatement scan = f.db.prepare(
-            QStringLiteral("SELECT id,del%1%2 FROM records ORDER BY id")
-                .arg(f.fieldList().isEmpty() ? QString() : QStringLiteral(","), f.fieldList()));
-        if (!scan)
-            return fail(f.db.errorMessage());
-        f.invalidateRow();
-        f.live = scan.get();
-        int recno = 1;
-        while (scan.step() == SQLITE_ROW) {
-            f.recno = recno++;
-            if (condition(*this))
-                ids.push_back(sqlite3_column_int64(scan.get(), 0));
-        }
-        f.live = nullptr;
+        const bool ok = scan(1, condition, [&](int, qint64 id) {
+            ids.push_back(id);
+            return true;
+        });
         f.recno = saved;
+        if (!ok)
+            return false;
     } else {
         ids.reserve(size_t(f.count));
         for (int r = 1; r <= f.count; ++r)
@@ -1183,7 +1391,6 @@ bool RecordStore::writeCopy(
 
     // The fields to keep, by name, in the order given.
     std::vector<int> fields;
-    Layout layout;
     if (fieldNames.isEmpty()) {
         for (int i = 1; i <= f.layout.size(); ++i)
             fields.push_back(i);
@@ -1195,118 +1402,28 @@ bool RecordStore::writeCopy(
             fields.push_back(no);
         }
     }
-    for (const int no : fields)
-        layout.append(f.layout[no - 1]);
-    if (Status s = checkLayout(layout); !s)
+    CopyPlan plan;
+    for (size_t k = 0; k < fields.size(); ++k) {
+        const int no = fields[k];
+        plan.layout.append(f.layout[no - 1]);
+        if (f.layout[no - 1].kind == FieldKind::Memo) {
+            plan.memoFields.emplace_back(no, int(k) + 1);
+        } else {
+            plan.sourceColumns << columnName(no);
+            plan.targetColumns << columnName(int(k) + 1);
+        }
+    }
+    if (Status s = checkLayout(plan.layout); !s)
         return fail(s.message());
 
     NewPair pair;
-    Status s = pair.begin(path, layout);
-    if (!s) {
-        pair.discard();
-        return fail(s.message());
-    }
-
-    // Stored columns of the copy, read from the source row query.
-    QStringList sourceColumns;
-    QStringList targetColumns;
-    QStringList placeholders;
-    std::vector<std::pair<int, int>> memoFields; // source field -> target field
-    for (size_t k = 0; k < fields.size(); ++k) {
-        const int no = fields[k];
-        if (f.layout[no - 1].kind == FieldKind::Memo) {
-            memoFields.emplace_back(no, int(k) + 1);
-            continue;
-        }
-        sourceColumns << columnName(no);
-        targetColumns << columnName(int(k) + 1);
-        placeholders << QStringLiteral("?");
-    }
-    const QString sep = sourceColumns.isEmpty() ? QString() : QStringLiteral(",");
-    SqlStatement insert
-        = pair.db.prepare(QStringLiteral("INSERT INTO records(id,del%1%2) "
-                                         "VALUES(?,?%1%3)")
-                              .arg(sep, targetColumns.join(u','), placeholders.join(u',')));
-    // Few records: look each up; many: one pass over the file in id order.
-    const bool ascending = std::is_sorted(ids.begin(), ids.end());
-    const bool stream = ascending && ids.size() * 16 > size_t(f.count);
-    SqlStatement source
-        = f.db.prepare(QStringLiteral("SELECT id,del%1%2 FROM records%3 ORDER BY id")
-                           .arg(sep, sourceColumns.join(u','),
-                               stream ? QString() : QStringLiteral(" WHERE id=?")));
-    bool ok = insert && source;
-    const int stored = int(sourceColumns.size());
-    const auto copyRow = [&](qint64 newId) {
-        insert.bindInt(1, newId);
-        sqlite3_bind_value(insert.get(), 2, sqlite3_column_value(source.get(), 1));
-        for (int c = 0; c < stored; ++c)
-            sqlite3_bind_value(insert.get(), 3 + c, sqlite3_column_value(source.get(), 2 + c));
-        return insert.run();
-    };
-    std::unordered_map<qint64, qint64> newIds; // only needed for memos
-    if (ok && stream) {
-        size_t next = 0;
-        while (ok && next < ids.size() && source.step() == SQLITE_ROW) {
-            if (source.columnInt(0) != ids[next])
-                continue;
-            ok = copyRow(qint64(++next));
-        }
-        ok = ok && next == ids.size();
-        source.reset();
-    } else {
-        for (size_t i = 0; ok && i < ids.size(); ++i) {
-            source.bindInt(1, ids[i]);
-            ok = source.step() == SQLITE_ROW && copyRow(qint64(i) + 1);
-            source.reset();
-        }
-    }
-    if (ok && !memoFields.empty()) {
-        for (size_t i = 0; i < ids.size(); ++i)
-            newIds.emplace(ids[i], qint64(i) + 1);
-        SqlStatement memoInsert
-            = pair.db.prepare(QStringLiteral("INSERT INTO edt.memos VALUES(?,?,?,?)"));
-        QStringList wanted;
-        for (const auto &[from, to] : memoFields)
-            wanted << QString::number(from);
-        const bool memoStream = ids.size() * 16 > size_t(f.count);
-        SqlStatement memos = f.db.prepare(
-            QStringLiteral("SELECT id,field,seq,text FROM edt.memos WHERE field IN (%1)%2 "
-                           "ORDER BY id,field,seq")
-                .arg(wanted.join(u','), memoStream ? QString() : QStringLiteral(" AND id=?")));
-        ok = memoInsert && memos;
-        const auto copyMemo = [&](qint64 newId) {
-            const int field = int(memos.columnInt(1));
-            int target = 0;
-            for (const auto &[from, to] : memoFields)
-                if (from == field)
-                    target = to;
-            memoInsert.bindInt(1, newId);
-            memoInsert.bindInt(2, target);
-            sqlite3_bind_value(memoInsert.get(), 3, sqlite3_column_value(memos.get(), 2));
-            sqlite3_bind_value(memoInsert.get(), 4, sqlite3_column_value(memos.get(), 3));
-            return memoInsert.run();
-        };
-        if (memoStream) {
-            while (ok && memos.step() == SQLITE_ROW) {
-                const auto it = newIds.find(memos.columnInt(0));
-                if (it != newIds.end())
-                    ok = copyMemo(it->second);
-            }
-        } else {
-            for (size_t i = 0; ok && i < ids.size(); ++i) {
-                memos.bindInt(1, ids[i]);
-                while (ok && memos.step() == SQLITE_ROW)
-                    ok = copyMemo(qint64(i) + 1);
-                memos.reset();
-            }
-        }
-    }
-    if (!ok) {
-        const QString message = pair.db.errorMessage();
-        pair.discard();
-        return fail(message);
-    }
-    s = pair.finish(path);
+    Status s = pair.create(path, plan.layout);
+    // Outside a booking the copy runs as SQL on this connection; inside one
+    // SQLite cannot attach the new file, so the rows go over one by one.
+    if (s)
+        s = f.db.inTransaction() ? copyRows(f, pair, plan, ids) : copyBySql(f, pair, plan, ids);
+    if (s)
+        s = pair.install(path);
     if (!s) {
         pair.discard();
         return fail(s.message());

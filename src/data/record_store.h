@@ -97,6 +97,7 @@ public:
     QString readText(int field) const; // other kinds as their value text
     double readNumber(int field) const; // texts through number(text)
     QDateTime readDateTime(int field) const; // invalid unless a date-time
+    QDate readDate(int field) const; // the date part, cheaper in long scans
     bool isDeleted() const;
 
     // Writes a value, converting it to the field's kind (texts to numbers through
@@ -178,6 +179,11 @@ private:
     bool needRecord() const;
     bool checkField(int field) const;
     OpenRecordFile *findByPath(const QString &path) const;
+    int liveColumnOf(int field, FieldKind kind) const;
+    // Runs the condition over the records from `start` on and calls onMatch for
+    // each record that meets it, until onMatch returns false.
+    bool scan(
+        int start, const Condition &condition, const std::function<bool(int, qint64)> &onMatch);
     bool writeCopy(
         const QString &path, const std::vector<qint64> &ids, const QStringList &fieldNames);
 
