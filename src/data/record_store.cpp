@@ -1010,10 +1010,25 @@ int RecordStore::liveColumnOf(int field, FieldKind kind) const
 QString RecordStore::readText(int field) const
 {
     // Conditions in long scans read straight from the scanning statement.
-    if (const int column = liveColumnOf(field, FieldKind::Text); column >= 0) {
-        sqlite3_stmt *stmt = current_->live;
-        return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)),
-            sqlite3_column_bytes(stmt, column));
+    if (current_ && current_->live && field >= 1 && field <= current_->layout.size()) {
+        if (const int column = current_->liveColumn(field); column >= 0) {
+            sqlite3_stmt *stmt = current_->live;
+            switch (current_->layout[field - 1].kind) {
+            case FieldKind::Text:
+                return QString::fromUtf8(
+                    reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)),
+                    sqlite3_column_bytes(stmt, column));
+            case FieldKind::Number:
+                return numberText(sqlite3_column_double(stmt, column));
+            case FieldKind::DateTime:
+                return dateTimeText(unpackDateTime(sqlite3_column_int64(stmt, column)));
+            case FieldKind::Logical:
+                return sqlite3_column_int64(stmt, column) ? QStringLiteral("真")
+                                                          : QStringLiteral("假");
+            case FieldKind::Memo:
+                break;
+            }
+        }
     }
     const QVariant value = read(field);
     return value.typeId() == QMetaType::QString ? value.toString() : valueText(value);
@@ -1276,6 +1291,24 @@ bool RecordStore::find(const Condition &condition)
     if (!found)
         f.recno = f.count + 1;
     return found && ok;
+}
+
+bool RecordStore::forEachRecord(const std::function<void(const RecordStore &)> &visit)
+{
+    clearError();
+    if (!needCurrent())
+        return false;
+    const int saved = current_->recno;
+    const bool ok = scan(
+        1,
+        [&](const RecordStore &store) {
+            visit(store);
+            return false;
+        },
+        [](int, qint64) { return true; });
+    current_->recno = saved;
+    current_->invalidateRow();
+    return ok;
 }
 
 bool RecordStore::findFirstEqual(int field1, const QString &text1, int field2, const QString &text2)

@@ -111,6 +111,10 @@ public:
     // From the current record forward, moves to the first record for which the
     // condition holds. Not found: the cursor ends past the last record.
     bool find(const Condition &condition);
+    // Calls `visit` for every record in record order; the cursor is where it
+    // was afterwards. Fields the visitor reads on the first record are read
+    // fastest. False on a read error.
+    bool forEachRecord(const std::function<void(const RecordStore &)> &visit);
     // The first record, in record order, whose text fields equal the texts
     // exactly (byte for byte). Moves there; not found: past the last record.
     bool findFirstEqual(int field1, const QString &text1, int field2, const QString &text2);

@@ -1,0 +1,47 @@
+#include "app/instance_lock.h"
+#include "app/main_window.h"
+#include "app/qt_prompts.h"
+#include "app/startup.h"
+#include "common/app_state.h"
+#include "common/clock.h"
+#include "data/record_store.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("warehouse"));
+    QApplication::setFont(StartUp::applicationFont(QApplication::font()));
+
+    QtPrompts prompts;
+    const auto refuse = [&prompts](const Status &status) {
+        prompts.message(status.message(), Prompts::defaultTitle(), Prompts::Icon::Warning);
+        return 1;
+    };
+
+    QString programDir;
+    if (Status parsed = StartUp::parseArguments(
+            QApplication::arguments(), QCoreApplication::applicationDirPath(), programDir);
+        !parsed)
+        return refuse(parsed);
+    if (Status created = StartUp::createDirectory(programDir); !created)
+        return refuse(created);
+
+    // Held until main() returns, after the window has removed its temporary
+    // files.
+    InstanceLock lock(programDir);
+    if (Status locked = lock.acquire(); !locked)
+        return refuse(locked);
+    if (Status prepared = StartUp::prepareProgramDirectory(programDir); !prepared)
+        return refuse(prepared);
+
+    AppState state;
+    state.programDir = programDir;
+    RecordStore store;
+    SystemClock clock;
+
+    MainWindow window(state, store, prompts, clock);
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,167 @@
+#include "app/main_window.h"
+
+#include "common/app_state.h"
+#include "common/file_system.h"
+#include "data/record_store.h"
+#include "data/stock_layout.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QTableView>
+
+namespace {
+
+struct MenuLayout
+{
+    QString title;
+    QStringList items; // "-" is a separator
+};
+
+const QString separator = QStringLiteral("-");
+
+const QList<MenuLayout> &menuLayout()
+{
+    static const QList<MenuLayout> layout {
+        {QStringLiteral("数据"),
+            {QStringLiteral("备份数据库"), QStringLiteral("导入  备份 "), separator,
+                QStringLiteral("从电子表读"), QStringLiteral("加入数据库"), separator,
+                QStringLiteral("清空数据库")}},
+        {QStringLiteral("编辑"),
+            {QStringLiteral("刷新显示"), separator, QStringLiteral("项目编辑"), separator,
+                QStringLiteral("取消进库"), QStringLiteral("取消出库"), separator,
+                QStringLiteral("进出库簿"), QStringLiteral("项目查找"), separator,
+                QStringLiteral("开票预览")}},
+        {QStringLiteral("统计"),
+            {QStringLiteral("本日出库"), QStringLiteral("本月出库"), QStringLiteral("本年出库"),
+                separator, QStringLiteral("本日进库"), QStringLiteral("本月进库"),
+                QStringLiteral("本年进库")}},
+        {QStringLiteral("参数"), {QStringLiteral("参数配置")}},
+    };
+    return layout;
+}
+
+} // namespace
+
+MainWindow::MainWindow(
+    AppState &state, RecordStore &store, Prompts &prompts, Clock &clock, QWidget *parent)
+    : QMainWindow(parent)
+    , state_(state)
+    , store_(store)
+    , prompts_(prompts)
+    , clock_(clock)
+{
+    setObjectName(QStringLiteral("MainWindow"));
+    setWindowTitle(baseTitle());
+    setAccessibleName(baseTitle());
+    buildMenus();
+    buildGrid();
+    statusBar()->setAccessibleName(QStringLiteral("状态栏"));
+}
+
+MainWindow::~MainWindow()
+{
+    removeTemporaryFiles();
+}
+
+QStringList MainWindow::temporaryFileNames()
+{
+    return {Stock::displayFileName(), QStringLiteral("qd.zrb"), QStringLiteral("qd4.zrb")};
+}
+
+QAction *MainWindow::action(const QString &caption) const
+{
+    return actions_.value(caption, nullptr);
+}
+
+QMenu *MainWindow::menu(const QString &title) const
+{
+    return menus_.value(title, nullptr);
+}
+
+bool MainWindow::setCommand(const QString &caption, std::function<void()> handler)
+{
+    QAction *command = action(caption);
+    if (!command)
+        return false;
+    disconnect(command, &QAction::triggered, this, nullptr);
+    connect(command, &QAction::triggered, this, [handler = std::move(handler)] { handler(); });
+    command->setEnabled(true);
+    return true;
+}
+
+void MainWindow::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    bar->setAccessibleName(QStringLiteral("主菜单"));
+    for (const MenuLayout &layout : menuLayout()) {
+        QMenu *topMenu = bar->addMenu(layout.title);
+        topMenu->setObjectName(layout.title);
+        topMenu->setAccessibleName(layout.title);
+        menus_.insert(layout.title, topMenu);
+        for (const QString &caption : layout.items) {
+            if (caption == separator) {
+                topMenu->addSeparator();
+                continue;
+            }
+            auto *command = new QAction(caption, this);
+            command->setObjectName(caption.trimmed());
+            command->setEnabled(false);
+            topMenu->addAction(command);
+            actions_.insert(caption, command);
+        }
+    }
+
+    // The captions carry no mnemonics; F10 opens the menu bar on every
+    // platform, and the arrow keys go on from there.
+    auto *openMenus = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(openMenus, &QShortcut::activated, this, [bar] {
+        if (!bar->actions().isEmpty())
+            bar->setActiveAction(bar->actions().constFirst());
+    });
+}
+
+void MainWindow::buildGrid()
+{
+    grid_ = new QTableView(this);
+    grid_->setObjectName(QStringLiteral("表格1"));
+    grid_->setAccessibleName(QStringLiteral("库存列表"));
+    grid_->setContextMenuPolicy(Qt::CustomContextMenu);
+    // A scroll area reports the position in its viewport's coordinates.
+    connect(grid_, &QWidget::customContextMenuRequested, this,
+        [this](const QPoint &pos) { popUpEditMenu(grid_->viewport()->mapToGlobal(pos)); });
+    for (QHeaderView *header : {grid_->horizontalHeader(), grid_->verticalHeader()}) {
+        header->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(
+            header, &QWidget::customContextMenuRequested, this, [this, header](const QPoint &pos) {
+                popUpEditMenu(header->viewport()->mapToGlobal(pos));
+            });
+    }
+    setCentralWidget(grid_);
+    grid_->setFocus();
+}
+
+void MainWindow::popUpEditMenu(const QPoint &globalPos)
+{
+    editMenu()->popup(globalPos);
+}
+
+void MainWindow::removeTemporaryFiles()
+{
+    for (const QString &name : temporaryFileNames()) {
+        const QString path = state_.path(name);
+        // A file still open cannot be deleted on Windows.
+        store_.closePath(path);
+        // None of these layouts has memos today; a companion is removed all the
+        // same, so it can never be attached to a later file of the same name.
+        // The journal goes first: one left alone would be played back into the
+        // next file of that name.
+        for (const QString &file : {path, RecordStore::companionPath(path)}) {
+            FileSystem::removeIfExists(file + QStringLiteral("-journal"));
+            FileSystem::removeIfExists(file);
+        }
+    }
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+#include <QString>
+
+#include <functional>
+
+class QAction;
+class QMenu;
+class QTableView;
+class RecordStore;
+class Prompts;
+class Clock;
+struct AppState;
+
+// The start-up window: the menu bar with every command of the program and the
+// stock grid (表格1) below it. The "编辑" menu is also the grid's context menu.
+//
+// Each command is a QAction found by its caption. A command stays disabled
+// until setCommand() gives it its handler, so the menu never offers a command
+// that does nothing.
+//
+// When the window is destroyed it removes the temporary record files of the
+// run (the display copy data2.zrb, the statistics result qd.zrb and its sorted
+// copy qd4.zrb); files that were never made are no error.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    MainWindow(AppState &state, RecordStore &store, Prompts &prompts, Clock &clock,
+        QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // The title of the window while no stock item is low.
+    static QString baseTitle() { return QStringLiteral("禾岭供电有限责任公司材料出库单打印系统"); }
+    // The record files removed when the window is destroyed, by name.
+    static QStringList temporaryFileNames();
+
+    // The command with exactly this caption ("导入  备份 " keeps its blanks);
+    // nullptr when there is none.
+    QAction *action(const QString &caption) const;
+    // The top menu with this title ("数据", "编辑", "统计", "参数"); nullptr when
+    // there is none.
+    QMenu *menu(const QString &title) const;
+    QMenu *editMenu() const { return menu(QStringLiteral("编辑")); }
+    QTableView *stockGrid() const { return grid_; }
+
+    // Connects a command to its handler (replacing an earlier one) and enables
+    // it. False when there is no command with this caption.
+    bool setCommand(const QString &caption, std::function<void()> handler);
+
+    AppState &state() const { return state_; }
+    RecordStore &store() const { return store_; }
+    Prompts &prompts() const { return prompts_; }
+    Clock &clock() const { return clock_; }
+
+private:
+    void buildMenus();
+    void buildGrid();
+    void popUpEditMenu(const QPoint &globalPos);
+    void removeTemporaryFiles();
+
+    AppState &state_;
+    RecordStore &store_;
+    Prompts &prompts_;
+    Clock &clock_;
+
+    QHash<QString, QMenu *> menus_;
+    QHash<QString, QAction *> actions_;
+    QTableView *grid_ = nullptr;
+};

@@ -1,0 +1,131 @@
+#include "app/qt_prompts.h"
+
+#include "common/value_text.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+
+namespace {
+
+QMessageBox::Icon boxIcon(Prompts::Icon icon)
+{
+    switch (icon) {
+    case Prompts::Icon::Information:
+        return QMessageBox::Information;
+    case Prompts::Icon::Warning:
+        return QMessageBox::Warning;
+    case Prompts::Icon::Error:
+        return QMessageBox::Critical;
+    case Prompts::Icon::Question:
+        return QMessageBox::Question;
+    case Prompts::Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// Texts come from records and settings files; a "<" in them must show as it is.
+void showPlainText(QDialog &dialog)
+{
+    for (QLabel *label : dialog.findChildren<QLabel *>())
+        label->setTextFormat(Qt::PlainText);
+}
+
+std::optional<QString> askText(const QString &prompt, const QString &title, const QString &initial)
+{
+    QInputDialog dialog(QApplication::activeWindow());
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(initial);
+    showPlainText(dialog);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue();
+}
+
+} // namespace
+
+QWidget *QtPrompts::parent()
+{
+    return QApplication::activeWindow();
+}
+
+void QtPrompts::message(const QString &text, const QString &title, Icon icon)
+{
+    QMessageBox box(boxIcon(icon), title, text, QMessageBox::Ok, parent());
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+bool QtPrompts::askYesNo(const QString &text, const QString &title)
+{
+    QMessageBox box(
+        QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent());
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<QString> QtPrompts::inputText(
+    const QString &prompt, const QString &title, const QString &initial)
+{
+    return askText(prompt, title, initial);
+}
+
+std::optional<double> QtPrompts::inputNumber(
+    const QString &prompt, const QString &title, double initial)
+{
+    const std::optional<QString> text = askText(prompt, title, numberText(initial));
+    if (!text)
+        return std::nullopt;
+    return number(*text);
+}
+
+QString QtPrompts::openFileName(const QString &startDir, const QString &filter)
+{
+    return QFileDialog::getOpenFileName(parent(), QString(), startDir, filter);
+}
+
+QString QtPrompts::saveFileName(const QString &startDir, const QString &filter)
+{
+    return QFileDialog::getSaveFileName(parent(), QString(), startDir, filter);
+}
+
+std::optional<QFont> QtPrompts::chooseFont(const QFont &initial)
+{
+    bool ok = false;
+    const QFont font = QFontDialog::getFont(&ok, initial, parent());
+    if (!ok)
+        return std::nullopt;
+    return font;
+}
+
+bool QtPrompts::printDialog(QPrinter &printer)
+{
+    QPrintDialog dialog(&printer, parent());
+    return dialog.exec() == QDialog::Accepted;
+}
+
+bool QtPrompts::pageSetupDialog(QPrinter &printer)
+{
+    QPageSetupDialog dialog(&printer, parent());
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void QtPrompts::printPreview(QPrinter &printer, const std::function<void(QPrinter *)> &paint)
+{
+    QPrintPreviewDialog dialog(&printer, parent());
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+        [&paint](QPrinter *target) { paint(target); });
+    dialog.exec();
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "common/prompts.h"
+
+class QWidget;
+
+// The prompts of the running program: real Qt dialogs, modal over whichever
+// window of the program is active.
+//
+// Numbers are asked for in a text box and read with number(text), like every
+// other number the user types: full-width digits work, the decimal point is a
+// point whatever the locale, and the initial value shows as the program writes
+// numbers ("1", not "1.0000000000000").
+class QtPrompts : public Prompts
+{
+public:
+    void message(const QString &text, const QString &title, Icon icon) override;
+    bool askYesNo(const QString &text, const QString &title) override;
+    std::optional<QString> inputText(
+        const QString &prompt, const QString &title, const QString &initial) override;
+    std::optional<double> inputNumber(
+        const QString &prompt, const QString &title, double initial) override;
+    QString openFileName(const QString &startDir, const QString &filter) override;
+    QString saveFileName(const QString &startDir, const QString &filter) override;
+    std::optional<QFont> chooseFont(const QFont &initial) override;
+    bool printDialog(QPrinter &printer) override;
+    bool pageSetupDialog(QPrinter &printer) override;
+    void printPreview(QPrinter &printer, const std::function<void(QPrinter *)> &paint) override;
+
+private:
+    static QWidget *parent();
+};

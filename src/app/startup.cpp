@@ -1,0 +1,101 @@
+#include "app/startup.h"
+
+#include "data/pair_replacement.h"
+#include "data/stock_layout.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+
+namespace StartUp {
+
+QStringList backupFolders()
+{
+    return {QStringLiteral("备份数据库"), QStringLiteral("进库备份"), QStringLiteral("出库备份")};
+}
+
+QString normalizedDirectory(const QString &dir)
+{
+    QString path = QDir::cleanPath(QDir(QDir::fromNativeSeparators(dir)).absolutePath());
+    // "/" and "C:/" keep their separator in cleanPath; programDir + "/" + name
+    // must still be a valid path for them.
+    if (path.endsWith(u'/'))
+        path.chop(1);
+    return path;
+}
+
+Status parseArguments(const QStringList &arguments, const QString &defaultDir, QString &programDir)
+{
+    const QString usage = QStringLiteral("\n\n用法：warehouse [--dir 程序目录]");
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption dirOption(
+        QStringLiteral("dir"), QStringLiteral("程序目录"), QStringLiteral("PATH"));
+    parser.addOption(dirOption);
+    if (!parser.parse(arguments))
+        return Status::failure(QStringLiteral("命令行有误：%1%2").arg(parser.errorText(), usage));
+    if (!parser.positionalArguments().isEmpty())
+        return Status::failure(
+            QStringLiteral("命令行有误：多余的参数 %1%2")
+                .arg(parser.positionalArguments().join(QStringLiteral(" ")), usage));
+
+    const QString dir = parser.isSet(dirOption) ? parser.value(dirOption) : defaultDir;
+    if (dir.trimmed().isEmpty())
+        return Status::failure(QStringLiteral("命令行有误：程序目录为空。%1").arg(usage));
+    programDir = normalizedDirectory(dir);
+    return Status::success();
+}
+
+Status createDirectory(const QString &dir)
+{
+    const QFileInfo info(dir);
+    if (info.exists() && !info.isDir())
+        return Status::failure(QStringLiteral("%1 不是文件夹，程序无法在这里启动。")
+                                   .arg(QDir::toNativeSeparators(dir)));
+    if (!QDir().mkpath(dir))
+        return Status::failure(
+            QStringLiteral("无法建立程序目录 %1。").arg(QDir::toNativeSeparators(dir)));
+    return Status::success();
+}
+
+Status prepareProgramDirectory(const QString &dir)
+{
+    if (Status created = createDirectory(dir); !created)
+        return created;
+
+    QStringList folders {dir};
+    for (const QString &name : backupFolders()) {
+        const QString folder = dir + u'/' + name;
+        if (QFileInfo(folder).isDir())
+            folders << folder;
+    }
+    // A half-done replacement must be finished before anything looks at the
+    // files, or the stock file could be paired with another file's memos.
+    for (const QString &folder : folders) {
+        if (Status recovered = PairReplacement::recover(folder); !recovered)
+            return Status::failure(QStringLiteral("无法完成上次中断的文件替换（%1）：%2")
+                                       .arg(QDir::toNativeSeparators(folder), recovered.message()));
+    }
+
+    const QString stockFile = dir + u'/' + Stock::fileName();
+    const QFileInfo stock(stockFile);
+    if (stock.exists() && !stock.isFile())
+        return Status::failure(
+            QStringLiteral("库存文件 %1 不是文件。").arg(QDir::toNativeSeparators(stockFile)));
+    if (!stock.exists()) {
+        if (Status made = Stock::createEmptyFile(stockFile); !made)
+            return Status::failure(QStringLiteral("无法建立库存文件 %1：%2")
+                                       .arg(QDir::toNativeSeparators(stockFile), made.message()));
+    }
+    return Status::success();
+}
+
+QFont applicationFont(const QFont &platformFont)
+{
+    QFont font = platformFont;
+    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), platformFont.family()});
+    font.setPointSize(9);
+    return font;
+}
+
+} // namespace StartUp

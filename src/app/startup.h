@@ -1,0 +1,38 @@
+#pragma once
+
+#include "common/status.h"
+
+#include <QFont>
+#include <QString>
+#include <QStringList>
+
+// The steps of start-up that do not need a window, kept out of main() so that
+// they can be run and checked on their own.
+namespace StartUp {
+
+// The folders of the program directory that hold record-file backups.
+QStringList backupFolders();
+
+// The program directory from the command line: `--dir PATH` (also
+// `--dir=PATH`), else `defaultDir`. The result is absolute, '/'-separated and
+// has no trailing separator. Anything else on the command line is an error.
+Status parseArguments(const QStringList &arguments, const QString &defaultDir, QString &programDir);
+
+// An absolute, '/'-separated directory path without a trailing separator.
+QString normalizedDirectory(const QString &dir);
+
+// Creates the program directory when it is missing.
+Status createDirectory(const QString &dir);
+
+// Makes the program directory ready for use; run while holding the instance
+// lock, before any record file is opened: finishes file replacements a crash
+// interrupted (in the directory and in the backup folders that exist), then
+// creates the empty stock file when there is none. An existing stock file is
+// left as it is.
+Status prepareProgramDirectory(const QString &dir);
+
+// The font of every window: 宋体 9 pt, the size the program's layouts are made
+// for, with the platform's font as the fallback where 宋体 is not installed.
+QFont applicationFont(const QFont &platformFont);
+
+} // namespace StartUp

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+// Something that presents rows of texts: a record file, another table.
+class RowProvider
+{
+public:
+    virtual ~RowProvider() = default;
+
+    virtual int providedColumnCount() const = 0;
+    // Calls `row` with the texts of every row in order (`texts` holds
+    // providedColumnCount() entries). Returns false when the rows could not
+    // be read; rows already delivered stay delivered.
+    virtual bool forEachRow(const std::function<void(const QString *texts)> &row) const = 0;
+};

@@ -1,0 +1,225 @@
+#include "app/main_window.h"
+
+#include "common/app_state.h"
+#include "common/clock.h"
+#include "common/prompts.h"
+#include "data/record_store.h"
+#include "data/stock_layout.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+struct ExpectedMenu
+{
+    QString title;
+    QStringList items; // "-" for a separator
+};
+
+// The menu bar as the storekeeper knows it, blanks included.
+const QList<ExpectedMenu> expectedMenus {
+    {QStringLiteral("数据"),
+        {QStringLiteral("备份数据库"), QStringLiteral("导入  备份 "), QStringLiteral("-"),
+            QStringLiteral("从电子表读"), QStringLiteral("加入数据库"), QStringLiteral("-"),
+            QStringLiteral("清空数据库")}},
+    {QStringLiteral("编辑"),
+        {QStringLiteral("刷新显示"), QStringLiteral("-"), QStringLiteral("项目编辑"),
+            QStringLiteral("-"), QStringLiteral("取消进库"), QStringLiteral("取消出库"),
+            QStringLiteral("-"), QStringLiteral("进出库簿"), QStringLiteral("项目查找"),
+            QStringLiteral("-"), QStringLiteral("开票预览")}},
+    {QStringLiteral("统计"),
+        {QStringLiteral("本日出库"), QStringLiteral("本月出库"), QStringLiteral("本年出库"),
+            QStringLiteral("-"), QStringLiteral("本日进库"), QStringLiteral("本月进库"),
+            QStringLiteral("本年进库")}},
+    {QStringLiteral("参数"), {QStringLiteral("参数配置")}},
+};
+
+QStringList shownItems(const QMenu *menu)
+{
+    QStringList items;
+    for (const QAction *action : menu->actions())
+        items << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    return items;
+}
+
+class MainWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        state.programDir = QDir::cleanPath(dir.path());
+        ASSERT_TRUE(Stock::createEmptyFile(state.path(Stock::fileName())).ok());
+        window = std::make_unique<MainWindow>(state, store, prompts, clock);
+    }
+
+    void touch(const QString &name)
+    {
+        QFile file(state.path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << name.toStdString();
+        file.write("x");
+    }
+    bool exists(const QString &name) const { return QFile::exists(state.path(name)); }
+
+    QTemporaryDir dir;
+    AppState state;
+    RecordStore store;
+    ScriptedPrompts prompts;
+    FixedClock clock {QDateTime(QDate(2011, 3, 7), QTime(9, 5))};
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(MainWindowTest, MenuBarHasEveryCommandInOrderWithExactCaptions)
+{
+    const QList<QAction *> topActions = window->menuBar()->actions();
+    ASSERT_EQ(topActions.size(), expectedMenus.size());
+    for (qsizetype i = 0; i < expectedMenus.size(); ++i) {
+        const ExpectedMenu &expected = expectedMenus[i];
+        const QMenu *menu = topActions[i]->menu();
+        ASSERT_NE(menu, nullptr) << expected.title.toStdString();
+        EXPECT_EQ(menu->title(), expected.title);
+        EXPECT_EQ(menu->objectName(), expected.title);
+        EXPECT_EQ(menu->accessibleName(), expected.title);
+        EXPECT_EQ(window->menu(expected.title), menu);
+        EXPECT_EQ(shownItems(menu), expected.items) << expected.title.toStdString();
+    }
+}
+
+TEST_F(MainWindowTest, CommandsAreFoundByCaptionAndNamedForTools)
+{
+    for (const ExpectedMenu &expected : expectedMenus) {
+        for (const QString &caption : expected.items) {
+            if (caption == QStringLiteral("-"))
+                continue;
+            QAction *command = window->action(caption);
+            ASSERT_NE(command, nullptr) << caption.toStdString();
+            EXPECT_TRUE(window->menu(expected.title)->actions().contains(command));
+            EXPECT_EQ(command->objectName(), caption.trimmed());
+            EXPECT_FALSE(command->text().contains(u'&')) << "no mnemonics";
+        }
+    }
+    // The restore command is known only by its caption with both blanks.
+    EXPECT_NE(window->action(QStringLiteral("导入  备份 ")), nullptr);
+    EXPECT_EQ(window->action(QStringLiteral("导入  备份")), nullptr);
+    EXPECT_EQ(window->action(QStringLiteral("导入 备份 ")), nullptr);
+    EXPECT_EQ(window->findChild<QAction *>(QStringLiteral("导入  备份")),
+        window->action(QStringLiteral("导入  备份 ")));
+}
+
+TEST_F(MainWindowTest, CommandIsOfferedOnlyOnceItHasAHandler)
+{
+    QAction *backup = window->action(QStringLiteral("备份数据库"));
+    ASSERT_NE(backup, nullptr);
+    EXPECT_FALSE(backup->isEnabled());
+
+    int first = 0;
+    int second = 0;
+    ASSERT_TRUE(window->setCommand(QStringLiteral("备份数据库"), [&] { ++first; }));
+    EXPECT_TRUE(backup->isEnabled());
+    backup->trigger();
+    EXPECT_EQ(first, 1);
+
+    ASSERT_TRUE(window->setCommand(QStringLiteral("备份数据库"), [&] { ++second; }));
+    backup->trigger();
+    EXPECT_EQ(first, 1) << "a new handler replaces the old one";
+    EXPECT_EQ(second, 1);
+
+    EXPECT_FALSE(window->setCommand(QStringLiteral("备份"), [] {}));
+    EXPECT_FALSE(window->action(QStringLiteral("清空数据库"))->isEnabled())
+        << "other commands are untouched";
+}
+
+TEST_F(MainWindowTest, StockGridIsEmptyAndNamed)
+{
+    QTableView *grid = window->stockGrid();
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(window->findChild<QTableView *>(QStringLiteral("表格1")), grid);
+    EXPECT_EQ(grid->accessibleName(), QStringLiteral("库存列表"));
+    EXPECT_EQ(window->centralWidget(), grid);
+    EXPECT_TRUE(grid->model() == nullptr || grid->model()->rowCount() == 0);
+    EXPECT_EQ(window->windowTitle(), MainWindow::baseTitle());
+    EXPECT_TRUE(prompts.shown().empty()) << "opening the window asks nothing";
+}
+
+TEST_F(MainWindowTest, RightClickOnTheGridPopsUpTheEditMenu)
+{
+    window->show();
+    QTableView *grid = window->stockGrid();
+    QMenu *edit = window->editMenu();
+    ASSERT_NE(edit, nullptr);
+    EXPECT_EQ(edit, window->menu(QStringLiteral("编辑")));
+    ASSERT_FALSE(edit->isVisible());
+
+    const QPoint local(40, 30);
+    const QPoint global = grid->viewport()->mapToGlobal(local);
+    QContextMenuEvent click(QContextMenuEvent::Mouse, local, global);
+    QApplication::sendEvent(grid->viewport(), &click);
+
+    EXPECT_TRUE(edit->isVisible());
+    EXPECT_EQ(edit->pos(), global);
+    edit->hide();
+
+    // The same menu over the column headers.
+    QHeaderView *header = grid->horizontalHeader();
+    header->show();
+    const QPoint headerLocal(5, 5);
+    QContextMenuEvent headerClick(
+        QContextMenuEvent::Mouse, headerLocal, header->mapToGlobal(headerLocal));
+    QApplication::sendEvent(header->viewport(), &headerClick);
+    EXPECT_TRUE(edit->isVisible());
+    edit->hide();
+}
+
+TEST_F(MainWindowTest, DestructionRemovesTheTemporaryFilesOnly)
+{
+    // The display copy is open, as the stock list leaves it; the statistics
+    // files and journals of an interrupted write lie beside it.
+    const Layout display {{QStringLiteral("品名"), FieldKind::Text}};
+    ASSERT_TRUE(RecordStore::create(state.path(QStringLiteral("data2.zrb")), display).ok());
+    ASSERT_TRUE(store.open(state.path(QStringLiteral("data2.zrb")), QStringLiteral("grid")));
+    ASSERT_TRUE(store.open(state.path(Stock::fileName()), Stock::alias()));
+    for (const QString &name : {QStringLiteral("data2.zrb-journal"), QStringLiteral("qd.zrb"),
+             QStringLiteral("qd.zrb-journal"), QStringLiteral("qd4.zrb"),
+             QStringLiteral("qd4.zrb-journal"), QStringLiteral("data.zrb-journal"),
+             QStringLiteral("qd.txt"), QStringLiteral("qd5.zrb")})
+        touch(name);
+
+    window.reset();
+
+    for (const QString &name : {QStringLiteral("data2.zrb"), QStringLiteral("data2.zrb-journal"),
+             QStringLiteral("qd.zrb"), QStringLiteral("qd.zrb-journal"), QStringLiteral("qd4.zrb"),
+             QStringLiteral("qd4.zrb-journal")})
+        EXPECT_FALSE(exists(name)) << name.toStdString();
+    EXPECT_FALSE(store.isPathOpen(state.path(QStringLiteral("data2.zrb"))));
+
+    // The stock file, its journal and anything else stay.
+    for (const QString &name :
+        {QStringLiteral("data.zrb"), QStringLiteral("data.edt"), QStringLiteral("data.zrb-journal"),
+            QStringLiteral("qd.txt"), QStringLiteral("qd5.zrb")})
+        EXPECT_TRUE(exists(name)) << name.toStdString();
+    EXPECT_TRUE(store.isOpen(Stock::alias())) << "the stock file stays open";
+    EXPECT_TRUE(prompts.shown().empty());
+}
+
+TEST_F(MainWindowTest, DestructionIsQuietWhenNoTemporaryFileWasMade)
+{
+    const QStringList before = QDir(state.programDir).entryList(QDir::Files);
+    window.reset();
+    EXPECT_EQ(QDir(state.programDir).entryList(QDir::Files), before);
+    EXPECT_TRUE(prompts.shown().empty());
+}
+
+} // namespace
