@@ -7,6 +7,14 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <ostream>
+
+// Readable failure messages for Qt texts.
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
 // Helpers shared by the record store tests.
 
 // A small layout with one field of every kind.

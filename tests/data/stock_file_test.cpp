@@ -1,0 +1,169 @@
+#include "test_files.h"
+
+#include "common/value_text.h"
+#include "data/stock_file.h"
+#include "data/stock_layout.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class StockFileTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        programDir = dir.path();
+        ASSERT_TRUE(Stock::createEmptyFile(StockFile::stockPath(programDir)));
+        ASSERT_TRUE(store.open(StockFile::stockPath(programDir), Stock::alias()));
+        fillStock(store, 3);
+        store.first();
+        ASSERT_TRUE(store.appendMemo(Stock::ReceiptHistory, QStringLiteral("第一次进库\r\n")));
+    }
+
+    // The items of the stock file, as "name quantity history".
+    QStringList items()
+    {
+        RecordStore reader;
+        EXPECT_TRUE(reader.open(StockFile::stockPath(programDir), Stock::alias()))
+            << reader.lastError().toStdString();
+        QStringList result;
+        for (reader.first(); !reader.atEnd(); reader.skip())
+            result << (reader.readText(Stock::Name) + u' ' + reader.readText(Stock::Quantity) + u' '
+                + reader.readText(Stock::ReceiptHistory))
+                          .trimmed();
+        return result;
+    }
+
+    QStringList backups() const
+    {
+        return QDir(StockFile::backupFolder(programDir))
+            .entryList({QStringLiteral("*.zrb")}, QDir::Files, QDir::Name);
+    }
+
+    QTemporaryDir dir;
+    QString programDir;
+    RecordStore store;
+    const QDateTime morning {QDate(2011, 3, 7), QTime(9, 5)};
+};
+
+TEST_F(StockFileTest, BackupIsNamedByTheMomentAndReplacesOneOfTheSameSecond)
+{
+    QString path;
+    ASSERT_TRUE(StockFile::backup(store, programDir, morning, &path));
+    EXPECT_EQ(QFileInfo(path).fileName(), QStringLiteral("2011年3月7日9时5分.zrb"));
+    EXPECT_TRUE(QFile::exists(
+        StockFile::backupFolder(programDir) + QStringLiteral("/2011年3月7日9时5分.edt")));
+
+    store.goTo(2);
+    ASSERT_TRUE(store.write(Stock::Quantity, 99));
+    ASSERT_TRUE(StockFile::backup(store, programDir, morning));
+    EXPECT_EQ(backups(), QStringList({"2011年3月7日9时5分.zrb"}));
+    RecordStore reader;
+    ASSERT_TRUE(reader.open(path, QStringLiteral("b")));
+    reader.goTo(2);
+    EXPECT_EQ(reader.readNumber(Stock::Quantity), 99.0) << "the second backup replaced the first";
+    EXPECT_EQ(store.currentAlias(), Stock::alias());
+
+    // Backing up works also when the stock file was closed before.
+    store.closeAll();
+    ASSERT_TRUE(StockFile::backup(store, programDir, morning.addSecs(1)));
+    EXPECT_EQ(backups().size(), 2);
+}
+
+TEST_F(StockFileTest, RestoreBringsBackRecordsAndHistories)
+{
+    QString earlier;
+    ASSERT_TRUE(StockFile::backup(store, programDir, morning, &earlier));
+    store.goTo(1);
+    ASSERT_TRUE(store.appendMemo(Stock::ReceiptHistory, QStringLiteral("第二次进库\r\n")));
+    ASSERT_TRUE(store.add({QStringLiteral("新材料")}));
+    ASSERT_EQ(items().size(), 4);
+
+    ASSERT_TRUE(StockFile::restore(store, programDir, earlier, morning.addSecs(60)));
+    EXPECT_FALSE(store.isOpen(Stock::alias()));
+    EXPECT_EQ(items(), QStringList({"item1 1 第一次进库", "item2 2", "item3 3"}));
+    // The state before the restore was kept too.
+    EXPECT_EQ(backups(), QStringList({"2011年3月7日9时5分.zrb", "2011年3月7日9时6分.zrb"}));
+    RecordStore reader;
+    ASSERT_TRUE(reader.open(
+        StockFile::backupFolder(programDir) + "/2011年3月7日9时6分.zrb", QStringLiteral("b")));
+    EXPECT_EQ(reader.recordCount(), 4);
+
+    // The restored file is a working stock file.
+    ASSERT_TRUE(store.open(StockFile::stockPath(programDir), Stock::alias()));
+    ASSERT_TRUE(store.findFirstEqual(Stock::Name, "item3", Stock::Spec, "spec3"));
+    ASSERT_TRUE(store.appendMemo(Stock::IssueHistory, QStringLiteral("出库\r\n")));
+}
+
+TEST_F(StockFileTest, RestoreWithinTheSameSecondKeepsTheChosenBackup)
+{
+    QString chosen;
+    ASSERT_TRUE(StockFile::backup(store, programDir, morning, &chosen));
+    ASSERT_TRUE(store.add({QStringLiteral("新材料")}));
+    ASSERT_TRUE(StockFile::restore(store, programDir, chosen, morning));
+    EXPECT_EQ(items().size(), 3);
+    EXPECT_EQ(backups().size(), 2) << "the safety backup took another name";
+}
+
+TEST_F(StockFileTest, ForeignOrIncompleteChoicesLeaveTheStockFileAlone)
+{
+    store.closeAll();
+    const FileSnapshot before = snapshot(StockFile::stockPath(programDir));
+    const QString other = dir.filePath(QStringLiteral("other.zrb"));
+    ASSERT_TRUE(RecordStore::create(other, mixedLayout()));
+    const QString noise = dir.filePath(QStringLiteral("noise.zrb"));
+    writeBytes(noise, QByteArray(4096, '\x5a'));
+    const QString lonely = dir.filePath(QStringLiteral("lonely.zrb"));
+    ASSERT_TRUE(Stock::createEmptyFile(lonely));
+    ASSERT_TRUE(QFile::remove(dir.filePath(QStringLiteral("lonely.edt"))));
+    // A folder whose name holds ".zrb": only the file name's suffix counts.
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("x.zrb")));
+    const QString nested = dir.filePath(QStringLiteral("x.zrb/b.zrb"));
+    ASSERT_TRUE(Stock::createEmptyFile(nested));
+    ASSERT_TRUE(QFile::remove(dir.filePath(QStringLiteral("x.zrb/b.edt"))));
+
+    for (const QString &chosen : {other, noise, lonely, nested, dir.filePath("missing.zrb")}) {
+        const Status s = StockFile::restore(store, programDir, chosen, morning);
+        EXPECT_FALSE(s) << chosen.toStdString();
+        EXPECT_FALSE(s.message().isEmpty());
+    }
+    EXPECT_TRUE(snapshot(StockFile::stockPath(programDir)) == before);
+    EXPECT_TRUE(backups().isEmpty()) << "nothing was replaced, so nothing was backed up";
+    EXPECT_EQ(items().size(), 3);
+}
+
+TEST_F(StockFileTest, ClearKeepsTheLayoutAndABackup)
+{
+    ASSERT_TRUE(StockFile::clear(store, programDir, morning));
+    EXPECT_FALSE(store.isOpen(Stock::alias()));
+    EXPECT_TRUE(items().isEmpty());
+    RecordStore reader;
+    ASSERT_TRUE(reader.open(StockFile::stockPath(programDir), Stock::alias()));
+    EXPECT_EQ(reader.layout(), Stock::layout());
+    ASSERT_EQ(backups(), QStringList({"2011年3月7日9时5分.zrb"}));
+
+    // The backup is the way back.
+    reader.closeAll();
+    ASSERT_TRUE(StockFile::restore(store, programDir,
+        StockFile::backupFolder(programDir) + "/2011年3月7日9时5分.zrb", morning.addSecs(5)));
+    EXPECT_EQ(items().size(), 3);
+}
+
+TEST_F(StockFileTest, AStockFileThatNoLongerOpensIsStillKeptBeforeARestore)
+{
+    QString good;
+    ASSERT_TRUE(StockFile::backup(store, programDir, morning, &good));
+    store.closeAll();
+    writeBytes(StockFile::stockPath(programDir), "damaged beyond repair");
+    ASSERT_TRUE(StockFile::restore(store, programDir, good, morning.addSecs(120)));
+    EXPECT_EQ(items().size(), 3);
+    EXPECT_EQ(readBytes(StockFile::backupFolder(programDir) + "/2011年3月7日9时7分(无法打开).zrb"),
+        QByteArray("damaged beyond repair"));
+}
+
+} // namespace
