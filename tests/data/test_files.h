@@ -7,13 +7,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
-#include <ostream>
-
-// Readable failure messages for Qt texts.
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
+#include "support/qt_print.h"
 
 // Helpers shared by the record store tests.
 

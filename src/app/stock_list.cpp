@@ -1,0 +1,127 @@
+#include "app/stock_list.h"
+
+#include "common/app_state.h"
+#include "common/prompts.h"
+#include "data/record_store.h"
+#include "data/stock_layout.h"
+#include "grid/data_source.h"
+#include "grid/record_file_provider.h"
+#include "grid/selection_sum.h"
+
+#include <QFile>
+
+namespace StockList {
+namespace {
+
+const QStringList &headerTexts()
+{
+    static const QStringList texts = {
+        QStringLiteral("材  料  品  名"),
+        QStringLiteral("规  格  型  号"),
+        QStringLiteral("单位"),
+        QStringLiteral("库存数量"),
+        QStringLiteral("单价"),
+        QStringLiteral("库存金额"),
+        QStringLiteral("报警数量"),
+    };
+    return texts;
+}
+
+constexpr int widths[columns] = {850, 850, 150, 200, 200, 250, 250};
+
+} // namespace
+
+QString bareTitle()
+{
+    return QStringLiteral("禾岭供电有限责任公司材料出库单打印系统");
+}
+
+QString title(int lowStockCount)
+{
+    if (lowStockCount == 0)
+        return bareTitle();
+    return bareTitle() + QStringLiteral("---表中红色文本项目表示库存数量低于报警数量.共")
+        + QString::number(lowStockCount) + QStringLiteral("项");
+}
+
+BuildResult build(
+    DataSource &table, RecordFileProvider &provider, RecordStore &store, const AppState &state)
+{
+    table.reset();
+    table.setDefaultFormat(CellFormat());
+    table.setSize(1, columns);
+    const CellRange header {1, 1, 1, columns};
+    table.setAlignment(header, CellFormat::Centre);
+    table.setStyle(header, CellFormat::Bold);
+    for (int c = 1; c <= columns; ++c)
+        table.setText(1, c, headerTexts()[c - 1]);
+
+    // The display copy is replaced under the provider's feet: let go of it first.
+    provider.setFile({});
+    const QString display = state.path(Stock::displayFileName());
+    BuildResult result;
+    result.stockOpened = store.openOrSelect(state.path(Stock::fileName()), Stock::alias());
+    if (result.stockOpened && store.copyTo(display, {}, Stock::displayFields())) {
+        if (provider.setFile(display))
+            table.appendRowsFrom(provider);
+    } else {
+        // Never show an earlier copy for a stock file that is gone.
+        QFile::remove(display);
+        result.stockOpened = false;
+    }
+    if (result.stockOpened)
+        store.select(Stock::alias());
+
+    for (int r = 2; r <= table.rowCount(); ++r) {
+        const double stock = table.number(r, 4);
+        const double alarm = table.number(r, 7);
+        if (alarm - stock >= -lowStockTolerance) {
+            table.setTextColor({r, 1, 1, columns}, lowStockColor);
+            ++result.lowStockCount;
+        }
+    }
+    for (const int r : state.markedRows)
+        if (r >= 1 && r <= table.rowCount())
+            table.setTextColor({r, 1, 1, columns}, markedColor);
+
+    for (int c = 1; c <= columns; ++c)
+        table.setColumnWidths(c, 1, widths[c - 1]);
+    table.setHeaderRows(1);
+    return result;
+}
+
+SelectionOutcome select(
+    const CellRange &selection, DataSource &table, AppState &state, Prompts &prompts)
+{
+    SelectionOutcome outcome;
+    if (selection.column >= 4 && selection.column <= 6) {
+        outcome.toolTip = selectionSumText(table, selection);
+        return outcome;
+    }
+    if (state.usedSelectionRows.contains(selection.row))
+        return outcome;
+    state.usedSelectionRows.append(selection.row);
+    for (int i = 1; i <= selection.rows; ++i) {
+        if (state.issueLines.size() >= AppState::maxIssueLines)
+            break;
+        const int r = selection.row + i - 1;
+        IssueLine line;
+        line.name = table.text(r, 1);
+        line.spec = table.text(r, 2);
+        line.unit = table.text(r, 3);
+        line.unitPrice = table.number(r, 5);
+        line.quantity = table.number(r, 4);
+        line.amount = table.number(r, 6);
+        state.issueLines.append(line);
+        table.setTextColor({r, 1, 1, columns}, markedColor);
+        state.markedRows.append(r);
+    }
+    if (selection.rows > AppState::maxIssueLines)
+        prompts.message(
+            QStringLiteral("您的选择已达到或超过了9项,一张票据只能打印9行数,系统将打印前9项"));
+    if (state.issueLines.isEmpty())
+        prompts.message(QStringLiteral("请选择要打印的材料,您可以按下鼠标左键拖选"));
+    return outcome;
+}
+
+} // namespace StockList

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "grid/cell_format.h"
+
+#include <QString>
+
+class DataSource;
+class Prompts;
+class RecordFileProvider;
+class RecordStore;
+struct AppState;
+
+// The stock list of the main window: one row per stock item under a header
+// row, low-stock items in purple, items picked for the issue note in yellow.
+// Everything here works on the table, not on the grid that shows it, so the
+// grid is bound only after a build and bulk changes cost no drawing.
+namespace StockList {
+
+constexpr int columns = 7;
+constexpr quint32 lowStockColor = rgbColor(128, 0, 128);
+constexpr quint32 markedColor = rgbColor(255, 255, 0);
+constexpr quint32 gridColor = rgbColor(0, 116, 174);
+// Stock at most this much above the alarm quantity still counts as low.
+constexpr double lowStockTolerance = 0.0000001;
+
+QString bareTitle();
+// The window title for a number of low-stock items.
+QString title(int lowStockCount);
+
+struct BuildResult
+{
+    bool stockOpened = false;
+    int lowStockCount = 0;
+};
+
+// Rebuilds the table from the stock file of the program directory: the
+// header row, the display copy data2.zrb of every record read through the
+// provider, low-stock rows coloured and counted, marked rows coloured. The
+// stock file stays open and current under "data". A stock file that does not
+// open leaves the header row only.
+BuildResult build(
+    DataSource &table, RecordFileProvider &provider, RecordStore &store, const AppState &state);
+
+// What the main window shows after a selection.
+struct SelectionOutcome
+{
+    QString toolTip; // shown when not empty
+};
+
+// Handles one finished selection gesture: a block starting in a numeric
+// column (4, 5, 6) asks for a sum; any other block picks issue lines (at
+// most nine in all), unless a block starting at the same top row was taken
+// before. Messages go through `prompts`.
+SelectionOutcome select(
+    const CellRange &selection, DataSource &table, AppState &state, Prompts &prompts);
+
+} // namespace StockList

@@ -1,0 +1,252 @@
+#include "app/stock_list.h"
+
+#include "common/app_state.h"
+#include "common/prompts.h"
+#include "data/record_store.h"
+#include "data/stock_layout.h"
+#include "grid/data_source.h"
+#include "grid/record_file_provider.h"
+#include "support/qt_print.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Item
+{
+    QString name;
+    double quantity;
+    double alarm;
+};
+
+class StockListTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        state.programDir = dir.path();
+        ASSERT_TRUE(Stock::createEmptyFile(state.path(Stock::fileName())));
+    }
+
+    void addItems(const QList<Item> &items)
+    {
+        RecordStore writer;
+        ASSERT_TRUE(writer.open(state.path(Stock::fileName()), QStringLiteral("w")));
+        for (const Item &item : items) {
+            QVariantList values(Stock::fieldCount);
+            values[Stock::Name - 1] = item.name;
+            values[Stock::Spec - 1] = item.name + QStringLiteral("-规格");
+            values[Stock::Unit - 1] = QStringLiteral("个");
+            values[Stock::Quantity - 1] = item.quantity;
+            values[Stock::UnitPrice - 1] = 2.5;
+            values[Stock::Amount - 1] = item.quantity * 2.5;
+            values[Stock::AlarmQuantity - 1] = item.alarm;
+            ASSERT_TRUE(writer.add(values));
+        }
+    }
+
+    StockList::BuildResult build() { return StockList::build(table, provider, store, state); }
+
+    quint32 colorOf(int row) const { return table.format(row, 1).textColor; }
+
+    QTemporaryDir dir;
+    AppState state;
+    RecordStore store;
+    RecordFileProvider provider;
+    DataSource table;
+    ScriptedPrompts prompts;
+};
+
+TEST_F(StockListTest, BuildsHeaderRowsWidthsAndTexts)
+{
+    addItems({{QStringLiteral("电缆"), 12.5, 1}, {QStringLiteral("螺栓"), 1.0 / 3, 0}});
+    const auto result = build();
+    EXPECT_TRUE(result.stockOpened);
+    ASSERT_EQ(table.rowCount(), 3);
+    ASSERT_EQ(table.columnCount(), 7);
+    const QStringList headers
+        = {"材  料  品  名", "规  格  型  号", "单位", "库存数量", "单价", "库存金额", "报警数量"};
+    const int widths[] = {850, 850, 150, 200, 200, 250, 250};
+    for (int c = 1; c <= 7; ++c) {
+        EXPECT_EQ(table.text(1, c), headers[c - 1]);
+        EXPECT_EQ(table.columnWidth(c), widths[c - 1]);
+        EXPECT_EQ(table.format(1, c).alignment, int(CellFormat::Centre));
+        EXPECT_EQ(table.format(1, c).style, int(CellFormat::Bold));
+        EXPECT_EQ(table.format(2, c).style, 0);
+    }
+    EXPECT_EQ(table.headerRows(), 1);
+    EXPECT_EQ(table.text(2, 1), QStringLiteral("电缆"));
+    EXPECT_EQ(table.text(2, 2), QStringLiteral("电缆-规格"));
+    EXPECT_EQ(table.text(2, 3), QStringLiteral("个"));
+    EXPECT_EQ(table.text(2, 4), QStringLiteral("12.5"));
+    EXPECT_EQ(table.text(2, 6), QStringLiteral("31.25"));
+    EXPECT_EQ(table.text(3, 4), QStringLiteral("0.3333333333333"));
+    EXPECT_EQ(table.text(3, 7), QStringLiteral("0"));
+    EXPECT_EQ(store.currentAlias(), Stock::alias()) << "the stock file is left open and current";
+    EXPECT_TRUE(QFile::exists(state.path(QStringLiteral("data2.zrb"))));
+}
+
+TEST_F(StockListTest, LowStockRowsAreColouredAndCountedInTheTitle)
+{
+    addItems({
+        {QStringLiteral("零零"), 0, 0}, // at the alarm quantity
+        {QStringLiteral("微高"), 5.00000005, 5}, // within the tolerance
+        {QStringLiteral("略高"), 5.001, 5}, // above it
+        {QStringLiteral("低"), -2, 3},
+        {QStringLiteral("够"), 100, 3},
+    });
+    const auto result = build();
+    EXPECT_EQ(result.lowStockCount, 3);
+    EXPECT_EQ(colorOf(2), StockList::lowStockColor);
+    EXPECT_EQ(colorOf(3), StockList::lowStockColor);
+    EXPECT_EQ(colorOf(4), 0u);
+    EXPECT_EQ(colorOf(5), StockList::lowStockColor);
+    EXPECT_EQ(colorOf(6), 0u);
+    EXPECT_EQ(table.format(5, 7).textColor, StockList::lowStockColor) << "the whole row";
+    EXPECT_EQ(StockList::title(result.lowStockCount),
+        QStringLiteral("禾岭供电有限责任公司材料出库单打印系统---表中红色文本项目表示库存"
+                       "数量低于报警数量.共3项"));
+    EXPECT_EQ(StockList::title(0), QStringLiteral("禾岭供电有限责任公司材料出库单打印系统"));
+}
+
+TEST_F(StockListTest, MarkedRowsOutlastRebuildsByRowNumber)
+{
+    addItems(
+        {{QStringLiteral("甲"), 0, 1}, {QStringLiteral("乙"), 9, 1}, {QStringLiteral("丙"), 9, 1}});
+    build();
+    state.markedRows = {2, 3, 40};
+    build();
+    EXPECT_EQ(colorOf(2), StockList::markedColor) << "marked wins over low stock";
+    EXPECT_EQ(colorOf(3), StockList::markedColor);
+    EXPECT_EQ(colorOf(4), 0u);
+
+    // Items added meanwhile: the same row numbers stay marked.
+    addItems({{QStringLiteral("新"), 9, 1}});
+    {
+        RecordStore writer;
+        ASSERT_TRUE(writer.open(state.path(Stock::fileName()), QStringLiteral("w")));
+        writer.first();
+        ASSERT_TRUE(writer.deleteRecord());
+        ASSERT_TRUE(writer.purge());
+    }
+    store.closeAll();
+    build();
+    ASSERT_EQ(table.rowCount(), 4);
+    EXPECT_EQ(table.text(2, 1), QStringLiteral("乙"));
+    EXPECT_EQ(colorOf(2), StockList::markedColor);
+    EXPECT_EQ(colorOf(4), 0u);
+}
+
+TEST_F(StockListTest, AMissingOrForeignStockFileShowsTheHeaderOnly)
+{
+    addItems({{QStringLiteral("甲"), 1, 0}});
+    build();
+    ASSERT_EQ(table.rowCount(), 2);
+    store.closeAll();
+    ASSERT_TRUE(QFile::remove(state.path(QStringLiteral("data.zrb"))));
+    const auto missing = build();
+    EXPECT_FALSE(missing.stockOpened);
+    EXPECT_EQ(table.rowCount(), 1);
+    EXPECT_EQ(missing.lowStockCount, 0);
+    EXPECT_FALSE(QFile::exists(state.path(QStringLiteral("data2.zrb"))));
+
+    QFile foreign(state.path(QStringLiteral("data.zrb")));
+    ASSERT_TRUE(foreign.open(QIODevice::WriteOnly));
+    foreign.write("not a stock file");
+    foreign.close();
+    EXPECT_FALSE(build().stockOpened);
+    EXPECT_EQ(table.rowCount(), 1);
+}
+
+class StockSelectionTest : public StockListTest
+{
+protected:
+    void SetUp() override
+    {
+        StockListTest::SetUp();
+        QList<Item> items;
+        for (int i = 1; i <= 20; ++i)
+            items.append({QStringLiteral("材料%1").arg(i), double(i), 0});
+        addItems(items);
+        build();
+    }
+
+    QString select(const CellRange &range)
+    {
+        return StockList::select(range, table, state, prompts).toolTip;
+    }
+};
+
+TEST_F(StockSelectionTest, NumericColumnsShowSumsAndPickNothing)
+{
+    EXPECT_EQ(select({2, 4, 4, 1}), QStringLiteral("合计 = 10")); // 1+2+3+4
+    EXPECT_EQ(select({2, 4, 2, 2}), QStringLiteral("合计 = 0"));
+    EXPECT_EQ(select({3, 4, 1, 3}), QStringLiteral("合计 = 9.5")); // 2 + 2.5 + 5 along the row
+    EXPECT_EQ(select({5, 6, 1, 1}), QStringLiteral("10")) << "one cell shows its own text";
+    EXPECT_EQ(select({1, 4, 1, 1}), QStringLiteral("库存数量"));
+    EXPECT_TRUE(state.issueLines.isEmpty());
+    EXPECT_TRUE(prompts.messages().isEmpty());
+}
+
+TEST_F(StockSelectionTest, BlocksPickAtMostNineLines)
+{
+    EXPECT_EQ(select({2, 1, 3, 2}), QString());
+    ASSERT_EQ(state.issueLines.size(), 3);
+    const IssueLine &first = state.issueLines[0];
+    EXPECT_EQ(first.name, QStringLiteral("材料1"));
+    EXPECT_EQ(first.spec, QStringLiteral("材料1-规格"));
+    EXPECT_EQ(first.unit, QStringLiteral("个"));
+    EXPECT_EQ(first.quantity, 1.0);
+    EXPECT_EQ(first.unitPrice, 2.5);
+    EXPECT_EQ(first.amount, 2.5);
+    EXPECT_EQ(state.markedRows, QList<int>({2, 3, 4}));
+    EXPECT_EQ(colorOf(3), StockList::markedColor);
+    EXPECT_TRUE(prompts.messages().isEmpty());
+
+    // The same top row again adds nothing, even as a larger block.
+    select({2, 1, 6, 1});
+    EXPECT_EQ(state.issueLines.size(), 3);
+
+    // Twelve more rows: six fit, and the nine-line message is shown.
+    select({8, 2, 12, 1});
+    EXPECT_EQ(state.issueLines.size(), 9);
+    EXPECT_EQ(state.issueLines[8].name, QStringLiteral("材料12"));
+    EXPECT_EQ(prompts.messages(),
+        QStringList({"您的选择已达到或超过了9项,一张票据只能打印9行数,"
+                     "系统将打印前9项"}));
+    EXPECT_EQ(colorOf(14), 0u) << "rows beyond the ninth line stay unmarked";
+}
+
+TEST_F(StockSelectionTest, TwelveRowsOnAnEmptyNoteAddNine)
+{
+    select({2, 1, 12, 7});
+    EXPECT_EQ(state.issueLines.size(), 9);
+    EXPECT_EQ(prompts.messages().size(), 1);
+}
+
+TEST_F(StockSelectionTest, NothingPickedAsksForADrag)
+{
+    state.issueLines = QList<IssueLine>(9);
+    select({2, 1, 1, 1});
+    EXPECT_EQ(state.issueLines.size(), 9);
+    EXPECT_TRUE(prompts.messages().isEmpty()) << "a full note is not an empty one";
+
+    state.issueLines.clear();
+    select({30, 1, 1, 1}); // outside the table: the header-only case
+    ASSERT_EQ(state.issueLines.size(), 1);
+    EXPECT_EQ(state.issueLines[0].name, QString());
+
+    // A refresh forgets the chosen lines; a table without items gives none.
+    state.issueLines.clear();
+    state.usedSelectionRows.clear();
+    table.setSize(1, 7);
+    state.issueLines.clear();
+    StockList::select({3, 1, 0, 1}, table, state, prompts);
+    EXPECT_EQ(
+        prompts.messages().last(), QStringLiteral("请选择要打印的材料,您可以按下鼠标左键拖选"));
+}
+
+} // namespace
