@@ -3,6 +3,7 @@
 // same run. A summary table with the ratios is printed at the end.
 
 #include "bench_report.h"
+#include "stock_fixture.h"
 
 #include "common/value_text.h"
 #include "data/record_store.h"
@@ -18,47 +19,6 @@
 #include <map>
 
 namespace {
-
-const QDate today(2026, 12, 7);
-
-QTemporaryDir &workDir()
-{
-    static QTemporaryDir dir;
-    return dir;
-}
-
-QString stockPath(int items)
-{
-    return workDir().filePath(QStringLiteral("stock%1.zrb").arg(items));
-}
-
-// A stock file of `items` items with a few history lines each, made once per run.
-const QString &stockFile(int items)
-{
-    static std::map<int, QString> made;
-    auto it = made.find(items);
-    if (it != made.end())
-        return it->second;
-    const QString path = stockPath(items);
-    Stock::createEmptyFile(path);
-    RecordStore store;
-    store.open(path, Stock::alias());
-    RecordStore::Transaction transaction(store);
-    for (int i = 1; i <= items; ++i) {
-        const QDateTime issued(today.addDays(-(i % 400)), QTime(9, 5));
-        store.add({QStringLiteral("材料%1").arg(i), QStringLiteral("型号-%1").arg(i % 97),
-            QStringLiteral("个"), double(i % 50), 12.5, 12.5 * (i % 50), 1.0, 12.5, issued,
-            QStringLiteral("数量 1 金额 12.5 部门 供电所 经手 张三  时间 %1\r\n")
-                .arg(dateTimeText(issued)),
-            2.0, 25.0, issued.addDays(-3),
-            QStringLiteral("数量 2 单价 12.5 金额 25 入库后均价 12.5 数量 %1 时间 %2\r\n")
-                .arg(i % 50)
-                .arg(dateTimeText(issued.addDays(-3))),
-            5.0, 3.0, 37.5, 9.0, 112.5, 4.0, 50.0, 8.0, 100.0});
-    }
-    transaction.commit();
-    return made.emplace(items, path).first->second;
-}
 
 // --- Plain SQL ----------------------------------------------------------------
 
@@ -193,7 +153,7 @@ void DisplayCopy_Ours(benchmark::State &state)
 {
     RecordStore store;
     store.open(stockFile(int(state.range(0))), Stock::alias());
-    const QString target = workDir().filePath(QStringLiteral("data2.zrb"));
+    const QString target = workPath(QStringLiteral("data2.zrb"));
     for (auto _ : state)
         if (!store.copyTo(target, {}, Stock::displayFields()))
             state.SkipWithError("copy failed");
@@ -202,7 +162,7 @@ void DisplayCopy_Ours(benchmark::State &state)
 void DisplayCopy_Floor(benchmark::State &state)
 {
     const QString &path = stockFile(int(state.range(0)));
-    const QString target = workDir().filePath(QStringLiteral("sql2.zrb"));
+    const QString target = workPath(QStringLiteral("sql2.zrb"));
     for (auto _ : state)
         copyBySql(path, target, "c1,c2,c3,c4,c5,c6,c15", "");
 }
@@ -212,7 +172,7 @@ void StatisticsCopy_Ours(benchmark::State &state)
 {
     RecordStore store;
     store.open(stockFile(int(state.range(0))), Stock::alias());
-    const QString target = workDir().filePath(QStringLiteral("qd.zrb"));
+    const QString target = workPath(QStringLiteral("qd.zrb"));
     const QStringList fields
         = {"品名", "规格型号", "单位", "单价", "本年出库数量", "本年出库金额", "出库日期"};
     for (auto _ : state) {
@@ -228,7 +188,7 @@ void StatisticsCopy_Ours(benchmark::State &state)
 void StatisticsCopy_Floor(benchmark::State &state)
 {
     const QString &path = stockFile(int(state.range(0)));
-    const QString target = workDir().filePath(QStringLiteral("sqlqd.zrb"));
+    const QString target = workPath(QStringLiteral("sqlqd.zrb"));
     const qint64 year = today.year();
     const QByteArray where = QStringLiteral("WHERE c9 BETWEEN %1 AND %2")
                                  .arg(year * 10000000000 + 101000000)
