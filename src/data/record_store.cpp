@@ -308,12 +308,25 @@ Status checkLayout(const Layout &layout)
     return Status::success();
 }
 
-Status attachFile(SqlDatabase &db, const QString &path, const QString &schema)
+// How a file is attached: a file in use keeps the rollback journal and full
+// sync; a new file being built needs neither, because it is synced once, whole,
+// before it takes its place, and a crash before that leaves only a temporary.
+enum class Use { InUse, Building };
+
+Status applyUse(SqlDatabase &db, const QString &schema, Use use)
+{
+    if (use == Use::InUse)
+        return db.enforceDurability(schema);
+    return db.exec(
+        QStringLiteral("PRAGMA %1.journal_mode=OFF;PRAGMA %1.synchronous=OFF").arg(schema));
+}
+
+Status attachFile(SqlDatabase &db, const QString &path, const QString &schema, Use use)
 {
     Status s
         = db.exec(QStringLiteral("ATTACH '%1' AS %2")
                       .arg(QString::fromUtf8(sqliteUri(path, "rw")).replace(u'\'', "''"), schema));
-    return s ? db.enforceDurability(schema) : s;
+    return s ? applyUse(db, schema, use) : s;
 }
 
 // A new record file (and companion) under temporary names beside its target,
@@ -335,7 +348,7 @@ struct NewPair
         SqlDatabase db;
         Status s = db.open(recordFile, true);
         if (s)
-            s = db.enforceDurability(QStringLiteral("main"));
+            s = applyUse(db, QStringLiteral("main"), Use::Building);
         if (s)
             s = createSchema(db, layout, pairId);
         if (!s || !hasMemo(layout))
@@ -344,7 +357,7 @@ struct NewPair
         SqlDatabase memoDb;
         s = memoDb.open(companion, true);
         if (s)
-            s = memoDb.enforceDurability(QStringLiteral("main"));
+            s = applyUse(memoDb, QStringLiteral("main"), Use::Building);
         if (s)
             s = createCompanionSchema(memoDb, pairId);
         return s;
@@ -355,9 +368,9 @@ struct NewPair
     {
         Status s = db.open(recordFile, false);
         if (s)
-            s = db.enforceDurability(QStringLiteral("main"));
+            s = applyUse(db, QStringLiteral("main"), Use::Building);
         if (s && !companion.isEmpty())
-            s = attachFile(db, companion, QStringLiteral("edt"));
+            s = attachFile(db, companion, QStringLiteral("edt"), Use::Building);
         return s;
     }
 
@@ -493,9 +506,9 @@ Status copyBySql(
         for (size_t i = 0; i < ids.size(); ++i)
             f.copyMap[size_t(ids[i])] = qint64(i) + 1;
     }
-    Status s = attachFile(f.db, pair.recordFile, QStringLiteral("cp"));
+    Status s = attachFile(f.db, pair.recordFile, QStringLiteral("cp"), Use::Building);
     if (s && !pair.companion.isEmpty())
-        s = attachFile(f.db, pair.companion, QStringLiteral("cpedt"));
+        s = attachFile(f.db, pair.companion, QStringLiteral("cpedt"), Use::Building);
     if (s)
         s = f.db.exec(QStringLiteral("BEGIN"));
     if (s) {
@@ -1360,6 +1373,29 @@ bool RecordStore::copyTo(
             ids.push_back(f.idAt(r));
     }
     return writeCopy(path, ids, fieldNames);
+}
+
+bool RecordStore::copyEqualTo(
+    const QString &path, int field1, const QString &text1, int field2, const QString &text2)
+{
+    clearError();
+    if (!checkField(field1) || !checkField(field2))
+        return false;
+    OpenRecordFile &f = *current_;
+    if (f.columns[size_t(field1 - 1)] < 0 || f.columns[size_t(field2 - 1)] < 0)
+        return fail(QStringLiteral("备注字段不能用于查找"));
+    SqlStatement query
+        = f.db.prepare(QStringLiteral("SELECT id FROM records WHERE %1=? AND %2=? ORDER BY id")
+                           .arg(columnName(field1), columnName(field2)));
+    query.bindText(1, text1);
+    query.bindText(2, text2);
+    std::vector<qint64> ids;
+    int rc;
+    while ((rc = query.step()) == SQLITE_ROW)
+        ids.push_back(query.columnInt(0));
+    if (rc != SQLITE_DONE)
+        return fail(f.db.errorMessage());
+    return writeCopy(path, ids, {});
 }
 
 bool RecordStore::sortTo(const QString &path, int field, bool descending)

@@ -131,6 +131,11 @@ public:
     // companion.
     bool copyTo(
         const QString &path, const Condition &condition = {}, const QStringList &fieldNames = {});
+    // Writes, with all fields, every record whose two text fields equal the
+    // texts exactly into a new file replacing any file of that name: the copy
+    // a booking keeps of one item. Served by the key index where there is one.
+    bool copyEqualTo(
+        const QString &path, int field1, const QString &text1, int field2, const QString &text2);
     // Appends every record of the file open under the alias to the current file;
     // fields are matched by name and kind (text and memo fields match each other).
     bool appendFrom(const QString &alias);

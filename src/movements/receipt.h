@@ -1,0 +1,39 @@
+#pragma once
+
+#include "common/status.h"
+
+#include <QDateTime>
+#include <QString>
+
+class RecordStore;
+
+// A goods receipt as typed into the item window: the texts of its boxes.
+struct ReceiptInput
+{
+    QString name; // 品名: with 规格型号 the key of the item
+    QString spec; // 规格型号
+    QString unit; // 单位: used only for a new item
+    QString unitPrice; // 单价
+    QString quantity; // 数量 received
+    QString amount; // 金额 received
+    QString alarm; // 报警数量, written back at every receipt
+};
+
+struct ReceiptOutcome
+{
+    bool newItem = false; // no item had this key: it was added
+    bool backupTaken = false; // the item's receipt backup was replaced
+};
+
+// Books a receipt into the stock file, which must be the store's current file:
+// the receipt backup of the item, then for an existing item the new quantity
+// and value, the average price after the receipt (kept when the quantity
+// becomes 0), the receipt totals, date, history line and alarm quantity; for
+// an unknown key a new item with the typed values. All in one transaction:
+// on failure nothing is booked.
+Status bookReceipt(RecordStore &store, const QString &programDir, const ReceiptInput &input,
+    const QDateTime &now, ReceiptOutcome *outcome = nullptr);
+
+// The line appended to 进库记录.
+QString receiptHistoryLine(
+    const ReceiptInput &input, double averagePrice, double stockQuantity, const QDateTime &now);

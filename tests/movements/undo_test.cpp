@@ -1,0 +1,190 @@
+#include "movement_fixture.h"
+
+#include "common/value_text.h"
+#include "data/item_backup.h"
+#include "data/stock_layout.h"
+#include "movements/receipt.h"
+#include "movements/undo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+class UndoTest : public MovementTest
+{
+protected:
+    void SetUp() override
+    {
+        MovementTest::SetUp();
+        addItem(QStringLiteral("螺栓"), QStringLiteral("M8"), 100, 50);
+        addItem(QStringLiteral("电缆"), QStringLiteral("YJV"), 10, 20);
+        addItem(QStringLiteral("开关"), QStringLiteral("K1"), 3, 30);
+        store.goTo(3);
+        ASSERT_TRUE(store.appendMemo(Stock::ReceiptHistory, QStringLiteral("开关的记录\r\n")));
+        state.selectedItem = {QStringLiteral("电缆"), QStringLiteral("YJV")};
+    }
+
+    void receive(const QString &quantity, const QString &name = QStringLiteral("电缆"),
+        const QString &spec = QStringLiteral("YJV"))
+    {
+        ASSERT_TRUE(store.openOrSelect(state.path(Stock::fileName()), Stock::alias()));
+        const ReceiptInput input {
+            name, spec, "米", "2", quantity, QString::number(2 * quantity.toInt()), "1"};
+        const Status s = bookReceipt(store, state.programDir, input, now);
+        ASSERT_TRUE(s) << s.message().toStdString();
+        now = now.addSecs(60);
+    }
+
+    Undo::Outcome undo(Undo::Kind kind = Undo::Kind::Receipt)
+    {
+        return Undo::run(kind, store, state, prompts);
+    }
+
+    // Every item as "name quantity", in file order.
+    QStringList items()
+    {
+        RecordStore reader;
+        EXPECT_TRUE(reader.open(state.path(Stock::fileName()), QStringLiteral("r")));
+        QStringList result;
+        for (reader.first(); !reader.atEnd(); reader.skip())
+            result << reader.readText(Stock::Name) + u' ' + reader.readText(Stock::Quantity);
+        return result;
+    }
+
+    QStringList leftovers() const
+    {
+        return QDir(dir.path())
+            .entryList({QStringLiteral("~*"), QStringLiteral("xdgj*")}, QDir::Files | QDir::Hidden);
+    }
+};
+
+TEST_F(UndoTest, ReceiptIsUndoneWithEverythingItChanged)
+{
+    receive("5");
+    EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 15", "开关 3"}));
+    prompts.answer(true);
+    EXPECT_EQ(undo(), Undo::Outcome::Restored);
+    EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 10", "开关 3"}));
+
+    // The question names the backup's time and the item.
+    ASSERT_EQ(prompts.shown().size(), 1u);
+    const auto &question = prompts.shown()[0];
+    EXPECT_EQ(question.kind, QStringLiteral("question"));
+    EXPECT_EQ(question.title, QStringLiteral("提醒询问："));
+    const QString backup = ItemBackup::receiptFolder(state.programDir) + "/电缆YJV.zrb";
+    EXPECT_EQ(question.text,
+        QStringLiteral("注意:检测到备份文件为") + dateTimeText(QFileInfo(backup).lastModified())
+            + QStringLiteral(",您欲将项目 电缆 的数据恢复到本次进库以前状态? ＾＿＾"));
+
+    // The stock file is open on the restored item, its history and totals back.
+    EXPECT_EQ(store.currentAlias(), Stock::alias());
+    EXPECT_EQ(store.recordNumber(), 2);
+    EXPECT_EQ(text(Stock::ReceiptHistory), QString());
+    EXPECT_EQ(number(Stock::UnitPrice), 2.0);
+    EXPECT_FALSE(store.readDateTime(Stock::ReceiptDate).isValid());
+    EXPECT_EQ(number(Stock::YearReceiptQuantity), 0.0);
+    store.goTo(3);
+    EXPECT_EQ(text(Stock::ReceiptHistory), QStringLiteral("开关的记录\r\n"))
+        << "other records keep their memos";
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(u' ').toStdString();
+    EXPECT_TRUE(QFile::exists(backup)) << "the backup is kept";
+}
+
+TEST_F(UndoTest, OnlyTheLatestReceiptCanBeUndoneAndAgain)
+{
+    receive("5");
+    receive("5");
+    prompts.answer(true);
+    prompts.answer(true);
+    EXPECT_EQ(undo(), Undo::Outcome::Restored);
+    EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 15", "开关 3"}));
+    EXPECT_EQ(undo(), Undo::Outcome::Restored);
+    EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 15", "开关 3"}));
+}
+
+TEST_F(UndoTest, UndoingAReceiptAlsoUndoesALaterIssue)
+{
+    receive("5");
+    ASSERT_TRUE(store.openOrSelect(state.path(Stock::fileName()), Stock::alias()));
+    goToItem(QStringLiteral("电缆"), QStringLiteral("YJV"));
+    ASSERT_TRUE(store.write(Stock::Quantity, 1)); // an issue, as far as the record goes
+    ASSERT_TRUE(store.appendMemo(Stock::IssueHistory, QStringLiteral("出库\r\n")));
+    prompts.answer(true);
+    EXPECT_EQ(undo(), Undo::Outcome::Restored);
+    goToItem(QStringLiteral("电缆"), QStringLiteral("YJV"));
+    EXPECT_EQ(number(Stock::Quantity), 10.0);
+    EXPECT_EQ(text(Stock::IssueHistory), QString());
+}
+
+TEST_F(UndoTest, NoChangesWithoutYesOrWithoutABackup)
+{
+    receive("5");
+    EXPECT_EQ(undo(), Undo::Outcome::Declined) << "no answer is No";
+    EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 15", "开关 3"}));
+
+    EXPECT_EQ(undo(Undo::Kind::Issue), Undo::Outcome::NoBackup);
+    EXPECT_EQ(prompts.messages().last(),
+        QStringLiteral("没有找到该项目的出库备份数据,同一项目如一天内出库两次,只能恢复到第二次"
+                       "出库前的状态"));
+
+    state.selectedItem = {QStringLiteral("不存在"), QStringLiteral("x")};
+    EXPECT_EQ(undo(), Undo::Outcome::NoBackup);
+
+    state.selectedItem = {};
+    EXPECT_EQ(undo(), Undo::Outcome::NothingSelected);
+    EXPECT_EQ(prompts.messages().last(), QStringLiteral("请先选中要取消进库的项目"));
+    EXPECT_EQ(undo(Undo::Kind::Issue), Undo::Outcome::NothingSelected);
+    EXPECT_EQ(prompts.messages().last(), QStringLiteral("请先选中要取消出库的项目"));
+}
+
+TEST_F(UndoTest, TheReceiptThatCreatedAnItemCannotBeUndone)
+{
+    receive("4", QStringLiteral("新件"), QStringLiteral("N1"));
+    state.selectedItem = {QStringLiteral("新件"), QStringLiteral("N1")};
+    prompts.answer(true);
+    const QStringList before = items();
+    EXPECT_EQ(undo(), Undo::Outcome::KeyMismatch);
+    EXPECT_EQ(prompts.messages().last(),
+        QStringLiteral("失败!检测到进库备份的项目材料品名不符或者规格型号不符"));
+    EXPECT_EQ(items(), before);
+    EXPECT_EQ(store.currentAlias(), Stock::alias());
+    EXPECT_EQ(store.recordNumber(), 4) << "reopened on the item";
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(u' ').toStdString();
+}
+
+TEST_F(UndoTest, ABackupOfAnotherItemIsRefused)
+{
+    // AB+C and A+BC share a backup: the latest receipt was of the other item.
+    addItem(QStringLiteral("AB"), QStringLiteral("C"), 1, 1);
+    addItem(QStringLiteral("A"), QStringLiteral("BC"), 2, 2);
+    receive("1", QStringLiteral("AB"), QStringLiteral("C"));
+    receive("1", QStringLiteral("A"), QStringLiteral("BC"));
+    state.selectedItem = {QStringLiteral("AB"), QStringLiteral("C")};
+    prompts.answer(true);
+    EXPECT_EQ(undo(), Undo::Outcome::KeyMismatch);
+    state.selectedItem = {QStringLiteral("A"), QStringLiteral("BC")};
+    prompts.answer(true);
+    EXPECT_EQ(undo(), Undo::Outcome::Restored);
+    EXPECT_EQ(items().mid(3), QStringList({"AB 2", "A 2"}));
+}
+
+TEST_F(UndoTest, AFailedRebuildLeavesTheStockFileAsItWas)
+{
+    receive("5");
+    const QString backup = ItemBackup::receiptFolder(state.programDir) + "/电缆YJV.zrb";
+    // A damaged backup: the undo cannot read it.
+    QFile::remove(backup);
+    QFile damaged(backup);
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write("damaged");
+    damaged.close();
+    prompts.answer(true);
+    EXPECT_EQ(undo(), Undo::Outcome::Failed);
+    EXPECT_TRUE(prompts.messages().last().startsWith(QStringLiteral("恢复失败")));
+    EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 15", "开关 3"}));
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(u' ').toStdString();
+}
+
+} // namespace
