@@ -603,6 +603,58 @@ Status copyRows(
     return out.exec(QStringLiteral("COMMIT"));
 }
 
+// Appends every record of `from` to `to` on `to`'s connection, `from`
+// attached to it; sourceOf maps each target field to its source field (0: none).
+Status appendBySql(OpenRecordFile &from, OpenRecordFile &to, const std::vector<int> &sourceOf)
+{
+    to.copyMap.assign(size_t(from.lastId()) + 1, 0);
+    for (int r = 1; r <= from.count; ++r)
+        to.copyMap[size_t(from.idAt(r))] = to.lastId() + r;
+    QStringList targets;
+    QStringList sources;
+    std::vector<std::pair<int, int>> memoFields; // source field -> target field
+    for (int t = 1; t <= to.layout.size(); ++t) {
+        const int s = sourceOf[size_t(t - 1)];
+        const FieldKind kind = to.layout[t - 1].kind;
+        if (kind == FieldKind::Memo) {
+            if (s)
+                memoFields.emplace_back(s, t);
+            continue;
+        }
+        targets << columnName(t);
+        sources << (s ? columnName(s) : kind == FieldKind::Text ? QStringLiteral("''") : "0");
+    }
+    Status st = attachFile(to.db, from.path, QStringLiteral("src"), Use::InUse);
+    if (st && from.hasCompanion)
+        st = attachFile(
+            to.db, RecordStore::companionPath(from.path), QStringLiteral("srcedt"), Use::InUse);
+    if (st)
+        st = to.db.exec(QStringLiteral("BEGIN"));
+    if (st) {
+        const QString sep = targets.isEmpty() ? QString() : QStringLiteral(",");
+        st = to.db.exec(QStringLiteral("INSERT INTO main.records(id,del%1%2) SELECT "
+                                       "wh_newid(id),del%1%3 FROM src.records ORDER BY id")
+                            .arg(sep, targets.join(u','), sources.join(u',')));
+        if (st && !memoFields.empty()) {
+            QString mapping = QStringLiteral("CASE field");
+            QStringList wanted;
+            for (const auto &[source, target] : memoFields) {
+                mapping += QStringLiteral(" WHEN %1 THEN %2").arg(source).arg(target);
+                wanted << QString::number(source);
+            }
+            st = to.db.exec(QStringLiteral("INSERT INTO edt.memos(id,field,seq,text) SELECT "
+                                           "wh_newid(id),%1 END,seq,text FROM srcedt.memos "
+                                           "WHERE field IN (%2)")
+                                .arg(mapping, wanted.join(u',')));
+        }
+        st = st ? to.db.exec(QStringLiteral("COMMIT")) : rollbackWith(to.db, st.message());
+    }
+    to.copyMap = {};
+    to.db.exec(QStringLiteral("DETACH srcedt"));
+    to.db.exec(QStringLiteral("DETACH src"));
+    return st;
+}
+
 } // namespace
 
 // --- Creation and opening ----------------------------------------------------
@@ -1520,6 +1572,20 @@ bool RecordStore::appendFrom(const QString &alias)
             if (from.layout[s - 1].name == to.layout[t - 1].name
                 && kindsMatch(from.layout[s - 1].kind, to.layout[t - 1].kind))
                 sourceOf[size_t(t - 1)] = s;
+
+    // Outside a booking, with every field taken as it is stored, one SQL
+    // statement per table does the work.
+    bool sameKinds = true;
+    for (int t = 1; t <= to.layout.size(); ++t) {
+        const int s = sourceOf[size_t(t - 1)];
+        sameKinds = sameKinds && (s == 0 || from.layout[s - 1].kind == to.layout[t - 1].kind);
+    }
+    if (sameKinds && !to.db.inTransaction()) {
+        const Status s = appendBySql(from, to, sourceOf);
+        loadOrder(to);
+        to.recno = std::max(to.count, 1);
+        return s ? true : fail(s.message());
+    }
 
     Transaction transaction(*this);
     if (!transaction.active())

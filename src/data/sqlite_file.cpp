@@ -111,7 +111,7 @@ Status SqlDatabase::open(const QString &path, bool create)
     }
     db_ = db;
     sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, 5000);
+    sqlite3_busy_timeout(db_, 2000);
     return Status::success();
 }
 

@@ -277,6 +277,27 @@ TEST_F(RecordFilesTest, AppendFromMatchesFieldsByNameAndKind)
     EXPECT_EQ(store.readText(Stock::ReceiptHistory), QStringLiteral("初始"));
     store.goTo(3);
     EXPECT_EQ(store.readText(Stock::Name), QStringLiteral("螺母"));
+    // Fields of one kind throughout: the missing ones come out empty.
+    const Layout narrow = {{QStringLiteral("数量"), FieldKind::Number},
+        {QStringLiteral("品名"), FieldKind::Text}, {QStringLiteral("出库记录"), FieldKind::Memo}};
+    ASSERT_TRUE(RecordStore::create(file("narrow.zrb"), narrow));
+    ASSERT_TRUE(store.open(file("narrow.zrb"), QStringLiteral("narrow")));
+    ASSERT_TRUE(store.add({7, QStringLiteral("垫圈"), QStringLiteral("出库一次")}));
+    ASSERT_TRUE(store.select(Stock::alias()));
+    ASSERT_TRUE(store.appendFrom(QStringLiteral("narrow")));
+    EXPECT_EQ(store.recordCount(), 4);
+    EXPECT_EQ(store.recordNumber(), 4);
+    EXPECT_EQ(store.readText(Stock::Name), QStringLiteral("垫圈"));
+    EXPECT_EQ(store.readNumber(Stock::Quantity), 7.0);
+    EXPECT_EQ(store.readText(Stock::Spec), QString());
+    EXPECT_EQ(store.readNumber(Stock::UnitPrice), 0.0);
+    EXPECT_FALSE(store.readDateTime(Stock::IssueDate).isValid());
+    EXPECT_EQ(store.readText(Stock::IssueHistory), QStringLiteral("出库一次"));
+    EXPECT_EQ(store.readText(Stock::ReceiptHistory), QString());
+    ASSERT_TRUE(store.add({QStringLiteral("后来")}));
+    EXPECT_EQ(store.recordNumber(), 5);
+    EXPECT_EQ(store.readText(Stock::IssueHistory), QString());
+
     EXPECT_FALSE(store.appendFrom(QStringLiteral("nothing")));
     EXPECT_FALSE(store.appendFrom(Stock::alias()));
 }
