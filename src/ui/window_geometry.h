@@ -22,8 +22,8 @@ class QWidget;
 // Window 1 is the item window, 2 the issue-note window, 3 the parameter window.
 // Each has four keys in config.ini, every key in a section of its own name:
 // ck<n>z left, ck<n>d top, ck<n>k width, ck<n>g height. A key that is missing
-// gives its default; a value that is not a number reads as 0 (its leading
-// number, truncated to whole pixels, otherwise).
+// gives its default; otherwise the value's leading number counts, truncated
+// to whole pixels, and a value that does not start with a number reads as 0.
 //
 // Measurement. The values are the outer frame in logical pixels, measured the
 // same way when saving and applying: left and top are the frame's corner
@@ -74,11 +74,10 @@ public:
     static QSize designedClientSize(int windowNumber);
 
     // To be called in the window's constructor once its controls are in their
-    // designed places: sizes the window to its designed client size, records
-    // the controls, applies the stored geometry (writing missing or unreadable
-    // keys back at once) and from then on follows the window's resize and
-    // move events. The helper belongs to the window. nullptr for a window
-    // number other than 1, 2 or 3.
+    // designed places (placed by hand: a layout would fight the stretching): sizes the window to
+    // its designed client size, records the controls, applies the stored geometry (writing missing
+    // or unreadable keys back at once) and from then on follows the window's resize and move
+    // events. The helper belongs to the window. nullptr for a window number other than 1, 2 or 3.
     static WindowGeometry *attach(QWidget *window, IniFile config, int windowNumber);
     // The helper attached to a window; nullptr when there is none.
     static WindowGeometry *of(const QWidget *window);

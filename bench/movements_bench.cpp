@@ -1,0 +1,147 @@
+// A nine-line goods issue and a goods receipt on 10 000 and 100 000 items,
+// backups included, beside their floor: the same record updates done in plain
+// SQL on the same file (finding by the key index, no backups, one commit).
+
+#include "bench_report.h"
+#include "stock_fixture.h"
+
+#include "data/record_store.h"
+#include "data/stock_layout.h"
+#include "issue/goods_issue.h"
+#include "movements/receipt.h"
+
+#include <QDateTime>
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+namespace {
+
+const QDateTime now(today, QTime(10, 30));
+
+IssueNote nineLines(int items)
+{
+    IssueNote note;
+    note.department = QStringLiteral("供电所");
+    note.handler = QStringLiteral("张三");
+    for (int k = 1; k <= 9; ++k) {
+        const int i = items * k / 10;
+        note.lines.append({QStringLiteral("材料%1").arg(i), QStringLiteral("型号-%1").arg(i % 97),
+            QStringLiteral("1"), QStringLiteral("12.5")});
+    }
+    return note;
+}
+
+void NineLineIssue_Ours(benchmark::State &state)
+{
+    const QString dir = programDirWith(int(state.range(0)));
+    const IssueNote note = nineLines(int(state.range(0)));
+    RecordStore store;
+    for (auto _ : state)
+        if (!bookIssue(store, dir, note, now))
+            state.SkipWithError("issue failed");
+}
+
+// Plain SQL: find each item by its key, update the changed columns, append a
+// history chunk; one transaction.
+void updateBySql(sqlite3 *db, const QList<std::pair<QByteArray, QByteArray>> &keys)
+{
+    sqlite3_stmt *find = nullptr;
+    sqlite3_stmt *update = nullptr;
+    sqlite3_stmt *memo = nullptr;
+    sqlite3_prepare_v2(
+        db, "SELECT id FROM records WHERE c1=? AND c2=? ORDER BY id LIMIT 1", -1, &find, nullptr);
+    sqlite3_prepare_v2(db,
+        "UPDATE records SET c4=round(c4-1,2),c6=max(round(c6-12.5,2),0),c7=c7+1,"
+        "c8=c8+12.5,c16=c16+1,c17=c17+12.5,c18=c18+1,c19=c19+12.5,"
+        "c9=20261207103000 WHERE id=?",
+        -1, &update, nullptr);
+    sqlite3_prepare_v2(db,
+        "INSERT INTO edt.memos VALUES(?1,10,(SELECT coalesce(max(seq),0)+1 FROM "
+        "edt.memos WHERE id=?1 AND field=10),'数量 1 金额 12.5')",
+        -1, &memo, nullptr);
+    sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    for (const auto &[name, spec] : keys) {
+        sqlite3_bind_text(find, 1, name.constData(), int(name.size()), SQLITE_STATIC);
+        sqlite3_bind_text(find, 2, spec.constData(), int(spec.size()), SQLITE_STATIC);
+        const qint64 id = sqlite3_step(find) == SQLITE_ROW ? sqlite3_column_int64(find, 0) : 0;
+        sqlite3_reset(find);
+        sqlite3_bind_int64(update, 1, id);
+        sqlite3_step(update);
+        sqlite3_reset(update);
+        sqlite3_bind_int64(memo, 1, id);
+        sqlite3_step(memo);
+        sqlite3_reset(memo);
+    }
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_finalize(find);
+    sqlite3_finalize(update);
+    sqlite3_finalize(memo);
+}
+
+sqlite3 *openBySql(const QString &dir)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open((dir + QStringLiteral("/data.zrb")).toUtf8().constData(), &db);
+    sqlite3_exec(db,
+        (QStringLiteral("PRAGMA synchronous=FULL;ATTACH '%1/data.edt' AS edt;"
+                        "PRAGMA edt.synchronous=FULL")
+                .arg(dir))
+            .toUtf8()
+            .constData(),
+        nullptr, nullptr, nullptr);
+    return db;
+}
+
+void NineLineIssue_Floor(benchmark::State &state)
+{
+    const QString dir = programDirWith(int(state.range(0)));
+    QList<std::pair<QByteArray, QByteArray>> keys;
+    for (const IssueNote::Line &line : nineLines(int(state.range(0))).lines)
+        keys.append({line.name.toUtf8(), line.spec.toUtf8()});
+    sqlite3 *db = openBySql(dir);
+    for (auto _ : state)
+        updateBySql(db, keys);
+    sqlite3_close(db);
+}
+
+ReceiptInput receiptOf(int items)
+{
+    const int i = items / 2;
+    return {QStringLiteral("材料%1").arg(i), QStringLiteral("型号-%1").arg(i % 97),
+        QStringLiteral("个"), QStringLiteral("12.5"), QStringLiteral("2"), QStringLiteral("25"),
+        QStringLiteral("3")};
+}
+
+void Receipt_Ours(benchmark::State &state)
+{
+    const QString dir = programDirWith(int(state.range(0)));
+    const ReceiptInput input = receiptOf(int(state.range(0)));
+    RecordStore store;
+    store.open(dir + QStringLiteral("/data.zrb"), Stock::alias());
+    for (auto _ : state)
+        if (!bookReceipt(store, dir, input, now))
+            state.SkipWithError("receipt failed");
+}
+
+void Receipt_Floor(benchmark::State &state)
+{
+    const QString dir = programDirWith(int(state.range(0)));
+    const ReceiptInput input = receiptOf(int(state.range(0)));
+    sqlite3 *db = openBySql(dir);
+    for (auto _ : state)
+        updateBySql(db, {{input.name.toUtf8(), input.spec.toUtf8()}});
+    sqlite3_close(db);
+}
+
+BENCHMARK(NineLineIssue_Ours)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(NineLineIssue_Floor)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(Receipt_Ours)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(Receipt_Floor)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    return runBenchmarksWithFloors(argc, argv);
+}

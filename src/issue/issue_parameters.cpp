@@ -1,0 +1,42 @@
+#include "issue/issue_parameters.h"
+
+#include "common/ini_file.h"
+
+const std::array<IssueParameters::Field, IssueParameters::count> &IssueParameters::fields()
+{
+    // The signature captions are spaced out to the width of the four-character
+    // ones; the keys carry no spaces.
+    static const std::array<Field, count> table {{
+        {QStringLiteral("仓库名称"), QStringLiteral("仓库名称"), &IssueParameters::warehouse},
+        {QStringLiteral("使用方向"), QStringLiteral("使用方向"), &IssueParameters::purpose},
+        {QStringLiteral("领料部门"), QStringLiteral("领料部门"), &IssueParameters::department},
+        {QStringLiteral("项目名称"), QStringLiteral("项目名称"), &IssueParameters::project},
+        {QStringLiteral("审批"), QStringLiteral("审    批"), &IssueParameters::approval},
+        {QStringLiteral("财务审核"), QStringLiteral("财务审核"), &IssueParameters::financialReview},
+        {QStringLiteral("技术部门"), QStringLiteral("技术部门"),
+            &IssueParameters::technicalDepartment},
+        {QStringLiteral("开票"), QStringLiteral("开    票"), &IssueParameters::issuedBy},
+        {QStringLiteral("保管"), QStringLiteral("保    管"), &IssueParameters::storekeeper},
+        {QStringLiteral("领料"), QStringLiteral("领    料"), &IssueParameters::receivedBy},
+    }};
+    return table;
+}
+
+IssueParameters IssueParameters::load(const IniFile &config)
+{
+    IssueParameters parameters;
+    for (const Field &field : fields())
+        parameters.*field.value = config.read(field.key, field.key, QString());
+    return parameters;
+}
+
+Status IssueParameters::save(IniFile &config) const
+{
+    Status result;
+    for (const Field &field : fields()) {
+        Status written = config.write(field.key, field.key, this->*field.value);
+        if (result.ok() && !written.ok())
+            result = std::move(written);
+    }
+    return result;
+}

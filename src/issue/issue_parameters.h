@@ -1,0 +1,47 @@
+#pragma once
+
+#include "common/status.h"
+
+#include <QString>
+
+#include <array>
+
+class IniFile;
+
+// The ten fixed texts every issue note carries: four header fields and six
+// signature fields. Each lives in config.ini in a section and under a key that
+// are both its name ("仓库名称" … "领料"); a missing one is the empty text.
+struct IssueParameters
+{
+    // Header fields.
+    QString warehouse; // 仓库名称
+    QString purpose; // 使用方向
+    QString department; // 领料部门, also the department of each issue history line
+    QString project; // 项目名称
+    // Signature fields.
+    QString approval; // 审批
+    QString financialReview; // 财务审核
+    QString technicalDepartment; // 技术部门
+    QString issuedBy; // 开票
+    QString storekeeper; // 保管
+    QString receivedBy; // 领料, also the handler of each issue history line
+
+    struct Field
+    {
+        QString key; // section and key in config.ini
+        QString caption; // as the parameter window labels it
+        QString IssueParameters::*value;
+    };
+    static constexpr int count = 10;
+
+    // The ten parameters in the order they are read, written and shown
+    // (edit boxes 编辑框1 … 编辑框10).
+    static const std::array<Field, count> &fields();
+
+    static IssueParameters load(const IniFile &config);
+    // Writes all ten, in order, even after a failed one; the first failure is
+    // returned.
+    Status save(IniFile &config) const;
+
+    bool operator==(const IssueParameters &) const = default;
+};

@@ -1,0 +1,119 @@
+#include "issue/parameter_window.h"
+
+#include "common/app_state.h"
+#include "common/prompts.h"
+#include "ui/window_geometry.h"
+
+#include <QFont>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+// The designed places in the client area. The boxes stand in two columns of
+// five; each label sits 5 pixels below the top of its box.
+constexpr int boxWidth = 180, boxHeight = 32;
+constexpr int labelWidth = 80, labelHeight = 24, labelDrop = 5;
+constexpr std::array<int, 2> labelLeft {15, 291};
+constexpr std::array<int, 2> boxLeft {100, 375};
+constexpr std::array<int, IssueParameters::count> boxTop {
+    19, 64, 110, 156, 205, 18, 62, 110, 156, 205};
+const QRect groupPlace(8, 0, 560, 248);
+const QRect buttonPlace(272, 256, 80, 40);
+
+} // namespace
+
+ParameterWindow::ParameterWindow(AppState &state, Prompts &prompts, QWidget *parent)
+    : QDialog(parent)
+    , config_(state.path(QStringLiteral("config.ini")))
+    , prompts_(prompts)
+{
+    setObjectName(QStringLiteral("ParameterWindow"));
+    setWindowTitle(title());
+    setAccessibleName(title());
+    QFont songTi(QStringLiteral("宋体"), 11);
+    // Windows outside the Chinese locales knows the face by its English name.
+    songTi.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun")});
+    setFont(songTi);
+    buildControls();
+    WindowGeometry::attach(this, config_, WindowGeometry::parameterWindow);
+    showParameters(IssueParameters::load(config_));
+}
+
+void ParameterWindow::buildControls()
+{
+    // The group box only frames the controls, which are children of the
+    // window itself, so that they stretch with it; made first, it lies below
+    // them.
+    group_ = new QGroupBox(this);
+    group_->setObjectName(QStringLiteral("分组框1"));
+    group_->setAccessibleName(QStringLiteral("出库单参数"));
+    group_->setGeometry(groupPlace);
+
+    QWidget *previous = nullptr;
+    const auto &fields = IssueParameters::fields();
+    for (int i = 0; i < IssueParameters::count; ++i) {
+        const int column = i / 5;
+        const QString number = QString::number(i + 1);
+
+        auto *label = new QLabel(fields[i].caption, this);
+        label->setObjectName(QStringLiteral("标签") + number);
+        label->setGeometry(labelLeft[column], boxTop[i] + labelDrop, labelWidth, labelHeight);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+        auto *box = new QLineEdit(this);
+        box->setObjectName(QStringLiteral("编辑框") + number);
+        box->setGeometry(boxLeft[column], boxTop[i], boxWidth, boxHeight);
+        box->setAccessibleName(fields[i].caption);
+        label->setBuddy(box);
+        edits_[i] = box;
+
+        // Down the left column, then down the right one, as the boxes are
+        // numbered.
+        if (previous)
+            setTabOrder(previous, box);
+        previous = box;
+    }
+
+    okButton_ = new QPushButton(QStringLiteral("确定"), this);
+    okButton_->setObjectName(QStringLiteral("按钮1"));
+    okButton_->setGeometry(buttonPlace);
+    okButton_->setDefault(true);
+    setTabOrder(previous, okButton_);
+    connect(okButton_, &QPushButton::clicked, this, &ParameterWindow::confirm);
+
+    edits_.front()->setFocus();
+}
+
+QLineEdit *ParameterWindow::edit(int number) const
+{
+    if (number < 1 || number > IssueParameters::count)
+        return nullptr;
+    return edits_[number - 1];
+}
+
+IssueParameters ParameterWindow::parameters() const
+{
+    IssueParameters parameters;
+    const auto &fields = IssueParameters::fields();
+    for (int i = 0; i < IssueParameters::count; ++i)
+        parameters.*fields[i].value = edits_[i]->text();
+    return parameters;
+}
+
+void ParameterWindow::showParameters(const IssueParameters &parameters)
+{
+    const auto &fields = IssueParameters::fields();
+    for (int i = 0; i < IssueParameters::count; ++i)
+        edits_[i]->setText(parameters.*fields[i].value);
+}
+
+void ParameterWindow::confirm()
+{
+    // A failed write goes unnoticed here: the settings file is not worth an
+    // error message, and the storekeeper sees the values again next time.
+    parameters().save(config_);
+    prompts_.message(savedMessage());
+}

@@ -1,0 +1,193 @@
+#include "issue/goods_issue.h"
+
+#include "data/item_backup.h"
+#include "data/record_store.h"
+#include "data/stock_layout.h"
+#include "grid/data_source.h"
+#include "support/qt_print.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class GoodsIssueTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        programDir = dir.path();
+        ASSERT_TRUE(Stock::createEmptyFile(programDir + "/data.zrb"));
+        ASSERT_TRUE(store.open(programDir + "/data.zrb", Stock::alias()));
+        add(QStringLiteral("电缆"), QStringLiteral("YJV"), 3, 30);
+        add(QStringLiteral("螺栓"), QStringLiteral("M8"), 100, 50);
+        note.department = QStringLiteral("供电所");
+        note.handler = QStringLiteral("张 三");
+        note.lines = QList<IssueNote::Line>(IssueNote::lineCount);
+    }
+
+    void add(const QString &name, const QString &spec, double quantity, double amount)
+    {
+        ASSERT_TRUE(
+            store.add({name, spec, QStringLiteral("个"), quantity, amount / quantity, amount}));
+    }
+
+    void setLine(int k, const QString &name, const QString &spec, const QString &quantity,
+        const QString &amount)
+    {
+        note.lines[k - 1] = {name, spec, quantity, amount};
+    }
+
+    void book()
+    {
+        const Status s = bookIssue(store, programDir, note, now);
+        ASSERT_TRUE(s) << s.message().toStdString();
+    }
+
+    void goTo(const QString &name, const QString &spec)
+    {
+        ASSERT_TRUE(store.findFirstEqual(Stock::Name, name, Stock::Spec, spec));
+    }
+
+    QList<double> totals()
+    {
+        QList<double> values;
+        for (const int f : {Stock::IssueQuantity, Stock::IssueAmount, Stock::MonthIssueQuantity,
+                 Stock::MonthIssueAmount, Stock::YearIssueQuantity, Stock::YearIssueAmount})
+            values << store.readNumber(f);
+        return values;
+    }
+
+    QTemporaryDir dir;
+    QString programDir;
+    RecordStore store;
+    IssueNote note;
+    QDateTime now {QDate(2011, 3, 7), QTime(9, 5, 30)};
+};
+
+TEST_F(GoodsIssueTest, IssuesMoreThanTheStockAndKeepsTheValueAtZero)
+{
+    setLine(1, QStringLiteral("电缆"), QStringLiteral("YJV"), QStringLiteral("5"),
+        QStringLiteral("50.00"));
+    book();
+    goTo(QStringLiteral("电缆"), QStringLiteral("YJV"));
+    EXPECT_EQ(store.readNumber(Stock::Quantity), -2.0);
+    EXPECT_EQ(store.readNumber(Stock::Amount), 0.0);
+    EXPECT_EQ(totals(), QList<double>({5, 50, 5, 50, 5, 50}));
+    EXPECT_EQ(store.readDateTime(Stock::IssueDate), now);
+    EXPECT_EQ(store.readText(Stock::IssueHistory),
+        QStringLiteral(
+            "数量 5 金额 50.00 部门 供电所 经手 张 三  时间 2011年3月7日9时5分30秒\r\n"));
+    goTo(QStringLiteral("螺栓"), QStringLiteral("M8"));
+    EXPECT_EQ(store.readNumber(Stock::Quantity), 100.0);
+    EXPECT_TRUE(store.readText(Stock::IssueHistory).isEmpty());
+}
+
+TEST_F(GoodsIssueTest, TwoLinesOfOneItemBookTwiceAndTheBackupHoldsTheFirst)
+{
+    setLine(
+        1, QStringLiteral("螺栓"), QStringLiteral("M8"), QStringLiteral("10"), QStringLiteral("5"));
+    setLine(2, QStringLiteral("没有"), QStringLiteral("这个"), QStringLiteral("1"),
+        QStringLiteral("1"));
+    setLine(5, QStringLiteral("螺栓"), QStringLiteral("M8"), QStringLiteral("0.333"),
+        QStringLiteral("0.01"));
+    book();
+    goTo(QStringLiteral("螺栓"), QStringLiteral("M8"));
+    EXPECT_EQ(store.readNumber(Stock::Quantity), 89.67);
+    EXPECT_EQ(store.readNumber(Stock::Amount), 44.99);
+    EXPECT_EQ(totals(), QList<double>({10.33, 5.01, 10.33, 5.01, 10.33, 5.01}));
+    EXPECT_EQ(store.readText(Stock::IssueHistory).count(QStringLiteral("\r\n")), 2);
+    EXPECT_EQ(store.recordCount(), 2) << "an unknown item is not added";
+
+    RecordStore reader;
+    ASSERT_TRUE(
+        reader.open(ItemBackup::issueFolder(programDir) + "/螺栓M8.zrb", QStringLiteral("xdgja")));
+    ASSERT_EQ(reader.recordCount(), 1);
+    EXPECT_EQ(reader.readNumber(Stock::Quantity), 90.0) << "the state after the first line";
+    EXPECT_FALSE(QFileInfo::exists(ItemBackup::issueFolder(programDir) + "/没有这个.zrb"));
+}
+
+TEST_F(GoodsIssueTest, TotalsFollowTheCalendarAndTheNoteCanBeBookedAgain)
+{
+    setLine(
+        1, QStringLiteral("螺栓"), QStringLiteral("M8"), QStringLiteral("1"), QStringLiteral("2"));
+    book();
+    book(); // pressing the button again books again
+    goTo(QStringLiteral("螺栓"), QStringLiteral("M8"));
+    EXPECT_EQ(totals(), QList<double>({2, 4, 2, 4, 2, 4}));
+    now = QDateTime(QDate(2011, 3, 8), QTime(8, 0));
+    book();
+    goTo(QStringLiteral("螺栓"), QStringLiteral("M8"));
+    EXPECT_EQ(totals(), QList<double>({1, 2, 3, 6, 3, 6}));
+    now = QDateTime(QDate(2011, 4, 8), QTime(8, 0));
+    book();
+    goTo(QStringLiteral("螺栓"), QStringLiteral("M8"));
+    EXPECT_EQ(totals(), QList<double>({1, 2, 1, 2, 4, 8}));
+    now = QDateTime(QDate(2012, 1, 1), QTime(0, 0));
+    book();
+    goTo(QStringLiteral("螺栓"), QStringLiteral("M8"));
+    EXPECT_EQ(totals(), QList<double>({1, 2, 1, 2, 1, 2}));
+    EXPECT_EQ(store.readNumber(Stock::Quantity), 95.0);
+    EXPECT_TRUE(
+        store.readText(Stock::IssueHistory).endsWith(QStringLiteral("时间 2012年1月1日\r\n")));
+}
+
+TEST_F(GoodsIssueTest, EmptyLinesAreNotBookedEvenAgainstABlankItem)
+{
+    add(QString(), QString(), 5, 5);
+    setLine(3, QStringLiteral("电缆"), QStringLiteral("YJV"), QString(), QString());
+    book();
+    store.goTo(3);
+    EXPECT_TRUE(store.readText(Stock::IssueHistory).isEmpty());
+    EXPECT_FALSE(store.readDateTime(Stock::IssueDate).isValid());
+    // A line of quantity 0 for a real item is still booked.
+    goTo(QStringLiteral("电缆"), QStringLiteral("YJV"));
+    EXPECT_EQ(store.readDateTime(Stock::IssueDate), now);
+    EXPECT_EQ(store.readText(Stock::IssueHistory),
+        QStringLiteral("数量  金额  部门 供电所 经手 张 三  时间 2011年3月7日9时5分30秒\r\n"));
+}
+
+TEST_F(GoodsIssueTest, AFailingNoteBooksNothing)
+{
+    setLine(
+        1, QStringLiteral("螺栓"), QStringLiteral("M8"), QStringLiteral("1"), QStringLiteral("1"));
+    // The stock file cannot be written: another connection holds a write lock.
+    store.closeAll();
+    RecordStore locker;
+    ASSERT_TRUE(locker.open(programDir + "/data.zrb", Stock::alias()));
+    RecordStore::Transaction lock(locker);
+    ASSERT_TRUE(lock.active());
+    locker.first();
+    ASSERT_TRUE(locker.write(Stock::Unit, QStringLiteral("把")));
+
+    const Status s = bookIssue(store, programDir, note, now);
+    EXPECT_FALSE(s);
+    EXPECT_FALSE(s.message().isEmpty());
+    lock.rollback();
+    goTo(QStringLiteral("螺栓"), QStringLiteral("M8"));
+    EXPECT_EQ(store.readNumber(Stock::Quantity), 100.0);
+}
+
+TEST(IssueNote, LinesAreReadFromTheGridAsShown)
+{
+    DataSource grid;
+    grid.setSize(15, 6);
+    grid.setText(2, 3, QStringLiteral("供电所"));
+    grid.setText(15, 6, QStringLiteral("李四"));
+    grid.setText(5, 1, QStringLiteral("电缆"));
+    grid.setText(5, 2, QStringLiteral("YJV"));
+    grid.setText(5, 3, QStringLiteral("2.50"));
+    grid.setText(5, 6, QStringLiteral("25"));
+    grid.setText(13, 1, QStringLiteral("最后"));
+    grid.setText(14, 1, QStringLiteral("合       计"));
+    const IssueNote note = IssueNote::fromGrid(grid);
+    ASSERT_EQ(note.lines.size(), 9);
+    EXPECT_EQ(note.lines[0].quantity, QStringLiteral("2.50"));
+    EXPECT_EQ(note.lines[0].amount, QStringLiteral("25"));
+    EXPECT_EQ(note.lines[8].name, QStringLiteral("最后"));
+    EXPECT_EQ(note.department, QStringLiteral("供电所"));
+    EXPECT_EQ(note.handler, QStringLiteral("李四"));
+}
+
+} // namespace

@@ -1,0 +1,121 @@
+#include "issue_crash_child.h"
+
+#include "data/item_backup.h"
+#include "data/pair_replacement.h"
+#include "data/record_store.h"
+#include "data/stock_layout.h"
+#include "issue/goods_issue.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int startQuantity = 1000;
+constexpr int fillerItems = 3000;
+
+QString itemName(int k)
+{
+    return QStringLiteral("材料%1").arg(k);
+}
+
+} // namespace
+
+int bookNoteAsChild(const QString &programDir)
+{
+    IssueNote note;
+    note.department = QStringLiteral("供电所");
+    note.handler = QStringLiteral("张三");
+    for (int k = 1; k <= IssueNote::lineCount; ++k)
+        note.lines.append(
+            {itemName(k), QStringLiteral("规格"), QStringLiteral("1"), QStringLiteral("1")});
+    RecordStore store;
+    return bookIssue(store, programDir, note, QDateTime::currentDateTime()) ? 0 : 1;
+}
+
+namespace {
+
+// How many notes the stock file holds: every one of the nine items must show
+// the same number of issues in its quantity, value, totals and history.
+int bookedNotes(const QString &programDir)
+{
+    RecordStore store;
+    EXPECT_TRUE(store.open(programDir + "/data.zrb", Stock::alias()))
+        << store.lastError().toStdString();
+    int booked = -1;
+    for (int k = 1; k <= IssueNote::lineCount; ++k) {
+        EXPECT_TRUE(
+            store.findFirstEqual(Stock::Name, itemName(k), Stock::Spec, QStringLiteral("规格")));
+        const int byQuantity = startQuantity - int(store.readNumber(Stock::Quantity));
+        const int byValue = startQuantity - int(store.readNumber(Stock::Amount));
+        const int byHistory
+            = int(store.readText(Stock::IssueHistory).count(QStringLiteral("\r\n")));
+        EXPECT_EQ(byQuantity, byValue) << k;
+        EXPECT_EQ(byQuantity, byHistory) << k;
+        if (booked < 0)
+            booked = byQuantity;
+        EXPECT_EQ(byQuantity, booked) << "item " << k << " differs from item 1";
+    }
+    return booked;
+}
+
+qint64 runChild(const QString &programDir, qint64 killAfterMs)
+{
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+        {QString::fromLatin1(issueCrashOption), programDir});
+    EXPECT_TRUE(child.waitForStarted());
+    QElapsedTimer timer;
+    timer.start();
+    if (killAfterMs >= 0 && !child.waitForFinished(int(killAfterMs)))
+        child.kill();
+    child.waitForFinished(-1);
+    return timer.elapsed();
+}
+
+TEST(IssueCrashTest, AKilledNoteIsBookedWholeOrNotAtAll)
+{
+    QTemporaryDir dir;
+    const QString programDir = dir.path();
+    ASSERT_TRUE(Stock::createEmptyFile(programDir + "/data.zrb"));
+    {
+        RecordStore store;
+        ASSERT_TRUE(store.open(programDir + "/data.zrb", Stock::alias()));
+        RecordStore::Transaction transaction(store);
+        // Filler items make each find and backup do real work.
+        for (int i = 0; i < fillerItems; ++i)
+            ASSERT_TRUE(store.add(
+                {QStringLiteral("其他%1").arg(i), QStringLiteral("x"), "个", 1.0, 1.0, 1.0}));
+        for (int k = 1; k <= IssueNote::lineCount; ++k)
+            ASSERT_TRUE(store.add({itemName(k), QStringLiteral("规格"), QStringLiteral("个"),
+                double(startQuantity), 1.0, double(startQuantity)}));
+        ASSERT_TRUE(transaction.commit());
+    }
+
+    const qint64 full = runChild(programDir, -1);
+    ASSERT_EQ(bookedNotes(programDir), 1);
+
+    QRandomGenerator random(7);
+    int booked = 1;
+    int interrupted = 0;
+    for (int round = 0; round < 20; ++round) {
+        const qint64 delay = random.bounded(qint64(full * 1.2) + 1);
+        runChild(programDir, delay);
+        // What start-up does before anything is opened.
+        ASSERT_TRUE(PairReplacement::recover(programDir));
+        ASSERT_TRUE(PairReplacement::recover(ItemBackup::issueFolder(programDir)));
+        const int now = bookedNotes(programDir);
+        ASSERT_TRUE(now == booked || now == booked + 1) << "round " << round;
+        interrupted += now == booked;
+        booked = now;
+        ASSERT_FALSE(testing::Test::HasFailure()) << "round " << round << " delay " << delay;
+    }
+    EXPECT_GT(interrupted, 0) << "no note was ever interrupted; the test proved nothing";
+}
+
+} // namespace
