@@ -1,0 +1,199 @@
+#include "movements/item_window.h"
+
+#include "common/app_state.h"
+#include "common/clock.h"
+#include "common/ini_file.h"
+#include "common/prompts.h"
+#include "common/value_text.h"
+#include "data/record_store.h"
+#include "data/stock_layout.h"
+#include "movements/receipt.h"
+#include "ui/window_geometry.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+struct BoxPlace
+{
+    const char *caption;
+    QRect label;
+    QRect box;
+};
+
+// The designed places in the client area.
+const std::array<BoxPlace, ItemWindow::BoxCount> places = {{
+    {"品名", {50, 41, 140, 24}, {200, 41, 220, 24}},
+    {"规格型号", {50, 88, 140, 24}, {200, 88, 220, 24}},
+    {"单位", {50, 136, 140, 24}, {200, 136, 220, 24}},
+    {"单价", {50, 183, 140, 24}, {200, 183, 220, 24}},
+    {"数量", {50, 232, 140, 24}, {200, 232, 72, 24}},
+    {"金额", {50, 280, 140, 24}, {200, 280, 220, 24}},
+    {"报警数量", {280, 232, 72, 24}, {357, 232, 64, 24}},
+}};
+
+} // namespace
+
+ItemWindow::ItemWindow(
+    AppState &state, RecordStore &store, Prompts &prompts, Clock &clock, QWidget *parent)
+    : QDialog(parent)
+    , state_(state)
+    , store_(store)
+    , prompts_(prompts)
+    , clock_(clock)
+{
+    setObjectName(QStringLiteral("ItemWindow"));
+    setWindowTitle(title());
+    setAccessibleName(title());
+    QFont songTi(QStringLiteral("宋体"), 10);
+    songTi.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun")});
+    setFont(songTi);
+    buildControls();
+    WindowGeometry::attach(
+        this, IniFile(state.path(QStringLiteral("config.ini"))), WindowGeometry::itemWindow);
+
+    store_.openOrSelect(state.path(Stock::fileName()), Stock::alias());
+    boxes_[Name]->setText(state.selectedItem.name);
+    boxes_[Spec]->setText(state.selectedItem.spec);
+    if (store_.findFirstEqual(
+            Stock::Name, state.selectedItem.name, Stock::Spec, state.selectedItem.spec))
+        showCurrent();
+    // A window opened from the main window starts a new choice of lines.
+    state.issueLines.clear();
+    state.usedSelectionRows.clear();
+}
+
+ItemWindow::~ItemWindow()
+{
+    store_.close(Stock::alias());
+}
+
+void ItemWindow::buildControls()
+{
+    for (int i = 0; i < BoxCount; ++i) {
+        const QString caption = QString::fromUtf8(places[i].caption);
+        auto *label = new QLabel(caption, this);
+        label->setObjectName(QStringLiteral("标签%1").arg(i + 1));
+        label->setGeometry(places[i].label);
+        auto *box = new QLineEdit(this);
+        box->setObjectName(QStringLiteral("编辑框%1").arg(i + 1));
+        box->setGeometry(places[i].box);
+        box->setAccessibleName(caption);
+        label->setBuddy(box);
+        boxes_[i] = box;
+    }
+    // The amount follows the price and the quantity, also while an item is
+    // being shown (price first, so the last value is that item's own).
+    connect(boxes_[UnitPrice], &QLineEdit::textChanged, this, [this] {
+        if (!boxes_[Quantity]->text().isEmpty())
+            recomputeAmount();
+    });
+    connect(boxes_[Quantity], &QLineEdit::textChanged, this, [this] {
+        if (!boxes_[UnitPrice]->text().isEmpty())
+            recomputeAmount();
+    });
+
+    const auto button = [this](int number, const QString &caption, const QRect &place) {
+        auto *b = new QPushButton(caption, this);
+        b->setObjectName(QStringLiteral("按钮%1").arg(number));
+        b->setAccessibleName(caption.simplified());
+        b->setGeometry(place);
+        b->setAutoDefault(false);
+        return b;
+    };
+    addButton_ = button(1, QStringLiteral("添  加"), {225, 344, 96, 40});
+    deleteButton_ = button(2, QStringLiteral("删除"), {81, 345, 87, 37});
+    previousButton_ = button(3, QStringLiteral("上一项"), {345, 352, 52, 24});
+    nextButton_ = button(4, QStringLiteral("下一项"), {397, 352, 52, 24});
+    connect(addButton_, &QPushButton::clicked, this, &ItemWindow::receive);
+    connect(deleteButton_, &QPushButton::clicked, this, &ItemWindow::deleteShown);
+    connect(previousButton_, &QPushButton::clicked, this, &ItemWindow::showPrevious);
+    connect(nextButton_, &QPushButton::clicked, this, &ItemWindow::showNext);
+
+    for (int i = 0; i + 1 < BoxCount; ++i)
+        setTabOrder(boxes_[i], boxes_[i + 1]);
+    setTabOrder(boxes_[Alarm], addButton_);
+    setTabOrder(addButton_, deleteButton_);
+    setTabOrder(deleteButton_, previousButton_);
+    setTabOrder(previousButton_, nextButton_);
+}
+
+void ItemWindow::recomputeAmount()
+{
+    const double amount
+        = round2(number(boxes_[UnitPrice]->text()) * number(boxes_[Quantity]->text()));
+    boxes_[Amount]->setText(numberText(amount));
+}
+
+void ItemWindow::showCurrent()
+{
+    boxes_[Name]->setText(store_.readText(Stock::Name));
+    boxes_[Spec]->setText(store_.readText(Stock::Spec));
+    boxes_[Unit]->setText(store_.readText(Stock::Unit));
+    boxes_[UnitPrice]->setText(numberText(store_.readNumber(Stock::UnitPrice)));
+    boxes_[Quantity]->setText(numberText(store_.readNumber(Stock::Quantity)));
+    boxes_[Alarm]->setText(numberText(store_.readNumber(Stock::AlarmQuantity)));
+}
+
+void ItemWindow::showPrevious()
+{
+    store_.select(Stock::alias());
+    if (store_.recordNumber() <= 1)
+        previousButton_->setEnabled(false);
+    nextButton_->setEnabled(true);
+    store_.skip(-1);
+    showCurrent();
+}
+
+void ItemWindow::showNext()
+{
+    store_.select(Stock::alias());
+    if (store_.recordNumber() >= store_.recordCount())
+        nextButton_->setEnabled(false);
+    previousButton_->setEnabled(true);
+    store_.skip(1);
+    showCurrent();
+}
+
+void ItemWindow::deleteShown()
+{
+    store_.select(Stock::alias());
+    const int recordNumber = store_.recordNumber();
+    if (store_.atEnd() || store_.atStart())
+        return; // no item is shown: nothing to delete
+    {
+        RecordStore::Transaction transaction(store_);
+        const bool deleted = transaction.active() && store_.deleteRecord() && store_.purge();
+        const Status committed
+            = deleted ? transaction.commit() : Status::failure(store_.lastError());
+        if (!committed) {
+            prompts_.message(QStringLiteral("删除失败：") + committed.message());
+            return;
+        }
+    }
+    prompts_.message(QStringLiteral("项目已删除"));
+    store_.goTo(recordNumber - 1);
+    showCurrent();
+}
+
+void ItemWindow::receive()
+{
+    store_.openOrSelect(state_.path(Stock::fileName()), Stock::alias());
+    const ReceiptInput input {
+        boxes_[Name]->text(),
+        boxes_[Spec]->text(),
+        boxes_[Unit]->text(),
+        boxes_[UnitPrice]->text(),
+        boxes_[Quantity]->text(),
+        boxes_[Amount]->text(),
+        boxes_[Alarm]->text(),
+    };
+    const Status s = bookReceipt(store_, state_.programDir, input, clock_.now());
+    if (!s) {
+        prompts_.message(QStringLiteral("入库失败，库存数据未改变：") + s.message());
+        return;
+    }
+    prompts_.message(QStringLiteral("添加成功返回主界面后刷新可显示"));
+}

@@ -1,0 +1,165 @@
+#include "movement_fixture.h"
+
+#include "common/clock.h"
+#include "data/stock_layout.h"
+#include "movements/item_window.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+class ItemWindowTest : public MovementTest
+{
+protected:
+    void SetUp() override
+    {
+        MovementTest::SetUp();
+        addItem(QStringLiteral("螺栓"), QStringLiteral("M8"), 100, 50);
+        addItem(QStringLiteral("电缆"), QStringLiteral("YJV"), 3, 37.5);
+        addItem(QStringLiteral("电缆"), QStringLiteral("YJV"), 7, 7); // a twin, never shown first
+        addItem(QStringLiteral("开关"), QStringLiteral("K1"), 2, 5);
+        store.goTo(2);
+        ASSERT_TRUE(store.write(Stock::AlarmQuantity, 4));
+        store.closeAll();
+        clock.set(now);
+    }
+
+    std::unique_ptr<ItemWindow> open(const QString &name, const QString &spec)
+    {
+        state.selectedItem = {name, spec};
+        return std::make_unique<ItemWindow>(state, store, prompts, clock);
+    }
+
+    static QStringList shown(const ItemWindow &w)
+    {
+        QStringList texts;
+        for (int i = 0; i < ItemWindow::BoxCount; ++i)
+            texts << w.box(ItemWindow::Box(i))->text();
+        return texts;
+    }
+
+    FixedClock clock;
+};
+
+TEST_F(ItemWindowTest, OpensOnTheClickedItemWithItsAmount)
+{
+    state.issueLines.append(IssueLine());
+    state.usedSelectionRows.append(5);
+    const auto w = open(QStringLiteral("电缆"), QStringLiteral("YJV"));
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("澄州禾岭供电有限责任公司材料出库单系统"));
+    EXPECT_EQ(shown(*w), QStringList({"电缆", "YJV", "个", "12.5", "3", "37.5", "4"}));
+    EXPECT_TRUE(state.issueLines.isEmpty());
+    EXPECT_TRUE(state.usedSelectionRows.isEmpty());
+    EXPECT_EQ(store.recordNumber(), 2) << "the first of two equal keys";
+    const QStringList names = {"编辑框1", "编辑框7", "按钮1", "按钮2", "按钮3", "按钮4"};
+    for (const QString &name : names)
+        EXPECT_NE(w->findChild<QWidget *>(name), nullptr) << name.toStdString();
+    EXPECT_EQ(w->addButton()->text(), QStringLiteral("添  加"));
+
+    // Closing the window closes the stock file.
+    EXPECT_TRUE(store.isOpen(Stock::alias()));
+    const_cast<std::unique_ptr<ItemWindow> &>(w).reset();
+    EXPECT_FALSE(store.isOpen(Stock::alias()));
+}
+
+TEST_F(ItemWindowTest, AnUnknownItemShowsOnlyItsKey)
+{
+    const auto w = open(QStringLiteral("新件"), QStringLiteral("N"));
+    EXPECT_EQ(shown(*w), QStringList({"新件", "N", "", "", "", "", ""}));
+}
+
+TEST_F(ItemWindowTest, AmountFollowsPriceAndQuantity)
+{
+    const auto w = open(QString(), QString());
+    w->box(ItemWindow::UnitPrice)->setText(QStringLiteral("12.5"));
+    EXPECT_EQ(w->box(ItemWindow::Amount)->text(), QString()) << "no quantity yet";
+    w->box(ItemWindow::Quantity)->setText(QStringLiteral("4"));
+    EXPECT_EQ(w->box(ItemWindow::Amount)->text(), QStringLiteral("50"));
+    w->box(ItemWindow::Quantity)->setText(QStringLiteral("０．５"));
+    EXPECT_EQ(w->box(ItemWindow::Amount)->text(), QStringLiteral("6.25"));
+    w->box(ItemWindow::Quantity)->clear(); // a change of the quantity: 12.5 x 0
+    EXPECT_EQ(w->box(ItemWindow::Amount)->text(), QStringLiteral("0"));
+    w->box(ItemWindow::Amount)->setText(QStringLiteral("7"));
+    w->box(ItemWindow::UnitPrice)->setText(QStringLiteral("99"));
+    EXPECT_EQ(w->box(ItemWindow::Amount)->text(), QStringLiteral("7"))
+        << "without a quantity the amount stays";
+    w->box(ItemWindow::Quantity)->setText(QStringLiteral("abc"));
+    EXPECT_EQ(w->box(ItemWindow::Amount)->text(), QStringLiteral("0"));
+}
+
+TEST_F(ItemWindowTest, StepsOffBothEndsAndBack)
+{
+    const auto w = open(QStringLiteral("螺栓"), QStringLiteral("M8"));
+    w->showNext();
+    EXPECT_EQ(w->box(ItemWindow::Name)->text(), QStringLiteral("电缆"));
+    w->showPrevious();
+    EXPECT_TRUE(w->previousButton()->isEnabled()) << "the test looks at the place before the move";
+    EXPECT_EQ(w->box(ItemWindow::Name)->text(), QStringLiteral("螺栓"));
+    w->showPrevious();
+    EXPECT_FALSE(w->previousButton()->isEnabled());
+    EXPECT_EQ(shown(*w), QStringList({"", "", "", "0", "0", "0", "0"}));
+    w->showNext();
+    EXPECT_TRUE(w->previousButton()->isEnabled());
+    EXPECT_EQ(w->box(ItemWindow::Name)->text(), QStringLiteral("螺栓"));
+
+    for (int i = 0; i < 3; ++i)
+        w->showNext();
+    EXPECT_EQ(w->box(ItemWindow::Name)->text(), QStringLiteral("开关"));
+    EXPECT_TRUE(w->nextButton()->isEnabled());
+    w->showNext();
+    EXPECT_FALSE(w->nextButton()->isEnabled());
+    EXPECT_EQ(shown(*w), QStringList({"", "", "", "0", "0", "0", "0"}));
+    w->showPrevious();
+    EXPECT_TRUE(w->nextButton()->isEnabled());
+    EXPECT_EQ(w->box(ItemWindow::Name)->text(), QStringLiteral("开关"));
+}
+
+TEST_F(ItemWindowTest, DeleteRemovesTheItemAndShowsTheOneBefore)
+{
+    const auto w = open(QStringLiteral("开关"), QStringLiteral("K1"));
+    w->deleteShown();
+    EXPECT_EQ(prompts.messages(), QStringList({"项目已删除"}));
+    EXPECT_EQ(store.recordCount(), 3);
+    EXPECT_EQ(store.recordNumber(), 3);
+    EXPECT_EQ(shown(*w), QStringList({"电缆", "YJV", "个", "1", "7", "7", "0"}));
+
+    // Deleting the first item shows the place before the first record.
+    store.goTo(1);
+    w->deleteShown();
+    EXPECT_EQ(store.recordCount(), 2);
+    EXPECT_EQ(shown(*w), QStringList({"", "", "", "0", "0", "0", "0"}));
+
+    // With no item shown there is nothing to delete and nothing to report.
+    prompts.clearShown();
+    w->deleteShown();
+    EXPECT_TRUE(prompts.messages().isEmpty());
+    EXPECT_EQ(store.recordCount(), 2);
+}
+
+TEST_F(ItemWindowTest, AddBooksAReceiptAndKeepsTheTypedValues)
+{
+    const auto w = open(QStringLiteral("电缆"), QStringLiteral("YJV"));
+    w->box(ItemWindow::Quantity)->setText(QStringLiteral("2"));
+    w->box(ItemWindow::UnitPrice)->setText(QStringLiteral("15"));
+    EXPECT_EQ(w->box(ItemWindow::Amount)->text(), QStringLiteral("30"));
+    w->receive();
+    EXPECT_EQ(prompts.messages(), QStringList({"添加成功返回主界面后刷新可显示"}));
+    EXPECT_EQ(shown(*w), QStringList({"电缆", "YJV", "个", "15", "2", "30", "4"}));
+    w->receive(); // the boxes still hold the receipt: it books again
+    goToItem(QStringLiteral("电缆"), QStringLiteral("YJV"));
+    EXPECT_EQ(number(Stock::Quantity), 7.0);
+    EXPECT_EQ(number(Stock::Amount), 97.5);
+    EXPECT_EQ(number(Stock::UnitPrice), 13.93);
+
+    // A changed key adds a new item; the shown one stays as it was.
+    w->box(ItemWindow::Name)->setText(QStringLiteral("电缆"));
+    w->box(ItemWindow::Spec)->setText(QStringLiteral("YJV-新"));
+    w->receive();
+    EXPECT_EQ(store.recordCount(), 5);
+    goToItem(QStringLiteral("电缆"), QStringLiteral("YJV-新"));
+    EXPECT_EQ(number(Stock::Quantity), 2.0);
+    EXPECT_EQ(number(Stock::AlarmQuantity), 4.0);
+}
+
+} // namespace
