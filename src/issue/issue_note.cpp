@@ -1,0 +1,152 @@
+#include "issue/issue_note.h"
+
+#include "common/ini_file.h"
+#include "common/value_text.h"
+#include "grid/data_source.h"
+#include "issue/issue_parameters.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace IssueNoteLayout {
+namespace {
+
+// An amount this close to 0 is no amount.
+constexpr double amountTolerance = 0.0000001;
+
+const QStringList &columnHeads()
+{
+    static const QStringList heads = {
+        QStringLiteral("品  名"),
+        QStringLiteral("规  格"),
+        QStringLiteral("数  量"),
+        QStringLiteral("单  位"),
+        QStringLiteral("单  价"),
+        QStringLiteral("金  额"),
+    };
+    return heads;
+}
+
+constexpr int widths[columns] = {500, 500, 200, 200, 200, 350};
+
+} // namespace
+
+QString title()
+{
+    return QStringLiteral("禾岭供电有限责任公司材料出库单");
+}
+
+void build(
+    DataSource &note, const IssueParameters &p, const QList<IssueLine> &lines, const QDate &today)
+{
+    note.reset();
+    note.setDefaultFormat(CellFormat());
+    note.setSize(rows, columns);
+
+    note.setRowHeights(1, 1, 100);
+    note.setAlignment({1, 1, rows, columns}, CellFormat::Centre);
+    note.merge({1, 1, 1, columns});
+    note.setText(1, 1, title());
+    note.setFontSize({1, 1, 1, 1}, 70);
+
+    note.merge({2, 1, 1, 2});
+    note.merge({2, 3, 1, 3});
+    note.setText(2, 1, p.warehouse);
+    note.merge({3, 1, 1, 2});
+    note.merge({3, 3, 1, 3});
+    note.setText(3, 1, p.purpose);
+    note.setText(2, 3, p.department);
+    note.setText(3, 3, p.project);
+    note.setText(3, 6, dateText(today));
+
+    for (int c = 1; c <= columns; ++c) {
+        note.setText(4, c, columnHeads()[c - 1]);
+        note.setColumnWidths(c, 1, widths[c - 1]);
+    }
+
+    double total = 0;
+    for (int k = 0; k < lines.size() && k < AppState::maxIssueLines; ++k) {
+        const IssueLine &line = lines[k];
+        const int r = firstLineRow + k;
+        note.setText(r, 1, line.name);
+        note.setText(r, 2, line.spec);
+        note.setText(r, 3, numberText(line.quantity));
+        note.setText(r, 4, line.unit);
+        note.setText(r, 5, numberText(line.unitPrice));
+        const double amount = round2(line.quantity * line.unitPrice);
+        note.setText(r, 6, numberText(amount));
+        total += amount;
+    }
+
+    note.setBorders({4, 1, totalRow - 3, columns}, BorderAll);
+    for (int r = 4; r <= totalRow; ++r)
+        for (int c = 1; c <= columns; ++c)
+            if (note.text(r, c) == QLatin1String("0"))
+                note.setText(r, c, QString());
+
+    note.setText(totalRow, 1, QStringLiteral("合       计"));
+    const QString totalText = numberText(total);
+    note.setText(totalRow, columns, totalText == QLatin1String("0") ? QString() : totalText);
+
+    const QString signatures[columns] = {p.approval, p.financialReview, p.technicalDepartment,
+        p.issuedBy, p.storekeeper, p.receivedBy};
+    for (int c = 1; c <= columns; ++c)
+        note.setText(signatureRow, c, signatures[c - 1]);
+}
+
+void recompute(DataSource &note)
+{
+    double total = 0;
+    for (int r = firstLineRow; r <= lastLineRow; ++r) {
+        const double amount = round2(note.number(r, 3) * note.number(r, 5));
+        total += amount;
+        if (std::fabs(amount) > amountTolerance)
+            note.setText(r, 6, numberText(amount));
+    }
+    note.setText(totalRow, columns, numberText(total));
+}
+
+PageSetup loadPageSetup(const IniFile &peizi)
+{
+    PageSetup page;
+    page.paperKind = 0;
+    page.orientation = 0;
+    page.leftMargin = page.topMargin = page.rightMargin = page.bottomMargin = 230;
+    page.pageNumberPosition = PageSetup::NoPageNumber;
+    page.copies = 1;
+    page.reserved1 = 1;
+    page.reserved2 = 0;
+    page.text.clear();
+    page.reserved3 = page.reserved4 = page.reserved5 = 0;
+    page.printRange = 0;
+    page.firstPage = 1;
+    page.lastPage = 0;
+    page.options = 0;
+    page.scale = 0;
+    const struct
+    {
+        const char *key;
+        const char *defaultText;
+        int PageSetup::*field;
+    } keys[] = {
+        {"dysb", "50", &PageSetup::topMargin},
+        {"dyxb", "50", &PageSetup::bottomMargin},
+        {"dyzb", "50", &PageSetup::leftMargin},
+        {"dyyb", "50", &PageSetup::rightMargin},
+        {"dysf", "100", &PageSetup::scale},
+        {"dyzx", "0", &PageSetup::paperKind},
+        {"dyfx", "0", &PageSetup::orientation},
+        {"dyfw", "0", &PageSetup::printRange},
+        {"dyqs", "1", &PageSetup::firstPage},
+        {"dyjs", "0", &PageSetup::lastPage},
+        {"dyhs", "0", &PageSetup::options},
+        {"dyfs", "1", &PageSetup::copies},
+    };
+    for (const auto &k : keys) {
+        const QString key = QString::fromLatin1(k.key);
+        page.*(k.field) = int(number(peizi.read(key, key, QString::fromLatin1(k.defaultText))));
+    }
+    return page;
+}
+
+} // namespace IssueNoteLayout

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "common/app_state.h"
+#include "grid/page_setup.h"
+
+#include <QDate>
+#include <QList>
+
+class DataSource;
+class IniFile;
+struct IssueParameters;
+
+// The issue note as it is printed: 15 rows by 6 columns. Row 1 the title,
+// rows 2-3 the header fields and the date, row 4 the column heads, rows 5-13
+// the nine material lines, row 14 the total, row 15 the signatures.
+namespace IssueNoteLayout {
+
+constexpr int rows = 15;
+constexpr int columns = 6;
+constexpr int firstLineRow = 5;
+constexpr int lastLineRow = 13;
+constexpr int totalRow = 14;
+constexpr int signatureRow = 15;
+
+QString title();
+
+// Lays out the note with the picked lines, each proposing the item's whole
+// stock, and their amounts and total (round2). Cells holding exactly "0" in
+// rows 4-14 are left empty.
+void build(DataSource &note, const IssueParameters &parameters, const QList<IssueLine> &lines,
+    const QDate &today);
+
+// After the user changed a cell: every line's amount from its quantity and
+// price (an amount of 0 leaves the cell as it is), then the total.
+void recompute(DataSource &note);
+
+// The page setup of peizi.ini: twelve keys, each in the section of its own
+// name, over fixed start values; a key that is missing gives its default, a
+// text that is not a number 0.
+PageSetup loadPageSetup(const IniFile &peizi);
+
+} // namespace IssueNoteLayout

@@ -1,0 +1,156 @@
+#include "issue/issue_note.h"
+
+#include "common/gbk.h"
+#include "common/ini_file.h"
+#include "grid/data_source.h"
+#include "issue/issue_parameters.h"
+#include "support/qt_print.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+IssueParameters parameters()
+{
+    IssueParameters p;
+    p.warehouse = QStringLiteral("一号库");
+    p.purpose = QStringLiteral("线路维修");
+    p.department = QStringLiteral("供电所");
+    p.project = QStringLiteral("10kV改造");
+    p.approval = QStringLiteral("王审批");
+    p.financialReview = QStringLiteral("李财务");
+    p.technicalDepartment = QStringLiteral("技术科");
+    p.issuedBy = QStringLiteral("赵开票");
+    p.storekeeper = QStringLiteral("钱保管");
+    p.receivedBy = QStringLiteral("孙领料");
+    return p;
+}
+
+IssueLine line(const char *name, double quantity, double price)
+{
+    IssueLine l;
+    l.name = QString::fromUtf8(name);
+    l.spec = l.name + QStringLiteral("-规格");
+    l.unit = QStringLiteral("个");
+    l.quantity = quantity;
+    l.unitPrice = price;
+    return l;
+}
+
+QStringList row(const DataSource &note, int r)
+{
+    QStringList texts;
+    for (int c = 1; c <= note.columnCount(); ++c)
+        texts << note.text(r, c);
+    return texts;
+}
+
+const QDate today(2026, 12, 7);
+
+TEST(IssueNoteLayout, AnEmptyNote)
+{
+    DataSource note;
+    IssueNoteLayout::build(note, parameters(), {}, today);
+    ASSERT_EQ(note.rowCount(), 15);
+    ASSERT_EQ(note.columnCount(), 6);
+    EXPECT_EQ(note.text(1, 1), QStringLiteral("禾岭供电有限责任公司材料出库单"));
+    EXPECT_EQ(note.spanAt(1, 6), (CellRange {1, 1, 1, 6}));
+    EXPECT_EQ(note.fontSize(1, 1), 70);
+    EXPECT_EQ(note.rowHeight(1), 100);
+    EXPECT_EQ(note.rowHeight(2), DataSource::defaultRowHeight) << "only the title row is higher";
+    EXPECT_EQ(row(note, 2), QStringList({"一号库", "", "供电所", "", "", ""}));
+    EXPECT_EQ(row(note, 3), QStringList({"线路维修", "", "10kV改造", "", "", "2026年12月7日"}));
+    EXPECT_EQ(note.spanAt(2, 2), (CellRange {2, 1, 1, 2}));
+    EXPECT_EQ(note.spanAt(3, 5), (CellRange {3, 3, 1, 3}));
+    EXPECT_EQ(
+        row(note, 4), QStringList({"品  名", "规  格", "数  量", "单  位", "单  价", "金  额"}));
+    for (int r = 5; r <= 13; ++r)
+        EXPECT_EQ(row(note, r), QStringList(6)) << r;
+    EXPECT_EQ(row(note, 14), QStringList({"合       计", "", "", "", "", ""}));
+    EXPECT_EQ(
+        row(note, 15), QStringList({"王审批", "李财务", "技术科", "赵开票", "钱保管", "孙领料"}));
+    const int widths[] = {500, 500, 200, 200, 200, 350};
+    for (int c = 1; c <= 6; ++c)
+        EXPECT_EQ(note.columnWidth(c), widths[c - 1]);
+    for (int c = 1; c <= 6; ++c) {
+        EXPECT_EQ(note.edges(4, c), BorderOutline);
+        EXPECT_EQ(note.edges(14, c), BorderOutline);
+        EXPECT_EQ(note.edges(3, c), 0);
+        EXPECT_EQ(note.edges(15, c), 0);
+        EXPECT_EQ(note.format(15, c).alignment, int(CellFormat::Centre));
+    }
+}
+
+TEST(IssueNoteLayout, PickedLinesProposeTheWholeStock)
+{
+    DataSource note;
+    IssueNoteLayout::build(note, parameters(),
+        {line("电缆", 3, 12.5), line("螺栓", 0, 0.1), line("开关", 1.0 / 3, 3)}, today);
+    EXPECT_EQ(row(note, 5), QStringList({"电缆", "电缆-规格", "3", "个", "12.5", "37.5"}));
+    EXPECT_EQ(row(note, 6), QStringList({"螺栓", "螺栓-规格", "", "个", "0.1", ""}))
+        << "a stock of 0 leaves quantity and amount blank";
+    EXPECT_EQ(row(note, 7), QStringList({"开关", "开关-规格", "0.3333333333333", "个", "3", "1"}));
+    EXPECT_EQ(note.text(14, 6), QStringLiteral("38.5"));
+}
+
+TEST(IssueNoteLayout, EditsRecomputeAmountsAndTotal)
+{
+    DataSource note;
+    IssueNoteLayout::build(
+        note, parameters(), {line("电缆", 3, 12.5), line("螺栓", 100, 0.5)}, today);
+    note.setText(5, 3, QStringLiteral("２"));
+    IssueNoteLayout::recompute(note);
+    EXPECT_EQ(note.text(5, 6), QStringLiteral("25"));
+    EXPECT_EQ(note.text(14, 6), QStringLiteral("75"));
+
+    // A quantity of 0 keeps the old amount on the note but not in the total.
+    note.setText(6, 3, QStringLiteral("0"));
+    IssueNoteLayout::recompute(note);
+    EXPECT_EQ(note.text(6, 6), QStringLiteral("50"));
+    EXPECT_EQ(note.text(14, 6), QStringLiteral("25"));
+
+    note.setText(5, 3, QString());
+    IssueNoteLayout::recompute(note);
+    EXPECT_EQ(note.text(14, 6), QStringLiteral("0")) << "a recompute writes even a zero total";
+
+    note.setText(9, 3, QStringLiteral("1.005"));
+    note.setText(9, 5, QStringLiteral("1"));
+    IssueNoteLayout::recompute(note);
+    EXPECT_EQ(note.text(9, 6), QStringLiteral("1.01"));
+}
+
+TEST(IssueNoteLayout, PageSetupComesFromPeiziIni)
+{
+    QTemporaryDir dir;
+    const PageSetup missing = IssueNoteLayout::loadPageSetup(IniFile(dir.filePath("peizi.ini")));
+    EXPECT_EQ(missing.leftMargin, 50);
+    EXPECT_EQ(missing.topMargin, 50);
+    EXPECT_EQ(missing.rightMargin, 50);
+    EXPECT_EQ(missing.bottomMargin, 50);
+    EXPECT_EQ(missing.scale, 100);
+    EXPECT_EQ(missing.copies, 1);
+    EXPECT_EQ(missing.firstPage, 1);
+    EXPECT_EQ(missing.lastPage, 0);
+    EXPECT_EQ(missing.paperKind, 0);
+    EXPECT_EQ(missing.pageNumberPosition, 0);
+    EXPECT_EQ(missing.reserved1, 1);
+
+    QFile file(dir.filePath("peizi.ini"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[dysb]\r\ndysb=120\r\n[DYZB]\r\ndyzb = 80 \r\n[dyfx]\r\ndyfx=1\r\n"
+               "[dysf]\r\ndysf=abc\r\n[dyzx]\r\ndyzx=9\r\n[dyfs]\r\ndyfs=2\r\n");
+    file.close();
+    const PageSetup page = IssueNoteLayout::loadPageSetup(IniFile(dir.filePath("peizi.ini")));
+    EXPECT_EQ(page.topMargin, 120);
+    EXPECT_EQ(page.leftMargin, 80);
+    EXPECT_EQ(page.rightMargin, 50);
+    EXPECT_EQ(page.orientation, 1);
+    EXPECT_EQ(page.scale, 0) << "a text that is not a number reads 0";
+    EXPECT_EQ(page.paperKind, 9);
+    EXPECT_EQ(page.copies, 2);
+}
+
+} // namespace
