@@ -1,10 +1,12 @@
 #include "app/instance_lock.h"
+#include "app/main_commands.h"
 #include "app/main_window.h"
 #include "app/qt_prompts.h"
 #include "app/startup.h"
 #include "common/app_state.h"
 #include "common/clock.h"
 #include "data/record_store.h"
+#include "grid/grid_printer.h"
 
 #include <QApplication>
 
@@ -13,6 +15,9 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("warehouse"));
     QApplication::setFont(StartUp::applicationFont(QApplication::font()));
+    // Chinese font names of the tables (宋体, 黑体 ...) find a font with Chinese
+    // glyphs where the system has none by those names.
+    GridPrinter::installFontSubstitutes();
 
     QtPrompts prompts;
     const auto refuse = [&prompts](const Status &status) {
@@ -42,6 +47,7 @@ int main(int argc, char *argv[])
     SystemClock clock;
 
     MainWindow window(state, store, prompts, clock);
+    installMainCommands(window);
     window.show();
     return QApplication::exec();
 }

@@ -1,17 +1,22 @@
 #include "app/main_window.h"
 
+#include "app/stock_list.h"
 #include "common/app_state.h"
 #include "common/file_system.h"
+#include "common/prompts.h"
 #include "data/record_store.h"
 #include "data/stock_layout.h"
+#include "grid/grid.h"
+#include "grid/selection_sum.h"
 
 #include <QAction>
-#include <QHeaderView>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
-#include <QTableView>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -60,11 +65,44 @@ MainWindow::MainWindow(
     buildMenus();
     buildGrid();
     statusBar()->setAccessibleName(QStringLiteral("状态栏"));
+    placeOnScreen();
+    refresh();
 }
 
 MainWindow::~MainWindow()
 {
+    // The grid goes before the table it shows; the provider holds data2.zrb
+    // open and lets go of it before the file is removed.
+    delete grid_;
+    grid_ = nullptr;
+    provider_.setFile({});
     removeTemporaryFiles();
+}
+
+void MainWindow::refresh()
+{
+    state_.issueLines.clear();
+    state_.usedSelectionRows.clear();
+    grid_->unbind();
+    const StockList::BuildResult result = StockList::build(table_, provider_, store_, state_);
+    grid_->bind();
+    setWindowTitle(StockList::title(result.lowStockCount));
+    const int items = std::max(table_.rowCount() - 1, 0);
+    statusBar()->showMessage(result.stockOpened
+            ? QStringLiteral("共 %1 项材料，其中 %2 项库存数量不高于报警数量")
+                  .arg(items)
+                  .arg(result.lowStockCount)
+            : QStringLiteral("库存数据文件无法打开"));
+}
+
+void MainWindow::placeOnScreen()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    setGeometry(area.left() + 1, area.top() + 1, std::max(area.width() - 2, 640),
+        std::max(area.height() - 40, 480));
 }
 
 QStringList MainWindow::temporaryFileNames()
@@ -126,22 +164,41 @@ void MainWindow::buildMenus()
 
 void MainWindow::buildGrid()
 {
-    grid_ = new QTableView(this);
+    table_.setObjectName(QStringLiteral("数据源1"));
+    grid_ = new Grid(this);
     grid_->setObjectName(QStringLiteral("表格1"));
     grid_->setAccessibleName(QStringLiteral("库存列表"));
-    grid_->setContextMenuPolicy(Qt::CustomContextMenu);
-    // A scroll area reports the position in its viewport's coordinates.
-    connect(grid_, &QWidget::customContextMenuRequested, this,
-        [this](const QPoint &pos) { popUpEditMenu(grid_->viewport()->mapToGlobal(pos)); });
-    for (QHeaderView *header : {grid_->horizontalHeader(), grid_->verticalHeader()}) {
-        header->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(
-            header, &QWidget::customContextMenuRequested, this, [this, header](const QPoint &pos) {
-                popUpEditMenu(header->viewport()->mapToGlobal(pos));
-            });
-    }
-    setCentralWidget(grid_);
+    grid_->setDataSource(&table_);
+    grid_->setGridLineColor(QColor(0, 116, 174));
+    // The list shows the stock file; items are changed in the item window.
+    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    connect(grid_, &Grid::rightButtonPressed, this, &MainWindow::popUpEditMenu);
+    connect(grid_, &Grid::leftButtonPressed, this, &MainWindow::takeSelectedItem);
+    connect(grid_, &Grid::leftButtonReleased, this, &MainWindow::takeSelectedItem);
+    connect(grid_, &Grid::selectionChangedByUser, this, &MainWindow::onSelectionChanged);
+
+    auto *area = new QWidget(this);
+    auto *layout = new QVBoxLayout(area);
+    layout->setContentsMargins(10, 10, 10, 10);
+    layout->addWidget(grid_);
+    setCentralWidget(area);
     grid_->setFocus();
+}
+
+void MainWindow::takeSelectedItem()
+{
+    const int row = grid_->cursorRow();
+    state_.selectedItem = {table_.text(row, 1), table_.text(row, 2)};
+}
+
+void MainWindow::onSelectionChanged()
+{
+    const StockList::SelectionOutcome outcome
+        = StockList::select(grid_->selectedBlock(), table_, state_, prompts_);
+    if (!outcome.toolTip.isEmpty()) {
+        grid_->setToolTipFont(selectionSumFontFamily(), selectionSumFontPointSize());
+        grid_->setToolTipText(outcome.toolTip);
+    }
 }
 
 void MainWindow::popUpEditMenu(const QPoint &globalPos)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "grid/data_source.h"
+#include "grid/record_file_provider.h"
+
 #include <QHash>
 #include <QMainWindow>
 #include <QString>
@@ -8,14 +11,19 @@
 
 class QAction;
 class QMenu;
-class QTableView;
+class Grid;
 class RecordStore;
 class Prompts;
 class Clock;
 struct AppState;
 
 // The start-up window: the menu bar with every command of the program and the
-// stock grid (表格1) below it. The "编辑" menu is also the grid's context menu.
+// stock list (表格1) below it. The "编辑" menu is also the grid's context menu.
+//
+// The list is built once the window is made and again by refresh(), which
+// the commands call after every change of the stock file and after every
+// window they open has closed. Clicking a row selects its item; dragging over
+// rows picks issue lines; a block in a number column shows its sum.
 //
 // Each command is a QAction found by its caption. A command stays disabled
 // until setCommand() gives it its handler, so the menu never offers a command
@@ -45,7 +53,12 @@ public:
     // there is none.
     QMenu *menu(const QString &title) const;
     QMenu *editMenu() const { return menu(QStringLiteral("编辑")); }
-    QTableView *stockGrid() const { return grid_; }
+    Grid *stockGrid() const { return grid_; }
+    DataSource &stockTable() { return table_; }
+
+    // Forgets the picked issue lines and rebuilds the stock list from the
+    // stock file; the marked rows stay marked.
+    void refresh();
 
     // Connects a command to its handler (replacing an earlier one) and enables
     // it. False when there is no command with this caption.
@@ -60,6 +73,9 @@ private:
     void buildMenus();
     void buildGrid();
     void popUpEditMenu(const QPoint &globalPos);
+    void takeSelectedItem();
+    void onSelectionChanged();
+    void placeOnScreen();
     void removeTemporaryFiles();
 
     AppState &state_;
@@ -69,5 +85,7 @@ private:
 
     QHash<QString, QMenu *> menus_;
     QHash<QString, QAction *> actions_;
-    QTableView *grid_ = nullptr;
+    DataSource table_;
+    RecordFileProvider provider_;
+    Grid *grid_ = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "common/prompts.h"
 #include "data/record_store.h"
 #include "data/stock_layout.h"
+#include "grid/grid.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,6 +17,7 @@
 #include <QMenuBar>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -142,14 +144,14 @@ TEST_F(MainWindowTest, CommandIsOfferedOnlyOnceItHasAHandler)
         << "other commands are untouched";
 }
 
-TEST_F(MainWindowTest, StockGridIsEmptyAndNamed)
+TEST_F(MainWindowTest, AnEmptyStockFileShowsTheHeaderRowOnly)
 {
-    QTableView *grid = window->stockGrid();
+    Grid *grid = window->stockGrid();
     ASSERT_NE(grid, nullptr);
-    EXPECT_EQ(window->findChild<QTableView *>(QStringLiteral("表格1")), grid);
+    EXPECT_EQ(window->findChild<Grid *>(QStringLiteral("表格1")), grid);
     EXPECT_EQ(grid->accessibleName(), QStringLiteral("库存列表"));
-    EXPECT_EQ(window->centralWidget(), grid);
-    EXPECT_TRUE(grid->model() == nullptr || grid->model()->rowCount() == 0);
+    EXPECT_EQ(window->stockTable().rowCount(), 1);
+    EXPECT_EQ(window->stockTable().text(1, 1), QStringLiteral("材  料  品  名"));
     EXPECT_EQ(window->windowTitle(), MainWindow::baseTitle());
     EXPECT_TRUE(prompts.shown().empty()) << "opening the window asks nothing";
 }
@@ -157,29 +159,17 @@ TEST_F(MainWindowTest, StockGridIsEmptyAndNamed)
 TEST_F(MainWindowTest, RightClickOnTheGridPopsUpTheEditMenu)
 {
     window->show();
-    QTableView *grid = window->stockGrid();
+    Grid *grid = window->stockGrid();
     QMenu *edit = window->editMenu();
     ASSERT_NE(edit, nullptr);
     EXPECT_EQ(edit, window->menu(QStringLiteral("编辑")));
     ASSERT_FALSE(edit->isVisible());
 
-    const QPoint local(40, 30);
-    const QPoint global = grid->viewport()->mapToGlobal(local);
-    QContextMenuEvent click(QContextMenuEvent::Mouse, local, global);
-    QApplication::sendEvent(grid->viewport(), &click);
-
+    const QPoint local(40, 10);
+    QTest::mousePress(grid->viewport(), Qt::RightButton, {}, local);
     EXPECT_TRUE(edit->isVisible());
-    EXPECT_EQ(edit->pos(), global);
-    edit->hide();
-
-    // The same menu over the column headers.
-    QHeaderView *header = grid->horizontalHeader();
-    header->show();
-    const QPoint headerLocal(5, 5);
-    QContextMenuEvent headerClick(
-        QContextMenuEvent::Mouse, headerLocal, header->mapToGlobal(headerLocal));
-    QApplication::sendEvent(header->viewport(), &headerClick);
-    EXPECT_TRUE(edit->isVisible());
+    EXPECT_EQ(edit->pos(), grid->viewport()->mapToGlobal(local));
+    QTest::mouseRelease(grid->viewport(), Qt::RightButton, {}, local);
     edit->hide();
 }
 
@@ -187,10 +177,7 @@ TEST_F(MainWindowTest, DestructionRemovesTheTemporaryFilesOnly)
 {
     // The display copy is open, as the stock list leaves it; the statistics
     // files and journals of an interrupted write lie beside it.
-    const Layout display {{QStringLiteral("品名"), FieldKind::Text}};
-    ASSERT_TRUE(RecordStore::create(state.path(QStringLiteral("data2.zrb")), display).ok());
-    ASSERT_TRUE(store.open(state.path(QStringLiteral("data2.zrb")), QStringLiteral("grid")));
-    ASSERT_TRUE(store.open(state.path(Stock::fileName()), Stock::alias()));
+    ASSERT_TRUE(exists(QStringLiteral("data2.zrb")));
     for (const QString &name : {QStringLiteral("data2.zrb-journal"), QStringLiteral("qd.zrb"),
              QStringLiteral("qd.zrb-journal"), QStringLiteral("qd4.zrb"),
              QStringLiteral("qd4.zrb-journal"), QStringLiteral("data.zrb-journal"),
@@ -214,11 +201,10 @@ TEST_F(MainWindowTest, DestructionRemovesTheTemporaryFilesOnly)
     EXPECT_TRUE(prompts.shown().empty());
 }
 
-TEST_F(MainWindowTest, DestructionIsQuietWhenNoTemporaryFileWasMade)
+TEST_F(MainWindowTest, DestructionIsQuietWhenNoStatisticsFileWasMade)
 {
-    const QStringList before = QDir(state.programDir).entryList(QDir::Files);
     window.reset();
-    EXPECT_EQ(QDir(state.programDir).entryList(QDir::Files), before);
+    EXPECT_EQ(QDir(state.programDir).entryList(QDir::Files), QStringList({"data.edt", "data.zrb"}));
     EXPECT_TRUE(prompts.shown().empty());
 }
 

@@ -1,0 +1,81 @@
+#include "app/main_commands.h"
+
+#include "app/main_window.h"
+#include "common/app_state.h"
+#include "common/clock.h"
+#include "common/prompts.h"
+#include "data/stock_file.h"
+#include "issue/issue_note_window.h"
+#include "issue/parameter_window.h"
+#include "movements/item_window.h"
+#include "movements/undo.h"
+
+namespace {
+
+// Opens a window modally, then shows what it changed.
+template<typename Window>
+void openModal(MainWindow &main)
+{
+    {
+        Window window(main.state(), main.store(), main.prompts(), main.clock(), &main);
+        window.exec();
+    }
+    main.refresh();
+}
+
+void backUp(MainWindow &main)
+{
+    const Status s = StockFile::backup(main.store(), main.state().programDir, main.clock().now());
+    main.prompts().message(
+        s ? QStringLiteral("数据库已备份") : QStringLiteral("备份失败：") + s.message());
+}
+
+void restore(MainWindow &main)
+{
+    const QString chosen = main.prompts().openFileName(
+        StockFile::backupFolder(main.state().programDir), QStringLiteral(".zrb (*.zrb)"));
+    if (!chosen.isEmpty()) {
+        const Status s
+            = StockFile::restore(main.store(), main.state().programDir, chosen, main.clock().now());
+        if (!s)
+            main.prompts().message(
+                QStringLiteral("无法导入所选备份，库存数据未改变：") + s.message());
+    }
+    main.refresh();
+}
+
+void clear(MainWindow &main)
+{
+    const Status s = StockFile::clear(main.store(), main.state().programDir, main.clock().now());
+    main.prompts().message(s ? QStringLiteral("数据库已清空")
+                             : QStringLiteral("清空失败，库存数据未改变：") + s.message());
+    main.refresh();
+}
+
+void undo(MainWindow &main, Undo::Kind kind)
+{
+    if (Undo::run(kind, main.store(), main.state(), main.prompts())
+        != Undo::Outcome::NothingSelected)
+        main.refresh();
+}
+
+} // namespace
+
+void installMainCommands(MainWindow &main)
+{
+    main.setCommand(QStringLiteral("备份数据库"), [&main] { backUp(main); });
+    main.setCommand(QStringLiteral("导入  备份 "), [&main] { restore(main); });
+    main.setCommand(QStringLiteral("清空数据库"), [&main] { clear(main); });
+    main.setCommand(QStringLiteral("刷新显示"), [&main] { main.refresh(); });
+    main.setCommand(QStringLiteral("项目编辑"), [&main] { openModal<ItemWindow>(main); });
+    main.setCommand(QStringLiteral("取消进库"), [&main] { undo(main, Undo::Kind::Receipt); });
+    main.setCommand(QStringLiteral("取消出库"), [&main] { undo(main, Undo::Kind::Issue); });
+    main.setCommand(QStringLiteral("开票预览"), [&main] { openModal<IssueNoteWindow>(main); });
+    main.setCommand(QStringLiteral("参数配置"), [&main] {
+        {
+            ParameterWindow window(main.state(), main.prompts(), &main);
+            window.exec();
+        }
+        main.refresh();
+    });
+}

@@ -1,0 +1,123 @@
+#include "issue/issue_note_window.h"
+
+#include "common/app_state.h"
+#include "common/clock.h"
+#include "common/ini_file.h"
+#include "common/prompts.h"
+#include "grid/grid.h"
+#include "grid/grid_printing.h"
+#include "grid/selection_sum.h"
+#include "issue/goods_issue.h"
+#include "issue/issue_note.h"
+#include "issue/issue_parameters.h"
+#include "ui/window_geometry.h"
+
+#include <QPushButton>
+
+IssueNoteWindow::IssueNoteWindow(
+    AppState &state, RecordStore &store, Prompts &prompts, Clock &clock, QWidget *parent)
+    : QDialog(parent)
+    , state_(state)
+    , store_(store)
+    , prompts_(prompts)
+    , clock_(clock)
+{
+    setObjectName(QStringLiteral("IssueNoteWindow"));
+    setWindowTitle(title());
+    setAccessibleName(title());
+    QFont songTi(QStringLiteral("宋体"), 10);
+    songTi.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun")});
+    setFont(songTi);
+    note_.setObjectName(QStringLiteral("数据源1"));
+    buildControls();
+    const IniFile config(state.path(QStringLiteral("config.ini")));
+    WindowGeometry::attach(this, config, WindowGeometry::issueNoteWindow);
+
+    IssueNoteLayout::build(
+        note_, IssueParameters::load(config), state.issueLines, clock.now().date());
+    note_.setPageSetup(
+        IssueNoteLayout::loadPageSetup(IniFile(state.path(QStringLiteral("peizi.ini")))));
+    grid_->bind();
+    grid_->setCursorCell(IssueNoteLayout::rows, IssueNoteLayout::columns);
+    state.issueLines.clear();
+    state.usedSelectionRows.clear();
+    printButton_->setDefault(true);
+    printButton_->setFocus();
+}
+
+IssueNoteWindow::~IssueNoteWindow()
+{
+    // The grid goes before the note it shows.
+    delete grid_;
+}
+
+void IssueNoteWindow::buildControls()
+{
+    grid_ = new Grid(this);
+    grid_->setObjectName(QStringLiteral("表格1"));
+    grid_->setAccessibleName(QStringLiteral("出库单"));
+    grid_->setGeometry(9, 8, 767, 496);
+    grid_->setDataSource(&note_);
+    grid_->unbind(); // bound again once the note is laid out
+    connect(grid_, &Grid::cellChanged, this, [this] { IssueNoteLayout::recompute(note_); });
+    connect(grid_, &Grid::selectionChangedByUser, this, &IssueNoteWindow::showSelectionSum);
+
+    const auto button = [this](int number, const QString &caption, const QRect &place) {
+        auto *b = new QPushButton(caption, this);
+        b->setObjectName(QStringLiteral("按钮%1").arg(number));
+        b->setAccessibleName(caption);
+        b->setGeometry(place);
+        b->setAutoDefault(false);
+        return b;
+    };
+    pageSetupButton_ = button(1, QStringLiteral("打印设置"), {256, 509, 88, 40});
+    previewButton_ = button(3, QStringLiteral("打印预览"), {344, 509, 88, 40});
+    printButton_ = button(2, QStringLiteral("打印"), {448, 510, 96, 40});
+    issueButton_ = button(4, QStringLiteral("出库"), {544, 510, 96, 40});
+    connect(pageSetupButton_, &QPushButton::clicked, this, &IssueNoteWindow::editPageSetup);
+    connect(previewButton_, &QPushButton::clicked, this, &IssueNoteWindow::preview);
+    connect(printButton_, &QPushButton::clicked, this, &IssueNoteWindow::print);
+    connect(issueButton_, &QPushButton::clicked, this, &IssueNoteWindow::issue);
+    setTabOrder(grid_, pageSetupButton_);
+    setTabOrder(pageSetupButton_, previewButton_);
+    setTabOrder(previewButton_, printButton_);
+    setTabOrder(printButton_, issueButton_);
+}
+
+void IssueNoteWindow::showSelectionSum()
+{
+    grid_->setToolTipFont(selectionSumFontFamily(), selectionSumFontPointSize());
+    grid_->setToolTipText(selectionSumText(note_, grid_->selectedBlock()));
+}
+
+void IssueNoteWindow::editPageSetup()
+{
+    grid_->commitEdit();
+    GridPrinting::editPageSetup(note_, prompts_, pdfOutput_);
+}
+
+void IssueNoteWindow::preview()
+{
+    grid_->commitEdit();
+    GridPrinting::preview(note_, prompts_, pdfOutput_);
+}
+
+void IssueNoteWindow::print()
+{
+    grid_->commitEdit();
+    const Status s = GridPrinting::print(note_, prompts_, pdfOutput_);
+    if (!s)
+        prompts_.message(s.message());
+}
+
+void IssueNoteWindow::issue()
+{
+    grid_->commitEdit();
+    const Status s = bookIssue(store_, state_.programDir, IssueNote::fromGrid(note_), clock_.now());
+    if (!s) {
+        // Nothing was booked: the note must not leave the house on paper.
+        prompts_.message(QStringLiteral("出库失败，库存数据未改变：") + s.message());
+        return;
+    }
+    print();
+}
