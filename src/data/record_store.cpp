@@ -1243,37 +1243,15 @@ bool RecordStore::deleteRecord()
 
 bool RecordStore::purge()
 {
-    clearError();
-    if (!needCurrent())
-        return false;
-    OpenRecordFile &f = *current_;
-    Transaction transaction(*this);
-    if (!transaction.active())
-        return false;
-    Status s = Status::success();
-    if (f.hasCompanion)
-        s = f.db.exec(QStringLiteral(
-            "DELETE FROM edt.memos WHERE id IN (SELECT id FROM records WHERE del<>0)"));
-    if (s)
-        s = f.db.exec(QStringLiteral("DELETE FROM records WHERE del<>0"));
-    if (s) {
-        // Ids stay as they are (memos hang on them); record numbers close up.
-        bool ok = false;
-        const qint64 max = f.db.queryInt(QStringLiteral("SELECT coalesce(max(id),0) FROM records"));
-        const qint64 rows = f.db.queryInt(QStringLiteral("SELECT count(*) FROM records"), &ok);
-        s = f.db.exec(QStringLiteral("UPDATE meta SET value='%1' WHERE key='dense'")
-                          .arg(ok && max == rows ? 1 : 0));
-    }
-    if (s)
-        s = transaction.commit();
-    if (!s)
-        return fail(s.message());
-    loadOrder(f);
-    f.recno = 1;
-    return true;
+    return removeWhere(QStringLiteral("del<>0"));
 }
 
 bool RecordStore::clear()
+{
+    return removeWhere(QStringLiteral("1"));
+}
+
+bool RecordStore::removeWhere(const QString &condition)
 {
     clearError();
     if (!needCurrent())
@@ -1284,10 +1262,19 @@ bool RecordStore::clear()
         return false;
     Status s = Status::success();
     if (f.hasCompanion)
-        s = f.db.exec(QStringLiteral("DELETE FROM edt.memos"));
+        s = f.db.exec(
+            QStringLiteral("DELETE FROM edt.memos WHERE id IN (SELECT id FROM records WHERE %1)")
+                .arg(condition));
     if (s)
-        s = f.db.exec(QStringLiteral("DELETE FROM records;UPDATE meta SET value='1' WHERE "
-                                     "key='dense'"));
+        s = f.db.exec(QStringLiteral("DELETE FROM records WHERE %1").arg(condition));
+    if (s) {
+        // Ids stay as they are (memos hang on them); record numbers close up.
+        bool ok = false;
+        const qint64 max = f.db.queryInt(QStringLiteral("SELECT coalesce(max(id),0) FROM records"));
+        const qint64 rows = f.db.queryInt(QStringLiteral("SELECT count(*) FROM records"), &ok);
+        s = f.db.exec(QStringLiteral("UPDATE meta SET value='%1' WHERE key='dense'")
+                          .arg(ok && max == rows ? 1 : 0));
+    }
     if (s)
         s = transaction.commit();
     if (!s)

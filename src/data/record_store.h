@@ -189,6 +189,8 @@ private:
     bool checkField(int field) const;
     OpenRecordFile *findByPath(const QString &path) const;
     int liveColumnOf(int field, FieldKind kind) const;
+    // Removes the records meeting an SQL condition, with their memos.
+    bool removeWhere(const QString &condition);
     // Runs the condition over the records from `start` on and calls onMatch for
     // each record that meets it, until onMatch returns false.
     bool scan(

@@ -10,6 +10,7 @@
 #include "issue/goods_issue.h"
 #include "issue/issue_note.h"
 #include "issue/issue_parameters.h"
+#include "ui/dialog_look.h"
 #include "ui/window_geometry.h"
 
 #include <QPushButton>
@@ -22,12 +23,7 @@ IssueNoteWindow::IssueNoteWindow(
     , prompts_(prompts)
     , clock_(clock)
 {
-    setObjectName(QStringLiteral("IssueNoteWindow"));
-    setWindowTitle(title());
-    setAccessibleName(title());
-    QFont songTi(QStringLiteral("宋体"), 10);
-    songTi.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun")});
-    setFont(songTi);
+    DialogLook::apply(this, QStringLiteral("IssueNoteWindow"), title(), 10);
     note_.setObjectName(QStringLiteral("数据源1"));
     buildControls();
     const IniFile config(state.path(QStringLiteral("config.ini")));
@@ -63,12 +59,7 @@ void IssueNoteWindow::buildControls()
     connect(grid_, &Grid::selectionChangedByUser, this, &IssueNoteWindow::showSelectionSum);
 
     const auto button = [this](int number, const QString &caption, const QRect &place) {
-        auto *b = new QPushButton(caption, this);
-        b->setObjectName(QStringLiteral("按钮%1").arg(number));
-        b->setAccessibleName(caption);
-        b->setGeometry(place);
-        b->setAutoDefault(false);
-        return b;
+        return DialogLook::button(this, number, caption, place);
     };
     pageSetupButton_ = button(1, QStringLiteral("打印设置"), {256, 509, 88, 40});
     previewButton_ = button(3, QStringLiteral("打印预览"), {344, 509, 88, 40});

@@ -2,6 +2,7 @@
 
 #include "common/app_state.h"
 #include "common/prompts.h"
+#include "ui/dialog_look.h"
 #include "ui/window_geometry.h"
 
 #include <QFont>
@@ -30,13 +31,7 @@ ParameterWindow::ParameterWindow(AppState &state, Prompts &prompts, QWidget *par
     , config_(state.path(QStringLiteral("config.ini")))
     , prompts_(prompts)
 {
-    setObjectName(QStringLiteral("ParameterWindow"));
-    setWindowTitle(title());
-    setAccessibleName(title());
-    QFont songTi(QStringLiteral("宋体"), 11);
-    // Windows outside the Chinese locales knows the face by its English name.
-    songTi.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun")});
-    setFont(songTi);
+    DialogLook::apply(this, QStringLiteral("ParameterWindow"), title(), 11);
     buildControls();
     WindowGeometry::attach(this, config_, WindowGeometry::parameterWindow);
     showParameters(IssueParameters::load(config_));
@@ -77,9 +72,7 @@ void ParameterWindow::buildControls()
         previous = box;
     }
 
-    okButton_ = new QPushButton(QStringLiteral("确定"), this);
-    okButton_->setObjectName(QStringLiteral("按钮1"));
-    okButton_->setGeometry(buttonPlace);
+    okButton_ = DialogLook::button(this, 1, QStringLiteral("确定"), buttonPlace);
     okButton_->setDefault(true);
     setTabOrder(previous, okButton_);
     connect(okButton_, &QPushButton::clicked, this, &ParameterWindow::confirm);

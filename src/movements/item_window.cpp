@@ -8,6 +8,7 @@
 #include "data/record_store.h"
 #include "data/stock_layout.h"
 #include "movements/receipt.h"
+#include "ui/dialog_look.h"
 #include "ui/window_geometry.h"
 
 #include <QLabel>
@@ -44,12 +45,7 @@ ItemWindow::ItemWindow(
     , prompts_(prompts)
     , clock_(clock)
 {
-    setObjectName(QStringLiteral("ItemWindow"));
-    setWindowTitle(title());
-    setAccessibleName(title());
-    QFont songTi(QStringLiteral("宋体"), 10);
-    songTi.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun")});
-    setFont(songTi);
+    DialogLook::apply(this, QStringLiteral("ItemWindow"), title(), 10);
     buildControls();
     WindowGeometry::attach(
         this, IniFile(state.path(QStringLiteral("config.ini"))), WindowGeometry::itemWindow);
@@ -96,12 +92,7 @@ void ItemWindow::buildControls()
     });
 
     const auto button = [this](int number, const QString &caption, const QRect &place) {
-        auto *b = new QPushButton(caption, this);
-        b->setObjectName(QStringLiteral("按钮%1").arg(number));
-        b->setAccessibleName(caption.simplified());
-        b->setGeometry(place);
-        b->setAutoDefault(false);
-        return b;
+        return DialogLook::button(this, number, caption, place);
     };
     addButton_ = button(1, QStringLiteral("添  加"), {225, 344, 96, 40});
     deleteButton_ = button(2, QStringLiteral("删除"), {81, 345, 87, 37});

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+// The main of test programs that need widgets: a QApplication on the
+// offscreen platform unless another one is asked for.
 int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
