@@ -18,13 +18,18 @@ Qt::Alignment cellAlignment(int code)
     return vertical[(code - 1) / 3] | horizontal[(code - 1) % 3];
 }
 
+void applyCellStyle(QFont &font, int style)
+{
+    font.setBold(style & CellFormat::Bold);
+    font.setItalic(style & CellFormat::Italic);
+    font.setUnderline(style & CellFormat::Underline);
+    font.setStrikeOut(style & CellFormat::StrikeOut);
+}
+
 QFont cellFont(const CellFormat &format, double pixelsPerUnit)
 {
     QFont font(format.fontName);
     font.setPixelSize(std::max(1, qRound(format.fontSize * pixelsPerUnit)));
-    font.setBold(format.style & CellFormat::Bold);
-    font.setItalic(format.style & CellFormat::Italic);
-    font.setUnderline(format.style & CellFormat::Underline);
-    font.setStrikeOut(format.style & CellFormat::StrikeOut);
+    applyCellStyle(font, format.style);
     return font;
 }

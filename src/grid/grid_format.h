@@ -17,6 +17,9 @@ QColor cellColor(quint32 bgr);
 // Alignment codes 1..9 (reading order) to Qt flags; anything else is 4, middle left.
 Qt::Alignment cellAlignment(int code);
 
+// Sets bold, italic, underline and strike-out from the style bits.
+void applyCellStyle(QFont &font, int style);
+
 // The font of a format at a scale: family, pixel size (at least 1) and the
 // style bits bold, italic, underline and strike-out.
 QFont cellFont(const CellFormat &format, double pixelsPerUnit);

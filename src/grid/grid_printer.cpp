@@ -1,6 +1,7 @@
 #include "grid/grid_printer.h"
 
 #include "grid/data_source.h"
+#include "grid/grid_format.h"
 
 #include <QFont>
 #include <QFontMetricsF>
@@ -29,22 +30,6 @@ constexpr int widthFollowingPaper = 2;
 
 const QString pageNumberFont = QStringLiteral("宋体");
 
-QColor toColor(quint32 bgr)
-{
-    return QColor(int(bgr & 0xFF), int(bgr >> 8 & 0xFF), int(bgr >> 16 & 0xFF));
-}
-
-// Alignment codes count the nine positions of a cell in reading order.
-Qt::Alignment toAlignment(int code)
-{
-    const int index = std::clamp(code, 1, 9) - 1;
-    static constexpr Qt::AlignmentFlag horizontal[]
-        = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
-    static constexpr Qt::AlignmentFlag vertical[]
-        = {Qt::AlignTop, Qt::AlignVCenter, Qt::AlignBottom};
-    return horizontal[index % 3] | vertical[index / 3];
-}
-
 // A font whose character height is `height` tenths of a millimetre.
 QFont makeFont(const QString &family, double height, int style)
 {
@@ -54,10 +39,7 @@ QFont makeFont(const QString &family, double height, int style)
     // (a copied "XP-70" would lose its digits).
     font.setStyleStrategy(QFont::PreferNoShaping);
     font.setPointSizeF(std::max(height, 1.0) / unitsPerPoint);
-    font.setBold(style & CellFormat::Bold);
-    font.setItalic(style & CellFormat::Italic);
-    font.setUnderline(style & CellFormat::Underline);
-    font.setStrikeOut(style & CellFormat::StrikeOut);
+    applyCellStyle(font, style);
     return font;
 }
 
@@ -366,7 +348,7 @@ private:
     {
         const CellFormat &format = source_.format(row, column);
         if ((format.background & 0xFFFFFF) != CellFormat::white)
-            painter_.fillRect(visible, toColor(format.background));
+            painter_.fillRect(visible, cellColor(format.background));
         const QString text = source_.text(row, column);
         if (text.isEmpty())
             return;
@@ -388,9 +370,9 @@ private:
         if (clip)
             painter_.setClipRect(visible, Qt::IntersectClip);
         painter_.setFont(font_);
-        painter_.setPen(toColor(format.textColor));
+        painter_.setPen(cellColor(format.textColor));
         painter_.drawText(inner,
-            toAlignment(format.alignment).toInt() | Qt::TextSingleLine | Qt::TextDontClip, text);
+            cellAlignment(format.alignment).toInt() | Qt::TextSingleLine | Qt::TextDontClip, text);
         painter_.restore();
     }
 
