@@ -98,6 +98,10 @@ SelectionOutcome select(
         outcome.toolTip = selectionSumText(table, selection);
         return outcome;
     }
+    // The header row names the columns; it is no item to issue. A click on
+    // it only selects the column titles as the item.
+    if (selection.lastRow() <= table.headerRows())
+        return outcome;
     if (state.usedSelectionRows.contains(selection.row))
         return outcome;
     state.usedSelectionRows.append(selection.row);
@@ -105,6 +109,8 @@ SelectionOutcome select(
         if (state.issueLines.size() >= AppState::maxIssueLines)
             break;
         const int r = selection.row + i - 1;
+        if (r <= table.headerRows())
+            continue;
         IssueLine line;
         line.name = table.text(r, 1);
         line.spec = table.text(r, 2);

@@ -220,6 +220,17 @@ TEST_F(StockSelectionTest, BlocksPickAtMostNineLines)
     EXPECT_EQ(colorOf(14), 0u) << "rows beyond the ninth line stay unmarked";
 }
 
+TEST_F(StockSelectionTest, TheHeaderRowIsNoIssueLine)
+{
+    select({1, 1, 1, 1});
+    EXPECT_TRUE(state.issueLines.isEmpty());
+    EXPECT_TRUE(prompts.messages().isEmpty()) << "a click on the titles is no failed pick";
+    select({1, 1, 3, 2}); // a drag from the titles into the items
+    ASSERT_EQ(state.issueLines.size(), 2);
+    EXPECT_EQ(state.issueLines[0].name, QStringLiteral("材料1"));
+    EXPECT_EQ(state.markedRows, QList<int>({2, 3}));
+}
+
 TEST_F(StockSelectionTest, TwelveRowsOnAnEmptyNoteAddNine)
 {
     select({2, 1, 12, 7});
