@@ -195,10 +195,9 @@ void MainWindow::onSelectionChanged()
 {
     const StockList::SelectionOutcome outcome
         = StockList::select(grid_->selectedBlock(), table_, state_, prompts_);
-    if (!outcome.toolTip.isEmpty()) {
-        grid_->setToolTipFont(selectionSumFontFamily(), selectionSumFontPointSize());
-        grid_->setToolTipText(outcome.toolTip);
-    }
+    // A sum belongs to its selection: picking lines puts an old one away.
+    grid_->setToolTipFont(selectionSumFontFamily(), selectionSumFontPointSize());
+    grid_->setToolTipText(outcome.toolTip);
 }
 
 void MainWindow::popUpEditMenu(const QPoint &globalPos)

@@ -38,7 +38,7 @@ void GridDelegate::paint(
             foreground.isValid() ? qvariant_cast<QBrush>(foreground).color() : QColor(Qt::black));
         const auto alignment = qvariant_cast<Qt::Alignment>(index.data(Qt::TextAlignmentRole));
         // Clipped to the cell, one line unless the text holds line breaks.
-        painter->drawText(rect.adjusted(2, 1, -2, -1), int(alignment), text);
+        painter->drawText(rect.adjusted(4, 1, -4, -1), int(alignment), text);
     }
 
     // Grid lines on the right and bottom of every cell, so neighbours share one.
