@@ -34,11 +34,19 @@ void GridDelegate::paint(
         if (font.isValid())
             painter->setFont(qvariant_cast<QFont>(font));
         const QVariant foreground = index.data(Qt::ForegroundRole);
-        painter->setPen(
-            foreground.isValid() ? qvariant_cast<QBrush>(foreground).color() : QColor(Qt::black));
+        const QColor color
+            = foreground.isValid() ? qvariant_cast<QBrush>(foreground).color() : QColor(Qt::black);
         const auto alignment = qvariant_cast<Qt::Alignment>(index.data(Qt::TextAlignmentRole));
         // Clipped to the cell, one line unless the text holds line breaks.
-        painter->drawText(rect.adjusted(4, 1, -4, -1), int(alignment), text);
+        const QRect textRect = rect.adjusted(4, 1, -4, -1);
+        // Very light text (the yellow of picked rows) gets a dark shadow, so it
+        // stays readable on white and on the selection tint.
+        if (0.299 * color.red() + 0.587 * color.green() + 0.114 * color.blue() > 200) {
+            painter->setPen(QColor(60, 60, 60));
+            painter->drawText(textRect.translated(1, 1), int(alignment), text);
+        }
+        painter->setPen(color);
+        painter->drawText(textRect, int(alignment), text);
     }
 
     // Grid lines on the right and bottom of every cell, so neighbours share one.
