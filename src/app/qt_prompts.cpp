@@ -113,6 +113,9 @@ std::optional<QFont> QtPrompts::chooseFont(const QFont &initial)
 bool QtPrompts::printDialog(QPrinter &printer)
 {
     QPrintDialog dialog(&printer, parent());
+    // A table may run to many pages: let the user print some of them.
+    dialog.setMinMax(1, 9999);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
     return dialog.exec() == QDialog::Accepted;
 }
 
