@@ -4,9 +4,13 @@
 #include "common/app_state.h"
 #include "common/clock.h"
 #include "common/prompts.h"
+#include "data/record_store.h"
 #include "data/stock_file.h"
+#include "data/stock_layout.h"
 #include "issue/issue_note_window.h"
 #include "issue/parameter_window.h"
+#include "ledger/ledger.h"
+#include "ledger/ledger_window.h"
 #include "movements/item_window.h"
 #include "movements/undo.h"
 
@@ -59,6 +63,21 @@ void undo(MainWindow &main, Undo::Kind kind)
         main.refresh();
 }
 
+void showLedger(MainWindow &main)
+{
+    const SelectedItem item = main.state().selectedItem;
+    if (item.name.isEmpty()) {
+        main.prompts().message(QStringLiteral("请先选中要查阅的项目"));
+        return;
+    }
+    main.store().openOrSelect(main.state().path(Stock::fileName()), Stock::alias());
+    {
+        LedgerWindow window(Ledger::text(main.store(), item.name, item.spec));
+        window.exec();
+    }
+    main.refresh();
+}
+
 } // namespace
 
 void installMainCommands(MainWindow &main)
@@ -70,6 +89,7 @@ void installMainCommands(MainWindow &main)
     main.setCommand(QStringLiteral("项目编辑"), [&main] { openModal<ItemWindow>(main); });
     main.setCommand(QStringLiteral("取消进库"), [&main] { undo(main, Undo::Kind::Receipt); });
     main.setCommand(QStringLiteral("取消出库"), [&main] { undo(main, Undo::Kind::Issue); });
+    main.setCommand(QStringLiteral("进出库簿"), [&main] { showLedger(main); });
     main.setCommand(QStringLiteral("开票预览"), [&main] { openModal<IssueNoteWindow>(main); });
     main.setCommand(QStringLiteral("参数配置"), [&main] {
         {

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QDialog>
+
+class QPlainTextEdit;
+
+// Shows an item's ledger text, read-only, in one text box. Built once when it
+// opens; it does not follow later changes.
+class LedgerWindow : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit LedgerWindow(const QString &ledgerText, QWidget *parent = nullptr);
+
+    QPlainTextEdit *textBox() const { return text_; }
+
+private:
+    QPlainTextEdit *text_ = nullptr;
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "common/status.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+class RecordStore;
+
+// The period statistics of the "统计" menu: the items whose latest issue
+// (receipt) falls on today, in this month or in this year, with that
+// period's totals, copied into qd.zrb for the table editor.
+namespace Statistics {
+
+enum class Period { Day, Month, Year };
+enum class Movement { Issue, Receipt };
+
+struct Kind
+{
+    Movement movement;
+    Period period;
+};
+
+// The menu caption of a statistic ("本日出库" ... "本年进库").
+QString caption(const Kind &kind);
+
+// The seven fields of its result: 品名, 规格型号, 单位, 单价, the period's
+// quantity and amount, and the date of the latest movement.
+QStringList fields(const Kind &kind);
+
+// The result file in the program directory.
+QString resultPath(const QString &programDir);
+
+// Writes qd.zrb (replacing it) with every stock record, in stock-file
+// order, whose date of the latest movement shares the period with `now`.
+Status write(RecordStore &store, const QString &programDir, const Kind &kind, const QDateTime &now);
+
+} // namespace Statistics

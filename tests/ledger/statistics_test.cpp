@@ -1,0 +1,108 @@
+#include "ledger/statistics.h"
+
+#include "data/record_store.h"
+#include "data/stock_layout.h"
+#include "support/qt_print.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Statistics::Kind;
+using Statistics::Movement;
+using Statistics::Period;
+
+class StatisticsTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        programDir = dir.path();
+        ASSERT_TRUE(Stock::createEmptyFile(programDir + "/data.zrb"));
+        ASSERT_TRUE(store.open(programDir + "/data.zrb", Stock::alias()));
+    }
+
+    void add(const QString &name, const QDateTime &issued, const QDateTime &received)
+    {
+        QVariantList values(Stock::fieldCount);
+        values[Stock::Name - 1] = name;
+        values[Stock::UnitPrice - 1] = 2.5;
+        values[Stock::IssueQuantity - 1] = 1;
+        values[Stock::MonthIssueQuantity - 1] = 10;
+        values[Stock::YearIssueQuantity - 1] = 100;
+        values[Stock::YearIssueAmount - 1] = 250;
+        values[Stock::IssueDate - 1] = issued;
+        values[Stock::ReceiptDate - 1] = received;
+        values[Stock::YearReceiptQuantity - 1] = 7;
+        ASSERT_TRUE(store.add(values));
+    }
+
+    // "name quantity" of every row of qd.zrb.
+    QStringList result(const Kind &kind)
+    {
+        const Status s = Statistics::write(store, programDir, kind, now);
+        EXPECT_TRUE(s) << s.message().toStdString();
+        RecordStore reader;
+        EXPECT_TRUE(reader.open(Statistics::resultPath(programDir), QStringLiteral("qd")));
+        QStringList rows;
+        for (reader.first(); !reader.atEnd(); reader.skip())
+            rows << reader.readText(1) + u' ' + reader.readText(5);
+        return rows;
+    }
+
+    QTemporaryDir dir;
+    QString programDir;
+    RecordStore store;
+    QDateTime now {QDate(2011, 3, 7), QTime(16, 0)};
+};
+
+TEST_F(StatisticsTest, ResultsCarryTheSevenFieldsOfTheirPeriod)
+{
+    add(QStringLiteral("甲"), now.addSecs(-3600), QDateTime());
+    const Status s = Statistics::write(store, programDir, {Movement::Issue, Period::Month}, now);
+    ASSERT_TRUE(s);
+    RecordStore reader;
+    ASSERT_TRUE(reader.open(Statistics::resultPath(programDir), QStringLiteral("qd")));
+    ASSERT_EQ(reader.fieldCount(), 7);
+    QStringList names;
+    for (int i = 1; i <= 7; ++i)
+        names << reader.fieldName(i);
+    EXPECT_EQ(names,
+        QStringList(
+            {"品名", "规格型号", "单位", "单价", "本月出库数量", "本月出库金额", "出库日期"}));
+    EXPECT_EQ(Statistics::fields({Movement::Receipt, Period::Day}).mid(4),
+        QStringList({"进库数量", "进库金额", "进库日期"}));
+    EXPECT_EQ(Statistics::fields({Movement::Receipt, Period::Year}).mid(4),
+        QStringList({"本年进库数量", "本年进库金额", "进库日期"}));
+    EXPECT_EQ(Statistics::caption({Movement::Issue, Period::Year}), QStringLiteral("本年出库"));
+    EXPECT_EQ(reader.readDateTime(7), now.addSecs(-3600));
+}
+
+TEST_F(StatisticsTest, RecordsAreSelectedByTheCalendarOfTheirLatestMovement)
+{
+    add(QStringLiteral("今天"), now.addSecs(-60), QDateTime());
+    add(QStringLiteral("昨天"), now.addDays(-1), QDateTime());
+    add(QStringLiteral("上月同日"), now.addMonths(-1), QDateTime());
+    add(QStringLiteral("去年同日"), now.addYears(-1), now);
+    add(QStringLiteral("从未"), QDateTime(), QDateTime());
+    EXPECT_EQ(result({Movement::Issue, Period::Day}), QStringList({"今天 1"}));
+    EXPECT_EQ(result({Movement::Issue, Period::Month}), QStringList({"今天 10", "昨天 10"}));
+    EXPECT_EQ(result({Movement::Issue, Period::Year}),
+        QStringList({"今天 100", "昨天 100", "上月同日 100"}));
+    EXPECT_EQ(result({Movement::Receipt, Period::Year}), QStringList({"去年同日 7"}))
+        << "the second command replaces the first result";
+    EXPECT_EQ(result({Movement::Receipt, Period::Day}), QStringList({"去年同日 0"}));
+}
+
+TEST_F(StatisticsTest, NewYearsDayListsOnlyThatDay)
+{
+    now = QDateTime(QDate(2012, 1, 1), QTime(9, 0));
+    add(QStringLiteral("除夕"), QDateTime(QDate(2011, 12, 31), QTime(23, 59)), QDateTime());
+    add(QStringLiteral("元旦"), QDateTime(QDate(2012, 1, 1), QTime(8, 0)), QDateTime());
+    EXPECT_EQ(result({Movement::Issue, Period::Year}), QStringList({"元旦 100"}));
+    EXPECT_EQ(result({Movement::Receipt, Period::Year}), QStringList());
+}
+
+} // namespace
