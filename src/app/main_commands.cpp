@@ -7,6 +7,8 @@
 #include "data/record_store.h"
 #include "data/stock_file.h"
 #include "data/stock_layout.h"
+#include "exchange/find_in_grid.h"
+#include "grid/grid.h"
 #include "issue/issue_note_window.h"
 #include "issue/parameter_window.h"
 #include "ledger/ledger.h"
@@ -90,6 +92,13 @@ void installMainCommands(MainWindow &main)
     main.setCommand(QStringLiteral("取消进库"), [&main] { undo(main, Undo::Kind::Receipt); });
     main.setCommand(QStringLiteral("取消出库"), [&main] { undo(main, Undo::Kind::Issue); });
     main.setCommand(QStringLiteral("进出库簿"), [&main] { showLedger(main); });
+    // The search lives as long as the window: the caption carries its state.
+    auto find = std::make_shared<FindInGrid>(main.action(QStringLiteral("项目查找")),
+        main.stockGrid(), &main.stockTable(), main.prompts(), main.editMenu(),
+        FindInGrid::Words {
+            QStringLiteral("查找"), QStringLiteral("项目查找"), QStringLiteral("项目查找")},
+        rgbColor(255, 255, 0));
+    main.setCommand(QStringLiteral("项目查找"), [find] { find->step(); });
     main.setCommand(QStringLiteral("开票预览"), [&main] { openModal<IssueNoteWindow>(main); });
     main.setCommand(QStringLiteral("参数配置"), [&main] {
         {
