@@ -13,6 +13,7 @@
 #include "issue/parameter_window.h"
 #include "ledger/ledger.h"
 #include "ledger/ledger_window.h"
+#include "movements/bulk_addition.h"
 #include "movements/item_window.h"
 #include "movements/undo.h"
 
@@ -58,6 +59,19 @@ void clear(MainWindow &main)
     main.refresh();
 }
 
+void addRows(MainWindow &main)
+{
+    const QList<BulkAddition::Row> rows
+        = BulkAddition::collect(main.stockTable(), main.stockGrid()->cursorRow());
+    // Taken first, so that an unwanted addition can be undone by a restore.
+    Status s = StockFile::backup(main.store(), main.state().programDir, main.clock().now());
+    if (s)
+        s = BulkAddition::add(main.store(), main.state().programDir, rows, main.clock());
+    main.prompts().message(s ? QStringLiteral("添加完毕")
+                             : QStringLiteral("添加失败，库存数据未改变：") + s.message());
+    main.refresh();
+}
+
 void undo(MainWindow &main, Undo::Kind kind)
 {
     if (Undo::run(kind, main.store(), main.state(), main.prompts())
@@ -86,6 +100,7 @@ void installMainCommands(MainWindow &main)
 {
     main.setCommand(QStringLiteral("备份数据库"), [&main] { backUp(main); });
     main.setCommand(QStringLiteral("导入  备份 "), [&main] { restore(main); });
+    main.setCommand(QStringLiteral("加入数据库"), [&main] { addRows(main); });
     main.setCommand(QStringLiteral("清空数据库"), [&main] { clear(main); });
     main.setCommand(QStringLiteral("刷新显示"), [&main] { main.refresh(); });
     main.setCommand(QStringLiteral("项目编辑"), [&main] { openModal<ItemWindow>(main); });
