@@ -13,9 +13,12 @@
 #include "issue/parameter_window.h"
 #include "ledger/ledger.h"
 #include "ledger/ledger_window.h"
+#include "ledger/statistics.h"
 #include "movements/bulk_addition.h"
 #include "movements/item_window.h"
 #include "movements/undo.h"
+#include "tableeditor/table_editor_state.h"
+#include "tableeditor/table_editor_window.h"
 
 namespace {
 
@@ -94,6 +97,19 @@ void showLedger(MainWindow &main)
     main.refresh();
 }
 
+void showStatistics(MainWindow &main, const Statistics::Kind &kind, TableEditorState &editor)
+{
+    const Status s
+        = Statistics::write(main.store(), main.state().programDir, kind, main.clock().now());
+    if (!s) {
+        main.prompts().message(QStringLiteral("统计失败：") + s.message());
+        return;
+    }
+    TableEditorWindow::openModal(
+        main.state(), main.store(), main.prompts(), editor, main.geometry());
+    main.refresh();
+}
+
 } // namespace
 
 void installMainCommands(MainWindow &main)
@@ -108,13 +124,25 @@ void installMainCommands(MainWindow &main)
     main.setCommand(QStringLiteral("取消出库"), [&main] { undo(main, Undo::Kind::Issue); });
     main.setCommand(QStringLiteral("进出库簿"), [&main] { showLedger(main); });
     // The search lives as long as the window: the caption carries its state.
-    auto find = std::make_shared<FindInGrid>(main.action(QStringLiteral("项目查找")),
+    auto findState = std::make_shared<FindInGrid::State>();
+    auto find = std::make_shared<FindInGrid>(*findState, main.action(QStringLiteral("项目查找")),
         main.stockGrid(), &main.stockTable(), main.prompts(), main.editMenu(),
         FindInGrid::Words {
             QStringLiteral("查找"), QStringLiteral("项目查找"), QStringLiteral("项目查找")},
         rgbColor(255, 255, 0));
-    main.setCommand(QStringLiteral("项目查找"), [find] { find->step(); });
+    main.setCommand(QStringLiteral("项目查找"), [find, findState] { find->step(); });
     main.setCommand(QStringLiteral("开票预览"), [&main] { openModal<IssueNoteWindow>(main); });
+    // The table editor's state lasts for the run, across its windows.
+    auto editor = std::make_shared<TableEditorState>();
+    using Statistics::Movement;
+    using Statistics::Period;
+    for (const Movement movement : {Movement::Issue, Movement::Receipt}) {
+        for (const Period period : {Period::Day, Period::Month, Period::Year}) {
+            const Statistics::Kind kind {movement, period};
+            main.setCommand(Statistics::caption(kind),
+                [&main, kind, editor] { showStatistics(main, kind, *editor); });
+        }
+    }
     main.setCommand(QStringLiteral("参数配置"), [&main] {
         {
             ParameterWindow window(main.state(), main.prompts(), &main);

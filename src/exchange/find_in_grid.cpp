@@ -9,9 +9,10 @@
 #include <QMenu>
 #include <QScreen>
 
-FindInGrid::FindInGrid(QAction *item, Grid *grid, DataSource *table, Prompts &prompts,
+FindInGrid::FindInGrid(State &state, QAction *item, Grid *grid, DataSource *table, Prompts &prompts,
     QMenu *editMenu, Words words, quint32 highlight)
-    : item_(item)
+    : state_(state)
+    , item_(item)
     , grid_(grid)
     , table_(table)
     , prompts_(prompts)
@@ -52,31 +53,31 @@ void FindInGrid::step()
             = prompts_.inputText(QStringLiteral("如果想在哪一列中查找,请将光标放到哪一列"),
                 QStringLiteral("请输入您想要查找的内容"));
         if (text) {
-            searchText_ = *text;
-            hitRows_.clear();
-            stepsBack_ = 0;
+            state_.searchText = *text;
+            state_.hitRows.clear();
+            state_.stepsBack = 0;
         }
     }
     if (captionHolds(previous()))
         walkBack();
-    if (searchText_.isEmpty())
+    if (state_.searchText.isEmpty())
         return;
     scan();
 }
 
 void FindInGrid::walkBack()
 {
-    const int k = int(hitRows_.size()) - stepsBack_;
+    const int k = int(state_.hitRows.size()) - state_.stepsBack;
     if (k >= 1) {
-        const int row = hitRows_[k - 1];
+        const int row = state_.hitRows[k - 1];
         const int column = grid_->cursorColumn();
         grid_->unbind();
         table_->goToRow(row);
         grid_->bind();
         grid_->setCursorCell(row, column);
     }
-    ++stepsBack_;
-    if (stepsBack_ >= hitRows_.size())
+    ++state_.stepsBack;
+    if (state_.stepsBack >= state_.hitRows.size())
         replaceInCaption(previous(), words_.walkEnd);
     popUpEditMenu();
 }
@@ -95,20 +96,20 @@ void FindInGrid::scan()
     const int rows = table_->rowCount();
     for (int i = 0; i < rows; ++i) {
         const int row = table_->currentRow();
-        if (table_->text(row, column).contains(searchText_, Qt::CaseInsensitive)) {
+        if (table_->text(row, column).contains(state_.searchText, Qt::CaseInsensitive)) {
             replaceInCaption(words_.firstHit, next());
             table_->setTextColor({row, 1, 1, table_->columnCount()}, highlight_);
-            hitRows_.append(row);
+            state_.hitRows.append(row);
             break;
         }
         table_->moveRows(1);
     }
     if (rows == 0 || table_->currentRow() == rows) {
-        prompts_.message(hitRows_.isEmpty() ? QStringLiteral("对不起，没有找到！")
-                                            : QStringLiteral("对不起，没有啦！"),
+        prompts_.message(state_.hitRows.isEmpty() ? QStringLiteral("对不起，没有找到！")
+                                                  : QStringLiteral("对不起，没有啦！"),
             QStringLiteral("报告！"));
         replaceInCaption(next(), previous());
-        searchText_.clear();
+        state_.searchText.clear();
     }
     grid_->bind();
     grid_->setCursorCell(table_->currentRow(), column);

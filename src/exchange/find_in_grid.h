@@ -19,6 +19,15 @@ class QMenu;
 class FindInGrid
 {
 public:
+    // What a search has found so far. It outlives the window it searches in:
+    // a window opened again goes on with the same state.
+    struct State
+    {
+        QString searchText; // empty: no search under way
+        QList<int> hitRows; // rows found, in the order found
+        int stepsBack = 0; // steps taken back through hitRows
+    };
+
     struct Words
     {
         QString idle; // the word that marks the idle state: "查找"
@@ -26,16 +35,16 @@ public:
         QString walkEnd; // what "上一个" becomes when the walk back ends
     };
 
-    FindInGrid(QAction *item, Grid *grid, DataSource *table, Prompts &prompts, QMenu *editMenu,
-        Words words, quint32 highlight);
+    FindInGrid(State &state, QAction *item, Grid *grid, DataSource *table, Prompts &prompts,
+        QMenu *editMenu, Words words, quint32 highlight);
 
     // One activation of the menu item.
     void step();
     // A click in the grid ends a walk: the next step asks for a new text.
     void resetCaption();
 
-    const QString &searchText() const { return searchText_; }
-    const QList<int> &hitRows() const { return hitRows_; }
+    const QString &searchText() const { return state_.searchText; }
+    const QList<int> &hitRows() const { return state_.hitRows; }
 
     static QString next() { return QStringLiteral("下一个"); }
     static QString previous() { return QStringLiteral("上一个"); }
@@ -47,6 +56,7 @@ private:
     bool captionHolds(const QString &word) const;
     void popUpEditMenu();
 
+    State &state_;
     QAction *item_;
     Grid *grid_;
     DataSource *table_;
@@ -54,8 +64,4 @@ private:
     QMenu *editMenu_;
     Words words_;
     quint32 highlight_;
-
-    QString searchText_;
-    QList<int> hitRows_;
-    int stepsBack_ = 0;
 };

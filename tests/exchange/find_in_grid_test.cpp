@@ -33,7 +33,7 @@ protected:
 
     FindInGrid mainWindowFind()
     {
-        return FindInGrid(&item, &grid, &table, prompts, &menu,
+        return FindInGrid(state, &item, &grid, &table, prompts, &menu,
             {QStringLiteral("查找"), QStringLiteral("项目查找"), QStringLiteral("项目查找")},
             yellow);
     }
@@ -42,6 +42,7 @@ protected:
     Grid grid;
     QMenu menu;
     QAction item {QStringLiteral("项目查找")};
+    FindInGrid::State state;
     ScriptedPrompts prompts;
 };
 
@@ -89,6 +90,7 @@ TEST_F(FindInGridTest, OnlyTheCursorColumnCountsAndTheHeadingComesFirst)
     EXPECT_EQ(grid.cursorColumn(), 3);
 
     // A new search starts at the heading row.
+    state = {};
     FindInGrid heading = mainWindowFind();
     item.setText(QStringLiteral("项目查找"));
     grid.setCursorCell(5, 1);
@@ -120,7 +122,7 @@ TEST_F(FindInGridTest, NothingFoundOrCancelledLeavesTheSearchIdle)
 TEST_F(FindInGridTest, TheTableEditorKeepsItsPrefixAndAClickEndsAWalk)
 {
     item.setText(QStringLiteral("&Y.查找"));
-    FindInGrid find(&item, &grid, &table, prompts, &menu,
+    FindInGrid find(state, &item, &grid, &table, prompts, &menu,
         {QStringLiteral("查找"), QStringLiteral("查找"), QStringLiteral("查找")},
         rgbColor(128, 0, 128));
     prompts.answer(QStringLiteral("开关"));

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "common/status.h"
+#include "grid/cell_format.h"
+
+#include <QString>
+
+class DataSource;
+class RecordStore;
+
+// The table the editor shows for a statistics result (qd.zrb, or its sorted
+// copy qd4.zrb): the field names in row 1, one row per record in record order,
+// and a total row with the sum of the amount column. Also the editing rules of
+// the editor that work on any table. No widgets here.
+namespace QueryTable {
+
+// The statistics result and its sorted copy, in the program directory.
+inline QString queryFileName()
+{
+    return QStringLiteral("qd.zrb");
+}
+inline QString sortedFileName()
+{
+    return QStringLiteral("qd4.zrb");
+}
+// The alias the editor opens them under.
+inline QString alias()
+{
+    return QStringLiteral("qd");
+}
+
+// The caption of the total row: the two characters six blanks apart.
+inline QString totalCaption()
+{
+    return QStringLiteral("合      计");
+}
+
+// The amount column of every statistics result; the total row sums it.
+constexpr int amountColumn = 6;
+
+// Column width (tenths of a millimetre): narrower from this many columns on,
+// so wide results still fit on the screen.
+constexpr int wideColumnWidth = 320;
+constexpr int narrowColumnWidth = 270;
+constexpr int narrowFromColumns = 10;
+int columnWidthFor(int columns);
+
+// Replaces the table with the record file: field names in row 1 (the one
+// header row), the records' value texts below, then the total row. The field
+// names come through the store under alias(), which is closed again; the rows
+// are read on a connection of their own, closed before this returns. A file
+// that cannot be opened fails and leaves the table without columns; the
+// store's current file is then the one it was.
+Status load(DataSource &table, RecordStore &store, const QString &path);
+
+// Appends the total row: totalCaption() in column 1 and, in the amount column,
+// the sum of that column over all rows above (texts that are no number count
+// 0), rounded to two decimals.
+void appendTotalRow(DataSource &table);
+
+// Writes the text of (row, column) into every cell of the column below it.
+// Cells above are not touched.
+void fillDown(DataSource &table, int row, int column);
+
+// The tooltip of the column sum: "本列合计 = " and the sum of the numbers of
+// the whole column, header and total row included. A table of one row shows
+// instead, when the selection is one column wide, the text of the cell in
+// `rememberedRow` of that column.
+QString columnSumText(const DataSource &table, int column, int selectedColumns, int rememberedRow);
+
+// Sorts the query file by the named field into the sorted file (replacing it),
+// ascending or descending, in the record store's order for the field's kind.
+// Fails, writing nothing, when the query file cannot be opened or has no such
+// field. The query file is opened under alias() and closed again.
+Status sortQueryFile(RecordStore &store, const QString &queryPath, const QString &sortedPath,
+    const QString &fieldName, bool descending);
+
+} // namespace QueryTable

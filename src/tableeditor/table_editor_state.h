@@ -1,0 +1,19 @@
+#pragma once
+
+#include "exchange/find_in_grid.h"
+
+// What the table editor keeps from one window to the next during a run. The
+// caller owns it and hands it to every TableEditorWindow it opens.
+struct TableEditorState
+{
+    // Set by a sort: the next window shows the sorted copy qd4.zrb instead of
+    // qd.zrb. Every window clears it once it has loaded its table, so a caller
+    // that opens the window again while it is set shows the sort's result.
+    bool loadSortedFile = false;
+    // The cursor row of the last click or selection in the grid (a sort leaves
+    // its cursor column here). The column sum of a one-row table shows the
+    // cell of this row.
+    int rememberedRow = 0;
+    // The search of "&Y.查找", which lasts for the whole run.
+    FindInGrid::State find;
+};
