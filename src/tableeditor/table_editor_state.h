@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exchange/find_in_grid.h"
+#include "tableeditor/print_setup_window.h"
 
 // What the table editor keeps from one window to the next during a run. The
 // caller owns it and hands it to every TableEditorWindow it opens.
@@ -16,4 +17,6 @@ struct TableEditorState
     int rememberedRow = 0;
     // The search of "&Y.查找", which lasts for the whole run.
     FindInGrid::State find;
+    // The print window's page setup and step counters.
+    PrintSetupState printSetup;
 };

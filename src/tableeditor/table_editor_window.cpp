@@ -1,6 +1,8 @@
 #include "tableeditor/table_editor_window.h"
 
 #include "exchange/find_in_grid.h"
+#include "tableeditor/html_export.h"
+#include "tableeditor/print_setup_window.h"
 
 #include "common/app_state.h"
 #include "common/prompts.h"
@@ -116,8 +118,8 @@ void TableEditorWindow::buildMenus()
     QMenu *file = addMenu(nullptr, QStringLiteral("&F.文件"));
     addCommand(file, QStringLiteral("&O.打开表格"), [this] { openTable(); });
     addCommand(file, QStringLiteral("&A.另存为表格"), [this] { saveTableAs(); });
-    addCommand(file, QStringLiteral("&W.转为电子表格"), {});
-    addCommand(file, QStringLiteral("&C.生成打印表格"), {});
+    addCommand(file, QStringLiteral("&W.转为电子表格"), [this] { exportSpreadsheet(); });
+    addCommand(file, QStringLiteral("&C.生成打印表格"), [this] { generatePrintTable(); });
     file->addSeparator();
     addCommand(file, QStringLiteral("&X.退出"), [this] { exitEditor(); });
 
@@ -398,4 +400,28 @@ void TableEditorWindow::showColumnSum()
     grid_->commitEdit();
     showToolTip(QueryTable::columnSumText(
         table_, grid_->cursorColumn(), grid_->selectedColumnCount(), editorState_.rememberedRow));
+}
+
+void TableEditorWindow::generatePrintTable()
+{
+    grid_->commitEdit();
+    // One print window at a time; a new generation rebuilds its table.
+    if (!printWindow_) {
+        printWindow_ = new PrintSetupWindow(editorState_.printSetup, prompts_, this);
+        printWindow_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    printWindow_->generate(
+        store_, state_.path(QueryTable::queryFileName()), table_, QDate::currentDate());
+}
+
+void TableEditorWindow::exportSpreadsheet()
+{
+    const std::optional<QString> name = prompts_.inputText(
+        HtmlExport::namePrompt(), HtmlExport::nameTitle(), HtmlExport::defaultName());
+    if (!name)
+        return;
+    const QString target = HtmlExport::freeSpreadsheetName(state_.programDir, *name);
+    if (HtmlExport::writeSpreadsheetHtml(store_, state_.path(QueryTable::queryFileName()), target))
+        prompts_.message(
+            HtmlExport::doneMessage(), Prompts::defaultTitle(), Prompts::Icon::Information);
 }

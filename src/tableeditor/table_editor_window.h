@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QHash>
+#include <QPointer>
 #include <QRect>
 #include <QString>
 
@@ -13,6 +14,7 @@
 class FindInGrid;
 class Grid;
 class Prompts;
+class PrintSetupWindow;
 class QAction;
 class QLabel;
 class QMenu;
@@ -33,10 +35,9 @@ struct TableEditorState;
 // store's current file again.
 //
 // Every command is a QAction found by its exact caption, mnemonic included
-// ("&O.打开表格"). "&W.转为电子表格", "&C.生成打印表格" and "&Y.查找" stay
-// disabled until their handlers are given with setCommand(); opening a table
-// file disables the first two for good (they work from qd.zrb, which the
-// window then no longer shows).
+// ("&O.打开表格"). Opening a table file disables "&W.转为电子表格" and
+// "&C.生成打印表格" for good: they work from qd.zrb, which the window then no
+// longer shows.
 class TableEditorWindow : public QDialog
 {
     Q_OBJECT
@@ -81,6 +82,10 @@ public:
     // Writes the table; asks for a name when `name` is empty.
     void saveTable(const QString &name);
     void exitEditor();
+    // "&C.生成打印表格": the printable table in its print window.
+    void generatePrintTable();
+    // "&W.转为电子表格": qd.zrb as a spreadsheet file in the program directory.
+    void exportSpreadsheet();
     void askHeaderRows();
     void askHeaderColumns();
     void setZoom(double percent);
@@ -115,6 +120,7 @@ private:
     Prompts &prompts_;
     TableEditorState &editorState_;
     std::unique_ptr<FindInGrid> find_;
+    QPointer<PrintSetupWindow> printWindow_;
 
     QHash<QString, QMenu *> menus_;
     QHash<QString, QAction *> actions_;

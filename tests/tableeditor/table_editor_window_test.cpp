@@ -1,11 +1,13 @@
 #include "tableeditor/table_editor_window.h"
 
 #include "common/app_state.h"
+#include "common/gbk.h"
 #include "common/prompts.h"
 #include "data/record_store.h"
 #include "data/stock_layout.h"
 #include "grid/grid.h"
 #include "support/qt_print.h"
+#include "tableeditor/print_setup_window.h"
 #include "tableeditor/query_file.h"
 #include "tableeditor/table_editor_state.h"
 
@@ -99,11 +101,10 @@ TEST_F(TableEditorWindowTest, MenusCarryTheirCaptionsInOrder)
             "&D.对齐方式 ▸ (&1.中左,&2.中中,&3.中右)", "&L.向下填充", "-", "&F.复制", "&T.粘贴",
             "&V.清除", "-", "&Y.查找", "&Z.排序↑", "&N.排序↓", "-", "&H.光标所在列求和"}));
 
-    // Commands still to come are shown but cannot be chosen.
-    for (const char *later : {"&W.转为电子表格", "&C.生成打印表格"})
-        EXPECT_FALSE(w->action(QString::fromUtf8(later))->isEnabled()) << later;
-    EXPECT_TRUE(w->action(QStringLiteral("&H.光标所在列求和"))->isEnabled());
-    EXPECT_TRUE(w->action(QStringLiteral("&Y.查找"))->isEnabled());
+    // Every command is offered while the window shows qd.zrb.
+    for (const char *command :
+        {"&W.转为电子表格", "&C.生成打印表格", "&Y.查找", "&H.光标所在列求和"})
+        EXPECT_TRUE(w->action(QString::fromUtf8(command))->isEnabled()) << command;
     EXPECT_EQ(w->editMenu()->accessibleName(), QStringLiteral("E.编辑"));
     EXPECT_FALSE(w->grid()->accessibleName().isEmpty());
 
@@ -448,6 +449,26 @@ TEST_F(TableEditorWindowTest, AFailedSaveSaysSoAsAnError)
     prompts.answer(state.path(QStringLiteral("named.grd")));
     w->saveTable(QString());
     EXPECT_TRUE(QFile::exists(state.path(QStringLiteral("named.grd"))));
+}
+
+TEST_F(TableEditorWindowTest, FileMenuBuildsThePrintableTableAndExportsTheQueryFile)
+{
+    const auto w = open();
+    w->action(QStringLiteral("&C.生成打印表格"))->trigger();
+    auto *print = w->findChild<PrintSetupWindow *>();
+    ASSERT_NE(print, nullptr);
+    EXPECT_TRUE(print->isVisible());
+    EXPECT_EQ(print->table().text(1, 1), QStringLiteral("澄州禾岭供电有限责任公司材料出库单"));
+    EXPECT_EQ(print->table().text(4, 1), QStringLiteral("电力电缆"));
+    EXPECT_EQ(print->table().headerRows(), 3);
+    print->close();
+
+    prompts.answer(QStringLiteral("月报"));
+    w->action(QStringLiteral("&W.转为电子表格"))->trigger();
+    QFile exported(state.path(QStringLiteral("月报1.xls")));
+    ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(exported.readAll().contains(Gbk::encode(QStringLiteral("悬式绝缘子"))));
+    EXPECT_EQ(prompts.messages().last(), QStringLiteral("已转换电子表格"));
 }
 
 } // namespace

@@ -1,0 +1,144 @@
+// The commands of the "编辑" and "统计" menus that open windows of their own:
+// each is run through the real main window, and the window it opens is read
+// and closed from inside its modal loop.
+
+#include "app/main_commands.h"
+#include "app/main_window.h"
+
+#include "common/app_state.h"
+#include "common/clock.h"
+#include "common/prompts.h"
+#include "data/record_store.h"
+#include "data/stock_layout.h"
+#include "grid/data_source.h"
+#include "grid/grid.h"
+#include "ledger/ledger_window.h"
+#include "support/qt_print.h"
+#include "tableeditor/table_editor_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+class MainCommandsTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        state.programDir = dir.path();
+        ASSERT_TRUE(Stock::createEmptyFile(state.path(Stock::fileName())));
+        RecordStore writer;
+        ASSERT_TRUE(writer.open(state.path(Stock::fileName()), QStringLiteral("w")));
+        const QDateTime today = clock.now();
+        for (const auto &[name, issued] : {std::pair {"今天出库", today.addSecs(-600)},
+                 std::pair {"昨天出库", today.addDays(-1)}, std::pair {"从未出库", QDateTime()}}) {
+            QVariantList values(Stock::fieldCount);
+            values[Stock::Name - 1] = QString::fromUtf8(name);
+            values[Stock::Spec - 1] = QStringLiteral("A");
+            values[Stock::IssueQuantity - 1] = 2;
+            values[Stock::IssueAmount - 1] = 25.5;
+            values[Stock::MonthIssueAmount - 1] = 100;
+            values[Stock::IssueDate - 1] = issued;
+            values[Stock::IssueHistory - 1] = QStringLiteral("数量 2 金额 25.5\r\n");
+            ASSERT_TRUE(writer.add(values));
+        }
+        writer.closeAll();
+        window = std::make_unique<MainWindow>(state, store, prompts, clock);
+        installMainCommands(*window);
+    }
+
+    // Runs a command whose window is modal; `inspect` sees that window and
+    // closes it.
+    void runModal(const QString &caption, const std::function<void(QWidget *)> &inspect)
+    {
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            QWidget *modal = QApplication::activeModalWidget();
+            ASSERT_NE(modal, nullptr);
+            seen = true;
+            inspect(modal);
+            modal->close();
+        });
+        window->action(caption)->trigger();
+        EXPECT_TRUE(seen) << caption.toStdString() << " opened no window";
+    }
+
+    QTemporaryDir dir;
+    AppState state;
+    RecordStore store;
+    ScriptedPrompts prompts;
+    FixedClock clock {QDateTime(QDate(2011, 3, 7), QTime(16, 0))};
+    std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(MainCommandsTest, StatisticsOpenTheTableEditorOnTheirResult)
+{
+    for (const char *caption :
+        {"本日出库", "本月出库", "本年出库", "本日进库", "本月进库", "本年进库"})
+        EXPECT_TRUE(window->action(QString::fromUtf8(caption))->isEnabled()) << caption;
+
+    runModal(QStringLiteral("本月出库"), [](QWidget *modal) {
+        auto *editor = qobject_cast<TableEditorWindow *>(modal);
+        ASSERT_NE(editor, nullptr);
+        const DataSource &table = editor->table();
+        ASSERT_EQ(table.rowCount(), 4) << "field names, two items, the total";
+        EXPECT_EQ(table.text(1, 6), QStringLiteral("本月出库金额"));
+        EXPECT_EQ(table.text(2, 1), QStringLiteral("今天出库"));
+        EXPECT_EQ(table.text(3, 1), QStringLiteral("昨天出库"));
+        EXPECT_EQ(table.text(4, 1), QStringLiteral("合      计"));
+        EXPECT_EQ(table.text(4, 6), QStringLiteral("200"));
+    });
+    runModal(QStringLiteral("本日出库"), [](QWidget *modal) {
+        const DataSource &table = qobject_cast<TableEditorWindow *>(modal)->table();
+        ASSERT_EQ(table.rowCount(), 3);
+        EXPECT_EQ(table.text(2, 5), QStringLiteral("2"));
+        EXPECT_EQ(table.text(3, 6), QStringLiteral("25.5"));
+    });
+    EXPECT_EQ(store.currentAlias(), Stock::alias()) << "the stock file is current again";
+    EXPECT_EQ(window->stockTable().rowCount(), 4) << "the list was rebuilt";
+}
+
+TEST_F(MainCommandsTest, TheLedgerShowsTheSelectedItemsHistory)
+{
+    window->action(QStringLiteral("进出库簿"))->trigger();
+    EXPECT_EQ(prompts.messages(), QStringList({"请先选中要查阅的项目"}));
+
+    state.selectedItem = {QStringLiteral("昨天出库"), QStringLiteral("A")};
+    runModal(QStringLiteral("进出库簿"), [](QWidget *modal) {
+        auto *ledger = qobject_cast<LedgerWindow *>(modal);
+        ASSERT_NE(ledger, nullptr);
+        EXPECT_EQ(ledger->textBox()->toPlainText(),
+            QStringLiteral("以下是昨天出库进库记录:\n\n\n\n\n以下是昨天出库出库记录:\n数量 2 "
+                           "金额 25.5\n"));
+    });
+}
+
+TEST_F(MainCommandsTest, FindingInTheStockListStepsThroughTheCaption)
+{
+    QAction *find = window->action(QStringLiteral("项目查找"));
+    window->show();
+    window->stockGrid()->setCursorCell(1, 1);
+    prompts.answer(QStringLiteral("出库"));
+    find->trigger();
+    EXPECT_EQ(find->text(), QStringLiteral("下一个"));
+    EXPECT_EQ(window->stockGrid()->cursorRow(), 2);
+    EXPECT_EQ(window->stockTable().format(2, 3).textColor, rgbColor(255, 255, 0));
+    window->editMenu()->hide();
+    find->trigger();
+    find->trigger(); // the last row: no more
+    EXPECT_EQ(prompts.messages(), QStringList({"对不起，没有啦！"}));
+    EXPECT_EQ(find->text(), QStringLiteral("上一个"));
+    window->editMenu()->hide();
+}
+
+} // namespace
