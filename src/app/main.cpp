@@ -6,12 +6,17 @@
 #include "common/app_state.h"
 #include "common/clock.h"
 #include "data/record_store.h"
+#include "exchange/workbook_reader.h"
 #include "grid/grid_printer.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    // Workbooks are read by a child copy of the program, so that a malformed
+    // file can only end that child.
+    if (const int child = runWorkbookReaderChild(argc, argv); child >= 0)
+        return child;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("warehouse"));
     QApplication::setFont(StartUp::applicationFont(QApplication::font()));

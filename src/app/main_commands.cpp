@@ -8,6 +8,7 @@
 #include "data/stock_file.h"
 #include "data/stock_layout.h"
 #include "exchange/find_in_grid.h"
+#include "exchange/spreadsheet_import.h"
 #include "grid/grid.h"
 #include "issue/issue_note_window.h"
 #include "issue/parameter_window.h"
@@ -60,6 +61,20 @@ void clear(MainWindow &main)
     main.prompts().message(s ? QStringLiteral("数据库已清空")
                              : QStringLiteral("清空失败，库存数据未改变：") + s.message());
     main.refresh();
+}
+
+void importSpreadsheet(MainWindow &main)
+{
+    const QString path
+        = main.prompts().openFileName(main.state().programDir, SpreadsheetImport::fileFilter());
+    Grid *grid = main.stockGrid();
+    grid->unbind();
+    // A cancelled dialog reads from no workbook: the list is left empty.
+    const Status s = SpreadsheetImport::importFile(main.stockTable(), path);
+    grid->bind();
+    main.setWindowTitle(QStringLiteral("禾岭供电有限责任公司材料出库单打印系统"));
+    if (!s)
+        main.prompts().message(s.message());
 }
 
 void addRows(MainWindow &main)
@@ -116,6 +131,7 @@ void installMainCommands(MainWindow &main)
 {
     main.setCommand(QStringLiteral("备份数据库"), [&main] { backUp(main); });
     main.setCommand(QStringLiteral("导入  备份 "), [&main] { restore(main); });
+    main.setCommand(QStringLiteral("从电子表读"), [&main] { importSpreadsheet(main); });
     main.setCommand(QStringLiteral("加入数据库"), [&main] { addRows(main); });
     main.setCommand(QStringLiteral("清空数据库"), [&main] { clear(main); });
     main.setCommand(QStringLiteral("刷新显示"), [&main] { main.refresh(); });

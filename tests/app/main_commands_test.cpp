@@ -18,6 +18,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -139,6 +140,45 @@ TEST_F(MainCommandsTest, FindingInTheStockListStepsThroughTheCaption)
     EXPECT_EQ(prompts.messages(), QStringList({"对不起，没有啦！"}));
     EXPECT_EQ(find->text(), QStringLiteral("上一个"));
     window->editMenu()->hide();
+}
+
+TEST_F(MainCommandsTest, ASpreadsheetIsReadIntoTheListAndAddedAsNewItems)
+{
+    // A workbook as the warehouse keeps it: two title rows, items from row 3.
+    QFile csv(dir.filePath(QStringLiteral("库存.csv")));
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    csv.write(QStringLiteral("序号,品名,规格,单位,数量,单价,金额,报警\r\n"
+                             ",,,,,,,\r\n"
+                             "1,接地线,TJ-35,米,40,2.5,100,10\r\n"
+                             "2,扎带,4x200,包,3,8,24,5\r\n")
+                  .toUtf8());
+    csv.close();
+    prompts.answer(csv.fileName());
+    window->action(QStringLiteral("从电子表读"))->trigger();
+    const DataSource &table = window->stockTable();
+    EXPECT_EQ(table.text(1, 1), QStringLiteral("材  料  品  名"));
+    EXPECT_EQ(table.text(2, 1), QStringLiteral("接地线"));
+    EXPECT_EQ(table.text(2, 4), QStringLiteral("40"));
+    EXPECT_EQ(table.text(2, 5), QStringLiteral("2.5"));
+    EXPECT_EQ(table.text(3, 7), QStringLiteral("5"));
+    EXPECT_TRUE(prompts.messages().isEmpty());
+
+    window->stockGrid()->setCursorCell(2, 1);
+    window->action(QStringLiteral("加入数据库"))->trigger();
+    EXPECT_EQ(prompts.messages(), QStringList({"添加完毕"}));
+    EXPECT_EQ(window->stockTable().rowCount(), 6) << "three items before, two added";
+    EXPECT_EQ(window->stockTable().text(5, 1), QStringLiteral("接地线"));
+    EXPECT_EQ(window->stockTable().text(6, 6), QStringLiteral("24"));
+
+    // A file that is no workbook leaves the list as it was, with a message.
+    QFile noise(dir.filePath(QStringLiteral("noise.xls")));
+    ASSERT_TRUE(noise.open(QIODevice::WriteOnly));
+    noise.write(QByteArray(64, '\0') + QByteArray("\x01\x02\xff", 3));
+    noise.close();
+    prompts.answer(noise.fileName());
+    window->action(QStringLiteral("从电子表读"))->trigger();
+    EXPECT_EQ(window->stockTable().rowCount(), 6);
+    EXPECT_TRUE(prompts.messages().last().startsWith(QStringLiteral("无法读取电子表格文件")));
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "app/instance_lock.h"
+#include "exchange/workbook_reader.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -31,6 +32,9 @@ int holdInstanceLock(const QString &dir)
 
 int main(int argc, char **argv)
 {
+    // The program reads workbooks in a child copy of itself: so do the tests.
+    if (const int child = runWorkbookReaderChild(argc, argv); child >= 0)
+        return child;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);

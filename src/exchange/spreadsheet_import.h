@@ -1,0 +1,50 @@
+#pragma once
+
+#include "common/status.h"
+#include "exchange/workbook_reader.h"
+
+#include <QString>
+#include <QStringList>
+
+class DataSource;
+class ExcelAutomation;
+
+// Loading a stock list from a spreadsheet into the stock grid's table, ready
+// for "加入数据库". Spreadsheet columns B..H of rows 3..502 become table columns
+// 1..7 of rows 2..501 (B 品名, C 规格型号, D 单位, E 库存数量, F 单价, G 库存金额,
+// H 报警数量); row 1 holds the centred, bold headings. Reading stops after the
+// sixth row without a name, counted over the whole read, not in a row; rows
+// without a name are kept with the other columns as read. Values are taken as
+// the text the workbook shows; nothing is converted here.
+//
+// The stock file is not touched. Binding the grid, the window's layout and
+// the message on failure are the main window's part.
+namespace SpreadsheetImport {
+
+inline constexpr int firstSheetRow = 3;
+inline constexpr int maxRows = 500;
+inline constexpr int maxBlankNames = 5; // the next one ends the read
+
+// The headings of the seven table columns.
+QStringList headings();
+
+// The file dialog's filter: the files the readers take (an .xls may also be
+// an HTML table or text; the readers go by the contents).
+inline QString fileFilter()
+{
+    return QStringLiteral("*xls (*.xls *.xlsx *.csv);;*.* (*)");
+}
+
+// Replaces the table by the rows read through `excel` (whose active workbook
+// may be none: every cell then reads empty and the read ends at the sixth
+// row) and sets the table's column widths and header row.
+void importInto(DataSource &table, ExcelAutomation &excel);
+
+// The whole import of one file: starts the workbook engine, opens the file in
+// a reading child process, imports, closes the workbook and ends the engine.
+// An empty path (the file dialog was cancelled) imports from no workbook. A
+// file that cannot be read leaves the table as it was and gives the reason.
+Status importFile(
+    DataSource &table, const QString &path, const WorkbookReader &reader = WorkbookReader());
+
+} // namespace SpreadsheetImport

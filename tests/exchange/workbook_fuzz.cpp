@@ -1,0 +1,28 @@
+// libFuzzer target for the readers of workbook files that are our own code
+// (FreeXL, a library of its own, is left to its own fuzzing): the .xlsx
+// reader, the text readers, the child's stream and A1 addresses. Every input
+// must give a result or a failure; none may crash, hang or run out of memory.
+
+#include "exchange/cell_address.h"
+#include "exchange/csv_reader.h"
+#include "exchange/html_table_reader.h"
+#include "exchange/spreadsheet_xml_reader.h"
+#include "exchange/workbook_stream.h"
+#include "exchange/xlsx_reader.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray bytes
+        = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    // Small limits reach the limit checks too.
+    XlsxReader({1024 * 1024, 64}).read(bytes);
+    readCsv(bytes);
+    readHtmlTable(bytes);
+    readSpreadsheetXml(bytes);
+    WorkbookStream::decode(bytes);
+    A1::parseRange(QString::fromUtf8(bytes.left(64)));
+    return 0;
+}
