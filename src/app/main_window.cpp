@@ -112,23 +112,17 @@ QStringList MainWindow::temporaryFileNames()
 
 QAction *MainWindow::action(const QString &caption) const
 {
-    return actions_.value(caption, nullptr);
+    return commands_.action(caption);
 }
 
 QMenu *MainWindow::menu(const QString &title) const
 {
-    return menus_.value(title, nullptr);
+    return commands_.menu(title);
 }
 
 bool MainWindow::setCommand(const QString &caption, std::function<void()> handler)
 {
-    QAction *command = action(caption);
-    if (!command)
-        return false;
-    disconnect(command, &QAction::triggered, this, nullptr);
-    connect(command, &QAction::triggered, this, [handler = std::move(handler)] { handler(); });
-    command->setEnabled(true);
-    return true;
+    return commands_.setCommand(this, caption, std::move(handler));
 }
 
 void MainWindow::buildMenus()
@@ -139,7 +133,7 @@ void MainWindow::buildMenus()
         QMenu *topMenu = bar->addMenu(layout.title);
         topMenu->setObjectName(layout.title);
         topMenu->setAccessibleName(layout.title);
-        menus_.insert(layout.title, topMenu);
+        commands_.addMenu(layout.title, topMenu);
         for (const QString &caption : layout.items) {
             if (caption == separator) {
                 topMenu->addSeparator();
@@ -149,7 +143,7 @@ void MainWindow::buildMenus()
             command->setObjectName(caption.trimmed());
             command->setEnabled(false);
             topMenu->addAction(command);
-            actions_.insert(caption, command);
+            commands_.addAction(caption, command);
         }
     }
 

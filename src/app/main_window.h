@@ -2,8 +2,8 @@
 
 #include "grid/data_source.h"
 #include "grid/record_file_provider.h"
+#include "ui/command_set.h"
 
-#include <QHash>
 #include <QMainWindow>
 #include <QString>
 
@@ -83,8 +83,7 @@ private:
     Prompts &prompts_;
     Clock &clock_;
 
-    QHash<QString, QMenu *> menus_;
-    QHash<QString, QAction *> actions_;
+    CommandSet commands_;
     DataSource table_;
     RecordFileProvider provider_;
     Grid *grid_ = nullptr;

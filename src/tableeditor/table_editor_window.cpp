@@ -91,7 +91,7 @@ QMenu *TableEditorWindow::addMenu(QMenu *parentMenu, const QString &caption)
     QMenu *added = parentMenu ? parentMenu->addMenu(caption) : menuBar_->addMenu(caption);
     added->setObjectName(spoken(caption));
     added->setAccessibleName(spoken(caption));
-    menus_.insert(caption, added);
+    commands_.addMenu(caption, added);
     return added;
 }
 
@@ -101,7 +101,7 @@ QAction *TableEditorWindow::addCommand(
     auto *command = new QAction(caption, this);
     command->setObjectName(spoken(caption));
     menu->addAction(command);
-    actions_.insert(caption, command);
+    commands_.addAction(caption, command);
     if (handler)
         connect(command, &QAction::triggered, this, [handler = std::move(handler)] { handler(); });
     else
@@ -223,23 +223,17 @@ void TableEditorWindow::loadQueryFile()
 
 QAction *TableEditorWindow::action(const QString &caption) const
 {
-    return actions_.value(caption, nullptr);
+    return commands_.action(caption);
 }
 
 QMenu *TableEditorWindow::menu(const QString &caption) const
 {
-    return menus_.value(caption, nullptr);
+    return commands_.menu(caption);
 }
 
 bool TableEditorWindow::setCommand(const QString &caption, std::function<void()> handler)
 {
-    QAction *command = action(caption);
-    if (!command)
-        return false;
-    disconnect(command, &QAction::triggered, this, nullptr);
-    connect(command, &QAction::triggered, this, [handler = std::move(handler)] { handler(); });
-    command->setEnabled(true);
-    return true;
+    return commands_.setCommand(this, caption, std::move(handler));
 }
 
 // --- Grid events ---------------------------------------------------------------

@@ -2,8 +2,9 @@
 
 #include "grid/data_source.h"
 
+#include "ui/command_set.h"
+
 #include <QDialog>
-#include <QHash>
 #include <QPointer>
 #include <QRect>
 #include <QString>
@@ -122,8 +123,7 @@ private:
     std::unique_ptr<FindInGrid> find_;
     QPointer<PrintSetupWindow> printWindow_;
 
-    QHash<QString, QMenu *> menus_;
-    QHash<QString, QAction *> actions_;
+    CommandSet commands_;
     QMenuBar *menuBar_ = nullptr;
     QWidget *client_ = nullptr;
     QLabel *label_ = nullptr;
