@@ -96,9 +96,9 @@ QString QtPrompts::openFileName(const QString &startDir, const QString &filter)
     return QFileDialog::getOpenFileName(parent(), QString(), startDir, filter);
 }
 
-QString QtPrompts::saveFileName(const QString &startDir, const QString &filter)
+QString QtPrompts::saveFileName(const QString &start, const QString &filter, const QString &title)
 {
-    return QFileDialog::getSaveFileName(parent(), QString(), startDir, filter);
+    return QFileDialog::getSaveFileName(parent(), title, start, filter);
 }
 
 std::optional<QFont> QtPrompts::chooseFont(const QFont &initial)

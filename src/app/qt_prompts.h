@@ -21,7 +21,8 @@ public:
     std::optional<double> inputNumber(
         const QString &prompt, const QString &title, double initial) override;
     QString openFileName(const QString &startDir, const QString &filter) override;
-    QString saveFileName(const QString &startDir, const QString &filter) override;
+    QString saveFileName(
+        const QString &start, const QString &filter, const QString &title) override;
     std::optional<QFont> chooseFont(const QFont &initial) override;
     bool printDialog(QPrinter &printer) override;
     bool pageSetupDialog(QPrinter &printer) override;

@@ -51,12 +51,12 @@ QVariant ScriptedPrompts::takeAnswer()
 
 void ScriptedPrompts::message(const QString &text, const QString &title, Icon icon)
 {
-    shown_.push_back({QStringLiteral("message"), text, title, icon});
+    shown_.push_back({QStringLiteral("message"), text, title, icon, {}});
 }
 
 bool ScriptedPrompts::askYesNo(const QString &text, const QString &title)
 {
-    shown_.push_back({QStringLiteral("question"), text, title, Icon::Question});
+    shown_.push_back({QStringLiteral("question"), text, title, Icon::Question, {}});
     const QVariant answer = takeAnswer();
     if (!answer.isValid())
         return false;
@@ -69,7 +69,7 @@ std::optional<QString> ScriptedPrompts::inputText(
     const QString &prompt, const QString &title, const QString &initial)
 {
     Q_UNUSED(initial);
-    shown_.push_back({QStringLiteral("inputText"), prompt, title, Icon::None});
+    shown_.push_back({QStringLiteral("inputText"), prompt, title, Icon::None, {}});
     const QVariant answer = takeAnswer();
     if (!answer.isValid())
         return std::nullopt;
@@ -82,7 +82,7 @@ std::optional<double> ScriptedPrompts::inputNumber(
     const QString &prompt, const QString &title, double initial)
 {
     Q_UNUSED(initial);
-    shown_.push_back({QStringLiteral("inputNumber"), prompt, title, Icon::None});
+    shown_.push_back({QStringLiteral("inputNumber"), prompt, title, Icon::None, {}});
     const QVariant answer = takeAnswer();
     if (!answer.isValid())
         return std::nullopt;
@@ -93,7 +93,7 @@ std::optional<double> ScriptedPrompts::inputNumber(
 
 QString ScriptedPrompts::openFileName(const QString &startDir, const QString &filter)
 {
-    shown_.push_back({QStringLiteral("open"), startDir, filter, Icon::None});
+    shown_.push_back({QStringLiteral("open"), startDir, filter, Icon::None, {}});
     const QVariant answer = takeAnswer();
     if (!answer.isValid())
         return {};
@@ -102,20 +102,21 @@ QString ScriptedPrompts::openFileName(const QString &startDir, const QString &fi
     return answer.toString();
 }
 
-QString ScriptedPrompts::saveFileName(const QString &startDir, const QString &filter)
+QString ScriptedPrompts::saveFileName(
+    const QString &start, const QString &filter, const QString &title)
 {
-    shown_.push_back({QStringLiteral("save"), startDir, filter, Icon::None});
+    shown_.push_back({QStringLiteral("save"), start, filter, Icon::None, title});
     const QVariant answer = takeAnswer();
     if (!answer.isValid())
         return {};
     if (answer.typeId() != QMetaType::QString)
-        wrongAnswer(QStringLiteral("save-file dialog"), startDir, answer, "QString");
+        wrongAnswer(QStringLiteral("save-file dialog"), start, answer, "QString");
     return answer.toString();
 }
 
 std::optional<QFont> ScriptedPrompts::chooseFont(const QFont &initial)
 {
-    shown_.push_back({QStringLiteral("font"), initial.family(), {}, Icon::None});
+    shown_.push_back({QStringLiteral("font"), initial.family(), {}, Icon::None, {}});
     const QVariant answer = takeAnswer();
     if (!answer.isValid())
         return std::nullopt;
@@ -127,7 +128,7 @@ std::optional<QFont> ScriptedPrompts::chooseFont(const QFont &initial)
 bool ScriptedPrompts::printDialog(QPrinter &printer)
 {
     Q_UNUSED(printer);
-    shown_.push_back({QStringLiteral("print"), {}, {}, Icon::None});
+    shown_.push_back({QStringLiteral("print"), {}, {}, Icon::None, {}});
     if (answers_.empty())
         return true;
     const QVariant answer = takeAnswer();
@@ -141,7 +142,7 @@ bool ScriptedPrompts::printDialog(QPrinter &printer)
 bool ScriptedPrompts::pageSetupDialog(QPrinter &printer)
 {
     Q_UNUSED(printer);
-    shown_.push_back({QStringLiteral("pageSetup"), {}, {}, Icon::None});
+    shown_.push_back({QStringLiteral("pageSetup"), {}, {}, Icon::None, {}});
     if (answers_.empty())
         return true;
     const QVariant answer = takeAnswer();
@@ -154,7 +155,7 @@ bool ScriptedPrompts::pageSetupDialog(QPrinter &printer)
 
 void ScriptedPrompts::printPreview(QPrinter &printer, const std::function<void(QPrinter *)> &paint)
 {
-    shown_.push_back({QStringLiteral("preview"), {}, {}, Icon::None});
+    shown_.push_back({QStringLiteral("preview"), {}, {}, Icon::None, {}});
     // A real preview paints the pages at least once; so does this one, so that
     // tests run the painting code.
     if (paint)

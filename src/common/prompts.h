@@ -41,7 +41,10 @@ public:
     // File dialogs; the empty text when cancelled. `filter` in Qt's form
     // ("描述 (*.zrb)").
     virtual QString openFileName(const QString &startDir, const QString &filter) = 0;
-    virtual QString saveFileName(const QString &startDir, const QString &filter) = 0;
+    // `start` is a folder, or a folder and a proposed file name.
+    virtual QString saveFileName(
+        const QString &start, const QString &filter, const QString &title = {})
+        = 0;
     virtual std::optional<QFont> chooseFont(const QFont &initial) = 0;
     // Printer dialogs: true when the user accepted. The preview calls `paint`
     // whenever it needs the pages.
@@ -64,6 +67,7 @@ public:
                       // the initial family for the font dialog
         QString title; // title; the filter for file dialogs
         Icon icon = Icon::None;
+        QString dialogTitle; // the title of a save-file dialog
     };
 
     // Queues an answer: bool for questions and printer dialogs, QString for text
@@ -86,7 +90,8 @@ public:
     std::optional<double> inputNumber(
         const QString &prompt, const QString &title, double initial) override;
     QString openFileName(const QString &startDir, const QString &filter) override;
-    QString saveFileName(const QString &startDir, const QString &filter) override;
+    QString saveFileName(
+        const QString &start, const QString &filter, const QString &title) override;
     std::optional<QFont> chooseFont(const QFont &initial) override;
     bool printDialog(QPrinter &printer) override;
     bool pageSetupDialog(QPrinter &printer) override;

@@ -288,7 +288,8 @@ bool TableEditorWindow::loadTableFile(const QString &path)
 void TableEditorWindow::saveTableAs()
 {
     const QString proposal = EditorFiles::saveProposal(windowTitle());
-    const QString name = prompts_.saveFileName(state_.path(proposal), EditorFiles::filter());
+    const QString name = prompts_.saveFileName(state_.path(proposal), EditorFiles::filter(),
+        QStringLiteral("请输入欲另存到的表格文件名："));
     if (name.isEmpty())
         return;
     saveTable(name);
@@ -298,7 +299,8 @@ void TableEditorWindow::saveTable(const QString &name)
 {
     QString path = name;
     if (path.isEmpty()) {
-        path = prompts_.saveFileName(state_.programDir, EditorFiles::filter());
+        path = prompts_.saveFileName(state_.programDir, EditorFiles::filter(),
+            QStringLiteral("请输入欲保存到的表格文件名："));
         if (path.isEmpty())
             return;
     }

@@ -57,7 +57,7 @@ TEST(ScriptedPrompts, DefaultsAndCancelling)
     EXPECT_FALSE(prompts.askYesNo("?", {}));
     EXPECT_FALSE(prompts.inputText("?", {}, {}));
     EXPECT_FALSE(prompts.inputNumber("?", {}, 1));
-    EXPECT_EQ(prompts.saveFileName({}, {}), QString());
+    EXPECT_EQ(prompts.saveFileName({}, {}, {}), QString());
     EXPECT_FALSE(prompts.chooseFont(QFont()));
     EXPECT_TRUE(prompts.printDialog(printer));
     EXPECT_TRUE(prompts.pageSetupDialog(printer));

@@ -385,6 +385,7 @@ TEST_F(TableEditorWindowTest, SaveAndOpenATableFile)
     EXPECT_EQ(prompts.shown()[0].kind, QStringLiteral("save"));
     EXPECT_EQ(prompts.shown()[0].text, state.path(QStringLiteral("表格")));
     EXPECT_EQ(prompts.shown()[0].title, QStringLiteral("表格文件(*.grd)"));
+    EXPECT_EQ(prompts.shown()[0].dialogTitle, QStringLiteral("请输入欲另存到的表格文件名："));
     const QString file = state.path(QStringLiteral("quarterly.grd"));
     ASSERT_TRUE(QFile::exists(file));
     EXPECT_TRUE(prompts.messages().isEmpty());
