@@ -9,8 +9,10 @@
 #include "data/stock_layout.h"
 #include "issue/goods_issue.h"
 #include "movements/receipt.h"
+#include "movements/undo.h"
 
 #include <QDateTime>
+#include <QFile>
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -134,10 +136,45 @@ void Receipt_Floor(benchmark::State &state)
     sqlite3_close(db);
 }
 
+// The undo rewrites the whole stock file with one record put back from its
+// backup; its floor is a whole copy of the stock file by plain SQL.
+void Undo_Ours(benchmark::State &state)
+{
+    const int items = int(state.range(0));
+    const QString dir = programDirWith(items);
+    const ReceiptInput input = receiptOf(items);
+    RecordStore store;
+    store.open(dir + QStringLiteral("/data.zrb"), Stock::alias());
+    bookReceipt(store, dir, input, now); // leaves the receipt backup
+    store.findFirstEqual(Stock::Name, input.name, Stock::Spec, input.spec);
+    const int recordNumber = store.recordNumber();
+    const QString backup
+        = dir + QStringLiteral("/进库备份/") + input.name + input.spec + QStringLiteral(".zrb");
+    for (auto _ : state)
+        if (!Undo::restore(store, dir, recordNumber, backup, input.name, input.spec))
+            state.SkipWithError("undo failed");
+}
+
+void Undo_Floor(benchmark::State &state)
+{
+    const QString dir = programDirWith(int(state.range(0)));
+    const QString target = workPath(QStringLiteral("undo-floor.zrb"));
+    for (auto _ : state) {
+        QFile::remove(target);
+        sqlite3 *db = nullptr;
+        sqlite3_open((dir + QStringLiteral("/data.zrb")).toUtf8().constData(), &db);
+        sqlite3_exec(db, QStringLiteral("VACUUM INTO '%1'").arg(target).toUtf8().constData(),
+            nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+}
+
 BENCHMARK(NineLineIssue_Ours)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(NineLineIssue_Floor)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(Receipt_Ours)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(Receipt_Floor)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(Undo_Ours)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(Undo_Floor)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
