@@ -58,13 +58,10 @@ void IssueNoteWindow::buildControls()
     connect(grid_, &Grid::cellChanged, this, [this] { IssueNoteLayout::recompute(note_); });
     connect(grid_, &Grid::selectionChangedByUser, this, &IssueNoteWindow::showSelectionSum);
 
-    const auto button = [this](int number, const QString &caption, const QRect &place) {
-        return DialogLook::button(this, number, caption, place);
-    };
-    pageSetupButton_ = button(1, QStringLiteral("打印设置"), {256, 509, 88, 40});
-    previewButton_ = button(3, QStringLiteral("打印预览"), {344, 509, 88, 40});
-    printButton_ = button(2, QStringLiteral("打印"), {448, 510, 96, 40});
-    issueButton_ = button(4, QStringLiteral("出库"), {544, 510, 96, 40});
+    pageSetupButton_ = DialogLook::button(this, 1, QStringLiteral("打印设置"), {256, 509, 88, 40});
+    previewButton_ = DialogLook::button(this, 3, QStringLiteral("打印预览"), {344, 509, 88, 40});
+    printButton_ = DialogLook::button(this, 2, QStringLiteral("打印"), {448, 510, 96, 40});
+    issueButton_ = DialogLook::button(this, 4, QStringLiteral("出库"), {544, 510, 96, 40});
     connect(pageSetupButton_, &QPushButton::clicked, this, &IssueNoteWindow::editPageSetup);
     connect(previewButton_, &QPushButton::clicked, this, &IssueNoteWindow::preview);
     connect(printButton_, &QPushButton::clicked, this, &IssueNoteWindow::print);

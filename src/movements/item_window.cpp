@@ -91,13 +91,10 @@ void ItemWindow::buildControls()
             recomputeAmount();
     });
 
-    const auto button = [this](int number, const QString &caption, const QRect &place) {
-        return DialogLook::button(this, number, caption, place);
-    };
-    addButton_ = button(1, QStringLiteral("添  加"), {225, 344, 96, 40});
-    deleteButton_ = button(2, QStringLiteral("删除"), {81, 345, 87, 37});
-    previousButton_ = button(3, QStringLiteral("上一项"), {345, 352, 52, 24});
-    nextButton_ = button(4, QStringLiteral("下一项"), {397, 352, 52, 24});
+    addButton_ = DialogLook::button(this, 1, QStringLiteral("添  加"), {225, 344, 96, 40});
+    deleteButton_ = DialogLook::button(this, 2, QStringLiteral("删除"), {81, 345, 87, 37});
+    previousButton_ = DialogLook::button(this, 3, QStringLiteral("上一项"), {345, 352, 52, 24});
+    nextButton_ = DialogLook::button(this, 4, QStringLiteral("下一项"), {397, 352, 52, 24});
     connect(addButton_, &QPushButton::clicked, this, &ItemWindow::receive);
     connect(deleteButton_, &QPushButton::clicked, this, &ItemWindow::deleteShown);
     connect(previousButton_, &QPushButton::clicked, this, &ItemWindow::showPrevious);
