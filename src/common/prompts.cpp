@@ -128,28 +128,25 @@ std::optional<QFont> ScriptedPrompts::chooseFont(const QFont &initial)
 bool ScriptedPrompts::printDialog(QPrinter &printer)
 {
     Q_UNUSED(printer);
-    shown_.push_back({QStringLiteral("print"), {}, {}, Icon::None, {}});
-    if (answers_.empty())
-        return true;
-    const QVariant answer = takeAnswer();
-    if (!answer.isValid())
-        return false;
-    if (answer.typeId() != QMetaType::Bool)
-        wrongAnswer(QStringLiteral("print dialog"), {}, answer, "bool");
-    return answer.toBool();
+    return printerDialog(QStringLiteral("print"), QStringLiteral("print dialog"));
 }
 
 bool ScriptedPrompts::pageSetupDialog(QPrinter &printer)
 {
     Q_UNUSED(printer);
-    shown_.push_back({QStringLiteral("pageSetup"), {}, {}, Icon::None, {}});
+    return printerDialog(QStringLiteral("pageSetup"), QStringLiteral("page setup dialog"));
+}
+
+bool ScriptedPrompts::printerDialog(const QString &kind, const QString &what)
+{
+    shown_.push_back({kind, {}, {}, Icon::None, {}});
     if (answers_.empty())
         return true;
     const QVariant answer = takeAnswer();
     if (!answer.isValid())
         return false;
     if (answer.typeId() != QMetaType::Bool)
-        wrongAnswer(QStringLiteral("page setup dialog"), {}, answer, "bool");
+        wrongAnswer(what, {}, answer, "bool");
     return answer.toBool();
 }
 

@@ -99,6 +99,8 @@ public:
 
 private:
     QVariant takeAnswer();
+    // The print and page setup dialogs: accepted unless answered otherwise.
+    bool printerDialog(const QString &kind, const QString &what);
 
     std::deque<QVariant> answers_;
     std::vector<Shown> shown_;

@@ -3,6 +3,7 @@
 #include "common/gbk.h"
 #include "data/record_store.h"
 #include "support/qt_print.h"
+#include "tableeditor/query_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -31,13 +32,7 @@ protected:
 
     void makeRecordFile(const Layout &layout, const QList<QVariantList> &records)
     {
-        ASSERT_TRUE(RecordStore::create(source, layout));
-        RecordStore writer;
-        ASSERT_TRUE(writer.open(source, QStringLiteral("w")));
-        RecordStore::Transaction batch(writer);
-        for (const QVariantList &r : records)
-            ASSERT_TRUE(writer.add(r));
-        ASSERT_TRUE(batch.commit());
+        writeRecordFile(source, layout, records);
     }
 
     QByteArray exportBytes()

@@ -5,6 +5,7 @@
 #include "grid/grid_printer.h"
 #include "grid/pdf_text.h"
 #include "support/qt_print.h"
+#include "tableeditor/query_file.h"
 
 #include <QPdfWriter>
 #include <QRegularExpression>
@@ -38,15 +39,9 @@ class PrintableTableTest : public testing::Test
 protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
 
-    void makeQueryFile(const Layout &layout, const QList<Record> &records)
+    void makeQueryFile(const Layout &layout, const QList<QVariantList> &records)
     {
-        ASSERT_TRUE(RecordStore::create(query, layout));
-        RecordStore writer;
-        ASSERT_TRUE(writer.open(query, QStringLiteral("w")));
-        RecordStore::Transaction batch(writer);
-        for (const Record &r : records)
-            ASSERT_TRUE(writer.add(r));
-        ASSERT_TRUE(batch.commit());
+        writeRecordFile(query, layout, records);
     }
 
     // The editor's table of the query file: names, one row per record, the

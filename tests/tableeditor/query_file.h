@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QVariantList>
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,19 @@ inline Layout queryLayout()
         {QStringLiteral("出库数量"), FieldKind::Number},
         {QStringLiteral("出库金额"), FieldKind::Number},
         {QStringLiteral("出库日期"), FieldKind::DateTime}};
+}
+
+// Writes a record file of any layout, the records in one transaction.
+inline void writeRecordFile(
+    const QString &path, const Layout &layout, const QList<QVariantList> &records)
+{
+    ASSERT_TRUE(RecordStore::create(path, layout));
+    RecordStore writer;
+    ASSERT_TRUE(writer.open(path, QStringLiteral("w")));
+    RecordStore::Transaction batch(writer);
+    for (const QVariantList &r : records)
+        ASSERT_TRUE(writer.add(r));
+    ASSERT_TRUE(batch.commit());
 }
 
 // Writes a statistics result as the statistics commands lay it out.
