@@ -123,6 +123,9 @@ public:
     QModelIndex indexAt(const QPoint &pos) const override;
     QRect visualRect(const QModelIndex &index) const override;
     void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
+    // Typing never jumps the cursor to a cell that starts with the letters
+    // typed: in the stock list that would pick issue lines by accident.
+    void keyboardSearch(const QString &) override { }
 
     // The pane showing the frozen header rows (nullptr without them), and the
     // ones for header columns and the corner. For tests and accessibility.

@@ -18,13 +18,29 @@ GridPane::GridPane(QWidget *grid, QWidget *parent)
     setWordWrap(false);
     setCornerButtonEnabled(false);
     setSelectionMode(ContiguousSelection);
-    // The grid passes on only the edits it allows.
+    // The grid passes on only the edits it allows (startEdit()); with every
+    // trigger set here, a key it passes on reaches the editor.
     setEditTriggers(AllEditTriggers);
     for (QHeaderView *header : {horizontalHeader(), verticalHeader()}) {
         header->hide();
         header->setMinimumSectionSize(1);
         header->setSectionResizeMode(QHeaderView::Fixed);
     }
+}
+
+bool GridPane::startEdit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
+{
+    gridAsks_ = true;
+    const bool opened = edit(index, trigger, event);
+    gridAsks_ = false;
+    return opened;
+}
+
+bool GridPane::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
+{
+    if (!gridAsks_)
+        return false;
+    return QTableView::edit(index, trigger, event);
 }
 
 void GridPane::followScrollBars(QScrollBar *horizontal, QScrollBar *vertical)

@@ -23,15 +23,16 @@ public:
     void followScrollBars(QScrollBar *horizontal, QScrollBar *vertical);
 
     // Opens an editor on one of the pane's cells; the grid decides when.
-    bool startEdit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
-    {
-        return edit(index, trigger, event);
-    }
+    bool startEdit(const QModelIndex &index, EditTrigger trigger, QEvent *event);
 
     // Scrolling is the grid's.
     void scrollTo(const QModelIndex &, ScrollHint = EnsureVisible) override { }
 
 protected:
+    // A pane shares the grid's selection model, so Qt would open an editor in
+    // it whenever the grid's current cell changes (wherever that cell is) and
+    // on its own triggers: every edit of a pane goes through startEdit().
+    bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
     void updateGeometries() override;
     void closeEditor(QWidget *editor, QAbstractItemDelegate::EndEditHint hint) override;
 
@@ -39,6 +40,7 @@ private:
     void syncScrolling();
 
     QWidget *grid_;
+    bool gridAsks_ = false;
     QPointer<QScrollBar> followHorizontal_;
     QPointer<QScrollBar> followVertical_;
 };

@@ -3,24 +3,13 @@
 // backup, restore and clear commands of the "数据" menu. Everything runs through
 // the real window and its menu commands on a stock file made here.
 
-#include "app/main_commands.h"
-#include "app/main_window.h"
-#include "app/startup.h"
+#include "stock_window_fixture.h"
 
-#include "common/app_state.h"
-#include "common/clock.h"
-#include "common/prompts.h"
-#include "data/record_store.h"
-#include "data/stock_file.h"
 #include "data/stock_layout.h"
 #include "grid/cell_format.h"
 #include "grid/data_source.h"
-#include "grid/grid.h"
-#include "grid/grid_pane.h"
-#include "grid/grid_printer.h"
 #include "grid/grid_tooltip.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -28,220 +17,10 @@
 #include <QLabel>
 #include <QRandomGenerator>
 #include <QScrollBar>
-#include <QTemporaryDir>
-#include <QTest>
-
-#include <gtest/gtest.h>
-
-#include <memory>
 
 namespace {
 
-struct Item
-{
-    QString name;
-    QString spec;
-    double quantity;
-    double alarm;
-    bool low; // what the storekeeper expects to see in purple
-};
-
-constexpr double price = 12.5;
-const QString nineLineMessage
-    = QStringLiteral("您的选择已达到或超过了9项,一张票据只能打印9行数,系统将打印前9项");
-const QString firstItemHistory = QStringLiteral("数量 1 金额 12.5 部门 供电所 经手 张三\r\n");
-
-// Thirty items. The first three sit on the edges of the low-stock rule; every
-// seventh of the rest has run low.
-QList<Item> makeItems()
-{
-    QList<Item> items {
-        {QStringLiteral("零库存"), QStringLiteral("空-0"), 0, 0, true},
-        {QStringLiteral("微超"), QStringLiteral("M5"), 5.00000005, 5, true},
-        {QStringLiteral("略超"), QStringLiteral("M5.001"), 5.001, 5, false},
-        {QStringLiteral("盘点"), QStringLiteral("Φ20"), 7.25, 0, false},
-    };
-    for (int i = 5; i <= 30; ++i) {
-        const bool low = i % 7 == 0;
-        items.append({QStringLiteral("材料%1").arg(i), QStringLiteral("型号-%1").arg(i),
-            low ? 2.0 : 3.0 * i, 10, low});
-    }
-    return items;
-}
-
-QColor rgb(quint32 color)
-{
-    return QColor(int(color & 0xFF), int(color >> 8 & 0xFF), int(color >> 16 & 0xFF));
-}
-
-class MainWindowStockTest : public testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        // The fonts main() gives the program.
-        savedFont = QApplication::font();
-        QApplication::setFont(StartUp::applicationFont(savedFont));
-        GridPrinter::installFontSubstitutes();
-
-        ASSERT_TRUE(dir.isValid());
-        state.programDir = QDir::cleanPath(dir.path());
-        ASSERT_TRUE(Stock::createEmptyFile(stockPath()));
-        addItems(items);
-
-        window = std::make_unique<MainWindow>(state, store, prompts, clock);
-        installMainCommands(*window);
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        grid = window->stockGrid();
-        ASSERT_NE(grid, nullptr);
-    }
-
-    void TearDown() override
-    {
-        window.reset();
-        QApplication::setFont(savedFont);
-        EXPECT_EQ(prompts.pendingAnswers(), 0) << "every prepared answer was asked for";
-    }
-
-    QString stockPath() const { return state.path(Stock::fileName()); }
-    QString backupFolder() const { return StockFile::backupFolder(state.programDir); }
-
-    // Writes through a connection of its own, as another part of the program
-    // would; the window sees it at its next refresh.
-    void addItems(const QList<Item> &list)
-    {
-        RecordStore writer;
-        ASSERT_TRUE(writer.open(stockPath(), QStringLiteral("w")))
-            << writer.lastError().toStdString();
-        for (const Item &item : list) {
-            QVariantList values(Stock::fieldCount);
-            values[Stock::Name - 1] = item.name;
-            values[Stock::Spec - 1] = item.spec;
-            values[Stock::Unit - 1] = QStringLiteral("个");
-            values[Stock::Quantity - 1] = item.quantity;
-            values[Stock::UnitPrice - 1] = price;
-            values[Stock::Amount - 1] = item.quantity * price;
-            values[Stock::AlarmQuantity - 1] = item.alarm;
-            if (item.name == items.first().name)
-                values[Stock::IssueHistory - 1] = firstItemHistory;
-            ASSERT_TRUE(writer.add(values)) << writer.lastError().toStdString();
-        }
-    }
-
-    int lowCount() const
-    {
-        return int(std::count_if(items.begin(), items.end(), [](const Item &i) { return i.low; }));
-    }
-
-    void trigger(const QString &caption)
-    {
-        QAction *command = window->action(caption);
-        ASSERT_NE(command, nullptr) << caption.toStdString();
-        ASSERT_TRUE(command->isEnabled()) << caption.toStdString();
-        command->trigger();
-    }
-
-    // The list as shown: the texts of every cell the grid's model offers.
-    QStringList shownTexts() const
-    {
-        QStringList texts;
-        const QAbstractItemModel *model = grid->model();
-        for (int r = 0; r < model->rowCount(); ++r)
-            for (int c = 0; c < model->columnCount(); ++c)
-                texts << model->index(r, c).data().toString();
-        return texts;
-    }
-    QString shownText(int row, int column) const
-    {
-        return grid->model()->index(row - 1, column - 1).data().toString();
-    }
-    QColor shownColor(int row, int column) const
-    {
-        return grid->model()
-            ->index(row - 1, column - 1)
-            .data(Qt::ForegroundRole)
-            .value<QBrush>()
-            .color();
-    }
-    // Whether the whole row is drawn in one text colour.
-    ::testing::AssertionResult rowDrawnIn(int row, quint32 color) const
-    {
-        for (int c = 1; c <= 7; ++c) {
-            if (window->stockTable().format(row, c).textColor != color)
-                return ::testing::AssertionFailure()
-                    << "row " << row << " column " << c << " has colour " << std::hex
-                    << window->stockTable().format(row, c).textColor;
-            if (shownColor(row, c) != rgb(color))
-                return ::testing::AssertionFailure()
-                    << "row " << row << " column " << c << " is drawn in "
-                    << shownColor(row, c).name().toStdString();
-        }
-        return ::testing::AssertionSuccess();
-    }
-
-    // Where a cell is on screen: the widget that shows it (the header pane for
-    // the frozen row) and a point in it.
-    std::pair<QWidget *, QPoint> spot(int row, int column) const
-    {
-        const QPoint inViewport
-            = grid->visualRect(grid->model()->index(row - 1, column - 1)).center();
-        const QPoint global = grid->viewport()->mapToGlobal(inViewport);
-        if (GridPane *pane = grid->headerRowPane()) {
-            const QPoint local = pane->viewport()->mapFromGlobal(global);
-            if (pane->viewport()->rect().contains(local))
-                return {pane->viewport(), local};
-        }
-        EXPECT_TRUE(grid->viewport()->rect().contains(inViewport))
-            << "cell " << row << "," << column << " is out of view";
-        return {grid->viewport(), inViewport};
-    }
-
-    // Presses on one cell, moves row by row (then column by column) to the
-    // other and lets go, as a hand on the mouse does.
-    void drag(int fromRow, int fromColumn, int toRow, int toColumn)
-    {
-        const auto [widget, start] = spot(fromRow, fromColumn);
-        const auto at = [&](int r, int c) {
-            const auto [w, p] = spot(r, c);
-            return widget->mapFromGlobal(w->mapToGlobal(p));
-        };
-        QTest::mousePress(widget, Qt::LeftButton, {}, start);
-        for (int r = fromRow + 1; r <= toRow; ++r)
-            QTest::mouseMove(widget, at(r, fromColumn));
-        for (int c = fromColumn + 1; c <= toColumn; ++c)
-            QTest::mouseMove(widget, at(toRow, c));
-        QTest::mouseRelease(widget, Qt::LeftButton, {}, at(toRow, toColumn));
-    }
-    void dragRows(int fromRow, int toRow, int column = 1) { drag(fromRow, column, toRow, column); }
-    void click(int row, int column) { drag(row, column, row, column); }
-
-    QStringList pickedNames() const
-    {
-        QStringList names;
-        for (const IssueLine &line : state.issueLines)
-            names << line.name;
-        return names;
-    }
-    // The names of the items in rows first..last.
-    QStringList namesOfRows(int first, int last) const
-    {
-        QStringList names;
-        for (int r = first; r <= last; ++r)
-            names << items[r - 2].name;
-        return names;
-    }
-
-    QFont savedFont;
-    const QList<Item> items = makeItems();
-    QTemporaryDir dir;
-    AppState state;
-    RecordStore store;
-    ScriptedPrompts prompts;
-    FixedClock clock {QDateTime(QDate(2011, 3, 7), QTime(9, 5))};
-    std::unique_ptr<MainWindow> window;
-    Grid *grid = nullptr;
-};
+using MainWindowStockTest = StockWindowTest;
 
 TEST_F(MainWindowStockTest, TheListShowsEveryItemUnderCentredBoldHeadersAtTheGivenWidths)
 {
@@ -460,7 +239,7 @@ TEST_F(MainWindowStockTest, ABackupTakenEarlierBringsBackTheListAndTheHistories)
 
     // The stock changes: an item is added and the first one is issued from.
     clock.advanceSeconds(3600);
-    addItems({{QStringLiteral("新到货"), QStringLiteral("X-1"), 4, 1, false}});
+    addItems({ListedItem {QStringLiteral("新到货"), QStringLiteral("X-1"), 4, 1, false}});
     {
         RecordStore writer;
         ASSERT_TRUE(writer.open(stockPath(), QStringLiteral("w")));
@@ -547,7 +326,7 @@ TEST_F(MainWindowStockTest, CancellingTheRestoreKeepsTheStockFileButStillRefresh
 {
     dragRows(3, 4);
     ASSERT_EQ(state.issueLines.size(), 2);
-    addItems({{QStringLiteral("新到货"), QStringLiteral("X-1"), 4, 1, false}});
+    addItems({ListedItem {QStringLiteral("新到货"), QStringLiteral("X-1"), 4, 1, false}});
     ASSERT_EQ(grid->model()->rowCount(), items.size() + 1) << "not seen before a refresh";
 
     trigger(QStringLiteral("导入  备份 ")); // no answer: the dialog is cancelled

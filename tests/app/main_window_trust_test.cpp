@@ -1,0 +1,186 @@
+// The ordinary gestures of a storekeeper's day, done the way a hand does them
+// (a click then typing, arrow keys, a quantity set to 0, a note that fails
+// half-way, an undo afterwards), must never leave a wrong number on screen, in
+// the stock file or in an undo. Mouse events go to whatever widget is under
+// the mouse, keys to whatever widget has the focus.
+
+#include "stock_window_fixture.h"
+
+#include "common/value_text.h"
+#include "data/stock_layout.h"
+#include "grid/data_source.h"
+#include "issue/issue_note_window.h"
+#include "ledger/ledger_window.h"
+#include "support/stock_faults.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+class MainWindowTrustTest : public StockWindowTest
+{
+protected:
+    // The stock-file record of an item: quantity, value and issue history.
+    struct Booked
+    {
+        double quantity = 0;
+        double amount = 0;
+        QString history;
+    };
+    Booked bookedOf(const QString &name) const
+    {
+        RecordStore reader;
+        EXPECT_TRUE(reader.open(stockPath(), QStringLiteral("r")));
+        for (reader.first(); !reader.atEnd(); reader.skip())
+            if (reader.readText(Stock::Name) == name)
+                return {reader.readNumber(Stock::Quantity), reader.readNumber(Stock::Amount),
+                    reader.readText(Stock::IssueHistory)};
+        ADD_FAILURE() << "no item " << name.toStdString();
+        return {};
+    }
+
+    // In the open issue-note window: puts the quantity of line `row` by
+    // clicking its cell and typing, then Enter.
+    static void typeQuantity(IssueNoteWindow *note, int row, const QString &quantity)
+    {
+        clickCell(note->grid(), row, 3);
+        QTest::keyClicks(QApplication::focusWidget(), quantity);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QApplication::processEvents(); // the editor commits after its key
+    }
+
+    // Picks rows, opens the note, lets `onNote` work in it (printing goes to
+    // a PDF file), and closes it.
+    void withNote(int fromRow, int toRow, const std::function<void(IssueNoteWindow *)> &onNote)
+    {
+        dragRows(fromRow, toRow);
+        runModal(QStringLiteral("开票预览"), [&](QWidget *modal) {
+            auto *note = qobject_cast<IssueNoteWindow *>(modal);
+            ASSERT_NE(note, nullptr);
+            note->setPdfOutput(pdf);
+            onNote(note);
+        });
+    }
+
+    QString pdf = dir.filePath(QStringLiteral("note.pdf"));
+};
+
+TEST_F(MainWindowTrustTest, TheStockListTakesNoTypingAndArrowKeysPickAfterAClick)
+{
+    EXPECT_EQ(QApplication::focusWidget(), grid) << "after the first refresh";
+    // The storekeeper clicks a quantity and types over it.
+    click(4, 4);
+    typeKeys(QStringLiteral("777"));
+    pressKey(Qt::Key_Return);
+    pressKey(Qt::Key_F2);
+    typeKeys(QStringLiteral("9"));
+    pressKey(Qt::Key_Return);
+    doubleClickCell(grid, 4, 4);
+    typeKeys(QStringLiteral("8"));
+    pressKey(Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(shownText(4, 4), QStringLiteral("5.001"));
+    EXPECT_EQ(window->stockTable().text(4, 4), QStringLiteral("5.001"));
+    EXPECT_EQ(QApplication::focusWidget(), grid) << "no editor took the keyboard";
+    EXPECT_TRUE(grid->findChildren<QLineEdit *>().isEmpty());
+
+    // The keyboard reaches the grid: arrow keys after a click pick lines.
+    trigger(QStringLiteral("刷新显示"));
+    click(4, 1);
+    pressKey(Qt::Key_Down);
+    pressKey(Qt::Key_Down);
+    EXPECT_EQ(pickedNames(), namesOfRows(4, 6));
+    runModal(QStringLiteral("开票预览"), [&](QWidget *modal) {
+        const DataSource &note = qobject_cast<IssueNoteWindow *>(modal)->note();
+        EXPECT_EQ(note.text(5, 1), QStringLiteral("略超"));
+        EXPECT_EQ(note.text(5, 3), QStringLiteral("5.001")) << "the stock, not what was typed";
+    });
+}
+
+TEST_F(MainWindowTrustTest, AClickOnTheCellHoldingTheCursorSelectsItsRow)
+{
+    click(2, 1);
+    ASSERT_EQ(state.selectedItem.name, QStringLiteral("零库存"));
+    // A refresh leaves the cursor on the header row; a click there gives the
+    // column titles, whose ledger is empty.
+    trigger(QStringLiteral("刷新显示"));
+    ASSERT_EQ(grid->cursorRow(), 1);
+    click(1, 1);
+    EXPECT_EQ(state.selectedItem.name, QStringLiteral("材  料  品  名"));
+    runModal(QStringLiteral("进出库簿"), [](QWidget *modal) {
+        auto *ledger = qobject_cast<LedgerWindow *>(modal);
+        ASSERT_NE(ledger, nullptr);
+        EXPECT_FALSE(ledger->textBox()->toPlainText().contains(QStringLiteral("供电所")))
+            << "not the ledger of the item clicked before";
+    });
+
+    // A search that stopped on a header cell leaves the cursor there.
+    click(3, 2);
+    ASSERT_EQ(state.selectedItem.name, QStringLiteral("微超"));
+    grid->setCursorCell(1, 2);
+    click(1, 2);
+    EXPECT_EQ(state.selectedItem.spec, QStringLiteral("规  格  型  号"));
+    // And the cursor's own data cell selects its row, however often.
+    click(5, 2);
+    click(5, 2);
+    EXPECT_EQ(state.selectedItem.name, QStringLiteral("盘点"));
+}
+
+TEST_F(MainWindowTrustTest, AQuantitySetToZeroOnTheNoteIsShownTotalledAndBookedAsZero)
+{
+    const Booked before = bookedOf(QStringLiteral("盘点"));
+    withNote(5, 6, [&](IssueNoteWindow *note) {
+        ASSERT_EQ(note->note().text(5, 6), QStringLiteral("90.63")) << "7.25 × 12.5";
+        typeQuantity(note, 5, QStringLiteral("0"));
+        EXPECT_EQ(note->note().text(5, 6), QStringLiteral("0"));
+        EXPECT_EQ(note->note().text(14, 6), note->note().text(6, 6)) << "the total agrees";
+        QTest::mouseClick(note->issueButton(), Qt::LeftButton);
+        EXPECT_TRUE(QFile::exists(pdf)) << "booked and printed";
+    });
+    const Booked after = bookedOf(QStringLiteral("盘点"));
+    EXPECT_EQ(after.quantity, before.quantity);
+    EXPECT_EQ(after.amount, round2(before.amount)) << "the value is not wiped, only rounded";
+    EXPECT_TRUE(after.history.startsWith(QStringLiteral("数量 0 金额 0 部门")));
+    EXPECT_EQ(bookedOf(QStringLiteral("材料5")).quantity, 0.0) << "the other line, whole";
+}
+
+TEST_F(MainWindowTrustTest, ANoteThatFailsHalfWayLeavesTheLastRealIssueUndoable)
+{
+    // A real issue of 2 of 盘点 (7.25 -> 5.25), through the note.
+    withNote(5, 5, [&](IssueNoteWindow *note) {
+        typeQuantity(note, 5, QStringLiteral("2"));
+        QTest::mouseClick(note->issueButton(), Qt::LeftButton);
+    });
+    ASSERT_EQ(bookedOf(QStringLiteral("盘点")).quantity, 5.25);
+    QFile::remove(pdf);
+
+    // The next note books 盘点 first, then fails on 材料5.
+    failUpdatesOfItem(stockPath(), QStringLiteral("材料5"));
+    prompts.clearShown();
+    withNote(5, 6, [&](IssueNoteWindow *note) {
+        typeQuantity(note, 5, QStringLiteral("1"));
+        QTest::mouseClick(note->issueButton(), Qt::LeftButton);
+        EXPECT_FALSE(QFile::exists(pdf)) << "a failed note is not printed";
+    });
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(prompts.messages()[0].startsWith(QStringLiteral("出库失败")));
+    EXPECT_EQ(bookedOf(QStringLiteral("盘点")).quantity, 5.25);
+    healItem(stockPath());
+
+    // Undo of the issue puts back the state before the last real issue.
+    click(5, 1);
+    prompts.answer(true);
+    trigger(QStringLiteral("取消出库"));
+    const Booked restored = bookedOf(QStringLiteral("盘点"));
+    EXPECT_EQ(restored.quantity, 7.25);
+    EXPECT_EQ(restored.amount, 7.25 * price);
+    EXPECT_TRUE(restored.history.isEmpty());
+    EXPECT_EQ(shownText(5, 4), QStringLiteral("7.25")) << "the list is refreshed";
+}
+
+} // namespace
