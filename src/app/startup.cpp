@@ -1,6 +1,6 @@
 #include "app/startup.h"
 
-#include "data/pair_replacement.h"
+#include "data/interrupted_work.h"
 #include "data/stock_layout.h"
 
 #include <QCommandLineParser>
@@ -63,19 +63,14 @@ Status prepareProgramDirectory(const QString &dir)
     if (Status created = createDirectory(dir); !created)
         return created;
 
-    QStringList folders {dir};
-    for (const QString &name : backupFolders()) {
-        const QString folder = dir + u'/' + name;
-        if (QFileInfo(folder).isDir())
-            folders << folder;
-    }
-    // A half-done replacement must be finished before anything looks at the
-    // files, or the stock file could be paired with another file's memos.
-    for (const QString &folder : folders) {
-        if (Status recovered = PairReplacement::recover(folder); !recovered)
-            return Status::failure(QStringLiteral("无法完成上次中断的文件替换（%1）：%2")
-                                       .arg(QDir::toNativeSeparators(folder), recovered.message()));
-    }
+    QStringList folders;
+    for (const QString &name : backupFolders())
+        folders << dir + u'/' + name;
+    // Half-done work must be finished before anything looks at the files, or
+    // the stock file could be paired with another file's memos, or an item's
+    // backup miss the booking that replaced it.
+    if (Status finished = InterruptedWork::finish(dir, folders); !finished)
+        return finished;
 
     const QString stockFile = dir + u'/' + Stock::fileName();
     const QFileInfo stock(stockFile);

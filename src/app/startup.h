@@ -25,8 +25,8 @@ QString normalizedDirectory(const QString &dir);
 Status createDirectory(const QString &dir);
 
 // Makes the program directory ready for use; run while holding the instance
-// lock, before any record file is opened: finishes file replacements a crash
-// interrupted (in the directory and in the backup folders that exist), then
+// lock, before any record file is opened: finishes what a crash interrupted
+// (file replacements, the item backups of a committed booking), then
 // creates the empty stock file when there is none. An existing stock file is
 // left as it is.
 Status prepareProgramDirectory(const QString &dir);

@@ -1,9 +1,6 @@
 #include "data/item_backup.h"
 
-#include "data/record_store.h"
-#include "data/stock_layout.h"
-
-#include <QDir>
+#include <QStringList>
 
 namespace ItemBackup {
 
@@ -41,23 +38,6 @@ QString path(const QString &folder, const QString &name, const QString &spec)
     if (!isSafeFileName(file))
         return {};
     return folder + u'/' + file + QStringLiteral(".zrb");
-}
-
-Status take(RecordStore &store, const QString &folder, const QString &name, const QString &spec,
-    bool *taken)
-{
-    if (taken)
-        *taken = false;
-    const QString target = path(folder, name, spec);
-    if (target.isEmpty())
-        return Status::success();
-    if (!QDir().mkpath(folder))
-        return Status::failure(QStringLiteral("无法建立文件夹 %1").arg(folder));
-    if (!store.copyEqualTo(target, Stock::Name, name, Stock::Spec, spec))
-        return Status::failure(store.lastError());
-    if (taken)
-        *taken = true;
-    return Status::success();
 }
 
 } // namespace ItemBackup

@@ -1,15 +1,11 @@
 #pragma once
 
-#include "common/status.h"
-
 #include <QString>
 
-class RecordStore;
-
-// The per-item backups: before each receipt (issue) of an item, its records
-// are copied into 品名 + 规格型号 + ".zrb" (+ ".edt") in the receipt (issue)
-// backup folder, replacing the older copy, so the latest movement of an item
-// can be undone.
+// Where the per-item backups live: before each receipt (issue) of an item,
+// its records are copied into 品名 + 规格型号 + ".zrb" (+ ".edt") in the
+// receipt (issue) backup folder, replacing the older copy, so the latest
+// movement of an item can be undone. BookingBackups writes them.
 namespace ItemBackup {
 
 QString receiptFolder(const QString &programDir); // 进库备份
@@ -25,12 +21,5 @@ bool isSafeFileName(const QString &name);
 // The backup file of an item in a folder; empty when 品名 + 规格型号 is not a
 // safe file name, in which case the item gets no backup.
 QString path(const QString &folder, const QString &name, const QString &spec);
-
-// Copies every record of the current file whose 品名 and 规格型号 equal the
-// texts into the item's backup in `folder` (created when missing), replacing
-// the older backup whole. Inside a booking it copies the booking's state.
-// An item whose name is not safe is skipped (success, `taken` false).
-Status take(RecordStore &store, const QString &folder, const QString &name, const QString &spec,
-    bool *taken = nullptr);
 
 } // namespace ItemBackup

@@ -1414,10 +1414,9 @@ bool RecordStore::copyTo(
     return writeCopy(path, ids, fieldNames);
 }
 
-bool RecordStore::copyEqualTo(
-    const QString &path, int field1, const QString &text1, int field2, const QString &text2)
+bool RecordStore::idsEqual(
+    int field1, const QString &text1, int field2, const QString &text2, std::vector<qint64> &ids)
 {
-    clearError();
     if (!checkField(field1) || !checkField(field2))
         return false;
     OpenRecordFile &f = *current_;
@@ -1426,15 +1425,32 @@ bool RecordStore::copyEqualTo(
     SqlStatement query
         = f.db.prepare(QStringLiteral("SELECT id FROM records WHERE %1=? AND %2=? ORDER BY id")
                            .arg(columnName(field1), columnName(field2)));
+    if (!query)
+        return fail(f.db.errorMessage());
     query.bindText(1, text1);
     query.bindText(2, text2);
-    std::vector<qint64> ids;
     int rc;
     while ((rc = query.step()) == SQLITE_ROW)
         ids.push_back(query.columnInt(0));
     if (rc != SQLITE_DONE)
         return fail(f.db.errorMessage());
-    return writeCopy(path, ids, {});
+    return true;
+}
+
+bool RecordStore::copyEqualTo(
+    const QString &path, int field1, const QString &text1, int field2, const QString &text2)
+{
+    clearError();
+    std::vector<qint64> ids;
+    return idsEqual(field1, text1, field2, text2, ids) && writeCopy(path, ids, {});
+}
+
+bool RecordStore::stageEqualCopy(const QString &path, int field1, const QString &text1, int field2,
+    const QString &text2, StagedCopy *staged)
+{
+    clearError();
+    std::vector<qint64> ids;
+    return idsEqual(field1, text1, field2, text2, ids) && writeCopy(path, ids, {}, staged);
 }
 
 bool RecordStore::sortTo(const QString &path, int field, bool descending)
@@ -1490,8 +1506,8 @@ bool RecordStore::sortTo(const QString &path, int field, bool descending)
     return writeCopy(path, ids, {});
 }
 
-bool RecordStore::writeCopy(
-    const QString &path, const std::vector<qint64> &ids, const QStringList &fieldNames)
+bool RecordStore::writeCopy(const QString &path, const std::vector<qint64> &ids,
+    const QStringList &fieldNames, StagedCopy *staged)
 {
     OpenRecordFile &f = *current_;
     if (findByPath(path))
@@ -1530,6 +1546,10 @@ bool RecordStore::writeCopy(
     // SQLite cannot attach the new file, so the rows go over one by one.
     if (s)
         s = f.db.inTransaction() ? copyRows(f, pair, plan, ids) : copyBySql(f, pair, plan, ids);
+    if (s && staged) {
+        *staged = {pair.recordFile, pair.companion};
+        return true;
+    }
     if (s)
         s = pair.install(path);
     if (!s) {
@@ -1599,6 +1619,48 @@ bool RecordStore::appendFrom(const QString &alias)
         return false; // add() has set the error; the transaction rolls back
     Status s = transaction.commit();
     return s ? true : fail(s.message());
+}
+
+// --- Notes -----------------------------------------------------------------------
+//
+// Notes share the meta table with the file's own keys ("pair", "dense"); the
+// prefix keeps them apart.
+
+bool RecordStore::writeNote(const QString &key, const QString &value)
+{
+    clearError();
+    if (!needCurrent())
+        return false;
+    OpenRecordFile &f = *current_;
+    SqlStatement statement = f.db.prepare(value.isEmpty()
+            ? QStringLiteral("DELETE FROM meta WHERE key=?")
+            : QStringLiteral("INSERT OR REPLACE INTO meta(key,value) VALUES(?,?)"));
+    if (!statement)
+        return fail(f.db.errorMessage());
+    statement.bindText(1, QStringLiteral("note:") + key);
+    if (!value.isEmpty())
+        statement.bindText(2, value);
+    return statement.run() ? true : fail(f.db.errorMessage());
+}
+
+QString RecordStore::readNote(const QString &key) const
+{
+    clearError();
+    if (!needCurrent())
+        return {};
+    OpenRecordFile &f = *current_;
+    SqlStatement query = f.db.prepare(QStringLiteral("SELECT value FROM meta WHERE key=?"));
+    if (!query) {
+        fail(f.db.errorMessage());
+        return {};
+    }
+    query.bindText(1, QStringLiteral("note:") + key);
+    const int rc = query.step();
+    if (rc == SQLITE_ROW)
+        return query.columnText(0);
+    if (rc != SQLITE_DONE)
+        fail(f.db.errorMessage());
+    return {};
 }
 
 // --- Layout --------------------------------------------------------------------

@@ -136,6 +136,17 @@ public:
     // a booking keeps of one item. Served by the key index where there is one.
     bool copyEqualTo(
         const QString &path, int field1, const QString &text1, int field2, const QString &text2);
+    // A copy written completely under temporary names beside its target and
+    // left there for the caller to put in place (PairReplacement::replace) or
+    // to remove: the part of a booking that must wait for its commit.
+    struct StagedCopy
+    {
+        QString recordFile;
+        QString companion; // empty when the layout has no memo field
+    };
+    // As copyEqualTo, but the copy is staged beside `path` instead of replacing it.
+    bool stageEqualCopy(const QString &path, int field1, const QString &text1, int field2,
+        const QString &text2, StagedCopy *staged);
     // Appends every record of the file open under the alias to the current file;
     // fields are matched by name and kind (text and memo fields match each other).
     bool appendFrom(const QString &alias);
@@ -143,6 +154,15 @@ public:
     // order, numbers numerically, date-times chronologically; equal keys keep
     // record order.
     bool sortTo(const QString &path, int field, bool descending = false);
+
+    // --- Notes ---------------------------------------------------------------
+
+    // Short texts kept in the current file under a key, beside its records.
+    // Written like records, inside a Transaction they become durable with it,
+    // so a note can say what must follow a booking once it is on disk. An
+    // empty value removes the note; reading a missing note gives "".
+    bool writeNote(const QString &key, const QString &value);
+    QString readNote(const QString &key) const;
 
     // --- Layout --------------------------------------------------------------
 
@@ -195,8 +215,10 @@ private:
     // each record that meets it, until onMatch returns false.
     bool scan(
         int start, const Condition &condition, const std::function<bool(int, qint64)> &onMatch);
-    bool writeCopy(
-        const QString &path, const std::vector<qint64> &ids, const QStringList &fieldNames);
+    bool writeCopy(const QString &path, const std::vector<qint64> &ids,
+        const QStringList &fieldNames, StagedCopy *staged = nullptr);
+    bool idsEqual(int field1, const QString &text1, int field2, const QString &text2,
+        std::vector<qint64> &ids);
 
     std::map<QString, std::shared_ptr<OpenRecordFile>> files_; // by case-folded alias
     OpenRecordFile *current_ = nullptr;

@@ -1,6 +1,7 @@
 #include "issue/goods_issue.h"
 
 #include "common/value_text.h"
+#include "data/booking_backups.h"
 #include "data/item_backup.h"
 #include "data/period_totals.h"
 #include "data/record_store.h"
@@ -34,16 +35,16 @@ QString issueHistoryLine(const IssueNote::Line &line, const QString &department,
         + QStringLiteral("  时间 ") + dateTimeText(now) + QStringLiteral("\r\n");
 }
 
-Status bookIssue(
-    RecordStore &store, const QString &programDir, const IssueNote &note, const QDateTime &now)
+Status bookIssue(RecordStore &store, const QString &programDir, const IssueNote &note,
+    const QDateTime &now, QString *backupProblem)
 {
     const auto failed = [&] {
         return Status::failure(store.lastError());
     };
     if (!store.openOrSelect(programDir + u'/' + Stock::fileName(), Stock::alias()))
         return failed();
-    const QString backups = ItemBackup::issueFolder(programDir);
 
+    BookingBackups backups(ItemBackup::issueFolder(programDir));
     RecordStore::Transaction transaction(store);
     if (!transaction.active())
         return failed();
@@ -57,8 +58,10 @@ Status bookIssue(
         }
         const int recordNumber = store.recordNumber();
         // The backup holds the item as it is now, inside this booking: a second
-        // line of the same item backs up the state after the first.
-        ItemBackup::take(store, backups, line.name, line.spec);
+        // line of the same item backs up the state after the first. It takes
+        // its place only once the whole note is booked.
+        if (Status s = backups.take(store, line.name, line.spec); !s)
+            return Status::failure(QStringLiteral("无法保存出库备份：") + s.message());
         if (!store.goTo(recordNumber))
             return failed();
         const double quantity = number(line.quantity);
@@ -74,5 +77,15 @@ Status bookIssue(
                 Stock::IssueHistory, issueHistoryLine(line, note.department, note.handler, now)))
             return failed();
     }
-    return transaction.commit();
+    if (Status s = backups.list(store); !s)
+        return s;
+    if (Status committed = transaction.commit(); !committed) {
+        (void)backups.settle(store); // start-up finishes what cannot be settled now
+        return committed;
+    }
+    // Booked: a backup that cannot be put in place now is left for start-up.
+    const Status installed = backups.install();
+    if (backupProblem)
+        *backupProblem = installed ? QString() : installed.message();
+    return Status::success();
 }

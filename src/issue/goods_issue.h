@@ -35,9 +35,12 @@ struct IssueNote
 // totals, the issue date and the history line. Lines without a name and a
 // specification, and lines whose item is not found, are passed over. The whole
 // note is one transaction: on failure nothing is booked and the message says
-// why. The stock file stays open and current under "data".
-Status bookIssue(
-    RecordStore &store, const QString &programDir, const IssueNote &note, const QDateTime &now);
+// why, and every earlier issue backup is left as it was: the new backups take
+// their places only once the note is booked. A booked note whose backups
+// could not be put in place yet (the next start-up finishes them) says why in
+// `backupProblem`. The stock file stays open and current under "data".
+Status bookIssue(RecordStore &store, const QString &programDir, const IssueNote &note,
+    const QDateTime &now, QString *backupProblem = nullptr);
 
 // The line appended to 出库记录.
 QString issueHistoryLine(const IssueNote::Line &line, const QString &department,

@@ -11,9 +11,6 @@
 namespace IssueNoteLayout {
 namespace {
 
-// An amount this close to 0 is no amount.
-constexpr double amountTolerance = 0.0000001;
-
 const QStringList &columnHeads()
 {
     static const QStringList heads = {
@@ -94,15 +91,16 @@ void build(
         note.setText(signatureRow, c, signatures[c - 1]);
 }
 
-void recompute(DataSource &note)
+void recompute(DataSource &note, int row, int column)
 {
+    const bool lineRow = row >= firstLineRow && row <= lastLineRow;
+    if (lineRow && (column == quantityColumn || column == priceColumn))
+        note.setText(row, amountColumn,
+            numberText(round2(note.number(row, quantityColumn) * note.number(row, priceColumn))));
+    // The total adds up what the lines show, which is what is booked.
     double total = 0;
-    for (int r = firstLineRow; r <= lastLineRow; ++r) {
-        const double amount = round2(note.number(r, 3) * note.number(r, 5));
-        total += amount;
-        if (std::fabs(amount) > amountTolerance)
-            note.setText(r, 6, numberText(amount));
-    }
+    for (int r = firstLineRow; r <= lastLineRow; ++r)
+        total += note.number(r, amountColumn);
     note.setText(totalRow, columns, numberText(total));
 }
 

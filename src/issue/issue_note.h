@@ -21,6 +21,9 @@ constexpr int firstLineRow = 5;
 constexpr int lastLineRow = 13;
 constexpr int totalRow = 14;
 constexpr int signatureRow = 15;
+constexpr int quantityColumn = 3;
+constexpr int priceColumn = 5;
+constexpr int amountColumn = 6;
 
 QString title();
 
@@ -30,9 +33,12 @@ QString title();
 void build(DataSource &note, const IssueParameters &parameters, const QList<IssueLine> &lines,
     const QDate &today);
 
-// After the user changed a cell: every line's amount from its quantity and
-// price (an amount of 0 leaves the cell as it is), then the total.
-void recompute(DataSource &note);
+// After the user changed cell (row, column): a changed quantity or price sets
+// its line's amount to round2(quantity × price), 0 included, so the note
+// never shows (nor books) an amount its quantity no longer has; an amount the
+// user typed stays until then. The total is the sum of the amounts shown, so
+// the printed note adds up.
+void recompute(DataSource &note, int row, int column);
 
 // The page setup of peizi.ini: twelve keys, each in the section of its own
 // name, over fixed start values; a key that is missing gives its default, a

@@ -55,7 +55,8 @@ void IssueNoteWindow::buildControls()
     grid_->setGeometry(9, 8, 767, 496);
     grid_->setDataSource(&note_);
     grid_->unbind(); // bound again once the note is laid out
-    connect(grid_, &Grid::cellChanged, this, [this] { IssueNoteLayout::recompute(note_); });
+    connect(grid_, &Grid::cellChanged, this,
+        [this](int row, int column) { IssueNoteLayout::recompute(note_, row, column); });
     connect(grid_, &Grid::selectionChangedByUser, this, &IssueNoteWindow::showSelectionSum);
 
     pageSetupButton_ = DialogLook::button(this, 1, QStringLiteral("打印设置"), {256, 509, 88, 40});
@@ -101,11 +102,16 @@ void IssueNoteWindow::print()
 void IssueNoteWindow::issue()
 {
     grid_->commitEdit();
-    const Status s = bookIssue(store_, state_.programDir, IssueNote::fromGrid(note_), clock_.now());
+    QString backupProblem;
+    const Status s = bookIssue(
+        store_, state_.programDir, IssueNote::fromGrid(note_), clock_.now(), &backupProblem);
     if (!s) {
         // Nothing was booked: the note must not leave the house on paper.
         prompts_.message(QStringLiteral("出库失败，库存数据未改变：") + s.message());
         return;
     }
     print();
+    if (!backupProblem.isEmpty())
+        prompts_.message(
+            QStringLiteral("出库已记账，但出库备份暂未存好，下次启动程序时补存：") + backupProblem);
 }

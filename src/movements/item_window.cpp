@@ -123,6 +123,9 @@ void ItemWindow::showCurrent()
     boxes_[UnitPrice]->setText(numberText(store_.readNumber(Stock::UnitPrice)));
     boxes_[Quantity]->setText(numberText(store_.readNumber(Stock::Quantity)));
     boxes_[Alarm]->setText(numberText(store_.readNumber(Stock::AlarmQuantity)));
+    // Equal texts raise no change signal: an amount typed for the previous
+    // item must not stay for this one.
+    recomputeAmount();
 }
 
 void ItemWindow::showPrevious()
@@ -178,10 +181,14 @@ void ItemWindow::receive()
         boxes_[Amount]->text(),
         boxes_[Alarm]->text(),
     };
-    const Status s = bookReceipt(store_, state_.programDir, input, clock_.now());
+    ReceiptOutcome outcome;
+    const Status s = bookReceipt(store_, state_.programDir, input, clock_.now(), &outcome);
     if (!s) {
         prompts_.message(QStringLiteral("入库失败，库存数据未改变：") + s.message());
         return;
     }
     prompts_.message(QStringLiteral("添加成功返回主界面后刷新可显示"));
+    if (!outcome.backupProblem.isEmpty())
+        prompts_.message(QStringLiteral("进库已记账，但进库备份暂未存好，下次启动程序时补存：")
+            + outcome.backupProblem);
 }

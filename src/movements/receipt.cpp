@@ -1,6 +1,7 @@
 #include "movements/receipt.h"
 
 #include "common/value_text.h"
+#include "data/booking_backups.h"
 #include "data/item_backup.h"
 #include "data/period_totals.h"
 #include "data/record_store.h"
@@ -27,13 +28,14 @@ Status bookReceipt(RecordStore &store, const QString &programDir, const ReceiptI
         return Status::failure(store.lastError());
     };
 
+    BookingBackups backups(ItemBackup::receiptFolder(programDir));
     RecordStore::Transaction transaction(store);
     if (!transaction.active())
         return failed();
-    // A backup that cannot be made does not stop the receipt; the name
-    // checks keep unusable names from ever reaching the file system.
-    ItemBackup::take(
-        store, ItemBackup::receiptFolder(programDir), input.name, input.spec, &result.backupTaken);
+    // The backup takes its place only with the receipt: an undo never finds
+    // one of a receipt that was not booked.
+    if (Status s = backups.take(store, input.name, input.spec, &result.backupTaken); !s)
+        return Status::failure(QStringLiteral("无法保存进库备份：") + s.message());
 
     if (store.findFirstEqual(Stock::Name, input.name, Stock::Spec, input.spec)) {
         const double stock = round2(store.readNumber(Stock::Quantity) + quantity);
@@ -61,9 +63,15 @@ Status bookReceipt(RecordStore &store, const QString &programDir, const ReceiptI
                 Stock::ReceiptHistory, receiptHistoryLine(input, price, quantity, now)))
             return failed();
     }
-    Status committed = transaction.commit();
-    if (!committed)
+    if (Status s = backups.list(store); !s)
+        return s;
+    if (Status committed = transaction.commit(); !committed) {
+        (void)backups.settle(store); // start-up finishes what cannot be settled now
         return committed;
+    }
+    // Booked: a backup that cannot be put in place now is left for start-up.
+    if (Status installed = backups.install(); !installed)
+        result.backupProblem = installed.message();
     if (outcome)
         *outcome = result;
     return Status::success();

@@ -23,14 +23,16 @@ struct ReceiptOutcome
 {
     bool newItem = false; // no item had this key: it was added
     bool backupTaken = false; // the item's receipt backup was replaced
+    // Booked, but the new backup could not be put in place yet (the next
+    // start-up finishes it): why.
+    QString backupProblem;
 };
 
 // Books a receipt into the stock file, which must be the store's current file:
-// the receipt backup of the item, then for an existing item the new quantity
-// and value, the average price after the receipt (kept when the quantity
-// becomes 0), the receipt totals, date, history line and alarm quantity; for
-// an unknown key a new item with the typed values. All in one transaction:
-// on failure nothing is booked.
+// the receipt backup of the item (in place once the receipt is), then for an existing item the new
+// quantity and value, the average price after the receipt (kept when the quantity becomes 0), the
+// receipt totals, date, history line and alarm quantity; for an unknown key a new item with the
+// typed values. All in one transaction: on failure nothing is booked.
 Status bookReceipt(RecordStore &store, const QString &programDir, const ReceiptInput &input,
     const QDateTime &now, ReceiptOutcome *outcome = nullptr);
 

@@ -94,9 +94,14 @@ Status restore(RecordStore &store, const QString &programDir, int recordNumber,
 
     if (!store.openOrSelect(data, Stock::alias()))
         return fail(store.lastError());
+    // The backup holds every record of the key (twins too), so all of them
+    // give way to it: the first one's place takes the backup, the others go.
+    const auto isItem = [&](const RecordStore &s) {
+        return s.readText(Stock::Name) == name && s.readText(Stock::Spec) == spec;
+    };
     if (!store.copyTo(before, [&](const RecordStore &s) { return s.recordNumber() < recordNumber; })
-        || !store.copyTo(
-            after, [&](const RecordStore &s) { return s.recordNumber() > recordNumber; }))
+        || !store.copyTo(after,
+            [&](const RecordStore &s) { return s.recordNumber() > recordNumber && !isItem(s); }))
         return fail(store.lastError());
     store.closeAll();
 

@@ -30,8 +30,9 @@ QString backupFolder(Kind kind, const QString &programDir);
 // Runs the whole command with its messages and question.
 Outcome run(Kind kind, RecordStore &store, const AppState &state, Prompts &prompts);
 
-// Replaces record `recordNumber` of the stock file by the records of the
-// backup, which must hold the item (name, spec) first. The new stock file is
+// Replaces the records of the item (name, spec) in the stock file, the first
+// of which is record `recordNumber`, by the records of the backup, which must
+// hold the item first; they take the first one's place. The new stock file is
 // built under temporary names and put in place in one step; on any failure
 // the stock file stays as it was. Afterwards the stock file is open under
 // "data" on record `recordNumber`.

@@ -102,24 +102,50 @@ TEST(IssueNoteLayout, EditsRecomputeAmountsAndTotal)
     IssueNoteLayout::build(
         note, parameters(), {line("电缆", 3, 12.5), line("螺栓", 100, 0.5)}, today);
     note.setText(5, 3, QStringLiteral("２"));
-    IssueNoteLayout::recompute(note);
+    IssueNoteLayout::recompute(note, 5, 3);
     EXPECT_EQ(note.text(5, 6), QStringLiteral("25"));
     EXPECT_EQ(note.text(14, 6), QStringLiteral("75"));
 
-    // A quantity of 0 keeps the old amount on the note but not in the total.
+    // A quantity of 0 is an amount of 0, on the line and in the total.
     note.setText(6, 3, QStringLiteral("0"));
-    IssueNoteLayout::recompute(note);
-    EXPECT_EQ(note.text(6, 6), QStringLiteral("50"));
+    IssueNoteLayout::recompute(note, 6, 3);
+    EXPECT_EQ(note.text(6, 6), QStringLiteral("0"));
     EXPECT_EQ(note.text(14, 6), QStringLiteral("25"));
+    // So is a quantity whose amount rounds to 0.
+    note.setText(6, 3, QStringLiteral("0.001"));
+    IssueNoteLayout::recompute(note, 6, 3);
+    EXPECT_EQ(note.text(6, 6), QStringLiteral("0"));
 
     note.setText(5, 3, QString());
-    IssueNoteLayout::recompute(note);
+    IssueNoteLayout::recompute(note, 5, 3);
+    EXPECT_EQ(note.text(5, 6), QStringLiteral("0"));
     EXPECT_EQ(note.text(14, 6), QStringLiteral("0")) << "a recompute writes even a zero total";
 
     note.setText(9, 3, QStringLiteral("1.005"));
     note.setText(9, 5, QStringLiteral("1"));
-    IssueNoteLayout::recompute(note);
+    IssueNoteLayout::recompute(note, 9, 5);
     EXPECT_EQ(note.text(9, 6), QStringLiteral("1.01"));
+}
+
+TEST(IssueNoteLayout, ATypedAmountStaysUntilTheQuantityOrPriceChangesAndIsCounted)
+{
+    DataSource note;
+    IssueNoteLayout::build(
+        note, parameters(), {line("电缆", 3, 12.5), line("螺栓", 100, 0.5)}, today);
+    note.setText(5, 6, QStringLiteral("40"));
+    IssueNoteLayout::recompute(note, 5, 6);
+    EXPECT_EQ(note.text(5, 6), QStringLiteral("40"));
+    EXPECT_EQ(note.text(14, 6), QStringLiteral("90")) << "the total adds up the lines shown";
+    // An edit elsewhere leaves it alone.
+    note.setText(6, 3, QStringLiteral("10"));
+    IssueNoteLayout::recompute(note, 6, 3);
+    EXPECT_EQ(note.text(5, 6), QStringLiteral("40"));
+    EXPECT_EQ(note.text(14, 6), QStringLiteral("45"));
+    // Its own line's price takes it back to the computed amount.
+    note.setText(5, 5, QStringLiteral("10"));
+    IssueNoteLayout::recompute(note, 5, 5);
+    EXPECT_EQ(note.text(5, 6), QStringLiteral("30"));
+    EXPECT_EQ(note.text(14, 6), QStringLiteral("35"));
 }
 
 TEST(IssueNoteLayout, PageSetupComesFromPeiziIni)

@@ -3,14 +3,22 @@
 #include "common/value_text.h"
 #include "data/item_backup.h"
 #include "data/stock_layout.h"
+#include "issue/goods_issue.h"
 #include "movements/receipt.h"
 #include "movements/undo.h"
+#include "support/stock_faults.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 namespace {
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 class UndoTest : public MovementTest
 {
@@ -33,6 +41,19 @@ protected:
         const ReceiptInput input {
             name, spec, "米", "2", quantity, QString::number(2 * quantity.toInt()), "1"};
         const Status s = bookReceipt(store, state.programDir, input, now);
+        ASSERT_TRUE(s) << s.message().toStdString();
+        now = now.addSecs(60);
+    }
+
+    // Books a one-line issue note of the item, as the issue-note window does.
+    void issue(const QString &quantity, const QString &name = QStringLiteral("电缆"),
+        const QString &spec = QStringLiteral("YJV"))
+    {
+        IssueNote note;
+        note.lines = QList<IssueNote::Line>(IssueNote::lineCount);
+        note.lines[0] = {name, spec, quantity, QString::number(2 * quantity.toInt())};
+        note.department = QStringLiteral("供电所");
+        const Status s = bookIssue(store, state.programDir, note, now);
         ASSERT_TRUE(s) << s.message().toStdString();
         now = now.addSecs(60);
     }
@@ -185,6 +206,68 @@ TEST_F(UndoTest, AFailedRebuildLeavesTheStockFileAsItWas)
     EXPECT_TRUE(prompts.messages().last().startsWith(QStringLiteral("恢复失败")));
     EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 15", "开关 3"}));
     EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(u' ').toStdString();
+}
+
+TEST_F(UndoTest, TwinRecordsOfTheKeyComeBackOnceEach)
+{
+    addItem(QStringLiteral("电缆"), QStringLiteral("YJV"), 7, 14);
+    issue("4");
+    EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 6", "开关 3", "电缆 7"}))
+        << "only the first twin is issued";
+    prompts.answer(true);
+    EXPECT_EQ(undo(Undo::Kind::Issue), Undo::Outcome::Restored);
+    // The backup holds both twins; they take the first one's place, and the
+    // second is not there twice.
+    EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 10", "电缆 7", "开关 3"}));
+    prompts.answer(true);
+    EXPECT_EQ(undo(Undo::Kind::Issue), Undo::Outcome::Restored);
+    EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 10", "电缆 7", "开关 3"}));
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(u' ').toStdString();
+}
+
+TEST_F(UndoTest, UndoWorksAfterTheFirstRecordWasDeletedAndPurged)
+{
+    store.goTo(1);
+    ASSERT_TRUE(store.deleteRecord());
+    ASSERT_TRUE(store.purge());
+    issue("4");
+    receive("5");
+    EXPECT_EQ(items(), QStringList({"电缆 11", "开关 3"}));
+    prompts.answer(true);
+    EXPECT_EQ(undo(Undo::Kind::Issue), Undo::Outcome::Restored);
+    EXPECT_EQ(items(), QStringList({"电缆 10", "开关 3"}));
+    goToItem(QStringLiteral("电缆"), QStringLiteral("YJV"));
+    EXPECT_EQ(text(Stock::IssueHistory), QString());
+    EXPECT_EQ(number(Stock::Amount), 20.0);
+    prompts.answer(true);
+    EXPECT_EQ(undo(Undo::Kind::Receipt), Undo::Outcome::Restored);
+    EXPECT_EQ(items(), QStringList({"电缆 6", "开关 3"})) << "the state after the issue";
+    goToItem(QStringLiteral("开关"), QStringLiteral("K1"));
+    EXPECT_EQ(text(Stock::ReceiptHistory), QStringLiteral("开关的记录\r\n"));
+}
+
+TEST_F(UndoTest, AnIssueNoteThatFailsLeavesTheLastRealIssueUndoable)
+{
+    issue("10", QStringLiteral("螺栓"), QStringLiteral("M8")); // 100 -> 90, backup 100
+    // The next note fails on its second line, after the first was written.
+    store.closeAll();
+    failUpdatesOfItem(state.path(Stock::fileName()), QStringLiteral("开关"));
+    ASSERT_TRUE(store.open(state.path(Stock::fileName()), Stock::alias()));
+    IssueNote note;
+    note.lines = QList<IssueNote::Line>(IssueNote::lineCount);
+    note.lines[0] = {QStringLiteral("螺栓"), QStringLiteral("M8"), "20", "10"};
+    note.lines[1] = {QStringLiteral("开关"), QStringLiteral("K1"), "1", "10"};
+    const QString backup = ItemBackup::issueFolder(state.programDir) + "/螺栓M8.zrb";
+    const QByteArray backupBefore = bytesOf(backup);
+    ASSERT_FALSE(backupBefore.isEmpty());
+    EXPECT_FALSE(bookIssue(store, state.programDir, note, now));
+    EXPECT_EQ(items(), QStringList({"螺栓 90", "电缆 10", "开关 3"}));
+    EXPECT_EQ(bytesOf(backup), backupBefore) << "the backup is the one of the last real issue";
+
+    state.selectedItem = {QStringLiteral("螺栓"), QStringLiteral("M8")};
+    prompts.answer(true);
+    EXPECT_EQ(undo(Undo::Kind::Issue), Undo::Outcome::Restored);
+    EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 10", "开关 3"}));
 }
 
 } // namespace

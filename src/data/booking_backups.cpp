@@ -1,0 +1,206 @@
+#include "data/booking_backups.h"
+
+#include "common/file_system.h"
+#include "data/item_backup.h"
+#include "data/pair_replacement.h"
+#include "data/stock_layout.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+// One listed backup: the staged record file and companion, and the file they
+// replace, all by name inside the backup folder.
+struct ListedPair
+{
+    QString recordFile;
+    QString companion;
+    QString target;
+};
+
+bool isPlainName(const QString &name)
+{
+    return !name.isEmpty() && !name.contains(u'/') && !name.contains(u'\\')
+        && name != QLatin1String(".") && name != QLatin1String("..");
+}
+
+// A note comes from our own file, but it names files to rename: only our
+// temporaries onto a safe backup name inside the folder are taken.
+QList<ListedPair> parseList(const QString &text)
+{
+    QList<ListedPair> pairs;
+    for (const QString &line : text.split(u'\n', Qt::SkipEmptyParts)) {
+        const QStringList parts = line.split(u'\t');
+        if (parts.size() != 3)
+            continue;
+        const ListedPair pair {parts[0], parts[1], parts[2]};
+        const QString stem = pair.target.chopped(qMin(4, int(pair.target.size())));
+        if (!PairReplacement::isTemporaryName(pair.recordFile) || !isPlainName(pair.recordFile)
+            || (!pair.companion.isEmpty()
+                && (!PairReplacement::isTemporaryName(pair.companion)
+                    || !isPlainName(pair.companion)))
+            || !pair.target.endsWith(QLatin1String(".zrb")) || !ItemBackup::isSafeFileName(stem))
+            continue;
+        pairs.append(pair);
+    }
+    return pairs;
+}
+
+QString noteKeyFor(const QString &folder)
+{
+    return QStringLiteral("backups ") + QFileInfo(folder).fileName();
+}
+
+void removePair(const RecordStore::StagedCopy &copy)
+{
+    for (const QString &file : {copy.recordFile, copy.companion})
+        if (!file.isEmpty())
+            for (const QString &suffix : {QString(), QStringLiteral("-journal")})
+                QFile::remove(file + suffix);
+}
+
+} // namespace
+
+BookingBackups::BookingBackups(const QString &folder)
+    : folder_(folder)
+{ }
+
+BookingBackups::~BookingBackups()
+{
+    // Listed pairs belong to a booking that may be durable: start-up decides.
+    if (!listed_)
+        discard();
+}
+
+QString BookingBackups::noteKey() const
+{
+    return noteKeyFor(folder_);
+}
+
+QString BookingBackups::listText() const
+{
+    QString text;
+    for (const Staged &s : staged_)
+        text += QFileInfo(s.copy.recordFile).fileName() + u'\t'
+            + (s.copy.companion.isEmpty() ? QString() : QFileInfo(s.copy.companion).fileName())
+            + u'\t' + s.target + u'\n';
+    return text;
+}
+
+void BookingBackups::discard()
+{
+    for (const Staged &s : staged_)
+        removePair(s.copy);
+    staged_.clear();
+}
+
+Status BookingBackups::take(
+    RecordStore &store, const QString &name, const QString &spec, bool *taken)
+{
+    if (taken)
+        *taken = false;
+    const QString target = ItemBackup::path(folder_, name, spec);
+    if (target.isEmpty())
+        return Status::success();
+    if (!QDir().mkpath(folder_))
+        return Status::failure(QStringLiteral("无法建立文件夹 %1").arg(folder_));
+    RecordStore::StagedCopy copy;
+    if (!store.stageEqualCopy(target, Stock::Name, name, Stock::Spec, spec, &copy))
+        return Status::failure(store.lastError());
+    // A later line of the same item backs up the state after the earlier one.
+    const QString targetName = QFileInfo(target).fileName();
+    for (auto it = staged_.begin(); it != staged_.end(); ++it) {
+        if (it->target == targetName) {
+            removePair(it->copy);
+            staged_.erase(it);
+            break;
+        }
+    }
+    staged_.push_back({targetName, copy});
+    if (taken)
+        *taken = true;
+    return Status::success();
+}
+
+Status BookingBackups::list(RecordStore &store)
+{
+    // The list may only become durable with files that are durable too.
+    for (const Staged &s : staged_) {
+        for (const QString &file : {s.copy.recordFile, s.copy.companion}) {
+            if (file.isEmpty())
+                continue;
+            if (Status synced = FileSystem::syncFile(file); !synced)
+                return synced;
+        }
+    }
+    if (!staged_.empty())
+        if (Status synced = FileSystem::syncDirectory(folder_); !synced)
+            return synced;
+    if (!store.writeNote(noteKey(), listText()))
+        return Status::failure(store.lastError());
+    listed_ = true;
+    return Status::success();
+}
+
+Status BookingBackups::install()
+{
+    Status first = Status::success();
+    for (const Staged &s : staged_) {
+        const Status replaced = PairReplacement::replace(
+            folder_ + u'/' + s.target, s.copy.recordFile, s.copy.companion);
+        if (!replaced && first)
+            first = replaced;
+    }
+    staged_.clear();
+    return first;
+}
+
+Status BookingBackups::settle(RecordStore &store)
+{
+    if (!listed_) {
+        discard();
+        return Status::success();
+    }
+    const QString stored = store.readNote(noteKey());
+    if (store.failed())
+        return Status::failure(store.lastError());
+    if (stored == listText())
+        return install();
+    discard();
+    listed_ = false;
+    return Status::success();
+}
+
+Status BookingBackups::finishInterrupted(const QString &programDir, const QStringList &folders)
+{
+    const QString stockFile = programDir + u'/' + Stock::fileName();
+    if (!QFileInfo::exists(stockFile))
+        return Status::success();
+    RecordStore store;
+    // A stock file that does not open has no committed list to finish; the
+    // main window reports the file itself.
+    if (!store.open(stockFile, Stock::alias()))
+        return Status::success();
+    for (const QString &folder : folders) {
+        const QString note = store.readNote(noteKeyFor(folder));
+        if (store.failed())
+            return Status::failure(store.lastError());
+        for (const ListedPair &pair : parseList(note)) {
+            const QString recordFile = folder + u'/' + pair.recordFile;
+            const QString companion
+                = pair.companion.isEmpty() ? QString() : folder + u'/' + pair.companion;
+            // Gone: installed already. Half gone: a replacement in progress,
+            // which its marker rolls forward.
+            if (!QFileInfo::exists(recordFile)
+                || (!companion.isEmpty() && !QFileInfo::exists(companion)))
+                continue;
+            if (Status s
+                = PairReplacement::replace(folder + u'/' + pair.target, recordFile, companion);
+                !s)
+                return s;
+        }
+    }
+    return Status::success();
+}

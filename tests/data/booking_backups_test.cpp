@@ -1,0 +1,190 @@
+// The item backups of a booking take their places only with the booking: a
+// rollback, a failed commit and a crash at either side of the commit leave
+// the backups as the stock file says they must be.
+
+#include "test_files.h"
+
+#include "data/booking_backups.h"
+#include "data/interrupted_work.h"
+#include "data/item_backup.h"
+#include "data/stock_layout.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class BookingBackupsTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        programDir = dir.path();
+        folder = ItemBackup::issueFolder(programDir);
+        ASSERT_TRUE(Stock::createEmptyFile(stockPath()));
+        ASSERT_TRUE(store.open(stockPath(), Stock::alias()));
+        fillStock(store, 3);
+        // The backup an earlier booking left for item2.
+        ASSERT_TRUE(setQuantity(QStringLiteral("item2"), 100));
+        {
+            BookingBackups earlier(folder);
+            RecordStore::Transaction transaction(store);
+            ASSERT_TRUE(earlier.take(store, QStringLiteral("item2"), QStringLiteral("spec2")));
+            ASSERT_TRUE(earlier.list(store));
+            ASSERT_TRUE(transaction.commit());
+            ASSERT_TRUE(earlier.install());
+        }
+        ASSERT_TRUE(setQuantity(QStringLiteral("item2"), 90));
+        before = snapshot(backupPath());
+    }
+
+    QString stockPath() const { return programDir + "/data.zrb"; }
+    QString backupPath() const { return folder + "/item2spec2.zrb"; }
+
+    bool setQuantity(const QString &name, double quantity)
+    {
+        return store.findFirstEqual(
+                   Stock::Name, name, Stock::Spec, QStringLiteral("spec") + name.right(1))
+            && store.write(Stock::Quantity, quantity);
+    }
+
+    double backedUpQuantity() const
+    {
+        RecordStore reader;
+        EXPECT_TRUE(reader.open(backupPath(), QStringLiteral("xdgja")))
+            << reader.lastError().toStdString();
+        return reader.readNumber(Stock::Quantity);
+    }
+
+    QStringList temporaries() const
+    {
+        return QDir(folder).entryList({QStringLiteral("~wh-*")}, QDir::Files | QDir::Hidden);
+    }
+
+    // Books item2 (90 -> 70) with its backup, up to the given step.
+    enum class Until { Taken, Listed, Committed, Installed };
+    void book(Until until)
+    {
+        BookingBackups backups(folder);
+        RecordStore::Transaction transaction(store);
+        ASSERT_TRUE(backups.take(store, QStringLiteral("item2"), QStringLiteral("spec2")));
+        ASSERT_TRUE(setQuantity(QStringLiteral("item2"), 70));
+        if (until == Until::Taken)
+            return; // rolled back: the booking failed before its end
+        ASSERT_TRUE(backups.list(store));
+        if (until == Until::Listed)
+            return; // rolled back after the list was written
+        ASSERT_TRUE(transaction.commit());
+        // Without install() the listed pair stays, as after a kill between
+        // the commit and the install.
+        if (until == Until::Installed) {
+            ASSERT_TRUE(backups.install());
+        }
+    }
+
+    // What start-up does after a crash.
+    void restart()
+    {
+        store.closeAll();
+        ASSERT_TRUE(InterruptedWork::finish(programDir, {folder}));
+        ASSERT_TRUE(store.open(stockPath(), Stock::alias()));
+    }
+
+    QTemporaryDir dir;
+    QString programDir;
+    QString folder;
+    RecordStore store;
+    FileSnapshot before;
+};
+
+TEST_F(BookingBackupsTest, ABookingThatFailsLeavesTheEarlierBackupByteForByte)
+{
+    for (const Until until : {Until::Taken, Until::Listed}) {
+        book(until);
+        EXPECT_EQ(snapshot(backupPath()), before);
+        EXPECT_TRUE(temporaries().isEmpty() || until == Until::Listed);
+        restart();
+        EXPECT_EQ(snapshot(backupPath()), before) << "start-up installs nothing not booked";
+        EXPECT_TRUE(temporaries().isEmpty());
+        EXPECT_EQ(backedUpQuantity(), 100.0);
+    }
+}
+
+TEST_F(BookingBackupsTest, ABookedBackupIsInPlaceAfterTheCommitOrAfterTheNextStart)
+{
+    book(Until::Committed);
+    EXPECT_EQ(backedUpQuantity(), 100.0) << "not installed yet";
+    restart();
+    EXPECT_EQ(backedUpQuantity(), 90.0) << "the state before the booking";
+    EXPECT_TRUE(temporaries().isEmpty());
+
+    book(Until::Installed);
+    EXPECT_EQ(backedUpQuantity(), 70.0);
+    EXPECT_TRUE(temporaries().isEmpty());
+    // The stale list names files that are gone: a restart changes nothing.
+    const FileSnapshot installed = snapshot(backupPath());
+    restart();
+    EXPECT_EQ(snapshot(backupPath()), installed);
+}
+
+TEST_F(BookingBackupsTest, SettlingAFailedCommitAsksTheStockFile)
+{
+    // The list is in the file: the booking is durable, the backup goes in place.
+    {
+        BookingBackups backups(folder);
+        RecordStore::Transaction transaction(store);
+        ASSERT_TRUE(backups.take(store, QStringLiteral("item2"), QStringLiteral("spec2")));
+        ASSERT_TRUE(backups.list(store));
+        ASSERT_TRUE(transaction.commit());
+        ASSERT_TRUE(backups.settle(store));
+    }
+    EXPECT_EQ(backedUpQuantity(), 90.0);
+    // The list never reached the file: the staged pair is removed.
+    const FileSnapshot installed = snapshot(backupPath());
+    {
+        BookingBackups backups(folder);
+        {
+            RecordStore::Transaction transaction(store);
+            ASSERT_TRUE(backups.take(store, QStringLiteral("item2"), QStringLiteral("spec2")));
+            ASSERT_TRUE(setQuantity(QStringLiteral("item2"), 1));
+            ASSERT_TRUE(backups.list(store));
+        }
+        ASSERT_TRUE(backups.settle(store));
+    }
+    EXPECT_EQ(snapshot(backupPath()), installed);
+    EXPECT_TRUE(temporaries().isEmpty());
+}
+
+TEST_F(BookingBackupsTest, TheLaterLineOfAnItemWinsAndUnsafeNamesGetNone)
+{
+    BookingBackups backups(folder);
+    RecordStore::Transaction transaction(store);
+    ASSERT_TRUE(backups.take(store, QStringLiteral("item2"), QStringLiteral("spec2")));
+    ASSERT_TRUE(setQuantity(QStringLiteral("item2"), 80));
+    ASSERT_TRUE(backups.take(store, QStringLiteral("item2"), QStringLiteral("spec2")));
+    bool taken = true;
+    ASSERT_TRUE(backups.take(store, QStringLiteral("a/b"), QString(), &taken));
+    EXPECT_FALSE(taken);
+    EXPECT_EQ(temporaries().size(), 2) << "one pair: the earlier copy is gone";
+    ASSERT_TRUE(backups.list(store));
+    ASSERT_TRUE(transaction.commit());
+    ASSERT_TRUE(backups.install());
+    EXPECT_EQ(backedUpQuantity(), 80.0) << "the state after the first line";
+}
+
+TEST_F(BookingBackupsTest, AListNamingFilesOutsideTheFolderIsNotFollowed)
+{
+    const QString outside = programDir + "/victim.zrb";
+    writeBytes(outside, "keep");
+    writeBytes(folder + "/~wh-evil.zrb", "evil");
+    ASSERT_TRUE(store.writeNote(QStringLiteral("backups 出库备份"),
+        QStringLiteral("~wh-evil.zrb\t\t../victim.zrb\n../victim.zrb\t\tx.zrb\n")));
+    restart();
+    EXPECT_EQ(readBytes(outside), QByteArray("keep"));
+    EXPECT_FALSE(QFileInfo::exists(folder + "/x.zrb"));
+    EXPECT_EQ(snapshot(backupPath()), before);
+}
+
+} // namespace
