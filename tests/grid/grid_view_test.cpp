@@ -309,6 +309,66 @@ TEST_F(GridView, HeaderRowsStayInViewAndWorkLikeOtherCells)
     EXPECT_FALSE(editor->isVisible());
 }
 
+TEST_F(GridView, AReadOnlyGridNeverOpensAnEditorAndKeepsTheKeyboard)
+{
+    table.setHeaderRows(1);
+    grid.setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid.bind(); // as a refresh does: the cursor on (1, 1), in the header pane
+    ASSERT_NE(grid.headerRowPane(), nullptr);
+    grid.setFocus();
+    QSignalSpy changed(&grid, &Grid::selectionChangedByUser);
+    click(5, 3);
+    QWidget *focus = QApplication::focusWidget();
+    ASSERT_EQ(focus, &grid) << "a click leaves the keyboard with the grid";
+    QTest::keyClicks(focus, QStringLiteral("777"));
+    QTest::keyClick(focus, Qt::Key_Return);
+    QTest::keyClick(focus, Qt::Key_F2);
+    const auto [where, point] = spot(5, 3);
+    QTest::mouseDClick(where, Qt::LeftButton, {}, point);
+    EXPECT_EQ(QApplication::focusWidget(), &grid) << "no editor took the keyboard";
+    EXPECT_TRUE(grid.findChildren<QLineEdit *>().isEmpty());
+    EXPECT_EQ(table.text(5, 3), QStringLiteral("5,3"));
+    EXPECT_EQ(table.text(1, 3), QStringLiteral("1,3"));
+    // The keys move and extend the selection instead.
+    changed.clear();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(block(), (CellRange {5, 3, 2, 1}));
+    EXPECT_EQ(changed.size(), 1);
+}
+
+TEST_F(GridView, AnEditableGridEditsTheCellTheUserSeesUnderItsOwnTriggers)
+{
+    table.setHeaderRows(1);
+    grid.bind();
+    grid.setFocus();
+    // Moving the cursor, into the header row too, opens nothing by itself.
+    click(5, 3);
+    grid.setCursorCell(1, 2);
+    click(5, 3);
+    EXPECT_EQ(QApplication::focusWidget(), &grid);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("x"));
+    auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr) << "typing opens an editor";
+    EXPECT_EQ(editor->parentWidget(), grid.viewport());
+    EXPECT_TRUE(grid.visualRect(grid.model()->index(4, 2)).contains(editor->geometry().center()));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(table.text(5, 3), QStringLiteral("x"));
+    EXPECT_EQ(table.text(1, 3), QStringLiteral("1,3"));
+    EXPECT_EQ(table.text(1, 1), QStringLiteral("1,1"));
+
+    // A header cell is typed into in its pane, where it is seen.
+    click(1, 2);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("y"));
+    editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->parentWidget(), grid.headerRowPane()->viewport());
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(table.text(1, 2), QStringLiteral("y"));
+    EXPECT_EQ(QApplication::focusWidget(), &grid);
+}
+
 TEST_F(GridView, HeaderRowsFreezeOnlyWhileThereIsSomethingToScroll)
 {
     // A table of its header row alone shows it in the grid itself.

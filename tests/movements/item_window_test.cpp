@@ -4,8 +4,10 @@
 #include "data/stock_layout.h"
 #include "movements/item_window.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 namespace {
 
@@ -160,6 +162,30 @@ TEST_F(ItemWindowTest, AddBooksAReceiptAndKeepsTheTypedValues)
     goToItem(QStringLiteral("电缆"), QStringLiteral("YJV-新"));
     EXPECT_EQ(number(Stock::Quantity), 2.0);
     EXPECT_EQ(number(Stock::AlarmQuantity), 4.0);
+}
+
+TEST_F(ItemWindowTest, SteppingToAnItemOfEqualTextsStillShowsItsOwnAmount)
+{
+    store.open(state.path(Stock::fileName()), Stock::alias());
+    addItem(QStringLiteral("灯泡"), QStringLiteral("E27"), 2, 5); // 2.5 × 2, as 开关
+    store.closeAll();
+    const auto w = open(QStringLiteral("开关"), QStringLiteral("K1"));
+    w->show();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    QLineEdit *amount = w->box(ItemWindow::Amount);
+    QTest::mouseClick(amount, Qt::LeftButton);
+    ASSERT_EQ(QApplication::focusWidget(), amount);
+    QTest::keyClick(amount, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("999"));
+    ASSERT_EQ(amount->text(), QStringLiteral("999"));
+
+    QTest::mouseClick(w->nextButton(), Qt::LeftButton);
+    EXPECT_EQ(shown(*w), QStringList({"灯泡", "E27", "个", "2.5", "2", "5", "0"}));
+    // Adding now books the item's own amount, not the one typed before.
+    QTest::mouseClick(w->addButton(), Qt::LeftButton);
+    goToItem(QStringLiteral("灯泡"), QStringLiteral("E27"));
+    EXPECT_EQ(number(Stock::Amount), 10.0);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "data/item_backup.h"
 #include "data/stock_layout.h"
 #include "movements/receipt.h"
+#include "support/stock_faults.h"
 
 #include <QDir>
 #include <QFile>
@@ -150,6 +151,33 @@ TEST_F(ReceiptTest, BackupsHoldTheStateBeforeTheLatestReceipt)
     const QStringList left
         = QDir(ItemBackup::receiptFolder(state.programDir)).entryList(QDir::Files | QDir::Hidden);
     EXPECT_EQ(left, QStringList({"电缆YJV-3x4.edt", "电缆YJV-3x4.zrb"}));
+}
+
+TEST_F(ReceiptTest, AReceiptThatFailsLeavesTheBackupOfTheLastOneByteForByte)
+{
+    addItem(QStringLiteral("电缆"), QStringLiteral("YJV-3x4"), 10, 20);
+    book(receipt("5", "3", "15"));
+    const QString backup = ItemBackup::path(ItemBackup::receiptFolder(state.programDir),
+        QStringLiteral("电缆"), QStringLiteral("YJV-3x4"));
+    const auto bytes = [](const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray before = bytes(backup);
+    ASSERT_FALSE(before.isEmpty());
+
+    store.closeAll();
+    failUpdatesOfItem(state.path(Stock::fileName()), QStringLiteral("电缆"));
+    ASSERT_TRUE(store.open(state.path(Stock::fileName()), Stock::alias()));
+    const Status s = bookReceipt(store, state.programDir, receipt("5", "3", "15"), now);
+    EXPECT_FALSE(s);
+    EXPECT_EQ(bytes(backup), before);
+    EXPECT_EQ(
+        QDir(ItemBackup::receiptFolder(state.programDir)).entryList(QDir::Files | QDir::Hidden),
+        QStringList({"电缆YJV-3x4.edt", "电缆YJV-3x4.zrb"}))
+        << "the staged copy is gone";
+    goToItem(QStringLiteral("电缆"), QStringLiteral("YJV-3x4"));
+    EXPECT_EQ(number(Stock::Quantity), 15.0);
 }
 
 TEST_F(ReceiptTest, NamesThatCannotBeFileNamesAreBookedWithoutBackup)
