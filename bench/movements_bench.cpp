@@ -13,6 +13,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <cstdlib>
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -120,7 +121,8 @@ void Receipt_Ours(benchmark::State &state)
     const QString dir = programDirWith(int(state.range(0)));
     const ReceiptInput input = receiptOf(int(state.range(0)));
     RecordStore store;
-    store.open(dir + QStringLiteral("/data.zrb"), Stock::alias());
+    if (!store.open(dir + QStringLiteral("/data.zrb"), Stock::alias()))
+        std::abort();
     for (auto _ : state)
         if (!bookReceipt(store, dir, input, now))
             state.SkipWithError("receipt failed");
@@ -144,9 +146,13 @@ void Undo_Ours(benchmark::State &state)
     const QString dir = programDirWith(items);
     const ReceiptInput input = receiptOf(items);
     RecordStore store;
-    store.open(dir + QStringLiteral("/data.zrb"), Stock::alias());
-    bookReceipt(store, dir, input, now); // leaves the receipt backup
-    store.findFirstEqual(Stock::Name, input.name, Stock::Spec, input.spec);
+    if (!store.open(dir + QStringLiteral("/data.zrb"), Stock::alias()))
+        std::abort();
+    // Leaves the receipt backup.
+    if (!bookReceipt(store, dir, input, now))
+        std::abort();
+    if (!store.findFirstEqual(Stock::Name, input.name, Stock::Spec, input.spec))
+        std::abort();
     const int recordNumber = store.recordNumber();
     const QString backup
         = dir + QStringLiteral("/进库备份/") + input.name + input.spec + QStringLiteral(".zrb");

@@ -12,6 +12,7 @@
 #include "grid/record_file_provider.h"
 
 #include <benchmark/benchmark.h>
+#include <cstdlib>
 
 namespace {
 
@@ -35,9 +36,11 @@ void Refresh_Floor(benchmark::State &state)
     AppState app;
     app.programDir = programDirWith(int(state.range(0)));
     RecordStore store;
-    store.open(app.path(Stock::fileName()), Stock::alias());
+    if (!store.open(app.path(Stock::fileName()), Stock::alias()))
+        std::abort();
     for (auto _ : state)
-        store.copyTo(app.path(Stock::displayFileName()), {}, Stock::displayFields());
+        if (!store.copyTo(app.path(Stock::displayFileName()), {}, Stock::displayFields()))
+            std::abort();
 }
 
 BENCHMARK(Refresh_Ours)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);

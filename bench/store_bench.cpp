@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cstdlib>
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -112,7 +113,8 @@ void Open_Floor(benchmark::State &state)
 void FindKey_Ours(benchmark::State &state)
 {
     RecordStore store;
-    store.open(stockFile(int(state.range(0))), Stock::alias());
+    if (!store.open(stockFile(int(state.range(0))), Stock::alias()))
+        std::abort();
     const auto [name, spec] = keyNearEnd(int(state.range(0)));
     for (auto _ : state)
         if (!store.findFirstEqual(Stock::Name, name, Stock::Spec, spec))
@@ -123,7 +125,8 @@ void FindKey_Ours(benchmark::State &state)
 void FindCondition_Ours(benchmark::State &state)
 {
     RecordStore store;
-    store.open(stockFile(int(state.range(0))), Stock::alias());
+    if (!store.open(stockFile(int(state.range(0))), Stock::alias()))
+        std::abort();
     const auto [name, spec] = keyNearEnd(int(state.range(0)));
     for (auto _ : state) {
         store.first();
@@ -152,7 +155,8 @@ void FindCondition_Floor(benchmark::State &state)
 void DisplayCopy_Ours(benchmark::State &state)
 {
     RecordStore store;
-    store.open(stockFile(int(state.range(0))), Stock::alias());
+    if (!store.open(stockFile(int(state.range(0))), Stock::alias()))
+        std::abort();
     const QString target = workPath(QStringLiteral("data2.zrb"));
     for (auto _ : state)
         if (!store.copyTo(target, {}, Stock::displayFields()))
@@ -171,17 +175,20 @@ void DisplayCopy_Floor(benchmark::State &state)
 void StatisticsCopy_Ours(benchmark::State &state)
 {
     RecordStore store;
-    store.open(stockFile(int(state.range(0))), Stock::alias());
+    if (!store.open(stockFile(int(state.range(0))), Stock::alias()))
+        std::abort();
     const QString target = workPath(QStringLiteral("qd.zrb"));
     const QStringList fields
         = {"品名", "规格型号", "单位", "单价", "本年出库数量", "本年出库金额", "出库日期"};
     for (auto _ : state) {
-        store.copyTo(
+        const bool copied = store.copyTo(
             target,
             [](const RecordStore &s) {
                 return s.readDate(Stock::IssueDate).year() == today.year();
             },
             fields);
+        if (!copied)
+            std::abort();
     }
 }
 
@@ -212,20 +219,27 @@ void NineUpdates_Ours(benchmark::State &state)
 {
     const int items = int(state.range(0));
     RecordStore store;
-    store.open(stockFile(items), Stock::alias());
+    if (!store.open(stockFile(items), Stock::alias()))
+        std::abort();
     const auto keys = nineKeys(items);
     for (auto _ : state) {
         RecordStore::Transaction transaction(store);
         for (const auto &[name, spec] : keys) {
             if (!store.findFirstEqual(Stock::Name, name, Stock::Spec, spec))
                 state.SkipWithError("not found");
-            store.write(Stock::Quantity, round2(store.readNumber(Stock::Quantity) - 1));
-            store.write(Stock::Amount, round2(store.readNumber(Stock::Amount) - 12.5));
-            store.write(Stock::IssueQuantity, 1.0);
-            store.write(Stock::IssueDate, QDateTime(today, QTime(10, 0)));
-            store.appendMemo(Stock::IssueHistory, QStringLiteral("数量 1 金额 12.5\r\n"));
+            if (!store.write(Stock::Quantity, round2(store.readNumber(Stock::Quantity) - 1)))
+                std::abort();
+            if (!store.write(Stock::Amount, round2(store.readNumber(Stock::Amount) - 12.5)))
+                std::abort();
+            if (!store.write(Stock::IssueQuantity, 1.0))
+                std::abort();
+            if (!store.write(Stock::IssueDate, QDateTime(today, QTime(10, 0))))
+                std::abort();
+            if (!store.appendMemo(Stock::IssueHistory, QStringLiteral("数量 1 金额 12.5\r\n")))
+                std::abort();
         }
-        transaction.commit();
+        if (!transaction.commit())
+            std::abort();
     }
 }
 

@@ -104,7 +104,10 @@ void showLedger(MainWindow &main)
         main.prompts().message(QStringLiteral("请先选中要查阅的项目"));
         return;
     }
-    main.store().openOrSelect(main.state().path(Stock::fileName()), Stock::alias());
+    if (!main.store().openOrSelect(main.state().path(Stock::fileName()), Stock::alias())) {
+        main.prompts().message(QStringLiteral("无法打开库存数据文件：") + main.store().lastError());
+        return;
+    }
     {
         LedgerWindow window(Ledger::text(main.store(), item.name, item.spec));
         window.exec();

@@ -75,7 +75,7 @@ MainWindow::~MainWindow()
     // open and lets go of it before the file is removed.
     delete grid_;
     grid_ = nullptr;
-    provider_.setFile({});
+    (void)provider_.setFile({}); // letting go cannot fail
     removeTemporaryFiles();
 }
 
@@ -209,9 +209,10 @@ void MainWindow::removeTemporaryFiles()
         // same, so it can never be attached to a later file of the same name.
         // The journal goes first: one left alone would be played back into the
         // next file of that name.
+        // A file that cannot be removed now is replaced whole when next made.
         for (const QString &file : {path, RecordStore::companionPath(path)}) {
-            FileSystem::removeIfExists(file + QStringLiteral("-journal"));
-            FileSystem::removeIfExists(file);
+            (void)FileSystem::removeIfExists(file + QStringLiteral("-journal"));
+            (void)FileSystem::removeIfExists(file);
         }
     }
 }

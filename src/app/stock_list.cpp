@@ -56,21 +56,22 @@ BuildResult build(
     for (int c = 1; c <= columns; ++c)
         table.setText(1, c, headerTexts()[c - 1]);
 
-    // The display copy is replaced under the provider's feet: let go of it first.
-    provider.setFile({});
+    // The display copy is replaced under the provider's feet: let go of it
+    // first (letting go cannot fail).
+    (void)provider.setFile({});
     const QString display = state.path(Stock::displayFileName());
     BuildResult result;
     result.stockOpened = store.openOrSelect(state.path(Stock::fileName()), Stock::alias());
     if (result.stockOpened && store.copyTo(display, {}, Stock::displayFields())) {
         if (provider.setFile(display))
             table.appendRowsFrom(provider);
+        else
+            result.stockOpened = false;
     } else {
         // Never show an earlier copy for a stock file that is gone.
         QFile::remove(display);
         result.stockOpened = false;
     }
-    if (result.stockOpened)
-        store.select(Stock::alias());
 
     for (int r = 2; r <= table.rowCount(); ++r) {
         const double stock = table.number(r, 4);

@@ -26,7 +26,7 @@ void newIdFunction(sqlite3_context *context, int, sqlite3_value **argv)
 
 Status rollbackWith(SqlDatabase &db, const QString &message)
 {
-    db.exec(QStringLiteral("ROLLBACK"));
+    (void)db.exec(QStringLiteral("ROLLBACK")); // the first failure is the one to tell
     return Status::failure(message);
 }
 
@@ -85,8 +85,9 @@ Status copyBySql(
         s = s ? f.db.exec(QStringLiteral("COMMIT")) : rollbackWith(f.db, s.message());
     }
     f.copyMap = {};
-    f.db.exec(QStringLiteral("DETACH cpedt"));
-    f.db.exec(QStringLiteral("DETACH cp"));
+    // A file left attached is detached when its connection closes.
+    (void)f.db.exec(QStringLiteral("DETACH cpedt"));
+    (void)f.db.exec(QStringLiteral("DETACH cp"));
     return s;
 }
 
@@ -211,8 +212,9 @@ Status appendBySql(OpenRecordFile &from, OpenRecordFile &to, const std::vector<i
         st = st ? to.db.exec(QStringLiteral("COMMIT")) : rollbackWith(to.db, st.message());
     }
     to.copyMap = {};
-    to.db.exec(QStringLiteral("DETACH srcedt"));
-    to.db.exec(QStringLiteral("DETACH src"));
+    // A file left attached is detached when its connection closes.
+    (void)to.db.exec(QStringLiteral("DETACH srcedt"));
+    (void)to.db.exec(QStringLiteral("DETACH src"));
     return st;
 }
 

@@ -64,7 +64,7 @@ Status createSchema(SqlDatabase &db, const Layout &layout, const QString &pairId
     }
     if (!ok) {
         const QString message = db.errorMessage();
-        db.exec(QStringLiteral("ROLLBACK"));
+        (void)db.exec(QStringLiteral("ROLLBACK")); // a new file: it is discarded whole
         return Status::failure(message);
     }
     return db.exec(QStringLiteral("COMMIT"));
@@ -86,7 +86,7 @@ Status createCompanionSchema(SqlDatabase &db, const QString &pairId)
     meta.bindText(1, pairId);
     if (!meta.run()) {
         const QString message = db.errorMessage();
-        db.exec(QStringLiteral("ROLLBACK"));
+        (void)db.exec(QStringLiteral("ROLLBACK")); // a new file: it is discarded whole
         return Status::failure(message);
     }
     return db.exec(QStringLiteral("COMMIT"));

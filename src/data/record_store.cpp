@@ -331,6 +331,24 @@ Layout RecordStore::layout() const
     return current_ ? current_->layout : Layout();
 }
 
+// --- Current file for a scope ----------------------------------------------------
+
+RecordStore::CurrentFile::CurrentFile(RecordStore &store, const QString &path, const QString &alias)
+    : store_(store)
+    , previous_(store.current_)
+    , previousSerial_(store.current_ ? store.current_->serial : 0)
+    , ok_(store.openOrSelect(path, alias))
+{ }
+
+RecordStore::CurrentFile::~CurrentFile()
+{
+    if (!previous_)
+        return;
+    for (const auto &[alias, file] : store_.files_)
+        if (file.get() == previous_ && file->serial == previousSerial_)
+            store_.current_ = previous_;
+}
+
 // --- Transactions --------------------------------------------------------------
 
 RecordStore::Transaction::Transaction(RecordStore &store)
@@ -393,8 +411,9 @@ void RecordStore::Transaction::rollback()
             --file_->transactionDepth;
             file_->transactionDoomed = true;
         } else {
+            // A failed ROLLBACK leaves SQLite to roll back when the file closes.
             if (file_->db.inTransaction())
-                file_->db.exec(QStringLiteral("ROLLBACK"));
+                (void)file_->db.exec(QStringLiteral("ROLLBACK"));
             file_->transactionDepth = 0;
             // The order is read again as it was; a file that cannot even be
             // read reports it here, and again at its next use.

@@ -200,8 +200,31 @@ public:
         quint64 serial_ = 0;
     };
 
+    // Makes a file current for the length of a scope: opened (or, when open
+    // already, selected) on construction; on destruction the file current
+    // before is made current again, unless it was closed meanwhile.
+    // lastError() stays as the scope left it.
+    class CurrentFile
+    {
+    public:
+        CurrentFile(RecordStore &store, const QString &path, const QString &alias);
+        ~CurrentFile();
+        CurrentFile(const CurrentFile &) = delete;
+        CurrentFile &operator=(const CurrentFile &) = delete;
+
+        // Whether the file is open and current; lastError() says why not.
+        bool ok() const { return ok_; }
+
+    private:
+        RecordStore &store_;
+        OpenRecordFile *previous_;
+        quint64 previousSerial_ = 0;
+        bool ok_ = false;
+    };
+
 private:
     friend class Transaction;
+    friend class CurrentFile;
 
     bool fail(const QString &message) const;
     // Every SQLite result code of the store passes here: a row, the end or OK

@@ -52,6 +52,32 @@ Status copyDamaged(const QString &data, const QString &stem, QString *path)
     return Status::success();
 }
 
+// Safety backups say so inside: a manual backup of the same second must not
+// take their place.
+const QString safetyNote = QStringLiteral("safety backup");
+
+Status markAsSafety(RecordStore &store, const QString &backup)
+{
+    const QString alias = QStringLiteral("safety");
+    RecordStore::CurrentFile file(store, backup, alias);
+    const bool marked = file.ok() && store.writeNote(safetyNote, QStringLiteral("1"));
+    const QString reason = store.lastError();
+    store.close(alias);
+    return marked ? Status::success() : Status::failure(reason);
+}
+
+bool isSafetyBackup(RecordStore &store, const QString &backup)
+{
+    if (!QFileInfo::exists(backup))
+        return false;
+    const QString alias = QStringLiteral("safety");
+    RecordStore::CurrentFile file(store, backup, alias);
+    const bool marked = file.ok() && !store.readNote(safetyNote).isEmpty();
+    if (file.ok())
+        store.close(alias);
+    return marked;
+}
+
 } // namespace
 
 QString backupFolder(const QString &programDir)
@@ -73,7 +99,12 @@ Status backup(
     const QString folder = backupFolder(programDir);
     if (!QDir().mkpath(folder))
         return Status::failure(QStringLiteral("无法建立文件夹 %1").arg(folder));
-    const QString target = folder + u'/' + dateTimeText(now) + QStringLiteral(".zrb");
+    // A second backup of the same second replaces the first, but never a
+    // safety backup: that one may be the only copy of the stock before a clear.
+    const QString stem = folder + u'/' + dateTimeText(now);
+    const QString target
+        = (isSafetyBackup(store, stem + QStringLiteral(".zrb")) ? freeStem(stem) : stem)
+        + QStringLiteral(".zrb");
     if (!store.copyTo(target))
         return Status::failure(store.lastError());
     if (backupPath)
@@ -98,6 +129,8 @@ Status safetyBackup(
     const QString target = freeStem(stem) + QStringLiteral(".zrb");
     if (!store.copyTo(target))
         return Status::failure(store.lastError());
+    if (Status marked = markAsSafety(store, target); !marked)
+        return marked;
     if (path)
         *path = target;
     return Status::success();
@@ -106,16 +139,11 @@ Status safetyBackup(
 Status checkRestorable(RecordStore &store, const QString &chosen)
 {
     const QString alias = QStringLiteral("restore");
-    const QString previous = store.currentAlias();
-    const bool opened = store.open(chosen, alias);
-    const QString reason = store.lastError();
-    const bool stockLayout = opened && Stock::isStockLayout(store.layout());
-    if (opened)
-        store.close(alias);
-    if (!previous.isEmpty())
-        store.select(previous);
-    if (!opened)
-        return Status::failure(reason);
+    RecordStore::CurrentFile file(store, chosen, alias);
+    if (!file.ok())
+        return Status::failure(store.lastError());
+    const bool stockLayout = Stock::isStockLayout(store.layout());
+    store.close(alias);
     if (!stockLayout)
         return Status::failure(
             QStringLiteral("%1 不是库存数据文件（字段不符）").arg(QFileInfo(chosen).fileName()));

@@ -20,14 +20,16 @@ QString stockPath(const QString &programDir);
 
 // Copies every record of the stock file into the backup folder, named by the
 // date-time text of `now` ("2011年3月7日9时5分.zrb" + ".edt"); a backup of the
-// same second is replaced. Returns the backup's path in `backupPath`.
+// same second is replaced, unless it is a safety backup (below): then the
+// next free name is taken. Returns the backup's path in `backupPath`.
 Status backup(RecordStore &store, const QString &programDir, const QDateTime &now,
     QString *backupPath = nullptr);
 
 // The backup taken before a command replaces or changes the whole stock file
 // (restore, clear, bulk addition), without a message. Like backup(), but it
 // never replaces a file: when the moment's name is taken (its .zrb or its
-// .edt), it takes the first free one of "<name>(2)", "<name>(3)", ... A stock
+// .edt), it takes the first free one of "<name>(2)", "<name>(3)", ...; and it
+// is marked inside as a safety backup, so no manual backup replaces it. A stock
 // file that exists but no longer opens is copied byte for byte as
 // "<name>(无法打开)", numbered the same way. No stock file, no backup (and an
 // empty `path`).

@@ -105,8 +105,10 @@ void ParameterWindow::showParameters(const IssueParameters &parameters)
 
 void ParameterWindow::confirm()
 {
-    // A failed write goes unnoticed here: the settings file is not worth an
-    // error message, and the storekeeper sees the values again next time.
-    parameters().save(config_);
+    // Never "saved" for values that are not: the next note would lack them.
+    if (const Status saved = parameters().save(config_); !saved) {
+        prompts_.message(QStringLiteral("参数未能保存：") + saved.message());
+        return;
+    }
     prompts_.message(savedMessage());
 }

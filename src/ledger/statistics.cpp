@@ -46,9 +46,9 @@ Status write(RecordStore &store, const QString &programDir, const Kind &kind, co
             return false;
         return kind.period == Period::Month || date.day() == today.day();
     };
-    // The editor may still hold the last result open under "qd".
+    // The editor may still hold the last result open under "qd"; closing it
+    // leaves the stock file current.
     store.closePath(resultPath(programDir));
-    store.select(Stock::alias());
     if (!store.copyTo(resultPath(programDir), inPeriod, fields(kind)))
         return Status::failure(store.lastError());
     return Status::success();

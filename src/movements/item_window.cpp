@@ -50,12 +50,14 @@ ItemWindow::ItemWindow(
     WindowGeometry::attach(
         this, IniFile(state.path(QStringLiteral("config.ini"))), WindowGeometry::itemWindow);
 
-    store_.openOrSelect(state.path(Stock::fileName()), Stock::alias());
     boxes_[Name]->setText(state.selectedItem.name);
     boxes_[Spec]->setText(state.selectedItem.spec);
-    if (store_.findFirstEqual(
+    if (selectStock()
+        && store_.findFirstEqual(
             Stock::Name, state.selectedItem.name, Stock::Spec, state.selectedItem.spec))
         showCurrent();
+    else if (store_.failed())
+        prompts_.message(QStringLiteral("无法读取库存数据：") + store_.lastError());
     // A window opened from the main window starts a new choice of lines.
     state.issueLines.clear();
     state.usedSelectionRows.clear();
@@ -128,9 +130,18 @@ void ItemWindow::showCurrent()
     recomputeAmount();
 }
 
+bool ItemWindow::selectStock()
+{
+    if (store_.openOrSelect(state_.path(Stock::fileName()), Stock::alias()))
+        return true;
+    prompts_.message(QStringLiteral("无法打开库存数据文件：") + store_.lastError());
+    return false;
+}
+
 void ItemWindow::showPrevious()
 {
-    store_.select(Stock::alias());
+    if (!selectStock())
+        return;
     if (store_.recordNumber() <= 1)
         previousButton_->setEnabled(false);
     nextButton_->setEnabled(true);
@@ -140,7 +151,8 @@ void ItemWindow::showPrevious()
 
 void ItemWindow::showNext()
 {
-    store_.select(Stock::alias());
+    if (!selectStock())
+        return;
     if (store_.recordNumber() >= store_.recordCount())
         nextButton_->setEnabled(false);
     previousButton_->setEnabled(true);
@@ -150,7 +162,8 @@ void ItemWindow::showNext()
 
 void ItemWindow::deleteShown()
 {
-    store_.select(Stock::alias());
+    if (!selectStock())
+        return;
     const int recordNumber = store_.recordNumber();
     if (store_.atEnd() || store_.atStart())
         return; // no item is shown: nothing to delete
@@ -165,13 +178,15 @@ void ItemWindow::deleteShown()
         }
     }
     prompts_.message(QStringLiteral("项目已删除"));
-    store_.goTo(recordNumber - 1);
+    // Record 0, before the first, is a place too: the boxes show it empty.
+    (void)store_.goTo(recordNumber - 1);
     showCurrent();
 }
 
 void ItemWindow::receive()
 {
-    store_.openOrSelect(state_.path(Stock::fileName()), Stock::alias());
+    if (!selectStock())
+        return;
     const ReceiptInput input {
         boxes_[Name]->text(),
         boxes_[Spec]->text(),

@@ -47,6 +47,8 @@ public:
 
 private:
     void buildControls();
+    // Makes the stock file current again; says so when it cannot be opened.
+    bool selectStock();
     void showCurrent();
     void recomputeAmount();
 

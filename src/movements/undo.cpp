@@ -44,8 +44,9 @@ Texts textsFor(Kind kind)
 void removePair(const QString &recordFile)
 {
     for (const QString &file : {recordFile, RecordStore::companionPath(recordFile)}) {
-        FileSystem::removeIfExists(file + QStringLiteral("-journal"));
-        FileSystem::removeIfExists(file);
+        // Leftovers carry temporary names, removed at the next start.
+        (void)FileSystem::removeIfExists(file + QStringLiteral("-journal"));
+        (void)FileSystem::removeIfExists(file);
     }
 }
 
@@ -83,7 +84,7 @@ Status restore(RecordStore &store, const QString &programDir, int recordNumber,
     const auto reopen = [&] {
         store.closeAll();
         if (store.open(data, Stock::alias()))
-            store.goTo(recordNumber);
+            (void)store.goTo(recordNumber); // past the end is a place too
     };
     const auto fail = [&](const QString &message) {
         reopen();
@@ -141,6 +142,11 @@ Outcome run(Kind kind, RecordStore &store, const AppState &state, Prompts &promp
         recordNumber = store.recordNumber();
         name = store.readText(Stock::Name);
         spec = store.readText(Stock::Spec);
+    }
+    // A stock file that cannot be read is no reason to say "no backup".
+    if (store.failed()) {
+        prompts.message(QStringLiteral("恢复失败，库存数据未改变：") + store.lastError());
+        return Outcome::Failed;
     }
     const QString backup = ItemBackup::path(backupFolder(kind, state.programDir), name, spec);
     if (backup.isEmpty() || !QFileInfo::exists(backup)) {

@@ -245,14 +245,10 @@ QString escaped(const QString &text)
 
 bool writeSpreadsheetHtml(RecordStore &store, const QString &recordFile, const QString &target)
 {
-    const QString previous = store.currentAlias();
-    const auto restoreCurrent = [&] {
-        if (!previous.isEmpty() && previous.compare(queryAlias, Qt::CaseInsensitive) != 0)
-            store.select(previous);
-    };
-    if (!store.openOrSelect(recordFile, queryAlias)) {
-        FileSystem::removeIfExists(target);
-        restoreCurrent();
+    RecordStore::CurrentFile query(store, recordFile, queryAlias);
+    if (!query.ok()) {
+        // An earlier export of that name must not pass for this one.
+        (void)FileSystem::removeIfExists(target);
         return false;
     }
 
@@ -299,7 +295,6 @@ bool writeSpreadsheetHtml(RecordStore &store, const QString &recordFile, const Q
     appendLine(out, QStringLiteral("</html>"));
 
     store.close(queryAlias);
-    restoreCurrent();
     const Status written = FileSystem::writeFileAtomically(target, out);
     runPendingEvents();
     return written.ok();

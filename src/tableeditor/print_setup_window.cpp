@@ -226,7 +226,8 @@ void PrintSetupWindow::generate(
 {
     shown_ = false;
     grid_->unbind();
-    PrintableTable::build(table_, store, queryFile, editor, today);
+    if (const Status built = PrintableTable::build(table_, store, queryFile, editor, today); !built)
+        prompts_.message(QStringLiteral("无法生成打印表格：") + built.message());
     showTable();
 }
 

@@ -143,15 +143,12 @@ void setUpPage(DataSource &table, int dataRows)
 Status build(DataSource &out, RecordStore &store, const QString &queryFile,
     const DataSource &editor, const QDate &today)
 {
-    const QString previous = store.currentAlias();
     out.setDefaultFormat(CellFormat());
     out.reset();
-    if (!store.openOrSelect(queryFile, queryAlias)) {
-        const Status failure = Status::failure(store.lastError());
+    RecordStore::CurrentFile query(store, queryFile, queryAlias);
+    if (!query.ok()) {
         out.setSize(headerRows, 0);
-        if (!previous.isEmpty())
-            store.select(previous);
-        return failure;
+        return Status::failure(store.lastError());
     }
     // The blank end record: the data rows stop on it.
     const bool blankAdded = store.add();
@@ -171,8 +168,6 @@ Status build(DataSource &out, RecordStore &store, const QString &queryFile,
     setUpPage(out, dataRows);
 
     store.close(queryAlias);
-    if (!previous.isEmpty() && previous.compare(queryAlias, Qt::CaseInsensitive) != 0)
-        store.select(previous);
     return Status::success();
 }
 

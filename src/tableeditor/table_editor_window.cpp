@@ -71,7 +71,7 @@ TableEditorWindow::~TableEditorWindow()
     delete grid_;
     grid_ = nullptr;
     if (store_.isOpen(Stock::alias()))
-        store_.select(Stock::alias());
+        (void)store_.select(Stock::alias()); // open, so it is selected
 }
 
 void TableEditorWindow::openModal(AppState &state, RecordStore &store, Prompts &prompts,
@@ -213,8 +213,9 @@ void TableEditorWindow::loadQueryFile()
     grid_->unbind();
     const QString name
         = editorState_.loadSortedFile ? QueryTable::sortedFileName() : QueryTable::queryFileName();
-    // A missing or unreadable file is not reported: the table shows what it gave.
-    QueryTable::load(table_, store_, state_.path(name));
+    // A missing or unreadable file is not reported: the table shows what it
+    // gave, the header row at least.
+    (void)QueryTable::load(table_, store_, state_.path(name));
     grid_->bind();
     editorState_.loadSortedFile = false;
 }

@@ -33,7 +33,7 @@ protected:
         ++changes;
         RecordStore writer;
         ASSERT_TRUE(writer.open(stockPath(), QStringLiteral("w")));
-        writer.goTo(int(items.size()));
+        EXPECT_TRUE(writer.goTo(int(items.size())));
         ASSERT_EQ(writer.readText(Stock::Name), items.last().name);
         ASSERT_TRUE(writer.write(Stock::Quantity, 1000 + changes));
     }

@@ -109,7 +109,7 @@ TEST_F(PrepareProgramDirectory, ExistingStockFileIsKept)
     RecordStore store;
     ASSERT_TRUE(store.open(path(Stock::fileName()), Stock::alias()));
     ASSERT_EQ(store.recordCount(), 1);
-    store.goTo(1);
+    EXPECT_TRUE(store.goTo(1));
     EXPECT_EQ(store.readText(Stock::Name), QStringLiteral("电缆"));
 }
 

@@ -164,19 +164,19 @@ TEST_F(RecordStoreTest, FindSearchesForwardFromTheCurrentRecord)
     ASSERT_TRUE(store.find(isN1));
     EXPECT_EQ(store.recordNumber(), 4);
     EXPECT_EQ(store.readNumber(2), 4.0);
-    store.goTo(10);
+    EXPECT_TRUE(store.goTo(10));
     ASSERT_TRUE(store.find(isN1));
     EXPECT_EQ(store.recordNumber(), 10);
     store.skip();
     EXPECT_FALSE(store.find(isN1));
     EXPECT_TRUE(store.atEnd());
 
-    store.goTo(0);
+    EXPECT_TRUE(store.goTo(0));
     ASSERT_TRUE(store.find([](const RecordStore &s) { return s.readNumber(2) > 8.5; }));
     EXPECT_EQ(store.recordNumber(), 9);
     EXPECT_EQ(store.readText(1), QStringLiteral("n0"));
     ASSERT_TRUE(store.write(2, 99)) << "writes after a find reach the found record";
-    store.goTo(9);
+    EXPECT_TRUE(store.goTo(9));
     EXPECT_EQ(store.readNumber(2), 99.0);
 }
 
@@ -226,10 +226,10 @@ TEST_F(RecordStoreTest, PurgeClosesUpRecordNumbersAndKeepsMemosWithTheirRecords)
     for (int i = 1; i <= 5; ++i)
         ASSERT_TRUE(store.add(
             {QStringLiteral("r%1").arg(i), i, QVariant(), QStringLiteral("memo%1").arg(i)}));
-    store.goTo(2);
+    EXPECT_TRUE(store.goTo(2));
     ASSERT_TRUE(store.deleteRecord());
     EXPECT_TRUE(store.isDeleted());
-    store.goTo(4);
+    EXPECT_TRUE(store.goTo(4));
     ASSERT_TRUE(store.deleteRecord());
     EXPECT_EQ(store.recordCount(), 5) << "marked records stay until the purge";
     ASSERT_TRUE(store.purge());
@@ -245,14 +245,14 @@ TEST_F(RecordStoreTest, PurgeClosesUpRecordNumbersAndKeepsMemosWithTheirRecords)
     store.close();
     ASSERT_TRUE(store.open(path, QStringLiteral("t")));
     EXPECT_EQ(store.recordCount(), 4);
-    store.goTo(3);
+    EXPECT_TRUE(store.goTo(3));
     EXPECT_EQ(store.readText(4), QStringLiteral("memo5"));
-    store.goTo(4);
+    EXPECT_TRUE(store.goTo(4));
     EXPECT_EQ(store.readText(1), QStringLiteral("r6"));
     EXPECT_EQ(store.readText(4), QStringLiteral("memo6"));
 
     // Purging the last record leaves no memo behind for a later record.
-    store.goTo(4);
+    EXPECT_TRUE(store.goTo(4));
     ASSERT_TRUE(store.deleteRecord());
     ASSERT_TRUE(store.purge());
     ASSERT_TRUE(store.add({QStringLiteral("r7")}));
@@ -278,7 +278,7 @@ TEST_F(RecordStoreTest, TransactionsCommitWholeOrRollBackWhole)
     {
         RecordStore::Transaction transaction(store);
         ASSERT_TRUE(transaction.active());
-        store.goTo(1);
+        EXPECT_TRUE(store.goTo(1));
         ASSERT_TRUE(store.write(2, 100));
         ASSERT_TRUE(store.appendMemo(4, QStringLiteral("gone")));
         ASSERT_TRUE(store.add({QStringLiteral("gone")}));
@@ -286,7 +286,7 @@ TEST_F(RecordStoreTest, TransactionsCommitWholeOrRollBackWhole)
         // destroyed without commit
     }
     EXPECT_EQ(store.recordCount(), 3);
-    store.goTo(1);
+    EXPECT_TRUE(store.goTo(1));
     EXPECT_EQ(store.readNumber(2), 0.0);
     EXPECT_EQ(store.readText(4), QString());
 
@@ -294,19 +294,19 @@ TEST_F(RecordStoreTest, TransactionsCommitWholeOrRollBackWhole)
         RecordStore::Transaction outer(store);
         {
             RecordStore::Transaction inner(store);
-            store.goTo(2);
+            EXPECT_TRUE(store.goTo(2));
             ASSERT_TRUE(store.write(2, 5));
             ASSERT_TRUE(inner.commit());
         }
-        store.goTo(3);
+        EXPECT_TRUE(store.goTo(3));
         ASSERT_TRUE(store.write(2, 6));
         ASSERT_TRUE(outer.commit());
     }
     store.close();
     ASSERT_TRUE(store.open(path, QStringLiteral("t")));
-    store.goTo(2);
+    EXPECT_TRUE(store.goTo(2));
     EXPECT_EQ(store.readNumber(2), 5.0);
-    store.goTo(3);
+    EXPECT_TRUE(store.goTo(3));
     EXPECT_EQ(store.readNumber(2), 6.0);
 
     // A failed inner step dooms the whole booking.
@@ -314,12 +314,12 @@ TEST_F(RecordStoreTest, TransactionsCommitWholeOrRollBackWhole)
         RecordStore::Transaction outer(store);
         {
             RecordStore::Transaction inner(store);
-            store.goTo(2);
+            EXPECT_TRUE(store.goTo(2));
             ASSERT_TRUE(store.write(2, 50));
         }
         EXPECT_FALSE(outer.commit());
     }
-    store.goTo(2);
+    EXPECT_TRUE(store.goTo(2));
     EXPECT_EQ(store.readNumber(2), 5.0);
 }
 
@@ -327,7 +327,7 @@ TEST_F(RecordStoreTest, ClosingAFileRollsBackItsOpenTransaction)
 {
     addThree();
     auto transaction = std::make_unique<RecordStore::Transaction>(store);
-    store.goTo(1);
+    EXPECT_TRUE(store.goTo(1));
     ASSERT_TRUE(store.write(2, 42));
     store.close(QStringLiteral("t"));
     transaction.reset(); // must not touch the closed file
@@ -340,7 +340,7 @@ TEST_F(RecordStoreTest, AliasesSelectFilesEachWithItsOwnCursor)
     addThree();
     const QString other = dir.filePath(QStringLiteral("o.zrb"));
     ASSERT_TRUE(RecordStore::create(other, mixedLayout()));
-    store.goTo(2);
+    EXPECT_TRUE(store.goTo(2));
     ASSERT_TRUE(store.open(other, QStringLiteral("o")));
     EXPECT_EQ(store.currentAlias(), QStringLiteral("o"));
     EXPECT_EQ(store.recordCount(), 0);
@@ -350,7 +350,7 @@ TEST_F(RecordStoreTest, AliasesSelectFilesEachWithItsOwnCursor)
     EXPECT_EQ(store.currentAlias(), QStringLiteral("t"));
 
     // Opening a path that is open already, whatever its letter case, changes nothing.
-    store.select(QStringLiteral("o"));
+    EXPECT_TRUE(store.select(QStringLiteral("o")));
     QString shouted = path;
     shouted.replace(QStringLiteral("t.zrb"), QStringLiteral("T.ZRB"));
     EXPECT_FALSE(store.open(shouted, QStringLiteral("x")));

@@ -72,13 +72,13 @@ TEST_F(StockFileTest, BackupIsNamedByTheMomentAndReplacesOneOfTheSameSecond)
     EXPECT_TRUE(QFile::exists(
         StockFile::backupFolder(programDir) + QStringLiteral("/2011年3月7日9时5分.edt")));
 
-    store.goTo(2);
+    EXPECT_TRUE(store.goTo(2));
     ASSERT_TRUE(store.write(Stock::Quantity, 99));
     ASSERT_TRUE(StockFile::backup(store, programDir, morning));
     EXPECT_EQ(backups(), QStringList({"2011年3月7日9时5分.zrb"}));
     RecordStore reader;
     ASSERT_TRUE(reader.open(path, QStringLiteral("b")));
-    reader.goTo(2);
+    EXPECT_TRUE(reader.goTo(2));
     EXPECT_EQ(reader.readNumber(Stock::Quantity), 99.0) << "the second backup replaced the first";
     EXPECT_EQ(store.currentAlias(), Stock::alias());
 
@@ -92,7 +92,7 @@ TEST_F(StockFileTest, RestoreBringsBackRecordsAndHistories)
 {
     QString earlier;
     ASSERT_TRUE(StockFile::backup(store, programDir, morning, &earlier));
-    store.goTo(1);
+    EXPECT_TRUE(store.goTo(1));
     ASSERT_TRUE(store.appendMemo(Stock::ReceiptHistory, QStringLiteral("第二次进库\r\n")));
     ASSERT_TRUE(store.add({QStringLiteral("新材料")}));
     ASSERT_EQ(items().size(), 4);
@@ -213,6 +213,21 @@ TEST_F(StockFileTest, ASafetyBackupLeavesAManualBackupOfTheSameSecondAlone)
     ASSERT_TRUE(StockFile::backup(store, programDir, morning));
     EXPECT_EQ(backups().size(), 3);
     EXPECT_EQ(recordsIn(QStringLiteral("2011年3月7日9时5分(2).zrb")), 4);
+}
+
+TEST_F(StockFileTest, AManualBackupAfterAClearOfTheSameSecondKeepsTheCopyBeforeIt)
+{
+    // The storekeeper clears, then at once backs up what is left.
+    ASSERT_TRUE(StockFile::clear(store, programDir, morning));
+    QString manual;
+    ASSERT_TRUE(StockFile::backup(store, programDir, morning, &manual));
+    EXPECT_EQ(recordsIn(QStringLiteral("2011年3月7日9时5分.zrb")), 3) << "before the clear";
+    EXPECT_EQ(QFileInfo(manual).fileName(), QStringLiteral("2011年3月7日9时5分(2).zrb"));
+    EXPECT_EQ(recordsIn(QFileInfo(manual).fileName()), 0);
+    // Another one in that second takes a name of its own too: nothing is lost.
+    ASSERT_TRUE(StockFile::backup(store, programDir, morning));
+    EXPECT_EQ(backups().size(), 3);
+    EXPECT_EQ(recordsIn(QStringLiteral("2011年3月7日9时5分.zrb")), 3);
 }
 
 TEST_F(StockFileTest, ANameCountsAsTakenWhenEitherFileOfThePairIsThere)

@@ -188,9 +188,9 @@ TEST_F(ExcelAutomationTest, CopyPasteAndCutPaste)
 {
     ExcelAutomation excel = withNewWorkbook();
     EXPECT_FALSE(excel.PasteSpecialRange(QStringLiteral("A1"))); // nothing copied yet
-    excel.SetRangeValue(QStringLiteral("A1"), QStringLiteral("a"));
-    excel.SetRangeFormula(QStringLiteral("B2"), QStringLiteral("=A1"));
-    excel.SetRangeValue(QStringLiteral("C3"), QStringLiteral("outside"));
+    EXPECT_TRUE(excel.SetRangeValue(QStringLiteral("A1"), QStringLiteral("a")));
+    EXPECT_TRUE(excel.SetRangeFormula(QStringLiteral("B2"), QStringLiteral("=A1")));
+    EXPECT_TRUE(excel.SetRangeValue(QStringLiteral("C3"), QStringLiteral("outside")));
 
     ASSERT_TRUE(excel.CopyRange(QStringLiteral("A1:B2")));
     ASSERT_TRUE(excel.PasteSpecialRange(QStringLiteral("D5:Z99")));
@@ -220,7 +220,7 @@ TEST_F(ExcelAutomationTest, InsertedRowsAndColumnsShiftCells)
 {
     ExcelAutomation excel = withNewWorkbook();
     for (const char *cell : {"A1", "B2", "C3", "B5"})
-        excel.SetRangeValue(QString::fromLatin1(cell), QString::fromLatin1(cell));
+        EXPECT_TRUE(excel.SetRangeValue(QString::fromLatin1(cell), QString::fromLatin1(cell)));
 
     ASSERT_TRUE(excel.InsertRows(QStringLiteral("2:3"), 0)); // whole rows: down by 2
     EXPECT_EQ(excel.GetRangeValue(QStringLiteral("A1")), QStringLiteral("A1"));
@@ -240,7 +240,7 @@ TEST_F(ExcelAutomationTest, InsertedRowsAndColumnsShiftCells)
     EXPECT_EQ(excel.GetRangeValue(QStringLiteral("B1")), QStringLiteral("A1"));
 
     // A cell at the sheet's edge would be lost: refused, nothing moved.
-    excel.SetRangeValue(QStringLiteral("XFD7"), QStringLiteral("edge"));
+    EXPECT_TRUE(excel.SetRangeValue(QStringLiteral("XFD7"), QStringLiteral("edge")));
     EXPECT_FALSE(excel.InsertColumns(QStringLiteral("A7"), 0));
     EXPECT_EQ(excel.GetRangeValue(QStringLiteral("B7")), QStringLiteral("B5"));
     EXPECT_EQ(excel.GetRangeValue(QStringLiteral("XFD7")), QStringLiteral("edge"));

@@ -24,7 +24,7 @@ protected:
     void names(int first, int last)
     {
         for (int row = first; row <= last; ++row)
-            excel.SetCell(1, row, 2, QStringLiteral("品名%1").arg(row));
+            EXPECT_TRUE(excel.SetCell(1, row, 2, QStringLiteral("品名%1").arg(row)));
     }
 
     void import() { SpreadsheetImport::importInto(table, excel); }
@@ -117,13 +117,13 @@ TEST_F(SpreadsheetImportTest, ColumnsMapWithPriceAndQuantityInTheirPlaces)
 {
     const char *columns = "BCDEFGH";
     for (int i = 0; i < 7; ++i)
-        excel.SetRangeValue(QStringLiteral("%1%2").arg(QChar(columns[i])).arg(4),
-            QStringLiteral("%1-value").arg(QChar(columns[i])));
+        EXPECT_TRUE(excel.SetRangeValue(QStringLiteral("%1%2").arg(QChar(columns[i])).arg(4),
+            QStringLiteral("%1-value").arg(QChar(columns[i]))));
     // Rows without a name keep the other columns as read.
-    excel.SetRangeValue(QStringLiteral("F3"), QStringLiteral("12.5"));
-    excel.SetRangeValue(QStringLiteral("E3"), QStringLiteral("３０"));
-    excel.SetRangeValue(QStringLiteral("A4"), QStringLiteral("not read"));
-    excel.SetRangeValue(QStringLiteral("I4"), QStringLiteral("not read"));
+    EXPECT_TRUE(excel.SetRangeValue(QStringLiteral("F3"), QStringLiteral("12.5")));
+    EXPECT_TRUE(excel.SetRangeValue(QStringLiteral("E3"), QStringLiteral("３０")));
+    EXPECT_TRUE(excel.SetRangeValue(QStringLiteral("A4"), QStringLiteral("not read")));
+    EXPECT_TRUE(excel.SetRangeValue(QStringLiteral("I4"), QStringLiteral("not read")));
     import();
     EXPECT_EQ(table.text(2, 1), QString());
     EXPECT_EQ(table.text(2, 5), QStringLiteral("12.5"));

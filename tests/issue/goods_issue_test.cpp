@@ -138,7 +138,7 @@ TEST_F(GoodsIssueTest, EmptyLinesAreNotBookedEvenAgainstABlankItem)
     add(QString(), QString(), 5, 5);
     setLine(3, QStringLiteral("电缆"), QStringLiteral("YJV"), QString(), QString());
     book();
-    store.goTo(3);
+    EXPECT_TRUE(store.goTo(3));
     EXPECT_TRUE(store.readText(Stock::IssueHistory).isEmpty());
     EXPECT_FALSE(store.readDateTime(Stock::IssueDate).isValid());
     // A line of quantity 0 for a real item is still booked.

@@ -64,9 +64,9 @@ TEST_F(BulkAdditionTest, TakesTheRowsFromTheCursorDown)
     ASSERT_TRUE(add(2));
     ASSERT_TRUE(store.openOrSelect(state.path(Stock::fileName()), Stock::alias()));
     EXPECT_EQ(store.recordCount(), 23);
-    store.goTo(16);
+    EXPECT_TRUE(store.goTo(16));
     EXPECT_EQ(text(Stock::Name), QStringLiteral("新材料1"));
-    store.goTo(17);
+    EXPECT_TRUE(store.goTo(17));
     EXPECT_EQ(text(Stock::Name), QStringLiteral("新材料3"));
 }
 

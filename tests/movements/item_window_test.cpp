@@ -21,7 +21,7 @@ protected:
         addItem(QStringLiteral("电缆"), QStringLiteral("YJV"), 3, 37.5);
         addItem(QStringLiteral("电缆"), QStringLiteral("YJV"), 7, 7); // a twin, never shown first
         addItem(QStringLiteral("开关"), QStringLiteral("K1"), 2, 5);
-        store.goTo(2);
+        EXPECT_TRUE(store.goTo(2));
         ASSERT_TRUE(store.write(Stock::AlarmQuantity, 4));
         store.closeAll();
         clock.set(now);
@@ -127,7 +127,7 @@ TEST_F(ItemWindowTest, DeleteRemovesTheItemAndShowsTheOneBefore)
     EXPECT_EQ(shown(*w), QStringList({"电缆", "YJV", "个", "1", "7", "7", "0"}));
 
     // Deleting the first item shows the place before the first record.
-    store.goTo(1);
+    EXPECT_TRUE(store.goTo(1));
     w->deleteShown();
     EXPECT_EQ(store.recordCount(), 2);
     EXPECT_EQ(shown(*w), QStringList({"", "", "", "0", "0", "0", "0"}));
@@ -166,7 +166,7 @@ TEST_F(ItemWindowTest, AddBooksAReceiptAndKeepsTheTypedValues)
 
 TEST_F(ItemWindowTest, SteppingToAnItemOfEqualTextsStillShowsItsOwnAmount)
 {
-    store.open(state.path(Stock::fileName()), Stock::alias());
+    EXPECT_TRUE(store.open(state.path(Stock::fileName()), Stock::alias()));
     addItem(QStringLiteral("灯泡"), QStringLiteral("E27"), 2, 5); // 2.5 × 2, as 开关
     store.closeAll();
     const auto w = open(QStringLiteral("开关"), QStringLiteral("K1"));
