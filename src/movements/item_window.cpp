@@ -100,9 +100,12 @@ void ItemWindow::buildControls()
     connect(previousButton_, &QPushButton::clicked, this, &ItemWindow::showPrevious);
     connect(nextButton_, &QPushButton::clicked, this, &ItemWindow::showNext);
 
+    // Tab goes down the boxes as they stand: 报警数量 shares the row of 数量,
+    // 金额 lies below both.
+    const std::array<Box, BoxCount> onScreen {Name, Spec, Unit, UnitPrice, Quantity, Alarm, Amount};
     for (int i = 0; i + 1 < BoxCount; ++i)
-        setTabOrder(boxes_[i], boxes_[i + 1]);
-    setTabOrder(boxes_[Alarm], addButton_);
+        setTabOrder(boxes_[onScreen[i]], boxes_[onScreen[i + 1]]);
+    setTabOrder(boxes_[Amount], addButton_);
     setTabOrder(addButton_, deleteButton_);
     setTabOrder(deleteButton_, previousButton_);
     setTabOrder(previousButton_, nextButton_);
