@@ -72,7 +72,7 @@ TEST_F(WindowsKeyboardTest, ACancelledPrintAfterIssueSaysTheNoteWasBookedButNotP
         note->setPdfOutput(QDir(state.programDir).filePath(QStringLiteral("出库单.pdf")));
         prompts.answer(false); // the storekeeper cancels the print dialog
         QTest::mouseClick(note->issueButton(), Qt::LeftButton);
-        EXPECT_EQ(prompts.messages(), QStringList {IssueNoteWindow::notPrintedMessage()});
+        ASSERT_EQ(prompts.messages(), QStringList {IssueNoteWindow::notPrintedMessage()});
         EXPECT_TRUE(prompts.messages().constFirst().contains(QStringLiteral("“打印”")));
         EXPECT_FALSE(QFile::exists(QDir(state.programDir).filePath(QStringLiteral("出库单.pdf"))));
 
