@@ -6,9 +6,11 @@
 #include "common/prompts.h"
 #include "common/value_text.h"
 #include "data/record_store.h"
+#include "data/stock_file.h"
 #include "data/stock_layout.h"
 #include "movements/receipt.h"
 #include "ui/dialog_look.h"
+#include "ui/wait_cursor.h"
 #include "ui/window_geometry.h"
 
 #include <QLabel>
@@ -151,12 +153,30 @@ void ItemWindow::showNext()
     showCurrent();
 }
 
+bool ItemWindow::backUpBeforeDelete(int recordNumber)
+{
+    // Nothing is asked before a delete, so the whole stock file is kept first,
+    // as before a clear: a restore brings the item back.
+    const WaitCursor busy;
+    const Status saved = StockFile::safetyBackup(store_, state_.programDir, clock_.now());
+    // The backup works on the same file: back to the item shown.
+    const bool back = store_.openOrSelect(state_.path(Stock::fileName()), Stock::alias())
+        && store_.goTo(recordNumber);
+    if (saved && back)
+        return true;
+    prompts_.message(QStringLiteral("删除前的备份没有做成，项目未删除：")
+        + (saved ? store_.lastError() : saved.message()));
+    return false;
+}
+
 void ItemWindow::deleteShown()
 {
     store_.select(Stock::alias());
     const int recordNumber = store_.recordNumber();
     if (store_.atEnd() || store_.atStart())
         return; // no item is shown: nothing to delete
+    if (!backUpBeforeDelete(recordNumber))
+        return;
     {
         RecordStore::Transaction transaction(store_);
         const bool deleted = transaction.active() && store_.deleteRecord() && store_.purge();

@@ -1,10 +1,11 @@
-// The windows opened from the main window, used with the keyboard as a
-// storekeeper does: the item window's Tab, Enter and Escape, the issue note's
-// "出库" with the print dialog cancelled, and the table editor's name for a
-// screen reader once it shows a table file.
+// The windows opened from the main window, used as a storekeeper does: the
+// item window's Tab, Enter and Escape and its delete, which asks nothing but
+// keeps a backup, the issue note's "出库" with the print dialog cancelled, and
+// the table editor's name for a screen reader once it shows a table file.
 
 #include "stock_window_fixture.h"
 
+#include "data/record_store.h"
 #include "issue/issue_note_window.h"
 #include "movements/item_window.h"
 #include "tableeditor/table_editor_window.h"
@@ -61,6 +62,44 @@ TEST_F(WindowsKeyboardTest, TabGoesDownTheItemWindowsBoxesAndEnterBooksNothing)
         EXPECT_FALSE(item->isVisible());
     });
     EXPECT_DOUBLE_EQ(stockOf(QStringLiteral("材料5")), 15.0) << "the stock is as it was";
+}
+
+int recordsIn(const QString &path)
+{
+    RecordStore reader;
+    EXPECT_TRUE(reader.open(path, QStringLiteral("r"))) << path.toStdString();
+    return reader.recordCount();
+}
+
+TEST_F(WindowsKeyboardTest, DeletingAnItemAsksNothingButKeepsTheStockFileFirst)
+{
+    click(6, 1); // 材料5
+    runModal(QStringLiteral("项目编辑"), [&](QWidget *modal) {
+        auto *item = qobject_cast<ItemWindow *>(modal);
+        ASSERT_NE(item, nullptr);
+        QTest::mouseClick(item->deleteButton(), Qt::LeftButton);
+        // The item before it is shown; a second delete in the same second.
+        EXPECT_EQ(item->box(ItemWindow::Name)->text(), QStringLiteral("盘点"));
+        QTest::mouseClick(item->deleteButton(), Qt::LeftButton);
+    });
+    for (const ScriptedPrompts::Shown &shown : prompts.shown())
+        EXPECT_EQ(shown.kind, QStringLiteral("message")) << "no question before a delete";
+    EXPECT_EQ(prompts.messages(), QStringList(2, QStringLiteral("项目已删除")));
+
+    // Each delete kept the file as it was just before; the second did not
+    // replace the first.
+    ASSERT_EQ(QDir(backupFolder()).entryList({QStringLiteral("*.zrb")}, QDir::Files).size(), 2);
+    const QString before = backupFolder() + QStringLiteral("/2011年3月7日9时5分.zrb");
+    EXPECT_EQ(recordsIn(before), items.size());
+    EXPECT_EQ(
+        recordsIn(backupFolder() + QStringLiteral("/2011年3月7日9时5分(2).zrb")), items.size() - 1);
+    ASSERT_EQ(grid->model()->rowCount(), items.size() - 1);
+
+    // The storekeeper regrets both: the first backup brings them back.
+    prompts.answer(before);
+    trigger(QStringLiteral("导入  备份 "));
+    EXPECT_EQ(grid->model()->rowCount(), items.size() + 1);
+    EXPECT_EQ(shownText(6, 1), QStringLiteral("材料5"));
 }
 
 TEST_F(WindowsKeyboardTest, ACancelledPrintAfterIssueSaysTheNoteWasBookedButNotPrinted)
