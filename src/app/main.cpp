@@ -18,7 +18,8 @@ int main(int argc, char *argv[])
     if (const int child = runWorkbookReaderChild(argc, argv); child >= 0)
         return child;
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("warehouse"));
+    StartUp::nameApplication();
+    StartUp::speakChinese(application);
     QApplication::setFont(StartUp::applicationFont(QApplication::font()));
     // Chinese font names of the tables (宋体, 黑体 ...) find a font with Chinese
     // glyphs where the system has none by those names.

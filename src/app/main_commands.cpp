@@ -20,6 +20,11 @@
 #include "movements/undo.h"
 #include "tableeditor/table_editor_state.h"
 #include "tableeditor/table_editor_window.h"
+#include "ui/wait_cursor.h"
+
+#include <QFileInfo>
+#include <QKeySequence>
+#include <QShortcut>
 
 namespace {
 
@@ -34,20 +39,34 @@ void openModal(MainWindow &main)
     main.refresh();
 }
 
+QString fileNameOf(const QString &path)
+{
+    return QFileInfo(path).fileName();
+}
+
 void backUp(MainWindow &main)
 {
-    const Status s = StockFile::backup(main.store(), main.state().programDir, main.clock().now());
+    const WaitCursor busy;
+    QString path;
+    const Status s
+        = StockFile::backup(main.store(), main.state().programDir, main.clock().now(), &path);
+    main.setResultStatus(
+        s ? QStringLiteral("数据库已备份为 %1").arg(fileNameOf(path)) : QStringLiteral("备份失败"));
     main.prompts().message(
         s ? QStringLiteral("数据库已备份") : QStringLiteral("备份失败：") + s.message());
 }
 
 void restore(MainWindow &main)
 {
-    const QString chosen = main.prompts().openFileName(
-        StockFile::backupFolder(main.state().programDir), QStringLiteral(".zrb (*.zrb)"));
+    const WaitCursor busy;
+    const QString chosen
+        = main.prompts().openFileName(StockFile::backupFolder(main.state().programDir),
+            QStringLiteral(".zrb (*.zrb)"), QStringLiteral("导入备份"));
     if (!chosen.isEmpty()) {
         const Status s
             = StockFile::restore(main.store(), main.state().programDir, chosen, main.clock().now());
+        main.setResultStatus(s ? QStringLiteral("已导入备份 %1").arg(fileNameOf(chosen))
+                               : QStringLiteral("备份 %1 未能导入").arg(fileNameOf(chosen)));
         if (!s)
             main.prompts().message(
                 QStringLiteral("无法导入所选备份，库存数据未改变：") + s.message());
@@ -57,7 +76,10 @@ void restore(MainWindow &main)
 
 void clear(MainWindow &main)
 {
+    const WaitCursor busy;
     const Status s = StockFile::clear(main.store(), main.state().programDir, main.clock().now());
+    main.setResultStatus(s ? QStringLiteral("数据库已清空，清空前的数据在“备份数据库”文件夹中")
+                           : QStringLiteral("清空失败"));
     main.prompts().message(s ? QStringLiteral("数据库已清空")
                              : QStringLiteral("清空失败，库存数据未改变：") + s.message());
     main.refresh();
@@ -65,26 +87,37 @@ void clear(MainWindow &main)
 
 void importSpreadsheet(MainWindow &main)
 {
-    const QString path
-        = main.prompts().openFileName(main.state().programDir, SpreadsheetImport::fileFilter());
+    const WaitCursor busy;
+    const QString path = main.prompts().openFileName(
+        main.state().programDir, SpreadsheetImport::fileFilter(), QStringLiteral("从电子表读"));
     Grid *grid = main.stockGrid();
     grid->unbind();
     // A cancelled dialog reads from no workbook: the list is left empty.
     const Status s = SpreadsheetImport::importFile(main.stockTable(), path);
     grid->bind();
     main.setWindowTitle(QStringLiteral("禾岭供电有限责任公司材料出库单打印系统"));
-    if (!s)
+    if (!s) {
         main.prompts().message(s.message());
+        return;
+    }
+    // The list no longer shows the stock: say so until the next refresh.
+    const QString source = path.isEmpty() ? QStringLiteral("（未选文件）") : fileNameOf(path);
+    main.setListStatus(QStringLiteral("列表显示的是电子表 %1 的内容，不是库存；核对后用"
+                                      "“数据”菜单的“加入数据库”加入库存，“刷新显示”回到库存")
+                           .arg(source));
 }
 
 void addRows(MainWindow &main)
 {
+    const WaitCursor busy;
     const QList<BulkAddition::Row> rows
         = BulkAddition::collect(main.stockTable(), main.stockGrid()->cursorRow());
     // Taken first, so that an unwanted addition can be undone by a restore.
     Status s = StockFile::safetyBackup(main.store(), main.state().programDir, main.clock().now());
     if (s)
         s = BulkAddition::add(main.store(), main.state().programDir, rows, main.clock());
+    main.setResultStatus(
+        s ? QStringLiteral("已加入 %1 项材料").arg(rows.size()) : QStringLiteral("加入数据库失败"));
     main.prompts().message(s ? QStringLiteral("添加完毕")
                              : QStringLiteral("添加失败，库存数据未改变：") + s.message());
     main.refresh();
@@ -92,9 +125,18 @@ void addRows(MainWindow &main)
 
 void undo(MainWindow &main, Undo::Kind kind)
 {
-    if (Undo::run(kind, main.store(), main.state(), main.prompts())
-        != Undo::Outcome::NothingSelected)
-        main.refresh();
+    const WaitCursor busy;
+    const Undo::Outcome outcome = Undo::run(kind, main.store(), main.state(), main.prompts());
+    if (outcome == Undo::Outcome::NothingSelected)
+        return;
+    main.refresh();
+    if (outcome == Undo::Outcome::Restored) {
+        const SelectedItem &item = main.state().selectedItem;
+        main.setResultStatus(
+            (kind == Undo::Kind::Receipt ? QStringLiteral("已取消 %1 %2 的最近一次进库")
+                                         : QStringLiteral("已取消 %1 %2 的最近一次出库"))
+                .arg(item.name, item.spec));
+    }
 }
 
 void showLedger(MainWindow &main)
@@ -150,6 +192,13 @@ void installMainCommands(MainWindow &main)
             QStringLiteral("查找"), QStringLiteral("项目查找"), QStringLiteral("项目查找")},
         rgbColor(255, 255, 0));
     main.setCommand(QStringLiteral("项目查找"), [find, findState] { find->step(); });
+    // Ctrl+F always asks for a new text; F3 (the command's own key) goes on.
+    auto *newSearch = new QShortcut(QKeySequence(QKeySequence::Find), &main);
+    QObject::connect(newSearch, &QShortcut::activated, &main,
+        [find, findState, command = main.action(QStringLiteral("项目查找"))] {
+            command->setText(QStringLiteral("项目查找"));
+            find->step();
+        });
     main.setCommand(QStringLiteral("开票预览"), [&main] { openModal<IssueNoteWindow>(main); });
     // The table editor's state lasts for the run, across its windows.
     auto editor = std::make_shared<TableEditorState>();

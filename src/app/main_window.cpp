@@ -8,9 +8,12 @@
 #include "data/stock_layout.h"
 #include "grid/grid.h"
 #include "grid/selection_sum.h"
+#include "ui/frame_placement.h"
+#include "ui/window_titles.h"
 
 #include <QAction>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -27,6 +30,23 @@ struct MenuLayout
 };
 
 const QString separator = QStringLiteral("-");
+
+struct CommandKey
+{
+    QString caption;
+    QKeySequence key;
+};
+
+// F3 goes on with a search, as in most programs; Ctrl+F, which starts a new
+// one, is the find's own shortcut (main commands).
+const QList<CommandKey> &commandKeys()
+{
+    static const QList<CommandKey> keys {
+        {QStringLiteral("刷新显示"), QKeySequence(Qt::Key_F5)},
+        {QStringLiteral("项目查找"), QKeySequence(Qt::Key_F3)},
+    };
+    return keys;
+}
 
 const QList<MenuLayout> &menuLayout()
 {
@@ -61,10 +81,10 @@ MainWindow::MainWindow(
 {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(baseTitle());
-    setAccessibleName(baseTitle());
+    WindowTitles::follow(this);
     buildMenus();
     buildGrid();
-    statusBar()->setAccessibleName(QStringLiteral("状态栏"));
+    buildStatusBar();
     placeOnScreen();
     refresh();
 }
@@ -88,11 +108,31 @@ void MainWindow::refresh()
     grid_->bind();
     setWindowTitle(StockList::title(result.lowStockCount));
     const int items = std::max(table_.rowCount() - 1, 0);
-    statusBar()->showMessage(result.stockOpened
+    setListStatus(result.stockOpened
             ? QStringLiteral("共 %1 项材料，其中 %2 项库存数量不高于报警数量")
                   .arg(items)
                   .arg(result.lowStockCount)
             : QStringLiteral("库存数据文件无法打开"));
+    showPickedCount();
+}
+
+void MainWindow::setListStatus(const QString &text)
+{
+    listStatus_->setText(text);
+}
+
+void MainWindow::setResultStatus(const QString &text)
+{
+    resultStatus_->setText(text);
+}
+
+void MainWindow::showPickedCount()
+{
+    const qsizetype picked = state_.issueLines.size();
+    pickedStatus_->setText(picked
+            ? QStringLiteral("已选 %1/%2 行").arg(picked).arg(AppState::maxIssueLines)
+            : QString());
+    pickedStatus_->setVisible(picked > 0);
 }
 
 void MainWindow::placeOnScreen()
@@ -100,9 +140,12 @@ void MainWindow::placeOnScreen()
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
+    // The frame, caption bar included, goes to (1, 1): the title carries the
+    // low-stock count and must be on screen.
     const QRect area = screen->availableGeometry();
-    setGeometry(area.left() + 1, area.top() + 1, std::max(area.width() - 2, 640),
-        std::max(area.height() - 40, 480));
+    FramePlacement::place(this,
+        QRect(area.left() + 1, area.top() + 1, std::max(area.width() - 2, 640),
+            std::max(area.height() - 40, 480)));
 }
 
 QStringList MainWindow::temporaryFileNames()
@@ -142,6 +185,9 @@ void MainWindow::buildMenus()
             auto *command = new QAction(caption, this);
             command->setObjectName(caption.trimmed());
             command->setEnabled(false);
+            for (const CommandKey &key : commandKeys())
+                if (key.caption == caption)
+                    command->setShortcut(key.key);
             topMenu->addAction(command);
             commands_.addAction(caption, command);
         }
@@ -179,6 +225,22 @@ void MainWindow::buildGrid()
     grid_->setFocus();
 }
 
+void MainWindow::buildStatusBar()
+{
+    QStatusBar *bar = statusBar();
+    bar->setAccessibleName(QStringLiteral("状态栏"));
+    const auto part = [bar](const QString &name, int stretch) {
+        auto *label = new QLabel(bar);
+        label->setObjectName(name);
+        label->setTextFormat(Qt::PlainText);
+        bar->addPermanentWidget(label, stretch);
+        return label;
+    };
+    listStatus_ = part(QStringLiteral("列表概况"), 0);
+    pickedStatus_ = part(QStringLiteral("已选行数"), 0);
+    resultStatus_ = part(QStringLiteral("操作结果"), 1);
+}
+
 void MainWindow::takeSelectedItem()
 {
     const int row = grid_->cursorRow();
@@ -192,6 +254,7 @@ void MainWindow::onSelectionChanged()
     // A sum belongs to its selection: picking lines puts an old one away.
     grid_->setToolTipFont(selectionSumFontFamily(), selectionSumFontPointSize());
     grid_->setToolTipText(outcome.toolTip);
+    showPickedCount();
 }
 
 void MainWindow::popUpEditMenu(const QPoint &globalPos)

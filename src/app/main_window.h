@@ -10,6 +10,7 @@
 #include <functional>
 
 class QAction;
+class QLabel;
 class QMenu;
 class Grid;
 class RecordStore;
@@ -28,6 +29,10 @@ struct AppState;
 // Each command is a QAction found by its caption. A command stays disabled
 // until setCommand() gives it its handler, so the menu never offers a command
 // that does nothing.
+//
+// The status bar's parts are permanent widgets, so that hovering a menu does
+// not wipe them: the counts of the list (or what else it shows), the number of
+// lines picked, and the result of the last command.
 //
 // When the window is destroyed it removes the temporary record files of the
 // run (the display copy data2.zrb, the statistics result qd.zrb and its sorted
@@ -64,6 +69,15 @@ public:
     // it. False when there is no command with this caption.
     bool setCommand(const QString &caption, std::function<void()> handler);
 
+    // The status bar's parts.
+    QLabel *listStatus() const { return listStatus_; }
+    QLabel *pickedStatus() const { return pickedStatus_; }
+    QLabel *resultStatus() const { return resultStatus_; }
+    // What the list shows when it is not the stock (until the next refresh).
+    void setListStatus(const QString &text);
+    // The outcome of the last command, until the next one tells its own.
+    void setResultStatus(const QString &text);
+
     AppState &state() const { return state_; }
     RecordStore &store() const { return store_; }
     Prompts &prompts() const { return prompts_; }
@@ -72,6 +86,8 @@ public:
 private:
     void buildMenus();
     void buildGrid();
+    void buildStatusBar();
+    void showPickedCount();
     void popUpEditMenu(const QPoint &globalPos);
     void takeSelectedItem();
     void onSelectionChanged();
@@ -87,4 +103,7 @@ private:
     DataSource table_;
     RecordFileProvider provider_;
     Grid *grid_ = nullptr;
+    QLabel *listStatus_ = nullptr;
+    QLabel *pickedStatus_ = nullptr;
+    QLabel *resultStatus_ = nullptr;
 };

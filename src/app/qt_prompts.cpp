@@ -1,9 +1,13 @@
 #include "app/qt_prompts.h"
 
 #include "common/value_text.h"
+#include "ui/wait_cursor.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QInputDialog>
 #include <QLabel>
@@ -12,6 +16,7 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QScreen>
 
 namespace {
 
@@ -41,6 +46,7 @@ void showPlainText(QDialog &dialog)
 
 std::optional<QString> askText(const QString &prompt, const QString &title, const QString &initial)
 {
+    const NormalCursor pointer;
     QInputDialog dialog(QApplication::activeWindow());
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setWindowTitle(title);
@@ -61,6 +67,7 @@ QWidget *QtPrompts::parent()
 
 void QtPrompts::message(const QString &text, const QString &title, Icon icon)
 {
+    const NormalCursor pointer;
     QMessageBox box(boxIcon(icon), title, text, QMessageBox::Ok, parent());
     box.setTextFormat(Qt::PlainText);
     box.exec();
@@ -68,6 +75,7 @@ void QtPrompts::message(const QString &text, const QString &title, Icon icon)
 
 bool QtPrompts::askYesNo(const QString &text, const QString &title)
 {
+    const NormalCursor pointer;
     QMessageBox box(
         QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent());
     box.setTextFormat(Qt::PlainText);
@@ -91,27 +99,50 @@ std::optional<double> QtPrompts::inputNumber(
     return number(*text);
 }
 
-QString QtPrompts::openFileName(const QString &startDir, const QString &filter)
+QString QtPrompts::openFileName(
+    const QString &startDir, const QString &filter, const QString &title)
 {
-    return QFileDialog::getOpenFileName(parent(), QString(), startDir, filter);
+    const NormalCursor pointer;
+    return QFileDialog::getOpenFileName(parent(), title, startDir, filter);
 }
 
 QString QtPrompts::saveFileName(const QString &start, const QString &filter, const QString &title)
 {
+    const NormalCursor pointer;
     return QFileDialog::getSaveFileName(parent(), title, start, filter);
 }
 
 std::optional<QFont> QtPrompts::chooseFont(const QFont &initial)
 {
-    bool ok = false;
-    const QFont font = QFontDialog::getFont(&ok, initial, parent());
-    if (!ok)
+    const NormalCursor pointer;
+    // Qt's own dialog: a desktop's native one would not speak Chinese here.
+    QFontDialog dialog(initial, parent());
+    dialog.setOption(QFontDialog::DontUseNativeDialog);
+    showChineseFonts(dialog);
+    dialog.setCurrentFont(initial);
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return font;
+    return dialog.selectedFont();
+}
+
+void QtPrompts::showChineseFonts(QFontDialog &dialog)
+{
+    // The dialog offers no call for its writing system; its list is the
+    // combo box whose items are the writing systems' names, in their order.
+    const int chinese = QFontDatabase::SimplifiedChinese;
+    const QString name = QFontDatabase::writingSystemName(QFontDatabase::SimplifiedChinese);
+    for (QComboBox *box : dialog.findChildren<QComboBox *>()) {
+        if (box->count() > chinese && box->itemText(chinese) == name) {
+            box->setCurrentIndex(chinese);
+            emit box->activated(chinese);
+            return;
+        }
+    }
 }
 
 bool QtPrompts::printDialog(QPrinter &printer)
 {
+    const NormalCursor pointer;
     QPrintDialog dialog(&printer, parent());
     // A table may run to many pages: let the user print some of them.
     dialog.setMinMax(1, 9999);
@@ -121,14 +152,26 @@ bool QtPrompts::printDialog(QPrinter &printer)
 
 bool QtPrompts::pageSetupDialog(QPrinter &printer)
 {
+    const NormalCursor pointer;
     QPageSetupDialog dialog(&printer, parent());
     return dialog.exec() == QDialog::Accepted;
 }
 
 void QtPrompts::printPreview(QPrinter &printer, const std::function<void(QPrinter *)> &paint)
 {
+    const NormalCursor pointer;
     QPrintPreviewDialog dialog(&printer, parent());
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
         [&paint](QPrinter *target) { paint(target); });
+    // Large enough to read a table, the page as wide as the window.
+    const QScreen *screen = parent() ? parent()->screen() : QGuiApplication::primaryScreen();
+    if (screen) {
+        const QRect area = screen->availableGeometry();
+        const QSize size = area.size() * previewShare;
+        dialog.resize(size);
+        dialog.move(area.center() - QPoint(size.width() / 2, size.height() / 2));
+    }
+    if (auto *fitWidth = dialog.findChild<QAction *>(QStringLiteral("fitWidthAction")))
+        fitWidth->trigger();
     dialog.exec();
 }

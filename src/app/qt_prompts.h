@@ -2,10 +2,16 @@
 
 #include "common/prompts.h"
 
+class QFontDialog;
 class QWidget;
 
 // The prompts of the running program: real Qt dialogs, modal over whichever
 // window of the program is active.
+//
+// Every dialog shows the widgets' own cursors, even in the middle of a command
+// that shows the wait cursor. The font dialog opens on the given font among
+// the fonts that write Chinese; the print preview takes most of the screen and
+// shows the page as wide as it is.
 //
 // Numbers are asked for in a text box and read with number(text), like every
 // other number the user types: full-width digits work, the decimal point is a
@@ -20,7 +26,8 @@ public:
         const QString &prompt, const QString &title, const QString &initial) override;
     std::optional<double> inputNumber(
         const QString &prompt, const QString &title, double initial) override;
-    QString openFileName(const QString &startDir, const QString &filter) override;
+    QString openFileName(
+        const QString &startDir, const QString &filter, const QString &title = {}) override;
     QString saveFileName(
         const QString &start, const QString &filter, const QString &title) override;
     std::optional<QFont> chooseFont(const QFont &initial) override;
@@ -28,6 +35,10 @@ public:
     bool pageSetupDialog(QPrinter &printer) override;
     void printPreview(QPrinter &printer, const std::function<void(QPrinter *)> &paint) override;
 
+    // The part of the screen the print preview takes, each way.
+    static constexpr double previewShare = 0.9;
+
 private:
     static QWidget *parent();
+    static void showChineseFonts(QFontDialog &dialog);
 };

@@ -1,11 +1,17 @@
 #include "app/startup.h"
 
+#include "app/stock_list.h"
 #include "data/interrupted_work.h"
 #include "data/stock_layout.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 namespace StartUp {
 
@@ -83,6 +89,33 @@ Status prepareProgramDirectory(const QString &dir)
                                        .arg(QDir::toNativeSeparators(stockFile), made.message()));
     }
     return Status::success();
+}
+
+void nameApplication()
+{
+    QCoreApplication::setApplicationName(StockList::bareTitle());
+    // The .desktop entry the window belongs to.
+    QGuiApplication::setDesktopFileName(QStringLiteral("warehouse"));
+}
+
+QStringList translationFolders()
+{
+    return {QCoreApplication::applicationDirPath() + QStringLiteral("/translations"),
+        QLibraryInfo::path(QLibraryInfo::TranslationsPath)};
+}
+
+bool speakChinese(QCoreApplication &application)
+{
+    const QLocale chinese(QLocale::Chinese, QLocale::China);
+    QLocale::setDefault(chinese);
+    auto *translator = new QTranslator(&application);
+    for (const QString &folder : translationFolders()) {
+        if (translator->load(chinese, QStringLiteral("qtbase"), QStringLiteral("_"), folder)
+            && QCoreApplication::installTranslator(translator))
+            return true;
+    }
+    delete translator;
+    return false;
 }
 
 QFont applicationFont(const QFont &platformFont)

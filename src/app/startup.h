@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+class QCoreApplication;
+
 // The steps of start-up that do not need a window, kept out of main() so that
 // they can be run and checked on their own.
 namespace StartUp {
@@ -30,6 +32,23 @@ Status createDirectory(const QString &dir);
 // creates the empty stock file when there is none. An existing stock file is
 // left as it is.
 Status prepareProgramDirectory(const QString &dir);
+
+// Names the program as the desktop shows it. The application name is the main
+// window's bare title, so a window left without a title never shows a Latin
+// program name; no display name is set, since Qt would append it to every
+// window's title.
+void nameApplication();
+
+// Qt's own texts in Chinese whatever the system's language, as every text of
+// the program is: the buttons of message boxes, the file, print, page-setup,
+// preview and font dialogs, the context menus of text boxes. Also makes
+// Chinese (China) the default locale, so those dialogs measure in
+// millimetres. False when Qt's translation could not be loaded.
+bool speakChinese(QCoreApplication &application);
+
+// Where Qt's translations are looked for, in order: "translations" beside the
+// program (a Windows deployment puts them there), then Qt's own folder.
+QStringList translationFolders();
 
 // The font of every window: 宋体 9 pt, the size the program's layouts are made
 // for, with the platform's font as the fallback where 宋体 is not installed.

@@ -28,6 +28,13 @@ const QStringList &headerTexts()
 }
 
 constexpr int widths[columns] = {850, 850, 150, 200, 200, 250, 250};
+constexpr int firstNumberColumn = 4;
+
+void markPicked(DataSource &table, int row)
+{
+    table.setTextColor({row, 1, 1, columns}, markedColor);
+    table.setBackground({row, 1, 1, columns}, markedBackground);
+}
 
 } // namespace
 
@@ -73,6 +80,10 @@ BuildResult build(
         result.stockOpened = false;
     }
 
+    if (table.rowCount() > 1)
+        table.setAlignment(
+            {2, firstNumberColumn, table.rowCount() - 1, columns - firstNumberColumn + 1},
+            CellFormat::MiddleRight);
     for (int r = 2; r <= table.rowCount(); ++r) {
         const double stock = table.number(r, 4);
         const double alarm = table.number(r, 7);
@@ -83,7 +94,7 @@ BuildResult build(
     }
     for (const int r : state.markedRows)
         if (r >= 1 && r <= table.rowCount())
-            table.setTextColor({r, 1, 1, columns}, markedColor);
+            markPicked(table, r);
 
     for (int c = 1; c <= columns; ++c)
         table.setColumnWidths(c, 1, widths[c - 1]);
@@ -120,7 +131,7 @@ SelectionOutcome select(
         line.quantity = table.number(r, 4);
         line.amount = table.number(r, 6);
         state.issueLines.append(line);
-        table.setTextColor({r, 1, 1, columns}, markedColor);
+        markPicked(table, r);
         state.markedRows.append(r);
     }
     if (selection.rows > AppState::maxIssueLines)

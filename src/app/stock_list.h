@@ -11,7 +11,8 @@ class RecordStore;
 struct AppState;
 
 // The stock list of the main window: one row per stock item under a header
-// row, low-stock items in purple, items picked for the issue note in yellow.
+// row, low-stock items in purple, items picked for the issue note in yellow
+// on a dark ground, numbers (columns 4 to 7) on the right of their cells.
 // Everything here works on the table, not on the grid that shows it, so the
 // grid is bound only after a build and bulk changes cost no drawing.
 namespace StockList {
@@ -19,6 +20,9 @@ namespace StockList {
 constexpr int columns = 7;
 constexpr quint32 lowStockColor = rgbColor(128, 0, 128);
 constexpr quint32 markedColor = rgbColor(255, 255, 0);
+// Under the yellow of picked rows, so that it reads well (about 11 : 1), and
+// picked rows stand apart from rows a search has found, which keep white.
+constexpr quint32 markedBackground = rgbColor(0, 58, 87);
 constexpr quint32 gridColor = rgbColor(0, 116, 174);
 // Stock at most this much above the alarm quantity still counts as low.
 constexpr double lowStockTolerance = 0.0000001;

@@ -1,5 +1,7 @@
 #include "common/prompts.h"
 
+#include <QCursor>
+#include <QGuiApplication>
 #include <QMetaType>
 
 namespace {
@@ -40,6 +42,14 @@ QStringList ScriptedPrompts::messages() const
     return texts;
 }
 
+void ScriptedPrompts::record(const QString &kind, const QString &text, const QString &title,
+    Icon icon, const QString &dialogTitle)
+{
+    const QCursor *cursor = QGuiApplication::overrideCursor();
+    const bool busy = cursor && cursor->shape() == Qt::WaitCursor;
+    shown_.push_back({kind, text, title, icon, dialogTitle, busy});
+}
+
 QVariant ScriptedPrompts::takeAnswer()
 {
     if (answers_.empty())
@@ -51,12 +61,12 @@ QVariant ScriptedPrompts::takeAnswer()
 
 void ScriptedPrompts::message(const QString &text, const QString &title, Icon icon)
 {
-    shown_.push_back({QStringLiteral("message"), text, title, icon, {}});
+    record(QStringLiteral("message"), text, title, icon);
 }
 
 bool ScriptedPrompts::askYesNo(const QString &text, const QString &title)
 {
-    shown_.push_back({QStringLiteral("question"), text, title, Icon::Question, {}});
+    record(QStringLiteral("question"), text, title, Icon::Question);
     const QVariant answer = takeAnswer();
     if (!answer.isValid())
         return false;
@@ -69,7 +79,7 @@ std::optional<QString> ScriptedPrompts::inputText(
     const QString &prompt, const QString &title, const QString &initial)
 {
     Q_UNUSED(initial);
-    shown_.push_back({QStringLiteral("inputText"), prompt, title, Icon::None, {}});
+    record(QStringLiteral("inputText"), prompt, title);
     const QVariant answer = takeAnswer();
     if (!answer.isValid())
         return std::nullopt;
@@ -82,7 +92,7 @@ std::optional<double> ScriptedPrompts::inputNumber(
     const QString &prompt, const QString &title, double initial)
 {
     Q_UNUSED(initial);
-    shown_.push_back({QStringLiteral("inputNumber"), prompt, title, Icon::None, {}});
+    record(QStringLiteral("inputNumber"), prompt, title);
     const QVariant answer = takeAnswer();
     if (!answer.isValid())
         return std::nullopt;
@@ -91,9 +101,10 @@ std::optional<double> ScriptedPrompts::inputNumber(
     return answer.toDouble();
 }
 
-QString ScriptedPrompts::openFileName(const QString &startDir, const QString &filter)
+QString ScriptedPrompts::openFileName(
+    const QString &startDir, const QString &filter, const QString &title)
 {
-    shown_.push_back({QStringLiteral("open"), startDir, filter, Icon::None, {}});
+    record(QStringLiteral("open"), startDir, filter, Icon::None, title);
     const QVariant answer = takeAnswer();
     if (!answer.isValid())
         return {};
@@ -105,7 +116,7 @@ QString ScriptedPrompts::openFileName(const QString &startDir, const QString &fi
 QString ScriptedPrompts::saveFileName(
     const QString &start, const QString &filter, const QString &title)
 {
-    shown_.push_back({QStringLiteral("save"), start, filter, Icon::None, title});
+    record(QStringLiteral("save"), start, filter, Icon::None, title);
     const QVariant answer = takeAnswer();
     if (!answer.isValid())
         return {};
@@ -116,7 +127,7 @@ QString ScriptedPrompts::saveFileName(
 
 std::optional<QFont> ScriptedPrompts::chooseFont(const QFont &initial)
 {
-    shown_.push_back({QStringLiteral("font"), initial.family(), {}, Icon::None, {}});
+    record(QStringLiteral("font"), initial.family());
     const QVariant answer = takeAnswer();
     if (!answer.isValid())
         return std::nullopt;
@@ -139,7 +150,7 @@ bool ScriptedPrompts::pageSetupDialog(QPrinter &printer)
 
 bool ScriptedPrompts::printerDialog(const QString &kind, const QString &what)
 {
-    shown_.push_back({kind, {}, {}, Icon::None, {}});
+    record(kind, {});
     if (answers_.empty())
         return true;
     const QVariant answer = takeAnswer();
@@ -152,7 +163,7 @@ bool ScriptedPrompts::printerDialog(const QString &kind, const QString &what)
 
 void ScriptedPrompts::printPreview(QPrinter &printer, const std::function<void(QPrinter *)> &paint)
 {
-    shown_.push_back({QStringLiteral("preview"), {}, {}, Icon::None, {}});
+    record(QStringLiteral("preview"), {});
     // A real preview paints the pages at least once; so does this one, so that
     // tests run the painting code.
     if (paint)

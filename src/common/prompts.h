@@ -39,8 +39,10 @@ public:
         const QString &prompt, const QString &title, double initial = 0)
         = 0;
     // File dialogs; the empty text when cancelled. `filter` in Qt's form
-    // ("描述 (*.zrb)").
-    virtual QString openFileName(const QString &startDir, const QString &filter) = 0;
+    // ("描述 (*.zrb)"). Without a title the dialog says what it does ("打开").
+    virtual QString openFileName(
+        const QString &startDir, const QString &filter, const QString &title = {})
+        = 0;
     // `start` is a folder, or a folder and a proposed file name.
     virtual QString saveFileName(
         const QString &start, const QString &filter, const QString &title = {})
@@ -67,7 +69,8 @@ public:
                       // the initial family for the font dialog
         QString title; // title; the filter for file dialogs
         Icon icon = Icon::None;
-        QString dialogTitle; // the title of a save-file dialog
+        QString dialogTitle; // the title of a file dialog
+        bool busy = false; // shown while a command's wait cursor was up
     };
 
     // Queues an answer: bool for questions and printer dialogs, QString for text
@@ -89,7 +92,8 @@ public:
         const QString &prompt, const QString &title, const QString &initial) override;
     std::optional<double> inputNumber(
         const QString &prompt, const QString &title, double initial) override;
-    QString openFileName(const QString &startDir, const QString &filter) override;
+    QString openFileName(
+        const QString &startDir, const QString &filter, const QString &title = {}) override;
     QString saveFileName(
         const QString &start, const QString &filter, const QString &title) override;
     std::optional<QFont> chooseFont(const QFont &initial) override;
@@ -99,6 +103,8 @@ public:
 
 private:
     QVariant takeAnswer();
+    void record(const QString &kind, const QString &text, const QString &title = {},
+        Icon icon = Icon::None, const QString &dialogTitle = {});
     // The print and page setup dialogs: accepted unless answered otherwise.
     bool printerDialog(const QString &kind, const QString &what);
 

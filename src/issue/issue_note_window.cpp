@@ -11,6 +11,7 @@
 #include "issue/issue_note.h"
 #include "issue/issue_parameters.h"
 #include "ui/dialog_look.h"
+#include "ui/wait_cursor.h"
 #include "ui/window_geometry.h"
 
 #include <QPushButton>
@@ -93,15 +94,24 @@ void IssueNoteWindow::preview()
 
 void IssueNoteWindow::print()
 {
+    printNote();
+}
+
+bool IssueNoteWindow::printNote()
+{
     grid_->commitEdit();
-    const Status s = GridPrinting::print(note_, prompts_, pdfOutput_);
+    const WaitCursor busy;
+    bool printed = false;
+    const Status s = GridPrinting::print(note_, prompts_, pdfOutput_, &printed);
     if (!s)
         prompts_.message(s.message());
+    return printed;
 }
 
 void IssueNoteWindow::issue()
 {
     grid_->commitEdit();
+    const WaitCursor busy;
     QString backupProblem;
     const Status s = bookIssue(
         store_, state_.programDir, IssueNote::fromGrid(note_), clock_.now(), &backupProblem);
@@ -110,7 +120,9 @@ void IssueNoteWindow::issue()
         prompts_.message(QStringLiteral("出库失败，库存数据未改变：") + s.message());
         return;
     }
-    print();
+    // A printed note needs no words; one that is not must not pass unnoticed.
+    if (!printNote())
+        prompts_.message(notPrintedMessage());
     if (!backupProblem.isEmpty())
         prompts_.message(
             QStringLiteral("出库已记账，但出库备份暂未存好，下次启动程序时补存：") + backupProblem);

@@ -30,6 +30,12 @@ public:
     ~IssueNoteWindow() override;
 
     static QString title() { return QStringLiteral("澄州禾岭供电有限责任公司材料出库单系统"); }
+    // Said after "出库" when the note did not print (the print dialog was
+    // cancelled, or printing failed).
+    static QString notPrintedMessage()
+    {
+        return QStringLiteral("出库已记账，但出库单没有打印。可按“打印”补打这张出库单。");
+    }
 
     Grid *grid() const { return grid_; }
     DataSource &note() { return note_; }
@@ -50,6 +56,8 @@ public:
 
 private:
     void buildControls();
+    // True when the note went to the printer.
+    bool printNote();
     void showSelectionSum();
 
     AppState &state_;

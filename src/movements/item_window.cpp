@@ -6,9 +6,11 @@
 #include "common/prompts.h"
 #include "common/value_text.h"
 #include "data/record_store.h"
+#include "data/stock_file.h"
 #include "data/stock_layout.h"
 #include "movements/receipt.h"
 #include "ui/dialog_look.h"
+#include "ui/wait_cursor.h"
 #include "ui/window_geometry.h"
 
 #include <QLabel>
@@ -102,9 +104,12 @@ void ItemWindow::buildControls()
     connect(previousButton_, &QPushButton::clicked, this, &ItemWindow::showPrevious);
     connect(nextButton_, &QPushButton::clicked, this, &ItemWindow::showNext);
 
+    // Tab goes down the boxes as they stand: 报警数量 shares the row of 数量,
+    // 金额 lies below both.
+    const std::array<Box, BoxCount> onScreen {Name, Spec, Unit, UnitPrice, Quantity, Alarm, Amount};
     for (int i = 0; i + 1 < BoxCount; ++i)
-        setTabOrder(boxes_[i], boxes_[i + 1]);
-    setTabOrder(boxes_[Alarm], addButton_);
+        setTabOrder(boxes_[onScreen[i]], boxes_[onScreen[i + 1]]);
+    setTabOrder(boxes_[Amount], addButton_);
     setTabOrder(addButton_, deleteButton_);
     setTabOrder(deleteButton_, previousButton_);
     setTabOrder(previousButton_, nextButton_);
@@ -160,6 +165,22 @@ void ItemWindow::showNext()
     showCurrent();
 }
 
+bool ItemWindow::backUpBeforeDelete(int recordNumber)
+{
+    // Nothing is asked before a delete, so the whole stock file is kept first,
+    // as before a clear: a restore brings the item back.
+    const WaitCursor busy;
+    const Status saved = StockFile::safetyBackup(store_, state_.programDir, clock_.now());
+    // The backup works on the same file: back to the item shown.
+    const bool back = store_.openOrSelect(state_.path(Stock::fileName()), Stock::alias())
+        && store_.goTo(recordNumber);
+    if (saved && back)
+        return true;
+    prompts_.message(QStringLiteral("删除前的备份没有做成，项目未删除：")
+        + (saved ? store_.lastError() : saved.message()));
+    return false;
+}
+
 void ItemWindow::deleteShown()
 {
     if (!selectStock())
@@ -167,6 +188,8 @@ void ItemWindow::deleteShown()
     const int recordNumber = store_.recordNumber();
     if (store_.atEnd() || store_.atStart())
         return; // no item is shown: nothing to delete
+    if (!backUpBeforeDelete(recordNumber))
+        return;
     {
         RecordStore::Transaction transaction(store_);
         const bool deleted = transaction.active() && store_.deleteRecord() && store_.purge();

@@ -17,9 +17,10 @@ struct AppState;
 // receipt or adds a new item (按钮1 "添  加").
 //
 // Opens on the item last clicked in the stock list and holds the stock file
-// open under "data" until it closes. 金额 follows 单价 × 数量 as either box
-// changes, also while an item is being shown. Geometry: window 1 of
-// WindowGeometry (keys ck1z … ck1g).
+// open under "data" until it closes. A delete asks nothing, but first backs up
+// the whole stock file into 备份数据库 (never over an earlier backup). 金额 follows 单价 × 数量 as
+// either box changes, also while an item is being shown. Geometry: window 1 of WindowGeometry (keys
+// ck1z … ck1g).
 class ItemWindow : public QDialog
 {
     Q_OBJECT
@@ -51,6 +52,8 @@ private:
     bool selectStock();
     void showCurrent();
     void recomputeAmount();
+    // The safety backup of the whole stock file; false (and said) when it failed.
+    bool backUpBeforeDelete(int recordNumber);
 
     AppState &state_;
     RecordStore &store_;

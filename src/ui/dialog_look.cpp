@@ -1,5 +1,7 @@
 #include "ui/dialog_look.h"
 
+#include "ui/window_titles.h"
+
 #include <QDialog>
 #include <QPushButton>
 
@@ -9,7 +11,7 @@ void apply(QDialog *window, const QString &objectName, const QString &title, int
 {
     window->setObjectName(objectName);
     window->setWindowTitle(title);
-    window->setAccessibleName(title);
+    WindowTitles::follow(window);
     QFont songTi(QStringLiteral("宋体"), pointSize);
     songTi.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun")});
     window->setFont(songTi);

@@ -11,9 +11,9 @@ class QWidget;
 // buttons named and placed as their forms have them.
 namespace DialogLook {
 
-// Names the window, gives it its title (also as its accessible name) and the
-// font 宋体 at the given size (SimSun where the face is known only by its
-// English name).
+// Names the window, gives it its title (also as its accessible name, which
+// follows later titles: see WindowTitles) and the font 宋体 at the given size
+// (SimSun where the face is known only by its English name).
 void apply(QDialog *window, const QString &objectName, const QString &title, int pointSize);
 
 // A push button 按钮<number> with its caption at its designed place. Enter

@@ -1,15 +1,33 @@
 #include "app/qt_prompts.h"
 
+#include "app/startup.h"
+#include "ui/wait_cursor.h"
+
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDir>
 #include <QFileDialog>
+#include <QFontDatabase>
+#include <QFontDialog>
+#include <QGuiApplication>
 #include <QInputDialog>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 #include <gtest/gtest.h>
 
@@ -148,6 +166,133 @@ TEST(QtPrompts, OpenFileDialogStartsInTheFolderWithTheFilter)
         dialog->reject();
     });
     EXPECT_EQ(prompts.openFileName(dir.path(), QStringLiteral(".zrb (*.zrb)")), QString());
+}
+
+// Qt's own texts, in Chinese once the program has said so at start-up; every
+// test puts the process back as it found it.
+class ChineseQtTexts : public testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(StartUp::speakChinese(*qApp)); }
+    void TearDown() override
+    {
+        for (QTranslator *translator : qApp->findChildren<QTranslator *>()) {
+            QCoreApplication::removeTranslator(translator);
+            delete translator;
+        }
+        QLocale::setDefault(savedLocale);
+    }
+
+    const QLocale savedLocale;
+    QtPrompts prompts;
+};
+
+TEST_F(ChineseQtTexts, MessageBoxButtonsAndTextBoxMenusSpeakChinese)
+{
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "OK"), QStringLiteral("确定"));
+
+    whenShown<QMessageBox>([](QMessageBox *box) {
+        EXPECT_EQ(box->button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
+        box->button(QMessageBox::Ok)->click();
+    });
+    prompts.message(QStringLiteral("数据库已备份"), QStringLiteral("信息："), Prompts::Icon::None);
+
+    whenShown<QMessageBox>([](QMessageBox *box) {
+        EXPECT_EQ(box->button(QMessageBox::Yes)->text(), QStringLiteral("是(&Y)"));
+        EXPECT_EQ(box->button(QMessageBox::No)->text(), QStringLiteral("否(&N)"));
+        box->button(QMessageBox::No)->click();
+    });
+    prompts.askYesNo(QStringLiteral("真的取消吗？"), QStringLiteral("提醒询问："));
+
+    // The menu a right click opens over any text box of the program.
+    QLineEdit box;
+    box.setText(QStringLiteral("电缆"));
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    QContextMenuEvent rightClick(
+        QContextMenuEvent::Mouse, QPoint(5, 5), box.mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(&box, &rightClick);
+    auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    QStringList captions;
+    for (const QAction *action : menu->actions())
+        captions << action->text().section(u'\t', 0, 0);
+    menu->close();
+    EXPECT_TRUE(captions.contains(QStringLiteral("复制(&C)"))) << captions.join(u' ').toStdString();
+    EXPECT_TRUE(captions.contains(QStringLiteral("粘贴(&P)")));
+    EXPECT_TRUE(captions.contains(QStringLiteral("全选")));
+}
+
+TEST_F(ChineseQtTexts, AFileDialogWithoutATitleSaysWhatItDoesInChinese)
+{
+    whenShown<QFileDialog>([](QFileDialog *dialog) {
+        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("打开"));
+        dialog->reject();
+    });
+    prompts.openFileName(QDir::tempPath(), QStringLiteral("*.grd (*.grd)"));
+
+    whenShown<QFileDialog>([](QFileDialog *dialog) {
+        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("导入备份"));
+        dialog->reject();
+    });
+    prompts.openFileName(
+        QDir::tempPath(), QStringLiteral(".zrb (*.zrb)"), QStringLiteral("导入备份"));
+}
+
+TEST(QtPrompts, DialogsShownByABusyCommandShowTheUsualPointer)
+{
+    QtPrompts prompts;
+    const WaitCursor busy;
+    bool seen = false;
+    whenShown<QMessageBox>([&](QMessageBox *box) {
+        seen = true;
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+        box->button(QMessageBox::Ok)->click();
+    });
+    prompts.message(QStringLiteral("添加完毕"), QStringLiteral("信息："), Prompts::Icon::None);
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(WaitCursor::active()) << "the command goes on working afterwards";
+}
+
+TEST(QtPrompts, TheFontDialogOpensOnTheFontAmongTheFontsThatWriteChinese)
+{
+    const QStringList chineseFamilies = QFontDatabase::families(QFontDatabase::SimplifiedChinese);
+    if (chineseFamilies.isEmpty())
+        GTEST_SKIP() << "no font with Chinese glyphs is installed";
+    const QFont current(chineseFamilies.constFirst(), 14);
+    QtPrompts prompts;
+    whenShown<QFontDialog>([&](QFontDialog *dialog) {
+        EXPECT_EQ(dialog->currentFont().family(), current.family());
+        EXPECT_EQ(dialog->currentFont().pointSize(), 14);
+        const QString chinese = QFontDatabase::writingSystemName(QFontDatabase::SimplifiedChinese);
+        bool chosen = false;
+        for (const QComboBox *box : dialog->findChildren<QComboBox *>())
+            chosen = chosen || box->currentText() == chinese;
+        EXPECT_TRUE(chosen) << "the writing system list shows Chinese";
+        dialog->reject();
+    });
+    EXPECT_EQ(prompts.chooseFont(current), std::nullopt);
+}
+
+TEST(QtPrompts, ThePrintPreviewTakesMostOfTheScreenWithThePageAsWideAsIt)
+{
+    QtPrompts prompts;
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    QTemporaryDir dir;
+    printer.setOutputFileName(dir.filePath(QStringLiteral("preview.pdf")));
+    whenShown<QPrintPreviewDialog>([](QPrintPreviewDialog *dialog) {
+        const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
+        EXPECT_GE(dialog->width(), screen.width() * 8 / 10);
+        EXPECT_GE(dialog->height(), screen.height() * 8 / 10);
+        const auto *fitWidth = dialog->findChild<QAction *>(QStringLiteral("fitWidthAction"));
+        ASSERT_NE(fitWidth, nullptr);
+        EXPECT_TRUE(fitWidth->isChecked());
+        dialog->reject();
+    });
+    int painted = 0;
+    prompts.printPreview(printer, [&](QPrinter *) { ++painted; });
+    EXPECT_GE(painted, 1);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "app/instance_lock.h"
 #include "exchange/workbook_reader.h"
+#include "window_manager_test.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -40,6 +41,8 @@ int main(int argc, char **argv)
     QApplication application(argc, argv);
     if (argc == 3 && qstrcmp(argv[1], "--hold-instance-lock") == 0)
         return holdInstanceLock(QString::fromLocal8Bit(argv[2]));
+    if (argc == 3 && qstrcmp(argv[1], "--report-frames") == 0)
+        return reportFramesUnderWindowManager(QString::fromLocal8Bit(argv[2]));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
