@@ -121,7 +121,7 @@ void showStatistics(MainWindow &main, const Statistics::Kind &kind, TableEditorS
         return;
     }
     TableEditorWindow::openModal(
-        main.state(), main.store(), main.prompts(), editor, main.geometry());
+        main.state(), main.store(), main.prompts(), main.clock(), editor, main.geometry());
     main.refresh();
 }
 
