@@ -98,7 +98,7 @@ void addRows(MainWindow &main)
     const QList<BulkAddition::Row> rows
         = BulkAddition::collect(main.stockTable(), main.stockGrid()->cursorRow());
     // Taken first, so that an unwanted addition can be undone by a restore.
-    Status s = StockFile::backup(main.store(), main.state().programDir, main.clock().now());
+    Status s = StockFile::safetyBackup(main.store(), main.state().programDir, main.clock().now());
     if (s)
         s = BulkAddition::add(main.store(), main.state().programDir, rows, main.clock());
     main.prompts().message(s ? QStringLiteral("添加完毕")

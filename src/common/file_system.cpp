@@ -21,14 +21,72 @@ QString shown(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
-// The reason of the last failed system call, in the system's words.
+// The reason of the last failed system call, as a storekeeper reads it: the
+// system's own words may be English, so the usual reasons are said in
+// Chinese and the rest by their number.
 QString lastError()
 {
 #ifdef Q_OS_WIN
-    return qt_error_string(int(GetLastError()));
+    const DWORD code = GetLastError();
+    switch (code) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return QStringLiteral("磁盘空间不足");
+    case ERROR_ACCESS_DENIED:
+        return QStringLiteral("没有权限");
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return QStringLiteral("文件不存在");
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return QStringLiteral("文件正被其他程序使用");
+    case ERROR_WRITE_PROTECT:
+        return QStringLiteral("磁盘写保护");
+    default:
+        return QStringLiteral("系统错误 %1").arg(code);
+    }
 #else
-    return qt_error_string(errno);
+    const int code = errno;
+    switch (code) {
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("磁盘空间不足");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("没有权限");
+    case ENOENT:
+        return QStringLiteral("文件不存在");
+    case EROFS:
+        return QStringLiteral("磁盘只读");
+    case EIO:
+        return QStringLiteral("磁盘读写错误");
+    case EBUSY:
+        return QStringLiteral("文件正被其他程序使用");
+    default:
+        return QStringLiteral("系统错误 %1").arg(code);
+    }
 #endif
+}
+
+// QFile's own reasons are English: say what kind of failure it was.
+QString fileError(const QFileDevice &file)
+{
+    switch (file.error()) {
+    case QFileDevice::PermissionsError:
+        return QStringLiteral("没有权限");
+    case QFileDevice::ResourceError:
+        return QStringLiteral("磁盘空间或系统资源不足");
+    case QFileDevice::OpenError:
+        return QStringLiteral("无法打开");
+    case QFileDevice::WriteError:
+        return QStringLiteral("写入出错");
+    case QFileDevice::ReadError:
+        return QStringLiteral("读取出错");
+    case QFileDevice::RemoveError:
+        return QStringLiteral("无法删除");
+    default:
+        return QStringLiteral("文件操作出错");
+    }
 }
 
 #ifdef Q_OS_WIN
@@ -64,7 +122,7 @@ Status replaceFile(const QString &from, const QString &to)
     {
         const QString reason = lastError();
         return Status::failure(
-            QStringLiteral("Could not rename %1 to %2: %3").arg(shown(from), shown(to), reason));
+            QStringLiteral("无法把 %1 改名为 %2：%3").arg(shown(from), shown(to), reason));
     }
     return Status::success();
 }
@@ -80,28 +138,26 @@ Status syncFile(const QString &path)
     if (handle == INVALID_HANDLE_VALUE) {
         const QString reason = lastError();
         return Status::failure(
-            QStringLiteral("Could not open %1 to flush it: %2").arg(shown(path), reason));
+            QStringLiteral("无法打开 %1 以写入磁盘：%2").arg(shown(path), reason));
     }
     const bool flushed = FlushFileBuffers(handle);
     const QString reason = flushed ? QString() : lastError();
     CloseHandle(handle);
     if (!flushed)
-        return Status::failure(
-            QStringLiteral("Could not flush %1 to the disk: %2").arg(shown(path), reason));
+        return Status::failure(QStringLiteral("无法把 %1 写入磁盘：%2").arg(shown(path), reason));
     return Status::success();
 #else
     const int fd = openForSync(path, O_RDONLY);
     if (fd < 0) {
         const QString reason = lastError();
         return Status::failure(
-            QStringLiteral("Could not open %1 to flush it: %2").arg(shown(path), reason));
+            QStringLiteral("无法打开 %1 以写入磁盘：%2").arg(shown(path), reason));
     }
     const bool flushed = ::fsync(fd) == 0;
     const QString reason = flushed ? QString() : lastError();
     ::close(fd);
     if (!flushed)
-        return Status::failure(
-            QStringLiteral("Could not flush %1 to the disk: %2").arg(shown(path), reason));
+        return Status::failure(QStringLiteral("无法把 %1 写入磁盘：%2").arg(shown(path), reason));
     return Status::success();
 #endif
 }
@@ -117,7 +173,7 @@ Status syncDirectory(const QString &dir)
     if (fd < 0) {
         const QString reason = lastError();
         return Status::failure(
-            QStringLiteral("Could not open the folder %1 to flush it: %2").arg(shown(dir), reason));
+            QStringLiteral("无法打开文件夹 %1 以写入磁盘：%2").arg(shown(dir), reason));
     }
     // Some file systems cannot flush a directory and say so with EINVAL; their
     // entries are as safe as they will get.
@@ -125,8 +181,8 @@ Status syncDirectory(const QString &dir)
     const QString reason = flushed ? QString() : lastError();
     ::close(fd);
     if (!flushed)
-        return Status::failure(QStringLiteral("Could not flush the folder %1 to the disk: %2")
-                                   .arg(shown(dir), reason));
+        return Status::failure(
+            QStringLiteral("无法把文件夹 %1 写入磁盘：%2").arg(shown(dir), reason));
     return Status::success();
 #endif
 }
@@ -135,17 +191,15 @@ Status writeFileAtomically(const QString &path, const QByteArray &contents)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return Status::failure(
-            QStringLiteral("Could not write %1: %2").arg(shown(path), file.errorString()));
+        return Status::failure(QStringLiteral("无法写入 %1：%2").arg(shown(path), fileError(file)));
     if (file.write(contents) != contents.size()) {
-        const QString reason = file.errorString();
+        const QString reason = fileError(file);
         file.cancelWriting();
-        return Status::failure(QStringLiteral("Could not write %1: %2").arg(shown(path), reason));
+        return Status::failure(QStringLiteral("无法写入 %1：%2").arg(shown(path), reason));
     }
     // commit() flushes the temporary file to the disk before renaming it.
     if (!file.commit())
-        return Status::failure(
-            QStringLiteral("Could not write %1: %2").arg(shown(path), file.errorString()));
+        return Status::failure(QStringLiteral("无法写入 %1：%2").arg(shown(path), fileError(file)));
     return syncDirectory(QFileInfo(path).absolutePath());
 }
 
@@ -156,8 +210,7 @@ Status removeIfExists(const QString &path)
         return Status::success();
     QFile file(path);
     if (!file.remove())
-        return Status::failure(
-            QStringLiteral("Could not delete %1: %2").arg(shown(path), file.errorString()));
+        return Status::failure(QStringLiteral("无法删除 %1：%2").arg(shown(path), fileError(file)));
     return Status::success();
 }
 

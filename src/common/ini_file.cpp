@@ -227,21 +227,18 @@ Status IniFile::write(const QString &section, const QString &key, const QString 
 {
     const QString where = QDir::toNativeSeparators(path_);
     if (!isValidName(section) || section.contains(u']'))
-        return Status::failure(
-            QStringLiteral("\"%1\" is not a valid section name for %2").arg(section, where));
+        return Status::failure(QStringLiteral("“%1”不能作为 %2 的节名").arg(section, where));
     if (!isValidName(key) || key.contains(u'=') || key.startsWith(u';') || key.startsWith(u'['))
-        return Status::failure(QStringLiteral("\"%1\" is not a valid key for %2").arg(key, where));
+        return Status::failure(QStringLiteral("“%1”不能作为 %2 的键名").arg(key, where));
     if (hasLineBreak(value))
-        return Status::failure(
-            QStringLiteral("The value of %1 in %2 holds a line break").arg(key, where));
+        return Status::failure(QStringLiteral("%2 中 %1 的值含有换行").arg(key, where));
 
     QByteArray bytes;
     QFile file(path_);
     if (file.exists()) {
         // An unreadable file is not replaced by one holding only this value.
         if (!file.open(QIODevice::ReadOnly))
-            return Status::failure(
-                QStringLiteral("Could not read %1: %2").arg(where, file.errorString()));
+            return Status::failure(QStringLiteral("无法读取 %1").arg(where));
         bytes = file.readAll();
         file.close();
     }

@@ -4,7 +4,9 @@
 
 // The outcome of an operation a caller must handle: success, or failure with a
 // message in plain words (meant for logs and for the user's message box).
-class Status
+// Dropping one unread is a compile error; a caller that has nothing to do
+// with it says so with (void) and a reason.
+class [[nodiscard]] Status
 {
 public:
     Status() = default;

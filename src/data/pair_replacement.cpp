@@ -108,8 +108,8 @@ Status replace(
     const auto add = [&](const QString &newFile, const QString &targetName) -> Status {
         const QFileInfo info(newFile);
         if (info.absolutePath() != dir || !isTemporaryName(info.fileName()))
-            return Status::failure(
-                QStringLiteral("%1 is not a temporary file beside %2").arg(newFile, targetName));
+            return Status::failure(QStringLiteral("%1 不是 %2 旁的临时文件")
+                                       .arg(QDir::toNativeSeparators(newFile), targetName));
         Status s = FileSystem::syncFile(newFile);
         if (!s)
             return s;
@@ -153,7 +153,8 @@ Status recover(const QString &dir)
     for (const QString &name : markers) {
         QFile file(folder.filePath(name));
         if (!file.open(QIODevice::ReadOnly))
-            return Status::failure(QStringLiteral("cannot read %1").arg(file.fileName()));
+            return Status::failure(
+                QStringLiteral("无法读取 %1").arg(QDir::toNativeSeparators(file.fileName())));
         bool ok = false;
         const QList<Rename> renames = decodeMarker(file.readAll(), &ok);
         file.close();

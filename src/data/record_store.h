@@ -61,11 +61,11 @@ public:
     // of ours, when its companion is missing or belongs to another file, and,
     // under the stock file's alias, when its layout is not the stock layout. A
     // file already open under the alias is closed first.
-    bool open(const QString &path, const QString &alias);
+    [[nodiscard]] bool open(const QString &path, const QString &alias);
     // Opens the file, or when it is open already makes it current. Used where a
     // file is reopened before every use.
-    bool openOrSelect(const QString &path, const QString &alias);
-    bool select(const QString &alias);
+    [[nodiscard]] bool openOrSelect(const QString &path, const QString &alias);
+    [[nodiscard]] bool select(const QString &alias);
     // Closes the file under the alias; with none, the current file.
     void close(const QString &alias = {});
     void closeAll();
@@ -83,7 +83,7 @@ public:
     void first();
     void last();
     void skip(int n = 1);
-    bool goTo(int recordNumber);
+    [[nodiscard]] bool goTo(int recordNumber);
     int recordNumber() const;
     int recordCount() const;
     bool atEnd() const; // past the last record (also in an empty file)
@@ -102,26 +102,27 @@ public:
 
     // Writes a value, converting it to the field's kind (texts to numbers through
     // number(text), numbers to texts as number text, and so on).
-    bool write(int field, const QVariant &value);
-    bool appendMemo(int field, const QString &text);
+    [[nodiscard]] bool write(int field, const QVariant &value);
+    [[nodiscard]] bool appendMemo(int field, const QString &text);
     // Appends a record at the end with the values for fields 1, 2, 3... (the
     // rest empty); it becomes current.
-    bool add(const QVariantList &values = {});
+    [[nodiscard]] bool add(const QVariantList &values = {});
 
     // From the current record forward, moves to the first record for which the
     // condition holds. Not found: the cursor ends past the last record.
-    bool find(const Condition &condition);
+    [[nodiscard]] bool find(const Condition &condition);
     // Calls `visit` for every record in record order; the cursor is where it
     // was afterwards. Fields the visitor reads on the first record are read
     // fastest. False on a read error.
-    bool forEachRecord(const std::function<void(const RecordStore &)> &visit);
+    [[nodiscard]] bool forEachRecord(const std::function<void(const RecordStore &)> &visit);
     // The first record, in record order, whose text fields equal the texts
     // exactly (byte for byte). Moves there; not found: past the last record.
-    bool findFirstEqual(int field1, const QString &text1, int field2, const QString &text2);
+    [[nodiscard]] bool findFirstEqual(
+        int field1, const QString &text1, int field2, const QString &text2);
 
-    bool deleteRecord(); // marks the current record deleted
-    bool purge(); // removes the marked records
-    bool clear(); // removes all records, keeps the layout
+    [[nodiscard]] bool deleteRecord(); // marks the current record deleted
+    [[nodiscard]] bool purge(); // removes the marked records
+    [[nodiscard]] bool clear(); // removes all records, keeps the layout
 
     // --- Whole-file operations -----------------------------------------------
 
@@ -129,12 +130,12 @@ public:
     // none), with the named fields in the given order (all when none), into a
     // new file that replaces any file of that name. Memo fields bring their
     // companion.
-    bool copyTo(
+    [[nodiscard]] bool copyTo(
         const QString &path, const Condition &condition = {}, const QStringList &fieldNames = {});
     // Writes, with all fields, every record whose two text fields equal the
     // texts exactly into a new file replacing any file of that name: the copy
     // a booking keeps of one item. Served by the key index where there is one.
-    bool copyEqualTo(
+    [[nodiscard]] bool copyEqualTo(
         const QString &path, int field1, const QString &text1, int field2, const QString &text2);
     // A copy written completely under temporary names beside its target and
     // left there for the caller to put in place (PairReplacement::replace) or
@@ -145,15 +146,15 @@ public:
         QString companion; // empty when the layout has no memo field
     };
     // As copyEqualTo, but the copy is staged beside `path` instead of replacing it.
-    bool stageEqualCopy(const QString &path, int field1, const QString &text1, int field2,
-        const QString &text2, StagedCopy *staged);
+    [[nodiscard]] bool stageEqualCopy(const QString &path, int field1, const QString &text1,
+        int field2, const QString &text2, StagedCopy *staged);
     // Appends every record of the file open under the alias to the current file;
     // fields are matched by name and kind (text and memo fields match each other).
-    bool appendFrom(const QString &alias);
+    [[nodiscard]] bool appendFrom(const QString &alias);
     // Writes the records ordered on one field into a new file: texts in GBK byte
     // order, numbers numerically, date-times chronologically; equal keys keep
     // record order.
-    bool sortTo(const QString &path, int field, bool descending = false);
+    [[nodiscard]] bool sortTo(const QString &path, int field, bool descending = false);
 
     // --- Notes ---------------------------------------------------------------
 
@@ -161,7 +162,7 @@ public:
     // Written like records, inside a Transaction they become durable with it,
     // so a note can say what must follow a booking once it is on disk. An
     // empty value removes the note; reading a missing note gives "".
-    bool writeNote(const QString &key, const QString &value);
+    [[nodiscard]] bool writeNote(const QString &key, const QString &value);
     QString readNote(const QString &key) const;
 
     // --- Layout --------------------------------------------------------------
@@ -203,6 +204,9 @@ private:
     friend class Transaction;
 
     bool fail(const QString &message) const;
+    // Every SQLite result code of the store passes here: a row, the end or OK
+    // is fine; anything else becomes lastError() and gives false.
+    bool sqlOk(int resultCode) const;
     void clearError() const { lastError_.clear(); }
     bool needCurrent() const;
     bool needRecord() const;

@@ -4,6 +4,38 @@
 
 #include <sqlite3.h>
 
+QString sqliteErrorText(int code)
+{
+    switch (code & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("文件正被另一个程序或窗口使用，请稍后再试");
+    case SQLITE_FULL:
+        return QStringLiteral("磁盘空间不足");
+    case SQLITE_IOERR:
+        return QStringLiteral("磁盘读写错误");
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return QStringLiteral("文件已损坏");
+    case SQLITE_READONLY:
+        return QStringLiteral("文件只读，无法写入");
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("文件无法打开");
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return QStringLiteral("没有权限");
+    case SQLITE_CONSTRAINT:
+        return QStringLiteral("写入的数据不符合文件的约束");
+    case SQLITE_NOMEM:
+        return QStringLiteral("内存不足");
+    case SQLITE_INTERRUPT:
+    case SQLITE_ABORT:
+        return QStringLiteral("操作被中止");
+    default:
+        return QStringLiteral("数据文件操作出错（代码 %1）").arg(code);
+    }
+}
+
 SqlStatement::~SqlStatement()
 {
     sqlite3_finalize(stmt_);
@@ -104,10 +136,10 @@ Status SqlDatabase::open(const QString &path, bool create)
     sqlite3 *db = nullptr;
     const int rc = sqlite3_open_v2(name.constData(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
-        const QString message
-            = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+        const int code = db ? sqlite3_extended_errcode(db) : rc;
         sqlite3_close(db);
-        return Status::failure(QStringLiteral("cannot open %1: %2").arg(path, message));
+        return Status::failure(QStringLiteral("无法打开 %1：%2")
+                                   .arg(QDir::toNativeSeparators(path), sqliteErrorText(code)));
     }
     db_ = db;
     sqlite3_extended_result_codes(db_, 1);
@@ -128,11 +160,9 @@ Status SqlDatabase::exec(const QString &sql)
 {
     char *error = nullptr;
     const int rc = sqlite3_exec(db_, sql.toUtf8().constData(), nullptr, nullptr, &error);
-    if (rc != SQLITE_OK) {
-        const QString message = QString::fromUtf8(error ? error : sqlite3_errstr(rc));
-        sqlite3_free(error);
-        return Status::failure(message);
-    }
+    sqlite3_free(error);
+    if (rc != SQLITE_OK)
+        return Status::failure(sqliteErrorText(sqlite3_extended_errcode(db_)));
     return Status::success();
 }
 
@@ -169,7 +199,8 @@ QString SqlDatabase::queryText(const QString &sql, bool *ok)
 
 QString SqlDatabase::errorMessage() const
 {
-    return db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QStringLiteral("no database");
+    return db_ ? sqliteErrorText(sqlite3_extended_errcode(db_))
+               : QStringLiteral("数据文件没有打开");
 }
 
 bool SqlDatabase::inTransaction() const
@@ -189,12 +220,12 @@ Status SqlDatabase::enforceDurability(const QString &schema)
         = queryText(QStringLiteral("PRAGMA %1.journal_mode=DELETE").arg(schema), &ok).toLower();
     if (!ok || mode != QLatin1String("delete"))
         return Status::failure(
-            QStringLiteral("the rollback journal cannot be enabled (journal mode %1)").arg(mode));
+            QStringLiteral("无法启用回滚日志（日志模式为 %1），文件可能在别处被改过").arg(mode));
     Status s = exec(QStringLiteral("PRAGMA %1.synchronous=FULL").arg(schema));
     if (!s)
         return s;
     if (queryInt(QStringLiteral("PRAGMA %1.synchronous").arg(schema)) != 2)
-        return Status::failure(QStringLiteral("full synchronisation cannot be enabled"));
+        return Status::failure(QStringLiteral("无法启用完全同步写入"));
     return Status::success();
 }
 

@@ -11,6 +11,10 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 // Thin RAII wrappers over the SQLite C interface, for the record store only.
+// Failures are told in Chinese sentences (SQLite's own are English).
+
+// What an SQLite result code means to the user.
+QString sqliteErrorText(int code);
 
 class SqlStatement
 {

@@ -18,16 +18,6 @@ bool samePath(const QString &a, const QString &b)
         == 0;
 }
 
-// A free name in the backup folder for the moment, never `avoid`.
-QString backupName(const QString &folder, const QDateTime &now, const QString &avoid)
-{
-    const QString base = folder + u'/' + dateTimeText(now);
-    QString path = base + QStringLiteral(".zrb");
-    for (int n = 2; !avoid.isEmpty() && samePath(path, avoid); ++n)
-        path = base + QStringLiteral("_%1.zrb").arg(n);
-    return path;
-}
-
 Status openStock(RecordStore &store, const QString &programDir)
 {
     if (!store.openOrSelect(stockPath(programDir), Stock::alias()))
@@ -35,30 +25,30 @@ Status openStock(RecordStore &store, const QString &programDir)
     return Status::success();
 }
 
-// The backup taken before restore and clear. A stock file that exists but no
-// longer opens is kept as it is, byte for byte, so even that is not lost.
-Status safetyBackup(
-    RecordStore &store, const QString &programDir, const QDateTime &now, const QString &avoid)
+// The first of stem, stem(2), stem(3), ... for which neither the record file
+// nor its companion exists: a safety backup never takes the name of another
+// backup, nor of a companion left on its own.
+QString freeStem(const QString &stem)
 {
-    const QString data = stockPath(programDir);
-    if (!QFileInfo::exists(data))
-        return Status::success();
-    const QString folder = backupFolder(programDir);
-    if (!QDir().mkpath(folder))
-        return Status::failure(QStringLiteral("无法建立文件夹 %1").arg(folder));
-    const QString target = backupName(folder, now, avoid);
-    if (store.openOrSelect(data, Stock::alias())) {
-        if (!store.copyTo(target))
-            return Status::failure(store.lastError());
-        return Status::success();
-    }
-    const QString damaged = target.left(target.size() - 4) + QStringLiteral("(无法打开)");
+    QString candidate = stem;
+    for (int n = 2; QFileInfo::exists(candidate + QStringLiteral(".zrb"))
+         || QFileInfo::exists(candidate + QStringLiteral(".edt"));
+         ++n)
+        candidate = stem + QStringLiteral("(%1)").arg(n);
+    return candidate;
+}
+
+// A stock file that exists but no longer opens is kept byte for byte.
+Status copyDamaged(const QString &data, const QString &stem, QString *path)
+{
+    const QString free = freeStem(stem + QStringLiteral("(无法打开)"));
     for (const auto &[from, suffix] : {std::pair {data, QStringLiteral(".zrb")},
              std::pair {RecordStore::companionPath(data), QStringLiteral(".edt")}}) {
-        QFile::remove(damaged + suffix);
-        if (QFileInfo::exists(from) && !QFile::copy(from, damaged + suffix))
+        if (QFileInfo::exists(from) && !QFile::copy(from, free + suffix))
             return Status::failure(QStringLiteral("无法备份 %1").arg(from));
     }
+    if (path)
+        *path = free + QStringLiteral(".zrb");
     return Status::success();
 }
 
@@ -83,11 +73,33 @@ Status backup(
     const QString folder = backupFolder(programDir);
     if (!QDir().mkpath(folder))
         return Status::failure(QStringLiteral("无法建立文件夹 %1").arg(folder));
-    const QString target = backupName(folder, now, {});
+    const QString target = folder + u'/' + dateTimeText(now) + QStringLiteral(".zrb");
     if (!store.copyTo(target))
         return Status::failure(store.lastError());
     if (backupPath)
         *backupPath = target;
+    return Status::success();
+}
+
+Status safetyBackup(
+    RecordStore &store, const QString &programDir, const QDateTime &now, QString *path)
+{
+    if (path)
+        path->clear();
+    const QString data = stockPath(programDir);
+    if (!QFileInfo::exists(data))
+        return Status::success();
+    const QString folder = backupFolder(programDir);
+    if (!QDir().mkpath(folder))
+        return Status::failure(QStringLiteral("无法建立文件夹 %1").arg(folder));
+    const QString stem = folder + u'/' + dateTimeText(now);
+    if (!store.openOrSelect(data, Stock::alias()))
+        return copyDamaged(data, stem, path);
+    const QString target = freeStem(stem) + QStringLiteral(".zrb");
+    if (!store.copyTo(target))
+        return Status::failure(store.lastError());
+    if (path)
+        *path = target;
     return Status::success();
 }
 
@@ -119,7 +131,7 @@ Status restore(
     Status s = checkRestorable(store, chosen);
     if (!s)
         return s;
-    s = safetyBackup(store, programDir, now, chosen);
+    s = safetyBackup(store, programDir, now);
     if (!s)
         return s;
     // Copy the chosen pair over the stock pair through the store: the copy is
@@ -137,7 +149,7 @@ Status restore(
 
 Status clear(RecordStore &store, const QString &programDir, const QDateTime &now)
 {
-    Status s = safetyBackup(store, programDir, now, {});
+    Status s = safetyBackup(store, programDir, now);
     if (!s)
         return s;
     s = openStock(store, programDir);

@@ -10,9 +10,8 @@ class RecordStore;
 // Whole-file commands on the stock file of a program directory: backup,
 // restore from a backup, and clear. Each opens data.zrb under "data" itself.
 //
-// Restore and clear first take the same backup as backup() does, so that no
-// command can lose the stock file for good; when that backup fails, they do
-// nothing.
+// Restore and clear first take a safety backup, so that no command can lose
+// the stock file for good; when that backup fails, they do nothing.
 namespace StockFile {
 
 // The folder of whole-file backups, inside the program directory.
@@ -24,6 +23,16 @@ QString stockPath(const QString &programDir);
 // same second is replaced. Returns the backup's path in `backupPath`.
 Status backup(RecordStore &store, const QString &programDir, const QDateTime &now,
     QString *backupPath = nullptr);
+
+// The backup taken before a command replaces or changes the whole stock file
+// (restore, clear, bulk addition), without a message. Like backup(), but it
+// never replaces a file: when the moment's name is taken (its .zrb or its
+// .edt), it takes the first free one of "<name>(2)", "<name>(3)", ... A stock
+// file that exists but no longer opens is copied byte for byte as
+// "<name>(无法打开)", numbered the same way. No stock file, no backup (and an
+// empty `path`).
+Status safetyBackup(
+    RecordStore &store, const QString &programDir, const QDateTime &now, QString *path = nullptr);
 
 // Whether `chosen` can replace the stock file: a record file of ours with the
 // stock layout and its own companion. The message says why not.

@@ -6,13 +6,18 @@
 #include "data/stock_layout.h"
 #include "grid/data_source.h"
 
+#include <algorithm>
+
 namespace BulkAddition {
 
 QList<Row> collect(const DataSource &table, int cursorRow)
 {
     QList<Row> rows;
+    // Row 1 is the heading: a cursor left there (as the import leaves it)
+    // starts at the first data row.
+    const int first = std::max(cursorRow, 2);
     for (int i = 1; i <= table.rowCount(); ++i) {
-        const int r = cursorRow + i - 1;
+        const int r = first + i - 1;
         if (table.text(r, 1).isEmpty())
             continue; // also the rows past the end
         rows.append({table.text(r, 1), table.text(r, 2), table.text(r, 3), table.number(r, 5),

@@ -26,6 +26,8 @@ struct Row
 };
 
 // The rows from the cursor row to the last row whose column 1 is not empty.
+// Row 1 is the heading row and never taken: a cursor on it (or above) starts
+// at row 2.
 QList<Row> collect(const DataSource &table, int cursorRow);
 
 // The opening line of 进库记录, without a line end.

@@ -9,6 +9,7 @@
 #include "common/clock.h"
 #include "common/prompts.h"
 #include "data/record_store.h"
+#include "data/stock_file.h"
 #include "data/stock_layout.h"
 #include "grid/data_source.h"
 #include "grid/grid.h"
@@ -18,6 +19,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -74,6 +76,45 @@ protected:
         });
         window->action(caption)->trigger();
         EXPECT_TRUE(seen) << caption.toStdString() << " opened no window";
+    }
+
+    // Reads a workbook as the warehouse keeps it into the list: two title
+    // rows, items from row 3.
+    void readSpreadsheet()
+    {
+        QFile csv(dir.filePath(QStringLiteral("库存.csv")));
+        ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+        csv.write(QStringLiteral("序号,品名,规格,单位,数量,单价,金额,报警\r\n"
+                                 ",,,,,,,\r\n"
+                                 "1,接地线,TJ-35,米,40,2.5,100,10\r\n"
+                                 "2,扎带,4x200,包,3,8,24,5\r\n")
+                      .toUtf8());
+        csv.close();
+        prompts.answer(csv.fileName());
+        window->action(QStringLiteral("从电子表读"))->trigger();
+    }
+
+    QString backupFolder() const { return StockFile::backupFolder(state.programDir); }
+    // The records a file holds; -1 when it does not open.
+    static int recordsIn(const QString &path)
+    {
+        RecordStore reader;
+        return reader.open(path, QStringLiteral("r")) ? reader.recordCount() : -1;
+    }
+    // The backups of the folder by name, each with the records it holds;
+    // "(no companion)" marks a record file without its .edt.
+    QStringList backups() const
+    {
+        QStringList result;
+        const QDir folder(backupFolder());
+        for (const QString &name : folder.entryList({QStringLiteral("*.zrb")}, QDir::Files)) {
+            const QString path = folder.filePath(name);
+            result << name + u' ' + QString::number(recordsIn(path))
+                    + (QFile::exists(RecordStore::companionPath(path))
+                            ? QString()
+                            : QStringLiteral(" (no companion)"));
+        }
+        return result;
     }
 
     QTemporaryDir dir;
@@ -146,17 +187,7 @@ TEST_F(MainCommandsTest, FindingInTheStockListStepsThroughTheCaption)
 
 TEST_F(MainCommandsTest, ASpreadsheetIsReadIntoTheListAndAddedAsNewItems)
 {
-    // A workbook as the warehouse keeps it: two title rows, items from row 3.
-    QFile csv(dir.filePath(QStringLiteral("库存.csv")));
-    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
-    csv.write(QStringLiteral("序号,品名,规格,单位,数量,单价,金额,报警\r\n"
-                             ",,,,,,,\r\n"
-                             "1,接地线,TJ-35,米,40,2.5,100,10\r\n"
-                             "2,扎带,4x200,包,3,8,24,5\r\n")
-                  .toUtf8());
-    csv.close();
-    prompts.answer(csv.fileName());
-    window->action(QStringLiteral("从电子表读"))->trigger();
+    readSpreadsheet();
     const DataSource &table = window->stockTable();
     EXPECT_EQ(table.text(1, 1), QStringLiteral("材  料  品  名"));
     EXPECT_EQ(table.text(2, 1), QStringLiteral("接地线"));
@@ -189,21 +220,15 @@ TEST_F(MainCommandsTest, AnImportSpreadsTheWindowOverTheScreen)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     const QRect area = window->screen()->availableGeometry();
     const QRect placed(area.left() + 1, area.top() + 1, area.width() - 2, area.height() - 10);
-    QFile csv(dir.filePath(QStringLiteral("库存.csv")));
-    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
-    csv.write(QStringLiteral("序号,品名,规格,单位,数量,单价,金额,报警\r\n,,,,,,,\r\n"
-                             "1,接地线,TJ-35,米,40,2.5,100,10\r\n")
-                  .toUtf8());
-    csv.close();
-
     // Read or cancelled, the list is laid out for checking afterwards.
-    for (const QString &chosen : {csv.fileName(), QString()}) {
+    for (const bool cancelled : {false, true}) {
         window->setGeometry(120, 90, 500, 380);
         window->setWindowTitle(QStringLiteral("其他"));
-        if (!chosen.isEmpty())
-            prompts.answer(chosen);
-        window->action(QStringLiteral("从电子表读"))->trigger();
-        EXPECT_EQ(window->frameGeometry(), placed) << chosen.toStdString();
+        if (cancelled)
+            window->action(QStringLiteral("从电子表读"))->trigger();
+        else
+            readSpreadsheet();
+        EXPECT_EQ(window->frameGeometry(), placed) << (cancelled ? "cancelled" : "read");
         EXPECT_EQ(window->windowTitle(), QStringLiteral("禾岭供电有限责任公司材料出库单打印系统"));
         const DataSource &table = window->stockTable();
         EXPECT_EQ(QList<int>({table.columnWidth(1), table.columnWidth(2), table.columnWidth(3),
@@ -213,6 +238,57 @@ TEST_F(MainCommandsTest, AnImportSpreadsTheWindowOverTheScreen)
     }
     EXPECT_EQ(window->stockTable().text(2, 1), QString()) << "the cancelled read left it empty";
     EXPECT_TRUE(prompts.messages().isEmpty());
+}
+
+TEST_F(MainCommandsTest, AddingRightAfterTheImportLeavesTheHeadingRowOut)
+{
+    readSpreadsheet();
+    ASSERT_EQ(window->stockGrid()->cursorRow(), 1) << "where the import leaves the cursor";
+    window->action(QStringLiteral("加入数据库"))->trigger();
+    EXPECT_EQ(prompts.messages(), QStringList({"添加完毕"}));
+
+    RecordStore reader;
+    ASSERT_TRUE(reader.open(state.path(Stock::fileName()), QStringLiteral("r")));
+    QStringList names;
+    for (reader.first(); !reader.atEnd(); reader.skip())
+        names << reader.readText(Stock::Name);
+    EXPECT_EQ(names, QStringList({"今天出库", "昨天出库", "从未出库", "接地线", "扎带"}));
+    EXPECT_EQ(window->stockTable().rowCount(), 6);
+}
+
+TEST_F(MainCommandsTest, ClearingTwiceInOneSecondKeepsTheStockInTheFirstBackup)
+{
+    window->action(QStringLiteral("清空数据库"))->trigger();
+    window->action(QStringLiteral("清空数据库"))->trigger();
+    EXPECT_EQ(prompts.messages(), QStringList({"数据库已清空", "数据库已清空"}));
+    EXPECT_EQ(backups(), QStringList({"2011年3月7日16时(2).zrb 0", "2011年3月7日16时.zrb 3"}));
+}
+
+TEST_F(MainCommandsTest, NoCommandOfOneSecondReplacesAnotherOnesBackup)
+{
+    window->action(QStringLiteral("备份数据库"))->trigger();
+    // Adding the list as built: every item listed is added again.
+    window->stockGrid()->setCursorCell(2, 1);
+    window->action(QStringLiteral("加入数据库"))->trigger();
+    window->stockGrid()->setCursorCell(2, 1);
+    window->action(QStringLiteral("加入数据库"))->trigger();
+    window->action(QStringLiteral("清空数据库"))->trigger();
+    prompts.answer(backupFolder() + QStringLiteral("/2011年3月7日16时(4).zrb"));
+    window->action(QStringLiteral("导入  备份 "))->trigger();
+    ASSERT_EQ(window->stockTable().rowCount(), 13) << "twelve items restored";
+    window->action(QStringLiteral("清空数据库"))->trigger();
+    EXPECT_EQ(prompts.messages(),
+        QStringList({"数据库已备份", "添加完毕", "添加完毕", "数据库已清空", "数据库已清空"}));
+
+    EXPECT_EQ(backups(),
+        QStringList({
+            "2011年3月7日16时(2).zrb 3", // before the first addition
+            "2011年3月7日16时(3).zrb 6", // before the second
+            "2011年3月7日16时(4).zrb 12", // before the clear
+            "2011年3月7日16时(5).zrb 0", // before the restore
+            "2011年3月7日16时(6).zrb 12", // before the second clear
+            "2011年3月7日16时.zrb 3", // the manual backup
+        }));
 }
 
 } // namespace

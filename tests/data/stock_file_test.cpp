@@ -45,6 +45,19 @@ protected:
             .entryList({QStringLiteral("*.zrb")}, QDir::Files, QDir::Name);
     }
 
+    QString backupPath(const QString &fileName) const
+    {
+        return StockFile::backupFolder(programDir) + u'/' + fileName;
+    }
+    // The number of records a backup holds; -1 when it does not open.
+    int recordsIn(const QString &fileName) const
+    {
+        RecordStore reader;
+        if (!reader.open(backupPath(fileName), QStringLiteral("b")))
+            return -1;
+        return reader.recordCount();
+    }
+
     QTemporaryDir dir;
     QString programDir;
     RecordStore store;
@@ -164,6 +177,103 @@ TEST_F(StockFileTest, AStockFileThatNoLongerOpensIsStillKeptBeforeARestore)
     EXPECT_EQ(items().size(), 3);
     EXPECT_EQ(readBytes(StockFile::backupFolder(programDir) + "/2011年3月7日9时7分(无法打开).zrb"),
         QByteArray("damaged beyond repair"));
+}
+
+TEST_F(StockFileTest, SafetyBackupsOfOneSecondTakeTheNextFreeName)
+{
+    // Clearing twice within one second: the second backup holds the empty
+    // file, the first still holds every item.
+    ASSERT_TRUE(StockFile::clear(store, programDir, morning));
+    ASSERT_TRUE(StockFile::clear(store, programDir, morning));
+    EXPECT_EQ(backups(), QStringList({"2011年3月7日9时5分(2).zrb", "2011年3月7日9时5分.zrb"}));
+    EXPECT_EQ(recordsIn(QStringLiteral("2011年3月7日9时5分.zrb")), 3);
+    EXPECT_EQ(recordsIn(QStringLiteral("2011年3月7日9时5分(2).zrb")), 0);
+    // Each with its own companion: the first one's histories are intact.
+    EXPECT_TRUE(QFile::exists(backupPath(QStringLiteral("2011年3月7日9时5分(2).edt"))));
+    ASSERT_TRUE(StockFile::restore(
+        store, programDir, backupPath(QStringLiteral("2011年3月7日9时5分.zrb")), morning));
+    EXPECT_EQ(items(), QStringList({"item1 1 第一次进库", "item2 2", "item3 3"}));
+    EXPECT_EQ(backups().size(), 3) << "the restore kept the empty file too";
+    EXPECT_EQ(recordsIn(QStringLiteral("2011年3月7日9时5分(3).zrb")), 0);
+}
+
+TEST_F(StockFileTest, ASafetyBackupLeavesAManualBackupOfTheSameSecondAlone)
+{
+    ASSERT_TRUE(StockFile::backup(store, programDir, morning));
+    ASSERT_TRUE(store.add({QStringLiteral("新材料")}));
+    QString safety;
+    ASSERT_TRUE(StockFile::clear(store, programDir, morning));
+    ASSERT_TRUE(StockFile::safetyBackup(store, programDir, morning, &safety));
+    EXPECT_EQ(QFileInfo(safety).fileName(), QStringLiteral("2011年3月7日9时5分(3).zrb"));
+    EXPECT_EQ(recordsIn(QStringLiteral("2011年3月7日9时5分.zrb")), 3) << "the manual backup";
+    EXPECT_EQ(recordsIn(QStringLiteral("2011年3月7日9时5分(2).zrb")), 4) << "before the clear";
+    EXPECT_EQ(recordsIn(QStringLiteral("2011年3月7日9时5分(3).zrb")), 0);
+
+    // The manual backup still replaces only its own name.
+    ASSERT_TRUE(StockFile::backup(store, programDir, morning));
+    EXPECT_EQ(backups().size(), 3);
+    EXPECT_EQ(recordsIn(QStringLiteral("2011年3月7日9时5分(2).zrb")), 4);
+}
+
+TEST_F(StockFileTest, ANameCountsAsTakenWhenEitherFileOfThePairIsThere)
+{
+    // A companion left on its own, and a record file without its companion.
+    QDir().mkpath(StockFile::backupFolder(programDir));
+    writeBytes(backupPath(QStringLiteral("2011年3月7日9时5分.edt")), "stray memo");
+    writeBytes(backupPath(QStringLiteral("2011年3月7日9时5分(2).zrb")), "stray records");
+    QString path;
+    ASSERT_TRUE(StockFile::safetyBackup(store, programDir, morning, &path));
+    EXPECT_EQ(path, backupPath(QStringLiteral("2011年3月7日9时5分(3).zrb")));
+    EXPECT_TRUE(QFile::exists(backupPath(QStringLiteral("2011年3月7日9时5分(3).edt"))));
+    EXPECT_EQ(readBytes(backupPath(QStringLiteral("2011年3月7日9时5分.edt"))), "stray memo");
+    EXPECT_EQ(readBytes(backupPath(QStringLiteral("2011年3月7日9时5分(2).zrb"))), "stray records");
+    EXPECT_FALSE(QFile::exists(backupPath(QStringLiteral("2011年3月7日9时5分.zrb"))));
+    EXPECT_FALSE(QFile::exists(backupPath(QStringLiteral("2011年3月7日9时5分(2).edt"))));
+
+    // The copy is a whole stock backup, histories included.
+    ASSERT_TRUE(StockFile::restore(store, programDir, path, morning.addSecs(1)));
+    EXPECT_EQ(items(), QStringList({"item1 1 第一次进库", "item2 2", "item3 3"}));
+}
+
+TEST_F(StockFileTest, RestoreThenClearInOneSecondKeepsEveryState)
+{
+    QString chosen;
+    ASSERT_TRUE(StockFile::backup(store, programDir, morning, &chosen));
+    ASSERT_TRUE(store.add({QStringLiteral("新材料")}));
+    ASSERT_TRUE(StockFile::restore(store, programDir, chosen, morning));
+    ASSERT_TRUE(StockFile::clear(store, programDir, morning));
+    EXPECT_TRUE(items().isEmpty());
+    EXPECT_EQ(recordsIn(QStringLiteral("2011年3月7日9时5分.zrb")), 3) << "the chosen backup";
+    EXPECT_EQ(recordsIn(QStringLiteral("2011年3月7日9时5分(2).zrb")), 4) << "before the restore";
+    EXPECT_EQ(recordsIn(QStringLiteral("2011年3月7日9时5分(3).zrb")), 3) << "before the clear";
+}
+
+TEST_F(StockFileTest, ADamagedStockFileIsKeptUnderAFreeNameToo)
+{
+    store.closeAll();
+    writeBytes(StockFile::stockPath(programDir), "damaged once");
+    EXPECT_FALSE(StockFile::clear(store, programDir, morning));
+    writeBytes(StockFile::stockPath(programDir), "damaged twice");
+    QString path;
+    EXPECT_FALSE(StockFile::clear(store, programDir, morning));
+    ASSERT_TRUE(StockFile::safetyBackup(store, programDir, morning, &path));
+    EXPECT_EQ(readBytes(backupPath(QStringLiteral("2011年3月7日9时5分(无法打开).zrb"))),
+        QByteArray("damaged once"));
+    EXPECT_EQ(readBytes(backupPath(QStringLiteral("2011年3月7日9时5分(无法打开)(2).zrb"))),
+        QByteArray("damaged twice"));
+    EXPECT_EQ(path, backupPath(QStringLiteral("2011年3月7日9时5分(无法打开)(3).zrb")));
+    // The companion was fine and went along each time.
+    EXPECT_TRUE(QFile::exists(backupPath(QStringLiteral("2011年3月7日9时5分(无法打开)(2).edt"))));
+}
+
+TEST_F(StockFileTest, NoStockFileNoSafetyBackup)
+{
+    store.closeAll();
+    ASSERT_TRUE(QFile::remove(StockFile::stockPath(programDir)));
+    QString path = QStringLiteral("left over");
+    ASSERT_TRUE(StockFile::safetyBackup(store, programDir, morning, &path));
+    EXPECT_TRUE(path.isEmpty());
+    EXPECT_TRUE(backups().isEmpty());
 }
 
 } // namespace

@@ -59,17 +59,30 @@ TEST_F(BulkAdditionTest, TakesTheRowsFromTheCursorDown)
     ASSERT_TRUE(store.openOrSelect(state.path(Stock::fileName()), Stock::alias()));
     EXPECT_EQ(store.recordCount(), 15) << "known keys are added again";
 
-    // The heading row is taken like any row; a row without a name is not.
+    // A row without a name is skipped, even with numbers in it.
     table.setText(3, 1, QString());
-    ASSERT_TRUE(add(1));
+    ASSERT_TRUE(add(2));
     ASSERT_TRUE(store.openOrSelect(state.path(Stock::fileName()), Stock::alias()));
-    EXPECT_EQ(store.recordCount(), 24);
+    EXPECT_EQ(store.recordCount(), 23);
     store.goTo(16);
-    EXPECT_EQ(text(Stock::Name), QStringLiteral("材  料  品  名"));
-    store.goTo(17);
     EXPECT_EQ(text(Stock::Name), QStringLiteral("新材料1"));
-    store.goTo(18);
+    store.goTo(17);
     EXPECT_EQ(text(Stock::Name), QStringLiteral("新材料3"));
+}
+
+TEST_F(BulkAdditionTest, TheHeadingRowIsNeverAnItem)
+{
+    // Where the spreadsheet import leaves the cursor, and where no cursor is.
+    for (const int cursorRow : {1, 0}) {
+        const QList<BulkAddition::Row> rows = BulkAddition::collect(table, cursorRow);
+        ASSERT_EQ(rows.size(), 9) << "cursor on row " << cursorRow;
+        EXPECT_EQ(rows.first().name, QStringLiteral("新材料1"));
+        EXPECT_EQ(rows.last().name, QStringLiteral("新材料9"));
+    }
+    ASSERT_TRUE(add(1));
+    ASSERT_TRUE(store.open(state.path(Stock::fileName()), Stock::alias()));
+    EXPECT_FALSE(namesAdded().contains(QStringLiteral("材  料  品  名")));
+    EXPECT_EQ(store.recordCount(), 9);
 }
 
 TEST_F(BulkAdditionTest, EachItemOpensWithItsStockAsItsFirstReceipt)

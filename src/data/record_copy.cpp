@@ -1,0 +1,219 @@
+#include "data/record_copy.h"
+
+#include "data/record_store.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+
+using namespace RecordValues;
+using RecordFile::attachFile;
+using RecordFile::NewPair;
+using RecordFile::Use;
+
+namespace RecordCopy {
+namespace {
+
+void newIdFunction(sqlite3_context *context, int, sqlite3_value **argv)
+{
+    const auto *map = static_cast<const std::vector<qint64> *>(sqlite3_user_data(context));
+    const qint64 id = sqlite3_value_int64(argv[0]);
+    if (id >= 0 && id < qint64(map->size()) && (*map)[size_t(id)] != 0)
+        sqlite3_result_int64(context, (*map)[size_t(id)]);
+    else
+        sqlite3_result_null(context);
+}
+
+Status rollbackWith(SqlDatabase &db, const QString &message)
+{
+    db.exec(QStringLiteral("ROLLBACK"));
+    return Status::failure(message);
+}
+
+} // namespace
+
+Status registerFunctions(OpenRecordFile &f)
+{
+    if (sqlite3_create_function_v2(f.db.get(), "wh_newid", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+            &f.copyMap, newIdFunction, nullptr, nullptr, nullptr)
+        != SQLITE_OK)
+        return Status::failure(f.db.errorMessage());
+    return Status::success();
+}
+
+Status copyBySql(
+    OpenRecordFile &f, const NewPair &pair, const CopyPlan &plan, const std::vector<qint64> &ids)
+{
+    // Copying every record of a dense file keeps the ids; otherwise the copy's
+    // ids are the positions in `ids`.
+    const bool identity
+        = f.dense && ids.size() == size_t(f.count) && std::is_sorted(ids.begin(), ids.end());
+    if (!identity) {
+        // Sized by the ids themselves: a scan reads them fresh from the file,
+        // which another connection may have grown since it was opened here.
+        const qint64 maxId = ids.empty() ? 0 : *std::max_element(ids.begin(), ids.end());
+        f.copyMap.assign(size_t(std::max(maxId, f.lastId())) + 1, 0);
+        for (size_t i = 0; i < ids.size(); ++i)
+            f.copyMap[size_t(ids[i])] = qint64(i) + 1;
+    }
+    Status s = attachFile(f.db, pair.recordFile, QStringLiteral("cp"), Use::Building);
+    if (s && !pair.companion.isEmpty())
+        s = attachFile(f.db, pair.companion, QStringLiteral("cpedt"), Use::Building);
+    if (s)
+        s = f.db.exec(QStringLiteral("BEGIN"));
+    if (s) {
+        const QString sep = plan.sourceColumns.isEmpty() ? QString() : QStringLiteral(",");
+        const QString source = plan.sourceColumns.join(u',');
+        const QString rows = identity
+            ? QStringLiteral("SELECT id,del%1%2 FROM main.records").arg(sep, source)
+            : QStringLiteral("SELECT n,del%1%2 FROM (SELECT wh_newid(id) AS n,del%1%2 FROM "
+                             "main.records) WHERE n IS NOT NULL")
+                  .arg(sep, source);
+        s = f.db.exec(QStringLiteral("INSERT INTO cp.records(id,del%1%2) %3")
+                          .arg(sep, plan.targetColumns.join(u','), rows));
+        if (s && !plan.memoFields.empty()) {
+            const QString memos = identity
+                ? QStringLiteral("SELECT id,%1,seq,text FROM edt.memos WHERE field IN "
+                                 "(%2)")
+                      .arg(plan.memoFieldMapping(), plan.memoFieldList())
+                : QStringLiteral("SELECT n,%1,seq,text FROM (SELECT wh_newid(id) AS "
+                                 "n,field,seq,text FROM edt.memos WHERE field IN (%2)) "
+                                 "WHERE n IS NOT NULL")
+                      .arg(plan.memoFieldMapping(), plan.memoFieldList());
+            s = f.db.exec(QStringLiteral("INSERT INTO cpedt.memos(id,field,seq,text) ") + memos);
+        }
+        s = s ? f.db.exec(QStringLiteral("COMMIT")) : rollbackWith(f.db, s.message());
+    }
+    f.copyMap = {};
+    f.db.exec(QStringLiteral("DETACH cpedt"));
+    f.db.exec(QStringLiteral("DETACH cp"));
+    return s;
+}
+
+Status copyRows(
+    OpenRecordFile &f, const NewPair &pair, const CopyPlan &plan, const std::vector<qint64> &ids)
+{
+    SqlDatabase out;
+    Status s = pair.open(out);
+    if (s)
+        s = out.exec(QStringLiteral("BEGIN"));
+    if (!s)
+        return s;
+    const QString sep = plan.sourceColumns.isEmpty() ? QString() : QStringLiteral(",");
+    QStringList placeholders;
+    for (int i = 0; i < plan.targetColumns.size(); ++i)
+        placeholders << QStringLiteral("?");
+    SqlStatement insert
+        = out.prepare(QStringLiteral("INSERT INTO records(id,del%1%2) VALUES(?,?%1%3)")
+                          .arg(sep, plan.targetColumns.join(u','), placeholders.join(u',')));
+    SqlStatement source = f.db.prepare(QStringLiteral("SELECT id,del%1%2 FROM records WHERE id=?")
+                                           .arg(sep, plan.sourceColumns.join(u',')));
+    SqlStatement memoInsert;
+    SqlStatement memos;
+    if (!plan.memoFields.empty()) {
+        memoInsert = out.prepare(QStringLiteral("INSERT INTO edt.memos(id,field,seq,text) "
+                                                "VALUES(?,%1,?,?)")
+                                     .arg(plan.memoFieldMapping().replace(
+                                         QStringLiteral("CASE field"), QStringLiteral("CASE ?"))));
+        memos = f.db.prepare(QStringLiteral("SELECT field,seq,text FROM edt.memos WHERE id=? AND "
+                                            "field IN (%1) ORDER BY field,seq")
+                                 .arg(plan.memoFieldList()));
+    }
+    if (!insert || (!plan.memoFields.empty() && !memoInsert))
+        return rollbackWith(out, out.errorMessage());
+    if (!source || (!plan.memoFields.empty() && !memos))
+        return rollbackWith(out, f.db.errorMessage());
+    // A failure on either side ends the copy with that side's reason: a copy
+    // cut short is never taken for a whole one.
+    QString error;
+    const int stored = int(plan.sourceColumns.size());
+    for (size_t i = 0; error.isEmpty() && i < ids.size(); ++i) {
+        const qint64 newId = qint64(i) + 1;
+        source.bindInt(1, ids[i]);
+        if (const int rc = source.step(); rc != SQLITE_ROW) {
+            error = rc == SQLITE_DONE ? QStringLiteral("记录已不在文件中") : sqliteErrorText(rc);
+            break;
+        }
+        insert.bindInt(1, newId);
+        for (int c = 0; c <= stored; ++c)
+            sqlite3_bind_value(insert.get(), 2 + c, sqlite3_column_value(source.get(), 1 + c));
+        const bool inserted = insert.run();
+        insert.reset();
+        source.reset();
+        if (!inserted) {
+            error = out.errorMessage();
+            break;
+        }
+        if (plan.memoFields.empty())
+            continue;
+        memos.bindInt(1, ids[i]);
+        int rc = SQLITE_DONE;
+        while (error.isEmpty() && (rc = memos.step()) == SQLITE_ROW) {
+            memoInsert.bindInt(1, newId);
+            sqlite3_bind_value(memoInsert.get(), 2, sqlite3_column_value(memos.get(), 0));
+            sqlite3_bind_value(memoInsert.get(), 3, sqlite3_column_value(memos.get(), 1));
+            sqlite3_bind_value(memoInsert.get(), 4, sqlite3_column_value(memos.get(), 2));
+            if (!memoInsert.run())
+                error = out.errorMessage();
+            memoInsert.reset();
+        }
+        if (error.isEmpty() && rc != SQLITE_DONE)
+            error = sqliteErrorText(rc);
+        memos.reset();
+    }
+    if (!error.isEmpty())
+        return rollbackWith(out, error);
+    return out.exec(QStringLiteral("COMMIT"));
+}
+
+Status appendBySql(OpenRecordFile &from, OpenRecordFile &to, const std::vector<int> &sourceOf)
+{
+    to.copyMap.assign(size_t(from.lastId()) + 1, 0);
+    for (int r = 1; r <= from.count; ++r)
+        to.copyMap[size_t(from.idAt(r))] = to.lastId() + r;
+    QStringList targets;
+    QStringList sources;
+    std::vector<std::pair<int, int>> memoFields; // source field -> target field
+    for (int t = 1; t <= to.layout.size(); ++t) {
+        const int s = sourceOf[size_t(t - 1)];
+        const FieldKind kind = to.layout[t - 1].kind;
+        if (kind == FieldKind::Memo) {
+            if (s)
+                memoFields.emplace_back(s, t);
+            continue;
+        }
+        targets << columnName(t);
+        sources << (s ? columnName(s) : kind == FieldKind::Text ? QStringLiteral("''") : "0");
+    }
+    Status st = attachFile(to.db, from.path, QStringLiteral("src"), Use::InUse);
+    if (st && from.hasCompanion)
+        st = attachFile(
+            to.db, RecordStore::companionPath(from.path), QStringLiteral("srcedt"), Use::InUse);
+    if (st)
+        st = to.db.exec(QStringLiteral("BEGIN"));
+    if (st) {
+        const QString sep = targets.isEmpty() ? QString() : QStringLiteral(",");
+        st = to.db.exec(QStringLiteral("INSERT INTO main.records(id,del%1%2) SELECT "
+                                       "wh_newid(id),del%1%3 FROM src.records ORDER BY id")
+                            .arg(sep, targets.join(u','), sources.join(u',')));
+        if (st && !memoFields.empty()) {
+            QString mapping = QStringLiteral("CASE field");
+            QStringList wanted;
+            for (const auto &[source, target] : memoFields) {
+                mapping += QStringLiteral(" WHEN %1 THEN %2").arg(source).arg(target);
+                wanted << QString::number(source);
+            }
+            st = to.db.exec(QStringLiteral("INSERT INTO edt.memos(id,field,seq,text) SELECT "
+                                           "wh_newid(id),%1 END,seq,text FROM srcedt.memos "
+                                           "WHERE field IN (%2)")
+                                .arg(mapping, wanted.join(u',')));
+        }
+        st = st ? to.db.exec(QStringLiteral("COMMIT")) : rollbackWith(to.db, st.message());
+    }
+    to.copyMap = {};
+    to.db.exec(QStringLiteral("DETACH srcedt"));
+    to.db.exec(QStringLiteral("DETACH src"));
+    return st;
+}
+
+} // namespace RecordCopy

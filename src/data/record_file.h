@@ -1,0 +1,145 @@
+#pragma once
+
+// The file format of the record store, and the state of one open file.
+// Internal to the record store: RecordStore's header is the contract.
+
+#include "common/status.h"
+#include "data/field.h"
+#include "data/record_values.h"
+#include "data/sqlite_file.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <algorithm>
+#include <vector>
+
+struct sqlite3_stmt;
+
+namespace RecordFile {
+
+// File identification: SQLite's application_id of our two kinds of file, and
+// the format version in user_version.
+constexpr qint64 recordFileId = 0x5A524231; // "ZRB1"
+constexpr qint64 companionFileId = 0x5A454431; // "ZED1"
+constexpr qint64 formatVersion = 1;
+
+// Columns of a row query: id, deleted mark, then the stored fields.
+constexpr int firstFieldColumn = 2;
+
+} // namespace RecordFile
+
+// One open record file: its connection (with the companion attached as
+// "edt"), layout, record order and cursor.
+struct OpenRecordFile
+{
+    QString alias;
+    QString path;
+    QString folded; // path for comparisons
+    SqlDatabase db; // declared before the statements, so it closes after them
+    Layout layout;
+    bool hasCompanion = false;
+
+    // Record order is id order. While the ids are exactly 1..n ("dense") the
+    // record number is the id; otherwise `ids` maps record numbers to ids.
+    bool dense = true;
+    std::vector<qint64> ids;
+    int count = 0;
+    int recno = 0;
+
+    // The current record's stored fields, read once per record.
+    mutable qint64 cachedId = -1;
+    mutable bool cachedDeleted = false;
+    mutable std::vector<QVariant> row;
+    // While find or copyTo runs a condition over many records, the fields it
+    // reads come straight from the scanning statement: liveColumns[field - 1]
+    // is the field's column there, -1 when the statement does not carry it.
+    sqlite3_stmt *live = nullptr;
+    std::vector<int> liveColumns;
+    // Fields read while the condition runs on the first record, to learn
+    // which columns the scan needs.
+    mutable std::vector<bool> touched;
+    mutable bool probing = false;
+
+    int liveColumn(int field) const { return live ? liveColumns[size_t(field - 1)] : -1; }
+
+    SqlStatement selectRow;
+    SqlStatement insertRow;
+    SqlStatement markDeleted;
+    SqlStatement memoRead;
+    SqlStatement memoAppend;
+    SqlStatement memoClear;
+    std::vector<SqlStatement> updates; // per field, prepared on first use
+    std::vector<qint64> copyMap; // old id -> id in a copy being written (wh_newid)
+
+    int transactionDepth = 0;
+    bool transactionDoomed = false;
+    quint64 serial = 0; // tells a reopened file from the one a Transaction began on
+
+    qint64 idAt(int recordNumber) const
+    {
+        return dense ? recordNumber : ids[size_t(recordNumber - 1)];
+    }
+    int recordNumberOf(qint64 id) const
+    {
+        if (dense)
+            return int(id);
+        const auto it = std::lower_bound(ids.begin(), ids.end(), id);
+        return int(it - ids.begin()) + 1;
+    }
+    qint64 lastId() const { return count == 0 ? 0 : idAt(count); }
+    bool onRecord() const { return recno >= 1 && recno <= count; }
+    void invalidateRow() const { cachedId = -1; }
+    QString fieldList() const
+    {
+        QStringList names;
+        for (int i = 1; i <= layout.size(); ++i)
+            if (layout[i - 1].kind != FieldKind::Memo)
+                names << RecordValues::columnName(i);
+        return names.join(u',');
+    }
+    // Column of a stored field in row queries, -1 for memos.
+    std::vector<int> columns;
+};
+
+namespace RecordFile {
+
+// A path as compared between open files: absolute, clean, case-folded.
+QString foldedPath(const QString &path);
+
+// Fails, with the reason, on an empty layout or empty or repeated names.
+Status checkLayout(const Layout &layout);
+
+// How a file is attached: a file in use keeps the rollback journal and full
+// sync; a new file being built needs neither, because it is synced once, whole,
+// before it takes its place, and a crash before that leaves only a temporary.
+enum class Use { InUse, Building };
+Status applyUse(SqlDatabase &db, const QString &schema, Use use);
+Status attachFile(SqlDatabase &db, const QString &path, const QString &schema, Use use);
+
+// A new record file (and companion) under temporary names beside its target,
+// created with its layout and empty, then filled by the caller and put in
+// place by the pair-replacement protocol.
+struct NewPair
+{
+    QString recordFile;
+    QString companion;
+
+    Status create(const QString &target, const Layout &layout);
+    // Opens the new pair on a connection of its own, the companion as "edt".
+    Status open(SqlDatabase &db) const;
+    Status install(const QString &target) const;
+    // Removes whatever was written; the target stays as it was.
+    void discard() const;
+};
+
+// Opens the file at `path` into `f`: identifies it as ours before anything
+// could write to it, reads its layout, enforces durability, attaches the
+// companion that belongs to it and prepares the statements of a file in use.
+Status open(OpenRecordFile &f, const QString &path);
+
+// Reads the record order: O(1) while the ids are dense.
+Status loadOrder(OpenRecordFile &f);
+
+} // namespace RecordFile

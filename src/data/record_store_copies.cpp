@@ -1,0 +1,260 @@
+#include "data/record_store.h"
+
+#include "common/gbk.h"
+#include "data/record_copy.h"
+#include "data/record_file.h"
+
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+
+using namespace RecordValues;
+using RecordFile::NewPair;
+
+// The whole-file operations of the record store: copies, sorted copies and
+// appends, each written under temporary names and put in place whole.
+
+bool RecordStore::copyTo(
+    const QString &path, const Condition &condition, const QStringList &fieldNames)
+{
+    clearError();
+    if (!needCurrent())
+        return false;
+    OpenRecordFile &f = *current_;
+    std::vector<qint64> ids;
+    if (condition) {
+        const int saved = f.recno;
+        const bool ok = scan(1, condition, [&](int, qint64 id) {
+            ids.push_back(id);
+            return true;
+        });
+        f.recno = saved;
+        if (!ok)
+            return false;
+    } else {
+        ids.reserve(size_t(f.count));
+        for (int r = 1; r <= f.count; ++r)
+            ids.push_back(f.idAt(r));
+    }
+    return writeCopy(path, ids, fieldNames);
+}
+
+bool RecordStore::idsEqual(
+    int field1, const QString &text1, int field2, const QString &text2, std::vector<qint64> &ids)
+{
+    if (!checkField(field1) || !checkField(field2))
+        return false;
+    OpenRecordFile &f = *current_;
+    if (f.columns[size_t(field1 - 1)] < 0 || f.columns[size_t(field2 - 1)] < 0)
+        return fail(QStringLiteral("备注字段不能用于查找"));
+    SqlStatement query
+        = f.db.prepare(QStringLiteral("SELECT id FROM records WHERE %1=? AND %2=? ORDER BY id")
+                           .arg(columnName(field1), columnName(field2)));
+    if (!query)
+        return fail(f.db.errorMessage());
+    query.bindText(1, text1);
+    query.bindText(2, text2);
+    int rc;
+    while ((rc = query.step()) == SQLITE_ROW)
+        ids.push_back(query.columnInt(0));
+    return sqlOk(rc);
+}
+
+bool RecordStore::copyEqualTo(
+    const QString &path, int field1, const QString &text1, int field2, const QString &text2)
+{
+    clearError();
+    std::vector<qint64> ids;
+    return idsEqual(field1, text1, field2, text2, ids) && writeCopy(path, ids, {});
+}
+
+bool RecordStore::stageEqualCopy(const QString &path, int field1, const QString &text1, int field2,
+    const QString &text2, StagedCopy *staged)
+{
+    clearError();
+    std::vector<qint64> ids;
+    return idsEqual(field1, text1, field2, text2, ids) && writeCopy(path, ids, {}, staged);
+}
+
+bool RecordStore::sortTo(const QString &path, int field, bool descending)
+{
+    clearError();
+    if (!checkField(field))
+        return false;
+    OpenRecordFile &f = *current_;
+    const FieldKind kind = f.layout[field - 1].kind;
+    struct Key
+    {
+        qint64 id;
+        QByteArray text;
+        double number = 0;
+    };
+    std::vector<Key> keys;
+    keys.reserve(size_t(f.count));
+    if (kind == FieldKind::Memo) {
+        const int saved = f.recno;
+        for (int r = 1; r <= f.count; ++r) {
+            f.recno = r;
+            keys.push_back({f.idAt(r), Gbk::encode(read(field).toString())});
+            if (failed())
+                break;
+        }
+        f.recno = saved;
+        f.invalidateRow();
+        if (failed())
+            return false;
+    } else {
+        SqlStatement scan = f.db.prepare(
+            QStringLiteral("SELECT id,%1 FROM records ORDER BY id").arg(columnName(field)));
+        if (!scan)
+            return fail(f.db.errorMessage());
+        int rc;
+        while ((rc = scan.step()) == SQLITE_ROW) {
+            Key key {scan.columnInt(0), {}};
+            if (kind == FieldKind::Text)
+                key.text = Gbk::encode(scan.columnText(1));
+            else if (kind == FieldKind::Number)
+                key.number = scan.columnDouble(1);
+            else
+                key.number = double(scan.columnInt(1));
+            keys.push_back(std::move(key));
+        }
+        // A scan cut short must not give a short copy.
+        if (!sqlOk(rc))
+            return false;
+    }
+    const bool textual = kind == FieldKind::Text || kind == FieldKind::Memo;
+    std::stable_sort(keys.begin(), keys.end(), [&](const Key &a, const Key &b) {
+        const Key &x = descending ? b : a;
+        const Key &y = descending ? a : b;
+        if (textual) // unsigned byte order, as memcmp
+            return std::lexicographical_compare(x.text.begin(), x.text.end(), y.text.begin(),
+                y.text.end(), [](char l, char r) { return uchar(l) < uchar(r); });
+        return x.number < y.number;
+    });
+    std::vector<qint64> ids;
+    ids.reserve(keys.size());
+    for (const Key &k : keys)
+        ids.push_back(k.id);
+    return writeCopy(path, ids, {});
+}
+
+bool RecordStore::writeCopy(const QString &path, const std::vector<qint64> &ids,
+    const QStringList &fieldNames, StagedCopy *staged)
+{
+    OpenRecordFile &f = *current_;
+    if (findByPath(path))
+        return fail(QStringLiteral("文件 %1 已经打开，不能覆盖").arg(QFileInfo(path).fileName()));
+
+    // The fields to keep, by name, in the order given.
+    std::vector<int> fields;
+    if (fieldNames.isEmpty()) {
+        for (int i = 1; i <= f.layout.size(); ++i)
+            fields.push_back(i);
+    } else {
+        for (const QString &name : fieldNames) {
+            const int no = fieldNumber(name);
+            if (no == 0)
+                return fail(QStringLiteral("没有字段 %1").arg(name));
+            fields.push_back(no);
+        }
+    }
+    RecordCopy::CopyPlan plan;
+    for (size_t k = 0; k < fields.size(); ++k) {
+        const int no = fields[k];
+        plan.layout.append(f.layout[no - 1]);
+        if (f.layout[no - 1].kind == FieldKind::Memo) {
+            plan.memoFields.emplace_back(no, int(k) + 1);
+        } else {
+            plan.sourceColumns << columnName(no);
+            plan.targetColumns << columnName(int(k) + 1);
+        }
+    }
+    if (Status s = RecordFile::checkLayout(plan.layout); !s)
+        return fail(s.message());
+
+    NewPair pair;
+    Status s = pair.create(path, plan.layout);
+    // Outside a booking the copy runs as SQL on this connection; inside one
+    // SQLite cannot attach the new file, so the rows go over one by one.
+    if (s)
+        s = f.db.inTransaction() ? RecordCopy::copyRows(f, pair, plan, ids)
+                                 : RecordCopy::copyBySql(f, pair, plan, ids);
+    if (s && staged) {
+        *staged = {pair.recordFile, pair.companion};
+        return true;
+    }
+    if (s)
+        s = pair.install(path);
+    if (!s) {
+        pair.discard();
+        return fail(s.message());
+    }
+    return true;
+}
+
+bool RecordStore::appendFrom(const QString &alias)
+{
+    clearError();
+    if (!needCurrent())
+        return false;
+    const auto it = files_.find(alias.toCaseFolded());
+    if (it == files_.end())
+        return fail(QStringLiteral("别名 %1 没有打开的文件").arg(alias));
+    OpenRecordFile &from = *it->second;
+    OpenRecordFile &to = *current_;
+    if (&from == &to)
+        return fail(QStringLiteral("不能把文件追加到它自己"));
+
+    // Target field -> source field, matched by name and kind.
+    std::vector<int> sourceOf(size_t(to.layout.size()), 0);
+    for (int t = 1; t <= to.layout.size(); ++t)
+        for (int s = 1; s <= from.layout.size(); ++s)
+            if (from.layout[s - 1].name == to.layout[t - 1].name
+                && kindsMatch(from.layout[s - 1].kind, to.layout[t - 1].kind))
+                sourceOf[size_t(t - 1)] = s;
+
+    // Outside a booking, with every field taken as it is stored, one SQL
+    // statement per table does the work.
+    bool sameKinds = true;
+    for (int t = 1; t <= to.layout.size(); ++t) {
+        const int s = sourceOf[size_t(t - 1)];
+        sameKinds = sameKinds && (s == 0 || from.layout[s - 1].kind == to.layout[t - 1].kind);
+    }
+    if (sameKinds && !to.db.inTransaction()) {
+        Status s = RecordCopy::appendBySql(from, to, sourceOf);
+        const Status loaded = RecordFile::loadOrder(to);
+        to.recno = std::max(to.count, 1);
+        if (s)
+            s = loaded;
+        return s ? true : fail(s.message());
+    }
+
+    Transaction transaction(*this);
+    if (!transaction.active())
+        return false;
+    const int savedFromRecno = from.recno;
+    bool ok = true;
+    for (int r = 1; ok && r <= from.count; ++r) {
+        current_ = &from;
+        from.recno = r;
+        from.invalidateRow();
+        QVariantList values;
+        const bool deleted = isDeleted();
+        for (int t = 1; t <= to.layout.size(); ++t) {
+            const int s = sourceOf[size_t(t - 1)];
+            values.append(s ? read(s) : emptyValue(to.layout[t - 1].kind));
+        }
+        current_ = &to;
+        ok = add(values) && (!deleted || deleteRecord());
+    }
+    current_ = &to;
+    from.recno = savedFromRecno;
+    from.invalidateRow();
+    if (!ok)
+        return false; // add() has set the error; the transaction rolls back
+    Status s = transaction.commit();
+    return s ? true : fail(s.message());
+}

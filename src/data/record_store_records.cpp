@@ -1,0 +1,392 @@
+#include "data/record_store.h"
+
+#include "common/value_text.h"
+#include "data/record_file.h"
+#include "data/sqlite_file.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+
+using namespace RecordValues;
+
+// The record-by-record operations of the store: reading, writing and
+// finding on the current file.
+
+// --- Reading -------------------------------------------------------------------
+
+QVariant RecordStore::read(int field) const
+{
+    clearError();
+    if (!checkField(field))
+        return {};
+    OpenRecordFile &f = *current_;
+    const FieldKind kind = f.layout[field - 1].kind;
+    if (f.probing)
+        f.touched[size_t(field - 1)] = true;
+    if (!f.onRecord())
+        return emptyValue(kind);
+    const qint64 id = f.idAt(f.recno);
+    if (kind == FieldKind::Memo) {
+        QString text;
+        f.memoRead.bindInt(1, id);
+        f.memoRead.bindInt(2, field);
+        int rc;
+        while ((rc = f.memoRead.step()) == SQLITE_ROW)
+            text += f.memoRead.columnText(0);
+        f.memoRead.reset();
+        if (!sqlOk(rc))
+            return emptyValue(kind);
+        return text;
+    }
+    if (const int live = f.liveColumn(field); live >= 0)
+        return decode(f.live, live, kind);
+    if (f.cachedId != id) {
+        f.selectRow.bindInt(1, id);
+        if (const int rc = f.selectRow.step(); rc != SQLITE_ROW) {
+            f.selectRow.reset();
+            if (sqlOk(rc))
+                fail(QStringLiteral("记录已不在文件中"));
+            return emptyValue(kind);
+        }
+        f.row.assign(size_t(f.layout.size()), QVariant());
+        for (int i = 0; i < f.layout.size(); ++i)
+            if (f.columns[size_t(i)] >= 0)
+                f.row[size_t(i)]
+                    = decode(f.selectRow.get(), f.columns[size_t(i)], f.layout[i].kind);
+        f.cachedDeleted = f.selectRow.columnInt(1) != 0;
+        f.selectRow.reset();
+        f.cachedId = id;
+    }
+    return f.row[size_t(field - 1)];
+}
+
+int RecordStore::liveColumnOf(int field, FieldKind kind) const
+{
+    if (!current_ || !current_->live || field < 1 || field > current_->layout.size()
+        || current_->layout[field - 1].kind != kind)
+        return -1;
+    return current_->liveColumn(field);
+}
+
+QString RecordStore::readText(int field) const
+{
+    // Conditions in long scans read straight from the scanning statement.
+    if (current_ && current_->live && field >= 1 && field <= current_->layout.size()) {
+        if (const int column = current_->liveColumn(field); column >= 0) {
+            sqlite3_stmt *stmt = current_->live;
+            switch (current_->layout[field - 1].kind) {
+            case FieldKind::Text:
+                return QString::fromUtf8(
+                    reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)),
+                    sqlite3_column_bytes(stmt, column));
+            case FieldKind::Number:
+                return numberText(sqlite3_column_double(stmt, column));
+            case FieldKind::DateTime:
+                return dateTimeText(unpackDateTime(sqlite3_column_int64(stmt, column)));
+            case FieldKind::Logical:
+                return sqlite3_column_int64(stmt, column) ? QStringLiteral("真")
+                                                          : QStringLiteral("假");
+            case FieldKind::Memo:
+                break;
+            }
+        }
+    }
+    const QVariant value = read(field);
+    return value.typeId() == QMetaType::QString ? value.toString() : valueText(value);
+}
+
+double RecordStore::readNumber(int field) const
+{
+    if (const int column = liveColumnOf(field, FieldKind::Number); column >= 0)
+        return sqlite3_column_double(current_->live, column);
+    return toNumber(read(field));
+}
+
+QDateTime RecordStore::readDateTime(int field) const
+{
+    const QVariant value = read(field);
+    return value.typeId() == QMetaType::QDateTime ? value.toDateTime() : QDateTime();
+}
+
+QDate RecordStore::readDate(int field) const
+{
+    if (const int column = liveColumnOf(field, FieldKind::DateTime); column >= 0)
+        return unpackDate(sqlite3_column_int64(current_->live, column));
+    return readDateTime(field).date();
+}
+
+bool RecordStore::isDeleted() const
+{
+    clearError();
+    if (!needRecord())
+        return false;
+    if (current_->live)
+        return sqlite3_column_int64(current_->live, 1) != 0;
+    read(1);
+    return current_->cachedDeleted;
+}
+
+// --- Writing -------------------------------------------------------------------
+
+bool RecordStore::write(int field, const QVariant &value)
+{
+    clearError();
+    if (!checkField(field) || !needRecord())
+        return false;
+    OpenRecordFile &f = *current_;
+    const FieldKind kind = f.layout[field - 1].kind;
+    const qint64 id = f.idAt(f.recno);
+    if (kind == FieldKind::Memo) {
+        Transaction transaction(*this);
+        if (!transaction.active())
+            return false;
+        f.memoClear.bindInt(1, id);
+        f.memoClear.bindInt(2, field);
+        bool ok = f.memoClear.run();
+        f.memoClear.reset();
+        const QString text
+            = value.typeId() == QMetaType::QString ? value.toString() : valueText(value);
+        if (ok && !text.isEmpty())
+            ok = appendMemo(field, text);
+        if (!ok)
+            return fail(f.db.errorMessage());
+        Status s = transaction.commit();
+        return s ? true : fail(s.message());
+    }
+    SqlStatement &update = f.updates[size_t(field - 1)];
+    if (!update)
+        update = f.db.prepare(
+            QStringLiteral("UPDATE records SET %1=? WHERE id=?").arg(columnName(field)));
+    bindValue(update, 1, kind, value);
+    update.bindInt(2, id);
+    const bool ok = update.run();
+    update.reset();
+    f.invalidateRow();
+    return ok ? true : fail(f.db.errorMessage());
+}
+
+bool RecordStore::appendMemo(int field, const QString &text)
+{
+    clearError();
+    if (!checkField(field) || !needRecord())
+        return false;
+    OpenRecordFile &f = *current_;
+    if (f.layout[field - 1].kind != FieldKind::Memo)
+        return fail(QStringLiteral("字段 %1 不是备注字段").arg(f.layout[field - 1].name));
+    if (text.isEmpty())
+        return true;
+    f.memoAppend.bindInt(1, f.idAt(f.recno));
+    f.memoAppend.bindInt(2, field);
+    f.memoAppend.bindText(3, text);
+    const bool ok = f.memoAppend.run();
+    f.memoAppend.reset();
+    return ok ? true : fail(f.db.errorMessage());
+}
+
+bool RecordStore::add(const QVariantList &values)
+{
+    clearError();
+    if (!needCurrent())
+        return false;
+    OpenRecordFile &f = *current_;
+    Transaction transaction(*this);
+    if (!transaction.active())
+        return false;
+    const qint64 id = f.lastId() + 1;
+    SqlStatement &insert = f.insertRow;
+    insert.bindInt(1, id);
+    for (int i = 0; i < f.layout.size(); ++i) {
+        const int column = f.columns[size_t(i)];
+        if (column < 0)
+            continue;
+        const FieldKind kind = f.layout[i].kind;
+        bindValue(insert, column, kind, i < values.size() ? values[i] : emptyValue(kind));
+    }
+    bool ok = insert.run();
+    insert.reset();
+    if (!ok)
+        return fail(f.db.errorMessage());
+    if (!f.dense)
+        f.ids.push_back(id);
+    ++f.count;
+    f.recno = f.count;
+    f.invalidateRow();
+    for (int i = 0; i < f.layout.size() && i < values.size(); ++i) {
+        if (f.layout[i].kind != FieldKind::Memo)
+            continue;
+        const QString text = values[i].typeId() == QMetaType::QString ? values[i].toString()
+                                                                      : valueText(values[i]);
+        if (!appendMemo(i + 1, text))
+            return false; // the transaction rolls the record back
+    }
+    Status s = transaction.commit();
+    return s ? true : fail(s.message());
+}
+
+bool RecordStore::deleteRecord()
+{
+    clearError();
+    if (!needRecord())
+        return false;
+    OpenRecordFile &f = *current_;
+    f.markDeleted.bindInt(1, 1);
+    f.markDeleted.bindInt(2, f.idAt(f.recno));
+    const bool ok = f.markDeleted.run();
+    f.markDeleted.reset();
+    f.invalidateRow();
+    return ok ? true : fail(f.db.errorMessage());
+}
+
+bool RecordStore::purge()
+{
+    return removeWhere(QStringLiteral("del<>0"));
+}
+
+bool RecordStore::clear()
+{
+    return removeWhere(QStringLiteral("1"));
+}
+
+bool RecordStore::removeWhere(const QString &condition)
+{
+    clearError();
+    if (!needCurrent())
+        return false;
+    OpenRecordFile &f = *current_;
+    Transaction transaction(*this);
+    if (!transaction.active())
+        return false;
+    Status s = Status::success();
+    if (f.hasCompanion)
+        s = f.db.exec(
+            QStringLiteral("DELETE FROM edt.memos WHERE id IN (SELECT id FROM records WHERE %1)")
+                .arg(condition));
+    if (s)
+        s = f.db.exec(QStringLiteral("DELETE FROM records WHERE %1").arg(condition));
+    if (s) {
+        // Ids stay as they are (memos hang on them); record numbers close up.
+        bool ok = false;
+        const qint64 max = f.db.queryInt(QStringLiteral("SELECT coalesce(max(id),0) FROM records"));
+        const qint64 rows = f.db.queryInt(QStringLiteral("SELECT count(*) FROM records"), &ok);
+        s = f.db.exec(QStringLiteral("UPDATE meta SET value='%1' WHERE key='dense'")
+                          .arg(ok && max == rows ? 1 : 0));
+    }
+    if (s)
+        s = transaction.commit();
+    if (s)
+        s = RecordFile::loadOrder(f);
+    if (!s)
+        return fail(s.message());
+    f.recno = 1;
+    return true;
+}
+
+// --- Finding -------------------------------------------------------------------
+
+bool RecordStore::scan(
+    int start, const Condition &condition, const std::function<bool(int, qint64)> &onMatch)
+{
+    OpenRecordFile &f = *current_;
+    if (start < 1 || start > f.count)
+        return true;
+    // The first record goes through ordinary reads, which tell the fields the
+    // condition looks at; the scan then carries only those columns.
+    f.recno = start;
+    f.touched.assign(size_t(f.layout.size()), false);
+    f.probing = true;
+    const bool firstMatches = condition(*this);
+    f.probing = false;
+    if (firstMatches && !onMatch(start, f.idAt(start)))
+        return true;
+    QStringList columns;
+    f.liveColumns.assign(size_t(f.layout.size()), -1);
+    for (int i = 0; i < f.layout.size(); ++i) {
+        if (f.touched[size_t(i)] && f.columns[size_t(i)] >= 0) {
+            f.liveColumns[size_t(i)] = RecordFile::firstFieldColumn + int(columns.size());
+            columns << columnName(i + 1);
+        }
+    }
+    SqlStatement scan = f.db.prepare(
+        QStringLiteral("SELECT id,del%1%2 FROM records WHERE id>? ORDER BY id")
+            .arg(columns.isEmpty() ? QString() : QStringLiteral(","), columns.join(u',')));
+    if (!scan)
+        return fail(f.db.errorMessage());
+    scan.bindInt(1, f.idAt(start));
+    f.live = scan.get();
+    int recno = start + 1;
+    int rc;
+    while ((rc = scan.step()) == SQLITE_ROW) {
+        f.recno = recno;
+        if (condition(*this) && !onMatch(recno, sqlite3_column_int64(scan.get(), 0)))
+            break;
+        ++recno;
+    }
+    f.live = nullptr;
+    return sqlOk(rc);
+}
+
+bool RecordStore::find(const Condition &condition)
+{
+    clearError();
+    if (!needCurrent())
+        return false;
+    OpenRecordFile &f = *current_;
+    bool found = false;
+    const bool ok = scan(std::max(f.recno, 1), condition, [&](int recno, qint64) {
+        found = true;
+        f.recno = recno;
+        return false;
+    });
+    if (!found)
+        f.recno = f.count + 1;
+    return found && ok;
+}
+
+bool RecordStore::forEachRecord(const std::function<void(const RecordStore &)> &visit)
+{
+    clearError();
+    if (!needCurrent())
+        return false;
+    const int saved = current_->recno;
+    const bool ok = scan(
+        1,
+        [&](const RecordStore &store) {
+            visit(store);
+            return false;
+        },
+        [](int, qint64) { return true; });
+    current_->recno = saved;
+    current_->invalidateRow();
+    return ok;
+}
+
+bool RecordStore::findFirstEqual(int field1, const QString &text1, int field2, const QString &text2)
+{
+    clearError();
+    if (!checkField(field1) || !checkField(field2))
+        return false;
+    OpenRecordFile &f = *current_;
+    const int c1 = f.columns[size_t(field1 - 1)];
+    const int c2 = f.columns[size_t(field2 - 1)];
+    if (c1 < 0 || c2 < 0)
+        return fail(QStringLiteral("备注字段不能用于查找"));
+    SqlStatement query = f.db.prepare(
+        QStringLiteral("SELECT id FROM records WHERE %1=? AND %2=? ORDER BY id LIMIT 1")
+            .arg(columnName(field1), columnName(field2)));
+    f.invalidateRow();
+    f.recno = f.count + 1;
+    if (!query)
+        return fail(f.db.errorMessage());
+    query.bindText(1, text1);
+    query.bindText(2, text2);
+    const int rc = query.step();
+    if (rc == SQLITE_ROW) {
+        f.recno = f.recordNumberOf(query.columnInt(0));
+        return true;
+    }
+    // Not found, or not known: then lastError() says why, for a locked file
+    // must never pass for "no such item".
+    (void)sqlOk(rc);
+    return false;
+}
