@@ -82,6 +82,17 @@ int buildDataRows(DataSource &out, int columns, const DataSource &editor, int re
     return rows;
 }
 
+// Makes a file current again that was current before. One closed meanwhile
+// stays closed: every caller opens the files it needs by name.
+void reselect(RecordStore &store, const QString &alias)
+{
+    if (alias.isEmpty() || !store.isOpen(alias))
+        return;
+    const bool selected = store.select(alias); // an open alias always can be
+    Q_ASSERT(selected);
+    Q_UNUSED(selected);
+}
+
 // A date in one of the forms of the date-format cycle at the start of a
 // text: year, month, day, and the rest (the time of a date-time text).
 const QRegularExpression &leadingDate()
@@ -176,8 +187,7 @@ Status build(DataSource &out, RecordStore &store, const QString &queryFile,
     if (!store.openOrSelect(queryFile, queryAlias)) {
         const Status failure = Status::failure(store.lastError());
         out.setSize(headerRows, 0);
-        if (!previous.isEmpty())
-            store.select(previous);
+        reselect(store, previous);
         return failure;
     }
     // The blank end record of this build; the records before it count.
@@ -199,8 +209,8 @@ Status build(DataSource &out, RecordStore &store, const QString &queryFile,
     setUpPage(out, dataRows);
 
     store.close(queryAlias);
-    if (!previous.isEmpty() && previous.compare(queryAlias, Qt::CaseInsensitive) != 0)
-        store.select(previous);
+    if (previous.compare(queryAlias, Qt::CaseInsensitive) != 0)
+        reselect(store, previous);
     return Status::success();
 }
 

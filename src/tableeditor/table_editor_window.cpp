@@ -72,8 +72,11 @@ TableEditorWindow::~TableEditorWindow()
     // The grid goes before the table it shows.
     delete grid_;
     grid_ = nullptr;
-    if (store_.isOpen(Stock::alias()))
-        store_.select(Stock::alias());
+    if (store_.isOpen(Stock::alias())) {
+        const bool selected = store_.select(Stock::alias()); // an open alias always can be
+        Q_ASSERT(selected);
+        Q_UNUSED(selected);
+    }
 }
 
 void TableEditorWindow::openModal(AppState &state, RecordStore &store, Prompts &prompts,
@@ -218,7 +221,7 @@ void TableEditorWindow::loadQueryFile()
     const QString name
         = editorState_.loadSortedFile ? QueryTable::sortedFileName() : QueryTable::queryFileName();
     // A missing or unreadable file is not reported: the table shows what it gave.
-    QueryTable::load(table_, store_, state_.path(name));
+    Q_UNUSED(QueryTable::load(table_, store_, state_.path(name)));
     grid_->bind();
     editorState_.loadSortedFile = false;
 }

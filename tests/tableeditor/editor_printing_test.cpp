@@ -195,8 +195,9 @@ TEST_F(EditorPrintingTest, ALongPrintShowsItsProgressPageByPage)
     EXPECT_EQ(watch.maximum, pages);
     EXPECT_TRUE(watch.values.contains(pages - 1)) << "one step per page";
     EXPECT_TRUE(prompts.messages().isEmpty());
-    if (PdfText::available())
+    if (PdfText::available()) {
         EXPECT_EQ(PdfText::pages(dir.filePath(QStringLiteral("table.pdf"))).size(), pages);
+    }
 }
 
 TEST_F(EditorPrintingTest, ACancelledPrintLeavesNoHalfDocument)
