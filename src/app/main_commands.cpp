@@ -26,6 +26,9 @@
 #include <QKeySequence>
 #include <QShortcut>
 
+#include <QGuiApplication>
+#include <QScreen>
+
 namespace {
 
 // Opens a window modally, then shows what it changed.
@@ -85,6 +88,17 @@ void clear(MainWindow &main)
     main.refresh();
 }
 
+// Places a window's frame, wherever its frame lies around its client area.
+void placeFrame(QWidget &window, const QRect &frame)
+{
+    if (window.isMaximized() || window.isFullScreen())
+        window.showNormal();
+    const QRect inner = window.geometry();
+    const QRect outer = window.frameGeometry();
+    window.setGeometry(frame.adjusted(inner.left() - outer.left(), inner.top() - outer.top(),
+        inner.right() - outer.right(), inner.bottom() - outer.bottom()));
+}
+
 void importSpreadsheet(MainWindow &main)
 {
     const WaitCursor busy;
@@ -95,6 +109,8 @@ void importSpreadsheet(MainWindow &main)
     // A cancelled dialog reads from no workbook: the list is left empty.
     const Status s = SpreadsheetImport::importFile(main.stockTable(), path);
     grid->bind();
+    if (const QScreen *screen = main.screen() ? main.screen() : QGuiApplication::primaryScreen())
+        placeFrame(main, SpreadsheetImport::windowFrame(screen->availableGeometry()));
     main.setWindowTitle(QStringLiteral("禾岭供电有限责任公司材料出库单打印系统"));
     if (!s) {
         main.prompts().message(s.message());
@@ -166,7 +182,7 @@ void showStatistics(MainWindow &main, const Statistics::Kind &kind, TableEditorS
         return;
     }
     TableEditorWindow::openModal(
-        main.state(), main.store(), main.prompts(), editor, main.geometry());
+        main.state(), main.store(), main.prompts(), main.clock(), editor, main.geometry());
     main.refresh();
 }
 

@@ -18,6 +18,8 @@
 #include <QPrinter>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace {
 
 QMessageBox::Icon boxIcon(Prompts::Icon icon)
@@ -97,6 +99,22 @@ std::optional<double> QtPrompts::inputNumber(
     if (!text)
         return std::nullopt;
     return number(*text);
+}
+
+std::optional<int> QtPrompts::inputInteger(
+    const QString &prompt, const QString &title, int initial, int minimum, int maximum)
+{
+    QInputDialog dialog(parent());
+    dialog.setInputMode(QInputDialog::IntInput);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(prompt);
+    dialog.setIntRange(minimum, maximum);
+    dialog.setIntStep(1);
+    dialog.setIntValue(std::clamp(initial, minimum, maximum));
+    showPlainText(dialog);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.intValue();
 }
 
 QString QtPrompts::openFileName(

@@ -16,7 +16,8 @@ class QWidget;
 // Numbers are asked for in a text box and read with number(text), like every
 // other number the user types: full-width digits work, the decimal point is a
 // point whatever the locale, and the initial value shows as the program writes
-// numbers ("1", not "1.0000000000000").
+// numbers ("1", not "1.0000000000000"). Whole numbers are asked for in a spin
+// box, which takes digits within its range only.
 class QtPrompts : public Prompts
 {
 public:
@@ -26,6 +27,8 @@ public:
         const QString &prompt, const QString &title, const QString &initial) override;
     std::optional<double> inputNumber(
         const QString &prompt, const QString &title, double initial) override;
+    std::optional<int> inputInteger(const QString &prompt, const QString &title, int initial,
+        int minimum, int maximum) override;
     QString openFileName(
         const QString &startDir, const QString &filter, const QString &title = {}) override;
     QString saveFileName(

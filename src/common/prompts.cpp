@@ -101,6 +101,27 @@ std::optional<double> ScriptedPrompts::inputNumber(
     return answer.toDouble();
 }
 
+std::optional<int> ScriptedPrompts::inputInteger(
+    const QString &prompt, const QString &title, int initial, int minimum, int maximum)
+{
+    Q_UNUSED(initial);
+    Shown shown {QStringLiteral("inputInteger"), prompt, title, Icon::None, {}};
+    shown.minimum = minimum;
+    shown.maximum = maximum;
+    shown_.push_back(shown);
+    const QVariant answer = takeAnswer();
+    if (!answer.isValid())
+        return std::nullopt;
+    if (answer.typeId() != QMetaType::Int)
+        wrongAnswer(QStringLiteral("integer input box"), prompt, answer, "int");
+    // The real box cannot give a number outside its range.
+    const int value = answer.toInt();
+    if (value < minimum || value > maximum)
+        qFatal("ScriptedPrompts: the answer %d queued for \"%s\" is outside %d..%d", value,
+            qPrintable(prompt), minimum, maximum);
+    return value;
+}
+
 QString ScriptedPrompts::openFileName(
     const QString &startDir, const QString &filter, const QString &title)
 {

@@ -38,6 +38,11 @@ public:
     virtual std::optional<double> inputNumber(
         const QString &prompt, const QString &title, double initial = 0)
         = 0;
+    // An input box for a whole number from `minimum` to `maximum`: other text
+    // cannot be typed into it. nullopt when cancelled.
+    virtual std::optional<int> inputInteger(
+        const QString &prompt, const QString &title, int initial, int minimum, int maximum)
+        = 0;
     // File dialogs; the empty text when cancelled. `filter` in Qt's form
     // ("描述 (*.zrb)"). Without a title the dialog says what it does ("打开").
     virtual QString openFileName(
@@ -71,13 +76,15 @@ public:
         Icon icon = Icon::None;
         QString dialogTitle; // the title of a file dialog
         bool busy = false; // shown while a command's wait cursor was up
+        int minimum = 0; // the range of an integer input box
+        int maximum = 0;
     };
 
     // Queues an answer: bool for questions and printer dialogs, QString for text
-    // inputs and file dialogs, double for number inputs, QFont for the font
-    // dialog; an invalid QVariant cancels (a question is then answered No, a
-    // printer dialog is rejected). An answer of the wrong type ends the test with
-    // qFatal: the script and the program disagree about the next prompt.
+    // inputs and file dialogs, double for number inputs, int for integer
+    // inputs (within the box's range), QFont for the font dialog; an invalid QVariant cancels (a
+    // question is then answered No, a printer dialog is rejected). An answer of the wrong type ends
+    // the test with qFatal: the script and the program disagree about the next prompt.
     void answer(QVariant value) { answers_.push_back(std::move(value)); }
 
     const std::vector<Shown> &shown() const { return shown_; }
@@ -92,6 +99,8 @@ public:
         const QString &prompt, const QString &title, const QString &initial) override;
     std::optional<double> inputNumber(
         const QString &prompt, const QString &title, double initial) override;
+    std::optional<int> inputInteger(const QString &prompt, const QString &title, int initial,
+        int minimum, int maximum) override;
     QString openFileName(
         const QString &startDir, const QString &filter, const QString &title = {}) override;
     QString saveFileName(

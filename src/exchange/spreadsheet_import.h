@@ -3,6 +3,7 @@
 #include "common/status.h"
 #include "exchange/workbook_reader.h"
 
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -17,8 +18,8 @@ class ExcelAutomation;
 // without a name are kept with the other columns as read. Values are taken as
 // the text the workbook shows; nothing is converted here.
 //
-// The stock file is not touched. Binding the grid, the window's layout and
-// the message on failure are the main window's part.
+// The stock file is not touched. Binding the grid, placing the window
+// (windowFrame()) and the message on failure are the main window's part.
 namespace SpreadsheetImport {
 
 inline constexpr int firstSheetRow = 3;
@@ -33,6 +34,14 @@ QStringList headings();
 inline QString fileFilter()
 {
     return QStringLiteral("*xls (*.xls *.xlsx *.csv);;*.* (*)");
+}
+
+// Where the main window goes after an import, frame included, so that the
+// list read can be checked: over the screen area but one pixel at the left
+// and top, two at the right and ten at the bottom.
+inline QRect windowFrame(const QRect &screenArea)
+{
+    return screenArea.adjusted(1, 1, -1, -9);
 }
 
 // Replaces the table by the rows read through `excel` (whose active workbook

@@ -2,6 +2,7 @@
 
 #include "grid/data_source.h"
 #include "grid/grid_clipboard.h"
+#include "grid/grid_column_resizer.h"
 #include "grid/grid_delegate.h"
 #include "grid/grid_model.h"
 #include "grid/grid_pane.h"
@@ -102,6 +103,9 @@ Grid::Grid(QWidget *parent)
 
 Grid::~Grid()
 {
+    // While the views it watches are whole.
+    delete resizer_;
+    resizer_ = nullptr;
     disconnect(model_, nullptr, this, nullptr);
 }
 
@@ -402,6 +406,10 @@ void Grid::attachPane(GridPane *pane, bool attach)
     pane->setSelectionModel(selectionModel());
     if (own && own != selectionModel())
         own->deleteLater();
+    // The pane and its headers reset the shared selection on every reset of
+    // the model: the grid puts its block back after them, so it hears last.
+    disconnect(model_, &QAbstractItemModel::modelReset, this, &Grid::onReset);
+    connect(model_, &QAbstractItemModel::modelReset, this, &Grid::onReset);
 }
 
 void Grid::applySpans(QTableView *view, int top, int left, int bottom, int right) const
@@ -462,6 +470,25 @@ void Grid::setGridLineColor(const QColor &color)
     for (GridDelegate *delegate : delegates_)
         delegate->setGridLineColor(color);
     redrawAll();
+}
+
+void Grid::setColumnsResizable(bool resizable)
+{
+    if (resizable == columnsResizable())
+        return;
+    if (!resizable) {
+        delete resizer_;
+        resizer_ = nullptr;
+        return;
+    }
+    resizer_ = new GridColumnResizer(
+        {this, topPane_, leftPane_, cornerPane_}, [this] { return pixelsPerUnitX(); }, this);
+    connect(resizer_, &GridColumnResizer::widthChosen, this, [this](int column, int width) {
+        if (!source_)
+            return;
+        source_->setColumnWidths(column, 1, width);
+        emit columnResizedByUser(column, width);
+    });
 }
 
 // --- Where cells are ---------------------------------------------------------------

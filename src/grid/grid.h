@@ -9,6 +9,7 @@
 #include <vector>
 
 class DataSource;
+class GridColumnResizer;
 class GridDelegate;
 class GridFrozenHeader;
 class GridModel;
@@ -118,6 +119,16 @@ public:
     // The colour of the thin lines between cells.
     void setGridLineColor(const QColor &color);
 
+    // --- Column widths by the user ------------------------------------------
+
+    // Lets the user drag the border between two cells of a header row (row 1
+    // when the table has none) to change a column's width, and double-click
+    // it to fit the column to its texts (GridColumnResizer). The new width goes
+    // into the table, which lays the grid out again, and columnResizedByUser()
+    // is raised. Off by default: columns keep the widths the table gives them.
+    void setColumnsResizable(bool resizable);
+    bool columnsResizable() const { return resizer_ != nullptr; }
+
     // --- Overrides of QTableView ---------------------------------------------
 
     QModelIndex indexAt(const QPoint &pos) const override;
@@ -147,6 +158,9 @@ signals:
     void rightButtonReleased(const QPoint &globalPos);
     // Raised before the grid handles the key.
     void keyPressed(int key, Qt::KeyboardModifiers modifiers);
+    // The user set a column (1-based) to a width in tenths of a millimetre;
+    // the table holds it already.
+    void columnResizedByUser(int column, int width);
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -194,6 +208,7 @@ private:
     GridPane *leftPane_;
     GridPane *cornerPane_;
     GridToolTip *toolTip_;
+    GridColumnResizer *resizer_ = nullptr;
 
     double zoom_ = 100.0;
 

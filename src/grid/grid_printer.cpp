@@ -503,7 +503,7 @@ int GridPrinter::lastPrintedPage(int pageCount) const
     return std::min(setup_.lastPage, pageCount);
 }
 
-Status GridPrinter::print(QPagedPaintDevice &device) const
+Status GridPrinter::print(QPagedPaintDevice &device, const Progress &progress) const
 {
     QPageLayout layout = pageLayout(setup_, device.pageLayout().pageSize());
     if (!device.setPageLayout(layout)) {
@@ -534,6 +534,12 @@ Status GridPrinter::print(QPagedPaintDevice &device) const
     const QPointF origin = device.pageLayout().paintRect(QPageLayout::Millimeter).topLeft() * 10.0;
     PagePainter pages(painter, device, origin, source_, plan);
     for (int page = first; page <= last; ++page) {
+        if (progress && !progress(page - first, last - first + 1)) {
+            if (auto *printer = dynamic_cast<QPrinter *>(&device))
+                printer->abort();
+            painter.end();
+            return Status::success();
+        }
         if (page > first && !device.newPage()) {
             painter.end();
             return Status::failure(QStringLiteral("打印中断。"));

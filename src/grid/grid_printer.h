@@ -7,6 +7,8 @@
 #include <QPageSize>
 #include <QString>
 
+#include <functional>
+
 class DataSource;
 class QPagedPaintDevice;
 class QPrinter;
@@ -85,11 +87,17 @@ public:
     int firstPrintedPage(int pageCount) const;
     int lastPrintedPage(int pageCount) const;
 
+    // Told before each page is painted how many of the pages to print are
+    // done; false stops the print.
+    using Progress = std::function<bool(int done, int total)>;
+
     // Prints the pages of the page range onto the device, setting its page
     // layout (and, on a printer, the copy count) from the page setup. A range
     // that selects no page prints nothing. Fails when painting cannot start
-    // (no printer, or a PDF file that cannot be written).
-    Status print(QPagedPaintDevice &device) const;
+    // (no printer, or a PDF file that cannot be written). A print that
+    // `progress` stops ends at once; a printer abandons the job
+    // (QPrinter::abort()) where its driver can.
+    Status print(QPagedPaintDevice &device, const Progress &progress = {}) const;
 
     // The page-number text of a page.
     static QString pageNumberText(int page);

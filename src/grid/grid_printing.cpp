@@ -4,7 +4,10 @@
 #include "grid/data_source.h"
 #include "grid/grid_printer.h"
 
+#include <QApplication>
+#include <QFile>
 #include <QPrinter>
+#include <QProgressDialog>
 
 #include <memory>
 
@@ -22,6 +25,39 @@ std::unique_ptr<QPrinter> printerFor(const DataSource &table, const QString &pdf
     GridPrinter(table).applyTo(*printer);
     return printer;
 }
+
+// The progress of a print of more than one page, with a button to cancel it.
+class PrintProgress
+{
+public:
+    bool step(int done, int total)
+    {
+        if (total <= 1)
+            return true;
+        if (!dialog_) {
+            QWidget *parent = QApplication::activeWindow();
+            dialog_ = std::make_unique<QProgressDialog>(
+                QString(), QStringLiteral("取消"), 0, total, parent);
+            dialog_->setWindowTitle(QStringLiteral("打印"));
+            dialog_->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+            dialog_->setMinimumDuration(0);
+            dialog_->show();
+        }
+        if (done < total)
+            dialog_->setLabelText(
+                QStringLiteral("正在打印第 %1 页，共 %2 页").arg(done + 1).arg(total));
+        dialog_->setValue(done);
+        // The cancel button is clicked between two pages.
+        QCoreApplication::processEvents();
+        cancelled_ = dialog_->wasCanceled();
+        return !cancelled_;
+    }
+    bool cancelled() const { return cancelled_; }
+
+private:
+    std::unique_ptr<QProgressDialog> dialog_;
+    bool cancelled_ = false;
+};
 
 } // namespace
 
@@ -52,7 +88,16 @@ Status print(DataSource &table, Prompts &prompts, const QString &pdfFile, bool *
     if (!prompts.printDialog(*printer))
         return Status::success();
     const PageSetup chosen = GridPrinter::pageSetupFrom(*printer, table.pageSetup());
-    Status s = GridPrinter(table, chosen).print(*printer);
+    PrintProgress progress;
+    Status s = GridPrinter(table, chosen).print(*printer, [&progress](int done, int total) {
+        return progress.step(done, total);
+    });
+    if (progress.cancelled()) {
+        // Half a document in a file is no use to anyone.
+        if (printer->printerState() != QPrinter::Aborted && !printer->outputFileName().isEmpty())
+            QFile::remove(printer->outputFileName());
+        return Status::success();
+    }
     if (s && printed)
         *printed = true;
     return s;

@@ -24,8 +24,10 @@ bool editPageSetup(DataSource &table, Prompts &prompts, const QString &pdfFile =
 // Shows the preview of the table as it will print.
 void preview(DataSource &table, Prompts &prompts, const QString &pdfFile = {});
 
-// Asks for the printer, then prints. A cancelled dialog is no error
-// (`printed` false).
+// Asks for the printer, then prints. A print of more than one page shows its
+// progress page by page with a button to cancel it; a cancelled print is
+// abandoned by the printer where its driver can, and a file it was writing
+// is removed. A cancelled dialog or print is no error (`printed` false).
 Status print(
     DataSource &table, Prompts &prompts, const QString &pdfFile = {}, bool *printed = nullptr);
 

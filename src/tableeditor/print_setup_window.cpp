@@ -200,6 +200,8 @@ void PrintSetupWindow::buildControls()
     grid_->setObjectName(QStringLiteral("表格1"));
     grid_->setAccessibleName(QStringLiteral("打印表格"));
     grid_->setDataSource(&table_);
+    // The user shapes the table for the paper; the page follows the widths.
+    grid_->setColumnsResizable(true);
     grid_->unbind(); // bound once a table has been built
     setTabOrder(printButton_, grid_);
     placeControls();
@@ -221,14 +223,21 @@ void PrintSetupWindow::placeControls()
 
 // --- Showing the table --------------------------------------------------------------
 
-void PrintSetupWindow::generate(
+bool PrintSetupWindow::generate(
     RecordStore &store, const QString &queryFile, const DataSource &editor, const QDate &today)
 {
     shown_ = false;
     grid_->unbind();
-    if (const Status built = PrintableTable::build(table_, store, queryFile, editor, today); !built)
-        prompts_.message(QStringLiteral("无法生成打印表格：") + built.message());
+    const Status built = PrintableTable::build(table_, store, queryFile, editor, today);
+    if (!built) {
+        hide();
+        prompts_.message(buildFailedMessage() + built.message());
+        return false;
+    }
+    // The date-format cycle starts at the form the table is built in.
+    state_.dateFormatStep = 0;
     showTable();
+    return true;
 }
 
 void PrintSetupWindow::showTable()

@@ -26,7 +26,7 @@ struct PrintSetupState
 {
     PageSetup pageSetup;
     int alignmentStep = 0;
-    int dateFormatStep = 0;
+    int dateFormatStep = 0; // starts afresh with every table
 };
 
 // The print window of the table editor: the printable table (PrintableTable)
@@ -42,8 +42,10 @@ struct PrintSetupState
 // Qt::WA_DeleteOnClose.
 //
 // The drop-down lists act when the user picks an entry, not when code shows
-// one. A change of the column widths (whatever makes it) turns the page and
-// centres the table again (PrintableTable::relayout()).
+// one. The user drags the borders between the field names to change column
+// widths (or double-clicks one to fit its column); a change of the column
+// widths (whatever makes it) turns the page and centres the table again
+// (PrintableTable::relayout()).
 class PrintSetupWindow : public QDialog
 {
     Q_OBJECT
@@ -59,14 +61,17 @@ public:
     {
         return QStringLiteral("请先选择需要调整日期格式的日期列,光标放在该列的任一行即可");
     }
+    static QString buildFailedMessage() { return QStringLiteral("无法生成打印表格："); }
 
     DataSource &table() { return table_; }
     Grid *grid() const { return grid_; }
 
-    // Rebuilds the printable table from the query file and shows it
-    // (PrintableTable::build(), then showTable()). Nothing is reported when
-    // the file cannot be read; the table then stays empty.
-    void generate(
+    // Rebuilds the printable table from the query file as the editor shows
+    // it and shows it (PrintableTable::build(), then showTable()); the
+    // date-format cycle starts afresh. When the file cannot be read the user
+    // is told why (buildFailedMessage() and the reason), the window stays
+    // hidden and the result is false.
+    bool generate(
         RecordStore &store, const QString &queryFile, const DataSource &editor, const QDate &today);
     // Shows the table built into table(): the controls show its title size,
     // title font, body font and page-number position, the grid is bound with

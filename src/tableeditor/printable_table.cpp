@@ -6,6 +6,8 @@
 #include "grid/data_source.h"
 #include "grid/grid_printer.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 
 namespace PrintableTable {
@@ -61,36 +63,61 @@ void buildTitles(DataSource &out, RecordStore &store, int columns, const QDate &
     out.setAlignment({3, 1, 1, columns}, CellFormat::Centre);
 }
 
-// The records up to the blank end record (all of them when it could not be
-// added); returns the number of data rows. The row after them, the footer
-// row, is appended too.
-int buildDataRows(
-    DataSource &out, RecordStore &store, int columns, const DataSource &editor, bool blankAdded)
+// The data rows: the rows the editor shows between its field names and its
+// total row, in its order, then an empty row for every record the file holds
+// beyond them (the blank end records of earlier builds, which the editor
+// never showed). Appends them and the footer row; returns their number.
+int buildDataRows(DataSource &out, int columns, const DataSource &editor, int records)
 {
-    int k = 0;
-    store.first();
-    while (!store.atEnd()) {
-        ++k;
-        out.appendRows(1);
-        if (blankAdded && store.recordNumber() == store.recordCount())
-            return k - 1;
-        const int row = k + headerRows;
-        for (int field = 1; field <= columns; ++field) {
-            out.setText(row, field, store.readText(field));
-            fitColumn(out, row, field);
-        }
-        for (const int column : {amountColumn, dateColumn}) {
-            if (column > columns)
-                continue;
+    const int shown = std::max(editor.rowCount() - 2, 0);
+    const int rows = std::max(shown, records);
+    out.appendRows(rows + 1);
+    for (int k = 1; k <= shown; ++k) {
+        const int row = headerRows + k;
+        for (int column = 1; column <= columns; ++column) {
             out.setText(row, column, editor.text(k + 1, column));
             fitColumn(out, row, column);
         }
-        store.skip();
     }
-    // Only without the blank end record (a file we may not write to): the
-    // footer still gets its row.
-    out.appendRows(1);
-    return k;
+    return rows;
+}
+
+// A date in one of the forms of the date-format cycle at the start of a
+// text: year, month, day, and the rest (the time of a date-time text).
+const QRegularExpression &leadingDate()
+{
+    static const QRegularExpression date(
+        QStringLiteral("^(\\d{1,4})[年./-](\\d{1,2})[月./-](\\d{1,2})日?\\s*(.*)$"),
+        QRegularExpression::DotMatchesEverythingOption);
+    return date;
+}
+
+// The date-format cycle on a text that holds no date: every occurrence
+// rewritten, as on a date of the cycle's forms.
+QString rewrittenForStep(const QString &text, int step)
+{
+    QString result = text;
+    switch (step % 4) {
+    case 1:
+        result.replace(u'年', u'-').replace(u'月', u'-').remove(u'日');
+        break;
+    case 2:
+        result.replace(u'-', u'.');
+        break;
+    case 3:
+        result.replace(u'.', u'/');
+        break;
+    default:
+        for (const QChar unit : {u'年', u'月'}) {
+            const qsizetype slash = result.indexOf(u'/');
+            if (slash >= 0)
+                result[slash] = unit;
+        }
+        if (!result.isEmpty())
+            result += u'日';
+        break;
+    }
+    return result;
 }
 
 } // namespace
@@ -150,13 +177,14 @@ Status build(DataSource &out, RecordStore &store, const QString &queryFile,
         out.setSize(headerRows, 0);
         return Status::failure(store.lastError());
     }
-    // The blank end record: the data rows stop on it.
+    // The blank end record of this build; the records before it count.
     const bool blankAdded = store.add();
+    const int records = std::max(store.recordCount() - (blankAdded ? 1 : 0), 0);
 
     const int columns = store.fieldCount();
     out.setSize(headerRows, columns);
     buildTitles(out, store, columns, today);
-    const int dataRows = buildDataRows(out, store, columns, editor, blankAdded);
+    const int dataRows = buildDataRows(out, columns, editor, records);
 
     const int footer = out.rowCount();
     out.setBorders({headerRows, 1, dataRows + 1, columns}, BorderAll);
@@ -214,27 +242,20 @@ int alignmentForStep(int step)
 
 QString dateFormatForStep(const QString &text, int step)
 {
-    QString result = text;
-    switch (step % 4) {
-    case 1:
-        result.replace(u'年', u'-').replace(u'月', u'-').remove(u'日');
-        break;
-    case 2:
-        result.replace(u'-', u'.');
-        break;
-    case 3:
-        result.replace(u'.', u'/');
-        break;
-    default:
-        for (const QChar unit : {u'年', u'月'}) {
-            const qsizetype slash = result.indexOf(u'/');
-            if (slash >= 0)
-                result[slash] = unit;
-        }
-        if (!result.isEmpty())
-            result += u'日';
-        break;
-    }
+    const QRegularExpressionMatch date = leadingDate().match(text);
+    if (!date.hasMatch())
+        return rewrittenForStep(text, step);
+    static const QString separators[]
+        = {QString(), QStringLiteral("-"), QStringLiteral("."), QStringLiteral("/")};
+    const int form = step % 4;
+    QString result = form == 0
+        ? date.captured(1) + u'年' + date.captured(2) + u'月' + date.captured(3) + u'日'
+        : QStringList {date.captured(1), date.captured(2), date.captured(3)}.join(separators[form]);
+    // "日" ends a date plainly enough; the other forms need a blank before
+    // the time.
+    const QString time = date.captured(4);
+    if (!time.isEmpty())
+        result += (form == 0 ? QString() : QStringLiteral(" ")) + time;
     return result;
 }
 

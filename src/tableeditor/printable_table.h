@@ -19,7 +19,7 @@ class RecordStore;
 //   row 2        "制表：财务室" over 1..n/2 and "日期：" + today over the rest,
 //                bold, 80 high
 //   row 3        the field names, size 40, bold, centred
-//   rows 4..m+3  the records (columns 6 and 7 as the table editor shows them)
+//   rows 4..m+3  the rows the table editor shows, in its order
 //   row m+4      the footer, merged over 1..n, middle left
 // Rows 3..m+3 carry every border line; rows 1-3 are the header rows that
 // every printed page repeats. Lengths are in tenths of a millimetre.
@@ -52,10 +52,6 @@ constexpr int titleFontSize = 85;
 constexpr int fieldNameFontSize = 40;
 constexpr int headerRows = 3;
 constexpr int firstDataRow = 4;
-// The editor columns the statistics results carry as computed in the editor:
-// the amount and the date.
-constexpr int amountColumn = 6;
-constexpr int dateColumn = 7;
 
 constexpr int widthFollowingPaper = 2;
 constexpr int widthForLandscape = 1960;
@@ -63,17 +59,18 @@ constexpr int maximumSideMargin = 150;
 constexpr int topMargin = 170;
 constexpr int bottomMargin = 180;
 
-// Rebuilds `out` from the record file `queryFile`, opened under the alias
-// "qd" and closed again (the store's current file is then the one it was).
+// Rebuilds `out` for the record file `queryFile` as the table editor
+// `editor` shows it (field names in row 1, the records below, the total row
+// last). The file, opened under the alias "qd" and closed again (the store's
+// current file is then the one it was), gives the field names; the data rows
+// are the editor's rows between its field names and its total row, every
+// cell as the editor shows it, in the editor's order (a sorted editor prints
+// sorted). Formats of the editor (a find's colour) are not taken over.
 //
-// Every build first appends one blank record to the file, which stays there:
-// the blank end record marks where the data ends. A file built from more than
-// once therefore shows the blank records of the earlier builds as empty data
-// rows.
-//
-// Columns 6 and 7 of record k come from the editor's cells (k + 1, 6) and
-// (k + 1, 7), as the editor shows them (its total and its date text), not from
-// the file.
+// Every build first appends one blank record to the file, which stays there.
+// A file built from more than once therefore holds more records than the
+// editor shows: each of those blank records of the earlier builds prints as
+// an empty data row.
 //
 // The page setup is out's own with the paper, orientation and margins set as
 // described above; its page-number position becomes PageSetup::BottomCentre
@@ -109,9 +106,13 @@ QString refitFooter(const QString &footer, int width, int fontSize);
 // after its step-th click (6 right, 5 centred, 4 left, then again).
 int alignmentForStep(int step);
 
-// The print window's date-format button: a date text of the step-th click.
-// Four clicks go round 2011年12月4日 → 2011-12-4 → 2011.12.4 → 2011/12/4 →
-// 2011年12月4日; any text is rewritten the same way.
+// The print window's date-format button: a text of the date column after the
+// step-th click. Four clicks go round 2011年12月4日 → 2011-12-4 → 2011.12.4 →
+// 2011/12/4 → 2011年12月4日. A text that starts with a date in one of these
+// forms gets its date in the step's form whatever form it had, and keeps the
+// time after it: 2011年12月4日9时5分 → 2011-12-4 9时5分 → … → 2011年12月4日9时5分.
+// Other texts are rewritten character by character as a date of the cycle
+// would be ("年" and "月" to "-", then "-" to ".", then "." to "/", then back).
 QString dateFormatForStep(const QString &text, int step);
 
 } // namespace PrintableTable

@@ -25,6 +25,10 @@ Status load(DataSource &table, RecordStore &store, const QString &path)
         for (int f = 1; f <= fields; ++f)
             table.setText(1, f, store.fieldName(f));
         table.setColumnWidths(1, fields, columnWidthFor(fields));
+        for (int f = 1; f <= fields; ++f) {
+            if (store.fieldKind(f) == FieldKind::DateTime)
+                table.setColumnWidths(f, 1, dateTimeColumnWidth);
+        }
         store.close(alias());
     } else {
         result = Status::failure(store.lastError());

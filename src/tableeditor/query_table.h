@@ -44,9 +44,13 @@ constexpr int wideColumnWidth = 320;
 constexpr int narrowColumnWidth = 270;
 constexpr int narrowFromColumns = 10;
 int columnWidthFor(int columns);
+// A date-time field's column shows a whole booking time in the standard
+// font ("2026年12月28日23时58分59秒").
+constexpr int dateTimeColumnWidth = 470;
 
 // Replaces the table with the record file: field names in row 1 (the one
-// header row), the records' value texts below, then the total row. The field
+// header row), the records' value texts below, then the total row. Columns
+// are columnWidthFor() wide, date-time fields dateTimeColumnWidth. The field
 // names come through the store under alias(), which is closed again; the rows
 // are read on a connection of their own, closed before this returns. A file
 // that cannot be opened fails and leaves the table without columns; the

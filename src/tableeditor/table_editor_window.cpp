@@ -5,6 +5,7 @@
 #include "tableeditor/print_setup_window.h"
 
 #include "common/app_state.h"
+#include "common/clock.h"
 #include "common/prompts.h"
 #include "data/record_store.h"
 #include "data/stock_layout.h"
@@ -37,11 +38,12 @@ QString spoken(QString caption)
 } // namespace
 
 TableEditorWindow::TableEditorWindow(AppState &state, RecordStore &store, Prompts &prompts,
-    TableEditorState &editorState, const QRect &mainGeometry, QWidget *parent)
+    const Clock &clock, TableEditorState &editorState, const QRect &mainGeometry, QWidget *parent)
     : QDialog(parent)
     , state_(state)
     , store_(store)
     , prompts_(prompts)
+    , clock_(clock)
     , editorState_(editorState)
 {
     DialogLook::apply(this, QStringLiteral("TableEditorWindow"), title(), 9);
@@ -75,11 +77,11 @@ TableEditorWindow::~TableEditorWindow()
 }
 
 void TableEditorWindow::openModal(AppState &state, RecordStore &store, Prompts &prompts,
-    TableEditorState &editorState, const QRect &mainGeometry)
+    const Clock &clock, TableEditorState &editorState, const QRect &mainGeometry)
 {
     int result = QDialog::Rejected;
     do {
-        TableEditorWindow window(state, store, prompts, editorState, mainGeometry);
+        TableEditorWindow window(state, store, prompts, clock, editorState, mainGeometry);
         result = window.exec();
     } while (result == ReopenSorted);
 }
@@ -171,6 +173,8 @@ void TableEditorWindow::buildClient()
     grid_->setObjectName(QStringLiteral("表格1"));
     grid_->setAccessibleName(QStringLiteral("表格"));
     grid_->setDataSource(&table_);
+    // A statistics result is the user's to shape, unlike the stock list.
+    grid_->setColumnsResizable(true);
     connect(grid_, &Grid::leftButtonPressed, this, &TableEditorWindow::onLeftButtonPressed);
     connect(grid_, &Grid::rightButtonPressed, this,
         [this](const QPoint &globalPos) { editMenu()->popup(globalPos); });
@@ -320,18 +324,18 @@ void TableEditorWindow::exitEditor()
 
 void TableEditorWindow::askHeaderRows()
 {
-    const std::optional<double> count = prompts_.inputNumber(
-        QStringLiteral("请输入表头行数:"), QStringLiteral("表头行数设置"), 1);
+    const std::optional<int> count = prompts_.inputInteger(
+        QStringLiteral("请输入表头行数:"), QStringLiteral("表头行数设置"), 1, 0, table_.rowCount());
     if (count)
-        table_.setHeaderRows(int(*count));
+        table_.setHeaderRows(*count);
 }
 
 void TableEditorWindow::askHeaderColumns()
 {
-    const std::optional<double> count = prompts_.inputNumber(
-        QStringLiteral("请输入表头列数:"), QStringLiteral("表头列数设置"), 1);
+    const std::optional<int> count = prompts_.inputInteger(QStringLiteral("请输入表头列数:"),
+        QStringLiteral("表头列数设置"), 1, 0, table_.columnCount());
     if (count)
-        table_.setHeaderColumns(int(*count));
+        table_.setHeaderColumns(*count);
 }
 
 void TableEditorWindow::setZoom(double percent)
@@ -408,7 +412,7 @@ void TableEditorWindow::generatePrintTable()
         printWindow_->setAttribute(Qt::WA_DeleteOnClose);
     }
     printWindow_->generate(
-        store_, state_.path(QueryTable::queryFileName()), table_, QDate::currentDate());
+        store_, state_.path(QueryTable::queryFileName()), table_, clock_.now().date());
 }
 
 void TableEditorWindow::exportSpreadsheet()

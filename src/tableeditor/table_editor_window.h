@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class Clock;
 class FindInGrid;
 class Grid;
 class Prompts;
@@ -34,6 +35,9 @@ struct TableEditorState;
 // is that loop. When the window goes, the stock file ("data") is the record
 // store's current file again.
 //
+// Column widths are the user's: dragging the border between two field names
+// changes one, a double-click on it fits the column to its texts.
+//
 // Every command is a QAction found by its exact caption, mnemonic included
 // ("&O.打开表格"). Opening a table file disables "&W.转为电子表格" and
 // "&C.生成打印表格" for good: they work from qd.zrb, which the window then no
@@ -46,13 +50,13 @@ public:
     // The exec() result of a window closed by a sort.
     static constexpr int ReopenSorted = 2;
 
-    TableEditorWindow(AppState &state, RecordStore &store, Prompts &prompts,
+    TableEditorWindow(AppState &state, RecordStore &store, Prompts &prompts, const Clock &clock,
         TableEditorState &editorState, const QRect &mainGeometry = {}, QWidget *parent = nullptr);
     ~TableEditorWindow() override;
 
     // Shows the window modally, and a new one after every sort, until the
     // user closes it. `mainGeometry` is the main window's geometry().
-    static void openModal(AppState &state, RecordStore &store, Prompts &prompts,
+    static void openModal(AppState &state, RecordStore &store, Prompts &prompts, const Clock &clock,
         TableEditorState &editorState, const QRect &mainGeometry);
 
     static QString title() { return QStringLiteral("表格"); }
@@ -82,10 +86,12 @@ public:
     // Writes the table; asks for a name when `name` is empty.
     void saveTable(const QString &name);
     void exitEditor();
-    // "&C.生成打印表格": the printable table in its print window.
+    // "&C.生成打印表格": the printable table, dated today by the clock, in its
+    // print window.
     void generatePrintTable();
     // "&W.转为电子表格": qd.zrb as a spreadsheet file in the program directory.
     void exportSpreadsheet();
+    // Whole numbers from 0 to the table's row (column) count.
     void askHeaderRows();
     void askHeaderColumns();
     void setZoom(double percent);
@@ -118,6 +124,7 @@ private:
     AppState &state_;
     RecordStore &store_;
     Prompts &prompts_;
+    const Clock &clock_;
     TableEditorState &editorState_;
     std::unique_ptr<FindInGrid> find_;
     QPointer<PrintSetupWindow> printWindow_;

@@ -23,7 +23,9 @@
 #include <QFile>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -210,6 +212,32 @@ TEST_F(MainCommandsTest, ASpreadsheetIsReadIntoTheListAndAddedAsNewItems)
     window->action(QStringLiteral("从电子表读"))->trigger();
     EXPECT_EQ(window->stockTable().rowCount(), 6);
     EXPECT_TRUE(prompts.messages().last().startsWith(QStringLiteral("无法读取电子表格文件")));
+}
+
+TEST_F(MainCommandsTest, AnImportSpreadsTheWindowOverTheScreen)
+{
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    const QRect area = window->screen()->availableGeometry();
+    const QRect placed(area.left() + 1, area.top() + 1, area.width() - 2, area.height() - 10);
+    // Read or cancelled, the list is laid out for checking afterwards.
+    for (const bool cancelled : {false, true}) {
+        window->setGeometry(120, 90, 500, 380);
+        window->setWindowTitle(QStringLiteral("其他"));
+        if (cancelled)
+            window->action(QStringLiteral("从电子表读"))->trigger();
+        else
+            readSpreadsheet();
+        EXPECT_EQ(window->frameGeometry(), placed) << (cancelled ? "cancelled" : "read");
+        EXPECT_EQ(window->windowTitle(), QStringLiteral("禾岭供电有限责任公司材料出库单打印系统"));
+        const DataSource &table = window->stockTable();
+        EXPECT_EQ(QList<int>({table.columnWidth(1), table.columnWidth(2), table.columnWidth(3),
+                      table.columnWidth(4)}),
+            QList<int>({850, 850, 140, 140}));
+        EXPECT_EQ(table.headerRows(), 1);
+    }
+    EXPECT_EQ(window->stockTable().text(2, 1), QString()) << "the cancelled read left it empty";
+    EXPECT_TRUE(prompts.messages().isEmpty());
 }
 
 TEST_F(MainCommandsTest, AddingRightAfterTheImportLeavesTheHeadingRowOut)

@@ -24,6 +24,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -152,6 +153,36 @@ TEST(QtPrompts, NumberInputShowsAndReadsNumbersAsTheProgramWritesThem)
 
     whenShown<QInputDialog>([](QInputDialog *dialog) { dialog->reject(); });
     EXPECT_EQ(prompts.inputNumber(QStringLiteral("?"), QStringLiteral("?"), 1), std::nullopt);
+}
+
+TEST(QtPrompts, IntegerInputRefusesAnythingButWholeNumbersInItsRange)
+{
+    QtPrompts prompts;
+    // Keys as the user types them over the proposed value.
+    const auto ask = [&](const QString &typed, QString *shown) {
+        whenShown<QInputDialog>([typed, shown](QInputDialog *dialog) {
+            auto *box = dialog->findChild<QSpinBox *>();
+            ASSERT_NE(box, nullptr);
+            *shown = box->text();
+            box->selectAll();
+            QTest::keyClicks(box, typed);
+            dialog->accept();
+        });
+        return prompts.inputInteger(
+            QStringLiteral("请输入表头行数:"), QStringLiteral("表头行数设置"), 1, 0, 12);
+    };
+
+    QString shown;
+    EXPECT_EQ(ask(QStringLiteral("3"), &shown), std::optional<int>(3));
+    EXPECT_EQ(shown, QStringLiteral("1"));
+    EXPECT_EQ(ask(QStringLiteral("2.5"), &shown), std::optional<int>(2)) << "no decimals";
+    EXPECT_EQ(ask(QStringLiteral("abc"), &shown), std::optional<int>(1)) << "no letters";
+    EXPECT_EQ(ask(QStringLiteral("-4"), &shown), std::optional<int>(4)) << "nothing below 0";
+    EXPECT_EQ(ask(QStringLiteral("40"), &shown), std::optional<int>(4)) << "nothing above 12";
+
+    whenShown<QInputDialog>([](QInputDialog *dialog) { dialog->reject(); });
+    EXPECT_EQ(
+        prompts.inputInteger(QStringLiteral("?"), QStringLiteral("?"), 1, 0, 5), std::nullopt);
 }
 
 TEST(QtPrompts, OpenFileDialogStartsInTheFolderWithTheFilter)

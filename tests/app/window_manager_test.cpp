@@ -68,19 +68,21 @@ void report(const char *name, const QWidget *window)
                         << netWmName(window) << Qt::endl;
 }
 
-void writeStock(const QString &path)
+bool writeStock(const QString &path)
 {
-    Stock::createEmptyFile(path);
     RecordStore writer;
-    writer.open(path, QStringLiteral("w"));
+    if (!Stock::createEmptyFile(path) || !writer.open(path, QStringLiteral("w")))
+        return false;
     for (const auto &[name, quantity] : {std::pair {"电力电缆", 1.0}, std::pair {"绝缘子", 80.0}}) {
         QVariantList values(Stock::fieldCount);
         values[Stock::Name - 1] = QString::fromUtf8(name);
         values[Stock::Spec - 1] = QStringLiteral("A");
         values[Stock::Quantity - 1] = quantity;
         values[Stock::AlarmQuantity - 1] = 5.0;
-        writer.add(values);
+        if (!writer.add(values))
+            return false;
     }
+    return true;
 }
 
 // Runs a command that opens a modal window and reports that window.
@@ -107,7 +109,8 @@ int reportFramesUnderWindowManager(const QString &programDir)
     StartUp::nameApplication();
     AppState state;
     state.programDir = programDir;
-    writeStock(state.path(Stock::fileName()));
+    if (!writeStock(state.path(Stock::fileName())))
+        return 4;
     RecordStore store;
     ScriptedPrompts prompts;
     FixedClock clock {QDateTime(QDate(2011, 3, 7), QTime(9, 5))};

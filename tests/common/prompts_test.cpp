@@ -49,6 +49,23 @@ TEST(ScriptedPrompts, AnswersFromTheQueueInOrder)
     EXPECT_EQ(prompts.messages(), QStringList {QStringLiteral("已备份")});
 }
 
+TEST(ScriptedPrompts, IntegerInputsShowTheirRange)
+{
+    ScriptedPrompts prompts;
+    prompts.answer(2);
+    EXPECT_EQ(prompts.inputInteger(
+                  QStringLiteral("请输入表头行数:"), QStringLiteral("表头行数设置"), 1, 0, 5),
+        std::optional<int>(2));
+    EXPECT_EQ(prompts.inputInteger(QStringLiteral("请输入表头列数:"), {}, 1, 0, 7), std::nullopt)
+        << "an empty queue cancels";
+    ASSERT_EQ(prompts.shown().size(), 2u);
+    EXPECT_EQ(prompts.shown()[0].kind, u"inputInteger");
+    EXPECT_EQ(prompts.shown()[0].title, u"表头行数设置");
+    EXPECT_EQ(prompts.shown()[0].minimum, 0);
+    EXPECT_EQ(prompts.shown()[0].maximum, 5);
+    EXPECT_EQ(prompts.shown()[1].maximum, 7);
+}
+
 TEST(ScriptedPrompts, DefaultsAndCancelling)
 {
     ScriptedPrompts prompts;

@@ -6,6 +6,7 @@
 #include "grid/pdf_text.h"
 #include "support/qt_print.h"
 #include "tableeditor/printable_table.h"
+#include "tableeditor/query_table.h"
 
 #include <QAbstractSpinBox>
 #include <QComboBox>
@@ -44,11 +45,8 @@ protected:
             ASSERT_TRUE(writer.add({QStringLiteral("物资%1").arg(i), QStringLiteral("型号"),
                 QStringLiteral("个"), 2.0, double(i), 2.0 * i, QDateTime(QDate(2011, 12, 4), {})}));
         }
-        editor.setSize(5, 7);
-        for (int row = 2; row <= 4; ++row) {
-            editor.setText(row, 6, QStringLiteral("%1").arg(2 * (row - 1)));
-            editor.setText(row, 7, QStringLiteral("2011年12月4日"));
-        }
+        // The table editor's table of the file, which the printable table shows.
+        ASSERT_TRUE(QueryTable::load(editor, store, query));
     }
 
     std::unique_ptr<PrintSetupWindow> open()

@@ -6,6 +6,7 @@
 #include "grid/pdf_text.h"
 #include "support/qt_print.h"
 #include "tableeditor/query_file.h"
+#include "tableeditor/query_table.h"
 
 #include <QPdfWriter>
 #include <QRegularExpression>
@@ -44,19 +45,10 @@ protected:
         writeRecordFile(query, layout, records);
     }
 
-    // The editor's table of the query file: names, one row per record, the
-    // total row. Columns 6 and 7 hold texts the file does not have, to tell
-    // where the printable table took them from.
-    void makeEditor(int records, int columns)
-    {
-        editor.setSize(records + 2, columns);
-        for (int k = 1; k <= records; ++k) {
-            editor.setText(k + 1, 6, QStringLiteral("%1.00").arg(k * 100));
-            editor.setText(k + 1, 7, QStringLiteral("2011年12月%1日").arg(k));
-        }
-        editor.setText(records + 2, 1, QStringLiteral("合      计"));
-        editor.setText(records + 2, 6, QStringLiteral("600"));
-    }
+    // The editor's table of a record file, as the table editor loads it:
+    // field names, one row per record, the total row.
+    void loadEditor(const QString &file) { ASSERT_TRUE(QueryTable::load(editor, store, file)); }
+    void loadEditor() { loadEditor(query); }
 
     Status build() { return PrintableTable::build(table, store, query, editor, today); }
 
@@ -81,7 +73,7 @@ TEST_F(PrintableTableTest, TitleRowsOfFiveFieldsSplitTheSubtitleTwoToThree)
     for (const char *name : {"甲", "乙", "丙", "丁", "戊"})
         layout.append({QString::fromUtf8(name), FieldKind::Text});
     makeQueryFile(layout, {});
-    makeEditor(0, 5);
+    loadEditor();
     ASSERT_TRUE(build());
 
     EXPECT_EQ(table.columnCount(), 5);
@@ -121,7 +113,11 @@ TEST_F(PrintableTableTest, RecordsBecomeBorderedRowsWithTheEditorsAmountAndDate)
                 QStringLiteral("套"), 36.8, 40.0, 1472.0, QDateTime(QDate(2011, 12, 2), {})},
             {QStringLiteral("刀闸"), QStringLiteral("GW4"), QStringLiteral("台"), 900.0, 1.0, 900.0,
                 QDateTime(QDate(2011, 12, 3), {})}});
-    makeEditor(3, 7);
+    loadEditor();
+    // Cells as the editor shows them, edits and a find's colour included.
+    editor.setText(2, 6, QStringLiteral("100.00"));
+    editor.setText(4, 7, QStringLiteral("2011年12月3日下午"));
+    editor.setTextColor({3, 1, 1, 7}, rgbColor(128, 0, 128));
     ASSERT_TRUE(build());
 
     ASSERT_EQ(table.rowCount(), 7) << "3 title rows, 3 records, the footer";
@@ -129,20 +125,20 @@ TEST_F(PrintableTableTest, RecordsBecomeBorderedRowsWithTheEditorsAmountAndDate)
     EXPECT_EQ(table.text(4, 1), QStringLiteral("电力电缆"));
     EXPECT_EQ(table.text(4, 4), QStringLiteral("12.5"));
     EXPECT_EQ(table.text(5, 5), QStringLiteral("40"));
-    // Amount and date as the editor shows them, not as the file has them.
     EXPECT_EQ(table.text(4, 6), QStringLiteral("100.00"));
     EXPECT_EQ(table.text(4, 7), QStringLiteral("2011年12月1日"));
-    EXPECT_EQ(table.text(6, 6), QStringLiteral("300.00"));
-    EXPECT_EQ(table.text(6, 7), QStringLiteral("2011年12月3日"));
+    EXPECT_EQ(table.text(6, 6), QStringLiteral("900"));
+    EXPECT_EQ(table.text(6, 7), QStringLiteral("2011年12月3日下午"));
     EXPECT_EQ(table.format(4, 1), CellFormat()) << "data rows keep the default format";
+    EXPECT_EQ(table.format(5, 1), CellFormat()) << "the editor's colours stay there";
 
     // The long name widened column 1 (30 bytes at 32: 480 + 268.8 + 36); the
     // shorter name after it did not narrow it again.
     EXPECT_EQ(table.columnWidth(1), 784);
     // "单位" at 40 (160) is wider than any unit: the column keeps that.
     EXPECT_EQ(table.columnWidth(3), 160);
-    // The editor's date (13 bytes at 32) is wider than the field name.
-    EXPECT_EQ(table.columnWidth(7), 360);
+    // The editor's date (17 bytes at 32) is wider than the field name.
+    EXPECT_EQ(table.columnWidth(7), 460);
 
     const CellEdges all = BorderLeft | BorderTop | BorderRight | BorderBottom;
     for (int row = 3; row <= 6; ++row)
@@ -162,7 +158,7 @@ TEST_F(PrintableTableTest, EveryBuildLeavesABlankRecordThatTheNextOneShows)
     makeQueryFile(statisticsLayout(),
         {{QStringLiteral("电力电缆"), QStringLiteral("YJV22"), QStringLiteral("米"), 12.5, 3.0,
             37.5, QDateTime(QDate(2011, 12, 1), {})}});
-    makeEditor(1, 7);
+    loadEditor();
 
     ASSERT_TRUE(build());
     EXPECT_EQ(recordsInFile(), 2);
@@ -172,11 +168,11 @@ TEST_F(PrintableTableTest, EveryBuildLeavesABlankRecordThatTheNextOneShows)
     ASSERT_TRUE(build());
     EXPECT_EQ(recordsInFile(), 3);
     ASSERT_EQ(table.rowCount(), 6);
-    // The first blank record is now a data row: empty texts, bordered, and
-    // the editor's row for it (its total row) in columns 6 and 7.
-    EXPECT_EQ(table.text(5, 1), QString());
-    EXPECT_EQ(table.text(5, 3), QString());
-    EXPECT_EQ(table.text(5, 6), QStringLiteral("600"));
+    // The first blank record is now a data row, empty and bordered: the
+    // editor's total row is no record.
+    EXPECT_EQ(table.text(4, 1), QStringLiteral("电力电缆"));
+    for (int column = 1; column <= 7; ++column)
+        EXPECT_EQ(table.text(5, column), QString()) << column;
     EXPECT_NE(table.edges(5, 1), 0);
     EXPECT_EQ(table.text(6, 1), footerLine(50, 6));
     EXPECT_EQ(table.spanAt(6, 1), (CellRange {6, 1, 1, 7}));
@@ -187,7 +183,7 @@ TEST_F(PrintableTableTest, EveryBuildLeavesABlankRecordThatTheNextOneShows)
 TEST_F(PrintableTableTest, AFileWithoutRecordsGivesTitlesAndTheFooterInRowFour)
 {
     makeQueryFile(statisticsLayout(), {});
-    makeEditor(0, 7);
+    loadEditor();
     table.setSize(9, 9); // an earlier table
     table.setText(8, 8, QStringLiteral("旧"));
     ASSERT_TRUE(build());
@@ -215,6 +211,71 @@ TEST_F(PrintableTableTest, AMissingFileFailsWithAnEmptyTableAndKeepsTheCurrentFi
     ASSERT_TRUE(build());
     EXPECT_EQ(store.currentAlias(), QStringLiteral("other"));
     EXPECT_FALSE(store.isOpen(QStringLiteral("qd")));
+}
+
+TEST_F(PrintableTableTest, RowsComeInTheOrderOfTheSortedEditorWhole)
+{
+    makeQueryFile(statisticsLayout(),
+        {{QStringLiteral("电力电缆"), QStringLiteral("YJV22"), QStringLiteral("米"), 25.0, 12.0,
+             300.0, QDateTime(QDate(2026, 3, 7), QTime(9, 5))},
+            {QStringLiteral("隔离开关"), QStringLiteral("GW4"), QStringLiteral("台"), 5.0, 1.0, 5.0,
+                QDateTime(QDate(2026, 3, 5), QTime(14, 30))},
+            {QStringLiteral("镀锌螺栓"), QStringLiteral("M16"), QStringLiteral("套"), 0.5, 80.0,
+                40.0, QDateTime(QDate(2026, 3, 6), QTime(8, 0))}});
+    const QString sorted = dir.filePath(QStringLiteral("qd4.zrb"));
+    ASSERT_TRUE(QueryTable::sortQueryFile(store, query, sorted, QStringLiteral("出库金额"), false));
+    loadEditor(sorted);
+    ASSERT_TRUE(build());
+
+    ASSERT_EQ(table.rowCount(), 7);
+    const auto row = [&](int r) {
+        QStringList texts;
+        for (int c = 1; c <= 7; ++c)
+            texts << table.text(r, c);
+        return texts;
+    };
+    EXPECT_EQ(
+        row(4), QStringList({"隔离开关", "GW4", "台", "5", "1", "5", "2026年3月5日14时30分"}));
+    EXPECT_EQ(row(5), QStringList({"镀锌螺栓", "M16", "套", "0.5", "80", "40", "2026年3月6日8时"}));
+    EXPECT_EQ(
+        row(6), QStringList({"电力电缆", "YJV22", "米", "25", "12", "300", "2026年3月7日9时5分"}));
+    EXPECT_EQ(recordsInFile(), 4) << "the blank end record goes into the query file";
+}
+
+TEST(PrintableDateFormat, PureDatesGoRoundTheFourForms)
+{
+    const QStringList forms {"2011年12月4日", "2011-12-4", "2011.12.4", "2011/12/4"};
+    for (int step = 1; step <= 8; ++step)
+        EXPECT_EQ(PrintableTable::dateFormatForStep(forms[(step - 1) % 4], step), forms[step % 4])
+            << step;
+}
+
+TEST(PrintableDateFormat, BookingTimesKeepTheirTimeApartFromTheDate)
+{
+    const QStringList forms {
+        "2026年3月7日9时5分", "2026-3-7 9时5分", "2026.3.7 9时5分", "2026/3/7 9时5分"};
+    for (int step = 1; step <= 4; ++step)
+        EXPECT_EQ(PrintableTable::dateFormatForStep(forms[(step - 1) % 4], step), forms[step % 4])
+            << step;
+    EXPECT_EQ(PrintableTable::dateFormatForStep(QStringLiteral("2026年12月31日23时59分59秒"), 1),
+        QStringLiteral("2026-12-31 23时59分59秒"));
+    EXPECT_EQ(PrintableTable::dateFormatForStep(QStringLiteral("2026年3月7日17时"), 3),
+        QStringLiteral("2026/3/7 17时"));
+
+    // Whatever form a date is in, a click gives the form of its step: no
+    // click leaves it as it was, none adds a second "日".
+    EXPECT_EQ(PrintableTable::dateFormatForStep(QStringLiteral("2026年3月7日9时5分"), 4),
+        QStringLiteral("2026年3月7日9时5分"));
+    EXPECT_EQ(PrintableTable::dateFormatForStep(QStringLiteral("2026.3.7 9时5分"), 1),
+        QStringLiteral("2026-3-7 9时5分"));
+    EXPECT_EQ(PrintableTable::dateFormatForStep(QStringLiteral("2011年12月4日"), 2),
+        QStringLiteral("2011.12.4"));
+
+    // Texts without a date are rewritten character by character; empty
+    // cells stay empty.
+    EXPECT_EQ(PrintableTable::dateFormatForStep(QString(), 4), QString());
+    EXPECT_EQ(
+        PrintableTable::dateFormatForStep(QStringLiteral("3月上旬"), 1), QStringLiteral("3-上旬"));
 }
 
 // --- The page ---------------------------------------------------------------------
@@ -356,7 +417,7 @@ TEST_F(PrintableTableTest, PrintsWithTitlesOnEveryPageAndPageNumbers)
             {QStringLiteral("物资%1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("型号"),
                 QStringLiteral("个"), 2.5, double(i), 2.5 * i, QDateTime(QDate(2011, 12, 1), {})});
     makeQueryFile(statisticsLayout(), records);
-    makeEditor(60, 7);
+    loadEditor();
     ASSERT_TRUE(build());
     ASSERT_EQ(table.pageSetup().pageNumberPosition, PageSetup::BottomCentre);
     ASSERT_EQ(table.pageSetup().orientation, 0);

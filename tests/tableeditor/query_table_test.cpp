@@ -60,8 +60,10 @@ TEST_F(QueryTableTest, LoadsFieldNamesRecordsAndARoundedTotalRow)
     EXPECT_EQ(row(3).at(6), QStringLiteral("2026年3月6日9时5分"));
     // 1026.125 + 2 + 36.25 = 1064.375, rounded half away from zero.
     EXPECT_EQ(row(5), QStringList({"合      计", "", "", "", "", "1064.38", ""}));
-    for (int c = 1; c <= 7; ++c)
+    for (int c = 1; c <= 6; ++c)
         EXPECT_EQ(table.columnWidth(c), 320) << c;
+    // The booking time needs more room than a name or a number.
+    EXPECT_EQ(table.columnWidth(7), QueryTable::dateTimeColumnWidth);
     // The names were read under "qd", which is closed again.
     EXPECT_FALSE(store.isOpen(QStringLiteral("qd")));
 }
@@ -70,15 +72,17 @@ TEST_F(QueryTableTest, ColumnsNarrowFromTenColumnsOn)
 {
     for (const int fields : {9, 10, 12}) {
         Layout layout;
-        for (int f = 1; f <= fields; ++f)
+        for (int f = 1; f < fields; ++f)
             layout.append({QStringLiteral("字段%1").arg(f), FieldKind::Number});
+        layout.append({QStringLiteral("日期"), FieldKind::DateTime});
         const QString path = dir.filePath(QStringLiteral("wide%1.zrb").arg(fields));
         ASSERT_TRUE(RecordStore::create(path, layout));
         ASSERT_TRUE(QueryTable::load(table, store, path));
         ASSERT_EQ(table.columnCount(), fields);
         const int expected = fields < 10 ? 320 : 270;
         EXPECT_EQ(table.columnWidth(1), expected) << fields;
-        EXPECT_EQ(table.columnWidth(fields), expected) << fields;
+        EXPECT_EQ(table.columnWidth(fields - 1), expected) << fields;
+        EXPECT_EQ(table.columnWidth(fields), QueryTable::dateTimeColumnWidth) << fields;
         // No records: the field names and the total row, which sums nothing.
         EXPECT_EQ(table.rowCount(), 2);
         EXPECT_EQ(table.text(2, 6), QStringLiteral("0"));

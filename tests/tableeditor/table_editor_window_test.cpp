@@ -1,6 +1,7 @@
 #include "tableeditor/table_editor_window.h"
 
 #include "common/app_state.h"
+#include "common/clock.h"
 #include "common/gbk.h"
 #include "common/prompts.h"
 #include "data/record_store.h"
@@ -58,7 +59,8 @@ protected:
 
     std::unique_ptr<TableEditorWindow> open()
     {
-        auto w = std::make_unique<TableEditorWindow>(state, store, prompts, editorState, place);
+        auto w
+            = std::make_unique<TableEditorWindow>(state, store, prompts, clock, editorState, place);
         w->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(w.get()));
         return w;
@@ -81,6 +83,7 @@ protected:
     AppState state;
     RecordStore store;
     ScriptedPrompts prompts;
+    FixedClock clock {QDateTime(QDate(2026, 3, 31), QTime(17, 30))};
     TableEditorState editorState;
     QRect place {40, 30, 900, 600};
 };
@@ -283,16 +286,22 @@ TEST_F(TableEditorWindowTest, ZoomCommands)
 TEST_F(TableEditorWindowTest, HeaderRowsAndColumnsAreAskedFor)
 {
     const auto w = open();
-    prompts.answer(2.0);
+    prompts.answer(2);
     w->action(QStringLiteral("&E.置表头行数"))->trigger();
     ASSERT_EQ(prompts.shown().size(), 1u);
+    EXPECT_EQ(prompts.shown()[0].kind, QStringLiteral("inputInteger"));
     EXPECT_EQ(prompts.shown()[0].text, QStringLiteral("请输入表头行数:"));
     EXPECT_EQ(prompts.shown()[0].title, QStringLiteral("表头行数设置"));
+    // Whole numbers only, up to the table's size.
+    EXPECT_EQ(prompts.shown()[0].minimum, 0);
+    EXPECT_EQ(prompts.shown()[0].maximum, 5);
     EXPECT_EQ(w->table().headerRows(), 2);
 
-    prompts.answer(1.0);
+    prompts.answer(1);
     w->action(QStringLiteral("&B.置表头列数"))->trigger();
+    EXPECT_EQ(prompts.shown().back().kind, QStringLiteral("inputInteger"));
     EXPECT_EQ(prompts.shown().back().title, QStringLiteral("表头列数设置"));
+    EXPECT_EQ(prompts.shown().back().maximum, 7);
     EXPECT_EQ(w->table().headerColumns(), 1);
 
     // Cancelled: nothing changes.
@@ -334,7 +343,7 @@ TEST_F(TableEditorWindowTest, SortReopensTheWindowOnTheSortedFile)
     watchdog.start(30000);
     QTimer::singleShot(0, drive);
 
-    TableEditorWindow::openModal(state, store, prompts, editorState, place);
+    TableEditorWindow::openModal(state, store, prompts, clock, editorState, place);
 
     ASSERT_EQ(amounts.size(), 2);
     EXPECT_EQ(amounts[0], QStringList({"出库金额", "1026.125", "2", "36.25", "1064.38"}));
@@ -462,6 +471,8 @@ TEST_F(TableEditorWindowTest, FileMenuBuildsThePrintableTableAndExportsTheQueryF
     EXPECT_EQ(print->table().text(1, 1), QStringLiteral("澄州禾岭供电有限责任公司材料出库单"));
     EXPECT_EQ(print->table().text(4, 1), QStringLiteral("电力电缆"));
     EXPECT_EQ(print->table().headerRows(), 3);
+    EXPECT_EQ(print->table().text(2, 4), QStringLiteral("日期：2026年3月31日"))
+        << "the clock's day";
     print->close();
 
     prompts.answer(QStringLiteral("月报"));

@@ -64,11 +64,11 @@ const Material materials[] = {
     {"绑扎线", "LJ-16", "公斤", 25, 21, 10},
 };
 
-void writeStock(const QString &path)
+bool writeStock(const QString &path)
 {
-    Stock::createEmptyFile(path);
     RecordStore writer;
-    writer.open(path, QStringLiteral("w"));
+    if (!Stock::createEmptyFile(path) || !writer.open(path, QStringLiteral("w")))
+        return false;
     for (const Material &m : materials) {
         QVariantList values(Stock::fieldCount);
         values[Stock::Name - 1] = QString::fromUtf8(m.name);
@@ -78,8 +78,10 @@ void writeStock(const QString &path)
         values[Stock::UnitPrice - 1] = m.price;
         values[Stock::Amount - 1] = m.quantity * m.price;
         values[Stock::AlarmQuantity - 1] = m.alarm;
-        writer.add(values);
+        if (!writer.add(values))
+            return false;
     }
+    return true;
 }
 
 void writeConfig(const QString &path)
@@ -144,7 +146,10 @@ int main(int argc, char *argv[])
     QTemporaryDir scratch;
     AppState state;
     state.programDir = scratch.path();
-    writeStock(state.path(Stock::fileName()));
+    if (!writeStock(state.path(Stock::fileName()))) {
+        qCritical("无法建立示例库存文件");
+        return 1;
+    }
     writeConfig(state.path(QStringLiteral("config.ini")));
 
     RecordStore store;
