@@ -259,6 +259,41 @@ TEST_F(RecordStoreTest, PurgeClosesUpRecordNumbersAndKeepsMemosWithTheirRecords)
     EXPECT_EQ(store.readText(4), QString());
 }
 
+TEST_F(RecordStoreTest, ScansAndCopiesAfterTheFirstRecordWasPurgedFindTheRightRecords)
+{
+    for (int i = 1; i <= 6; ++i)
+        ASSERT_TRUE(store.add(
+            {QStringLiteral("r%1").arg(i), i, QVariant(), QStringLiteral("memo%1").arg(i)}));
+    ASSERT_TRUE(store.goTo(1));
+    ASSERT_TRUE(store.deleteRecord());
+    ASSERT_TRUE(store.purge());
+    const auto even = [](const RecordStore &s) {
+        return int(s.readNumber(2)) % 2 == 0;
+    };
+
+    store.first();
+    ASSERT_TRUE(store.find(even));
+    EXPECT_EQ(store.recordNumber(), 1);
+    EXPECT_EQ(store.readText(4), QStringLiteral("memo2"));
+    store.skip();
+    ASSERT_TRUE(store.find(even));
+    EXPECT_EQ(store.recordNumber(), 3);
+    EXPECT_EQ(store.readText(1), QStringLiteral("r4"));
+
+    QStringList visited;
+    ASSERT_TRUE(store.forEachRecord([&](const RecordStore &s) { visited << s.readText(1); }));
+    EXPECT_EQ(visited, QStringList({"r2", "r3", "r4", "r5", "r6"}));
+
+    const QString copy = dir.filePath(QStringLiteral("even.zrb"));
+    ASSERT_TRUE(store.copyTo(copy, even));
+    RecordStore reader;
+    ASSERT_TRUE(reader.open(copy, QStringLiteral("c")));
+    QStringList copied;
+    for (reader.first(); !reader.atEnd(); reader.skip())
+        copied << reader.readText(1) + u'/' + reader.readText(4);
+    EXPECT_EQ(copied, QStringList({"r2/memo2", "r4/memo4", "r6/memo6"}));
+}
+
 TEST_F(RecordStoreTest, ClearRemovesRecordsAndKeepsTheLayout)
 {
     addThree();

@@ -204,6 +204,27 @@ TEST_F(GridView, KeysMoveAndShiftKeysExtendWithOneChangePerKey)
     EXPECT_EQ(qvariant_cast<Qt::KeyboardModifiers>(keys.last()[1]), Qt::ControlModifier);
 }
 
+TEST_F(GridView, PageKeysMoveByWhatTheGridShowsAndStopAtTheEnds)
+{
+    grid.setCursorCell(2, 3);
+    const int page = std::max(1, grid.viewport()->height() / grid.rowHeight(1));
+    ASSERT_LT(2 + 2 * page, 40) << "the table is longer than two pages";
+    QSignalSpy changed(&grid, &Grid::selectionChangedByUser);
+    QTest::keyClick(&grid, Qt::Key_PageDown);
+    EXPECT_EQ(block(), (CellRange {2 + page, 3, 1, 1}));
+    QTest::keyClick(&grid, Qt::Key_PageDown);
+    EXPECT_EQ(block(), (CellRange {2 + 2 * page, 3, 1, 1}));
+    QTest::keyClick(&grid, Qt::Key_PageUp);
+    EXPECT_EQ(block(), (CellRange {2 + page, 3, 1, 1}));
+    EXPECT_EQ(changed.size(), 3);
+    for (int i = 0; i < 40 / page + 1; ++i)
+        QTest::keyClick(&grid, Qt::Key_PageDown);
+    EXPECT_EQ(block(), (CellRange {40, 3, 1, 1}));
+    for (int i = 0; i < 40 / page + 1; ++i)
+        QTest::keyClick(&grid, Qt::Key_PageUp);
+    EXPECT_EQ(block(), (CellRange {1, 3, 1, 1}));
+}
+
 TEST_F(GridView, OnlyTheUsersEditsRaiseCellChanged)
 {
     QSignalSpy changed(&grid, &Grid::cellChanged);

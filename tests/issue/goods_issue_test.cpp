@@ -133,6 +133,25 @@ TEST_F(GoodsIssueTest, TotalsFollowTheCalendarAndTheNoteCanBeBookedAgain)
         store.readText(Stock::IssueHistory).endsWith(QStringLiteral("时间 2012年1月1日\r\n")));
 }
 
+TEST_F(GoodsIssueTest, TheSameMonthOfTheNextYearRestartsEveryTotal)
+{
+    setLine(
+        1, QStringLiteral("螺栓"), QStringLiteral("M8"), QStringLiteral("3"), QStringLiteral("6"));
+    book();
+    // A year later to the day: same month and day, but another year.
+    now = QDateTime(QDate(2012, 3, 7), QTime(9, 5));
+    setLine(
+        1, QStringLiteral("螺栓"), QStringLiteral("M8"), QStringLiteral("1"), QStringLiteral("2"));
+    book();
+    goTo(QStringLiteral("螺栓"), QStringLiteral("M8"));
+    EXPECT_EQ(totals(), QList<double>({1, 2, 1, 2, 1, 2}));
+    // Another year and another day: everything restarts again.
+    now = QDateTime(QDate(2013, 3, 8), QTime(9, 5));
+    book();
+    goTo(QStringLiteral("螺栓"), QStringLiteral("M8"));
+    EXPECT_EQ(totals(), QList<double>({1, 2, 1, 2, 1, 2}));
+}
+
 TEST_F(GoodsIssueTest, EmptyLinesAreNotBookedEvenAgainstABlankItem)
 {
     add(QString(), QString(), 5, 5);
