@@ -55,10 +55,7 @@ QString noteKeyFor(const QString &folder)
 
 void removePair(const RecordStore::StagedCopy &copy)
 {
-    for (const QString &file : {copy.recordFile, copy.companion})
-        if (!file.isEmpty())
-            for (const QString &suffix : {QString(), QStringLiteral("-journal")})
-                QFile::remove(file + suffix);
+    PairReplacement::discard(copy.recordFile, copy.companion);
 }
 
 } // namespace

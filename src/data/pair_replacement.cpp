@@ -144,6 +144,15 @@ Status replace(
     return FileSystem::removeIfExists(marker);
 }
 
+void discard(const QString &newRecordFile, const QString &newCompanion)
+{
+    // A temporary that cannot be removed now is removed at the next start.
+    for (const QString &file : {newRecordFile, newCompanion})
+        if (!file.isEmpty())
+            for (const QString &suffix : {QString(), QStringLiteral("-journal")})
+                (void)FileSystem::removeIfExists(file + suffix);
+}
+
 Status recover(const QString &dir)
 {
     const QDir folder(dir);

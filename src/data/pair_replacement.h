@@ -32,6 +32,10 @@ QString newStem();
 Status replace(
     const QString &targetRecordFile, const QString &newRecordFile, const QString &newCompanion);
 
+// Removes a new pair that will not be put in place (either file may be empty
+// or missing), with the journals SQLite may have left beside it.
+void discard(const QString &newRecordFile, const QString &newCompanion);
+
 // Rolls forward replacements interrupted in `dir` and removes stray
 // temporaries. Run at start-up before any file in `dir` is opened.
 Status recover(const QString &dir);

@@ -174,10 +174,7 @@ Status NewPair::install(const QString &target) const
 
 void NewPair::discard() const
 {
-    for (const QString &file : {recordFile, companion})
-        if (!file.isEmpty())
-            for (const QString &suffix : {QString(), QStringLiteral("-journal")})
-                QFile::remove(file + suffix);
+    PairReplacement::discard(recordFile, companion);
 }
 
 // --- Opening, step by step ---------------------------------------------------------

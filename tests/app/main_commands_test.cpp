@@ -14,6 +14,7 @@
 #include "grid/data_source.h"
 #include "grid/grid.h"
 #include "ledger/ledger_window.h"
+#include "support/modal_window.h"
 #include "support/qt_print.h"
 #include "tableeditor/table_editor_window.h"
 
@@ -66,16 +67,8 @@ protected:
     // closes it.
     void runModal(const QString &caption, const std::function<void(QWidget *)> &inspect)
     {
-        bool seen = false;
-        QTimer::singleShot(0, [&] {
-            QWidget *modal = QApplication::activeModalWidget();
-            ASSERT_NE(modal, nullptr);
-            seen = true;
-            inspect(modal);
-            modal->close();
-        });
-        window->action(caption)->trigger();
-        EXPECT_TRUE(seen) << caption.toStdString() << " opened no window";
+        runModalWindow(
+            caption, [&] { window->action(caption)->trigger(); }, inspect);
     }
 
     // Reads a workbook as the warehouse keeps it into the list: two title

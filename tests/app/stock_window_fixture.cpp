@@ -6,6 +6,7 @@
 #include "data/stock_layout.h"
 #include "grid/data_source.h"
 #include "grid/grid_printer.h"
+#include "support/modal_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -119,19 +120,8 @@ void StockWindowTest::trigger(const QString &caption)
 
 void StockWindowTest::runModal(const QString &caption, const std::function<void(QWidget *)> &inside)
 {
-    bool seen = false;
-    QTimer::singleShot(0, [&] {
-        QWidget *modal = QApplication::activeModalWidget();
-        ASSERT_NE(modal, nullptr) << caption.toStdString() << " opened no window";
-        seen = true;
-        // As a window manager does for a new dialog.
-        modal->activateWindow();
-        EXPECT_TRUE(QTest::qWaitFor([modal] { return QApplication::activeWindow() == modal; }));
-        inside(modal);
-        modal->close();
-    });
-    trigger(caption);
-    EXPECT_TRUE(seen) << caption.toStdString() << " opened no window";
+    runModalWindow(
+        caption, [&] { trigger(caption); }, inside);
 }
 
 QStringList StockWindowTest::shownTexts() const
