@@ -48,27 +48,9 @@ private:
 Grid::Grid(QWidget *parent)
     : QTableView(parent)
     , model_(new GridModel(this))
-    , topHeader_(new GridFrozenHeader(Qt::Horizontal, this))
-    , leftHeader_(new GridFrozenHeader(Qt::Vertical, this))
-    , topPane_(nullptr)
-    , leftPane_(nullptr)
-    , cornerPane_(nullptr)
+    , panes_(this)
     , toolTip_(new GridToolTip(this))
 {
-    setHorizontalHeader(topHeader_);
-    setVerticalHeader(leftHeader_);
-    topPane_ = new GridPane(this, topHeader_);
-    leftPane_ = new GridPane(this, leftHeader_);
-    cornerPane_ = new GridPane(this, this);
-    topHeader_->setPane(topPane_);
-    leftHeader_->setPane(leftPane_);
-    topHeader_->hide();
-    leftHeader_->hide();
-    cornerPane_->hide();
-    topPane_->setAccessibleName(QStringLiteral("表头行"));
-    leftPane_->setAccessibleName(QStringLiteral("表头列"));
-    cornerPane_->setAccessibleName(QStringLiteral("表头"));
-
     setModel(model_);
     setSelectionMode(ContiguousSelection);
     setSelectionBehavior(SelectItems);
@@ -82,16 +64,18 @@ Grid::Grid(QWidget *parent)
     setTabKeyNavigation(true);
     setEditTriggers(DoubleClicked | EditKeyPressed | AnyKeyPressed);
 
-    for (QTableView *view : {static_cast<QTableView *>(this), static_cast<QTableView *>(topPane_),
-             static_cast<QTableView *>(leftPane_), static_cast<QTableView *>(cornerPane_)}) {
+    std::vector<QTableView *> views {this};
+    for (GridPane *pane : panes_.all()) {
+        views.push_back(pane);
+        pane->viewport()->installEventFilter(this);
+    }
+    for (QTableView *view : views) {
         auto *delegate = new GridDelegate(view);
         view->setItemDelegate(delegate);
         delegates_.push_back(delegate);
     }
-    for (GridPane *pane : {topPane_, leftPane_, cornerPane_})
-        pane->viewport()->installEventFilter(this);
-    topPane_->followScrollBars(horizontalScrollBar(), nullptr);
-    leftPane_->followScrollBars(nullptr, verticalScrollBar());
+    panes_.top()->followScrollBars(horizontalScrollBar(), nullptr);
+    panes_.left()->followScrollBars(nullptr, verticalScrollBar());
 
     connect(model_, &GridModel::cellEdited, this, &Grid::cellChanged);
     connect(model_, &QAbstractItemModel::modelAboutToBeReset, this, &Grid::onAboutToReset);
@@ -154,8 +138,9 @@ void Grid::onAboutToReset()
     leftPressActive_ = pressOnCell_ = false;
     // The reset builds the sections at the default size: give them the table's
     // usual row height now rather than resizing 100 000 of them afterwards.
-    if (model_->dataSource()) {
-        const int pixels = unitsToPixelsY(dominantRowHeight());
+    if (const DataSource *source = model_->dataSource()) {
+        const int pixels
+            = GridGeometry::toPixels(GridGeometry::dominantRowHeight(*source), pixelsPerUnitY());
         const QSignalBlocker blocker(verticalHeader());
         verticalHeader()->setDefaultSectionSize(pixels);
     }
@@ -191,26 +176,25 @@ void Grid::onReset()
 
 void Grid::onRowsInserted(int first, int last)
 {
-    const int oldDefault = defaultRowPixels_;
-    const int oldRows = frozenRows_;
-    const int oldColumns = frozenColumns_;
+    const GridGeometry::Layout old = layout_;
     computeLayout();
-    if (defaultRowPixels_ != oldDefault || frozenRows_ != oldRows || frozenColumns_ != oldColumns) {
+    if (layout_.defaultRowPixels != old.defaultRowPixels || layout_.frozenRows != old.frozenRows
+        || layout_.frozenColumns != old.frozenColumns) {
         applyLayout();
         return;
     }
     // New sections come at the default height; only the exceptions need work.
     bool resized = false;
     for (QTableView *view :
-        {static_cast<QTableView *>(this), static_cast<QTableView *>(leftPane_)}) {
+        {static_cast<QTableView *>(this), static_cast<QTableView *>(panes_.left())}) {
         if (view->model() != model_)
             continue;
         QHeaderView *header = view->verticalHeader();
         const QSignalBlocker blocker(header);
         header->setUpdatesEnabled(false);
-        auto it = std::lower_bound(
-            otherRowPixels_.begin(), otherRowPixels_.end(), std::make_pair(first, INT_MIN));
-        for (; it != otherRowPixels_.end() && it->first <= last; ++it) {
+        const auto &others = layout_.otherRowPixels;
+        auto it = std::lower_bound(others.begin(), others.end(), std::make_pair(first, INT_MIN));
+        for (; it != others.end() && it->first <= last; ++it) {
             header->resizeSection(it->first, it->second);
             resized = true;
         }
@@ -334,7 +318,7 @@ void Grid::keyPressEvent(QKeyEvent *event)
 
 bool Grid::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)
 {
-    GridPane *pane = paneFor(index);
+    GridPane *pane = panes_.paneFor(index);
     if (!pane)
         return QTableView::edit(index, trigger, event);
     // A frozen cell is edited where it is seen, in its pane, under this
@@ -355,9 +339,7 @@ void Grid::commitEdit()
 
 bool Grid::eventFilter(QObject *watched, QEvent *event)
 {
-    const bool fromPane = watched == topPane_->viewport() || watched == leftPane_->viewport()
-        || watched == cornerPane_->viewport();
-    if (!fromPane)
+    if (!panes_.isPaneViewport(watched))
         return QTableView::eventFilter(watched, event);
     return forwardFromPane(event);
 }
@@ -415,7 +397,7 @@ void Grid::zoomToFitWidth()
     if (units <= 0)
         return;
     const double fullWidth = double(units) * logicalDpiX() / 254.0; // at 100 %
-    const int clientWidth = viewport()->width() + (frozenColumns_ > 0 ? frozenWidth_ : 0);
+    const int clientWidth = viewport()->width() + layout_.frozenWidth;
     const double ratio = std::floor(clientWidth * 1000.0 / fullWidth) / 1000.0;
     setZoom(std::max(ratio * 100.0, minimumFitZoom));
 }

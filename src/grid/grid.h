@@ -1,5 +1,7 @@
 #pragma once
 
+#include "grid/grid_frozen_panes.h"
+#include "grid/grid_geometry.h"
 #include "table/cell_format.h"
 
 #include <QPersistentModelIndex>
@@ -11,7 +13,6 @@
 class DataSource;
 class GridColumnResizer;
 class GridDelegate;
-class GridFrozenHeader;
 class GridModel;
 class GridPane;
 class GridToolTip;
@@ -181,20 +182,13 @@ private:
     void onAboutToReset();
     void onReset();
     void onRowsInserted(int first, int last);
-    int dominantRowHeight() const;
-    int unitsToPixelsY(int units) const;
     void computeLayout();
     void applyLayout();
-    int rowPixels(int row) const;
-    void layOutView(QTableView *view, int rowLimit, int columnLimit, int hideRows, int hideColumns,
-        int unhideRows, int unhideColumns) const;
-    void attachPane(GridPane *pane, bool attach);
-    void applySpans(QTableView *view, int top, int left, int bottom, int right) const;
     void placeCursor(const CellRange &block, const QModelIndex &current);
     void redrawAll();
 
-    GridPane *paneFor(const QModelIndex &index) const;
-    CellRange widenToMerges(CellRange range) const;
+    CellRange widenToMerges(const CellRange &range) const;
+    static GridGeometry::Step stepOf(CursorAction action);
     void selectCells(const CellRange &range, QItemSelectionModel::SelectionFlags command);
     bool showToolTip(const QPoint &globalPos);
     bool forwardFromPane(QEvent *event);
@@ -202,24 +196,14 @@ private:
     GridModel *model_;
     QPointer<DataSource> source_;
     std::vector<GridDelegate *> delegates_;
-    GridFrozenHeader *topHeader_;
-    GridFrozenHeader *leftHeader_;
-    GridPane *topPane_;
-    GridPane *leftPane_;
-    GridPane *cornerPane_;
+    GridFrozenPanes panes_;
     GridToolTip *toolTip_;
     GridColumnResizer *resizer_ = nullptr;
 
     double zoom_ = 100.0;
 
     // The layout in pixels at the current zoom.
-    std::vector<int> columnPixels_;
-    int defaultRowPixels_ = 0;
-    std::vector<std::pair<int, int>> otherRowPixels_; // (row, pixels), 0-based rows
-    int frozenRows_ = 0;
-    int frozenColumns_ = 0;
-    int frozenHeight_ = 0;
-    int frozenWidth_ = 0;
+    GridGeometry::Layout layout_;
     int hiddenRows_ = 0; // header rows hidden in the main view
     int hiddenColumns_ = 0;
 

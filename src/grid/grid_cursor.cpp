@@ -10,7 +10,7 @@
 #include <climits>
 
 // The cursor and the selected block, kept whole over merged cells, and the
-// cursor's steps under the keys.
+// cursor's steps under the keys (worked out by GridGeometry).
 
 // --- Cursor and selection ----------------------------------------------------------
 
@@ -38,29 +38,10 @@ CellRange Grid::selectedBlock() const
     return {top + 1, left + 1, bottom - top + 1, right - left + 1};
 }
 
-CellRange Grid::widenToMerges(CellRange range) const
+CellRange Grid::widenToMerges(const CellRange &range) const
 {
     const DataSource *source = model_->dataSource();
-    if (!source)
-        return range;
-    // A merge reaching out of the block widens it, which may reach further merges.
-    for (bool widened = true; widened;) {
-        widened = false;
-        for (const CellRange &merge : source->merges()) {
-            if (!merge.intersects(range))
-                continue;
-            const int top = std::min(range.row, merge.row);
-            const int left = std::min(range.column, merge.column);
-            const int bottom = std::max(range.lastRow(), merge.lastRow());
-            const int right = std::max(range.lastColumn(), merge.lastColumn());
-            const CellRange wider {top, left, bottom - top + 1, right - left + 1};
-            if (wider != range) {
-                range = wider;
-                widened = true;
-            }
-        }
-    }
-    return range;
+    return source ? GridGeometry::widenToMerges(*source, range) : range;
 }
 
 void Grid::selectCells(const CellRange &range, QItemSelectionModel::SelectionFlags command)
@@ -123,6 +104,34 @@ void Grid::setSelection(const QRect &rect, QItemSelectionModel::SelectionFlags c
     selectCells({top + 1, left + 1, bottom - top + 1, right - left + 1}, command);
 }
 
+GridGeometry::Step Grid::stepOf(CursorAction action)
+{
+    using Step = GridGeometry::Step;
+    switch (action) {
+    case MoveUp:
+        return Step::Up;
+    case MoveDown:
+        return Step::Down;
+    case MoveLeft:
+        return Step::Left;
+    case MoveRight:
+        return Step::Right;
+    case MoveHome:
+        return Step::Home;
+    case MoveEnd:
+        return Step::End;
+    case MovePageUp:
+        return Step::PageUp;
+    case MovePageDown:
+        return Step::PageDown;
+    case MoveNext:
+        return Step::Next;
+    case MovePrevious:
+        return Step::Previous;
+    }
+    return Step::Right;
+}
+
 QModelIndex Grid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
 {
     const int rows = model_->rowCount();
@@ -132,73 +141,8 @@ QModelIndex Grid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifier
     const QModelIndex current = currentIndex();
     if (!current.isValid())
         return model_->index(0, 0);
-    // Header rows and columns are cells like any other: the cursor walks into
-    // them although the main view does not show them itself.
-    const CellRange span = model_->dataSource()
-        ? model_->dataSource()->spanAt(current.row() + 1, current.column() + 1)
-        : CellRange {current.row() + 1, current.column() + 1, 1, 1};
-    const int top = span.row - 1;
-    const int left = span.column - 1;
-    const int bottom = span.lastRow() - 1;
-    const int right = span.lastColumn() - 1;
-    const bool control = modifiers & Qt::ControlModifier;
-    const int page = std::max(1, viewport()->height() / std::max(1, defaultRowPixels_));
-    int row = current.row();
-    int column = current.column();
-    switch (action) {
-    case MoveUp:
-        row = control ? 0 : top - 1;
-        break;
-    case MoveDown:
-        row = control ? rows - 1 : bottom + 1;
-        break;
-    case MoveLeft:
-        column = control ? 0 : left - 1;
-        break;
-    case MoveRight:
-        column = control ? columns - 1 : right + 1;
-        break;
-    case MoveHome:
-        column = 0;
-        if (control)
-            row = 0;
-        break;
-    case MoveEnd:
-        column = columns - 1;
-        if (control)
-            row = rows - 1;
-        break;
-    case MovePageUp:
-        row = top - page;
-        break;
-    case MovePageDown:
-        row = bottom + page;
-        break;
-    case MoveNext:
-        column = right + 1;
-        if (column >= columns) {
-            if (bottom + 1 >= rows)
-                return current;
-            column = 0;
-            row = bottom + 1;
-        }
-        break;
-    case MovePrevious:
-        column = left - 1;
-        if (column < 0) {
-            if (top == 0)
-                return current;
-            column = columns - 1;
-            row = top - 1;
-        }
-        break;
-    }
-    row = std::clamp(row, 0, rows - 1);
-    column = std::clamp(column, 0, columns - 1);
-    if (model_->dataSource()) {
-        const CellRange target = model_->dataSource()->spanAt(row + 1, column + 1);
-        row = target.row - 1;
-        column = target.column - 1;
-    }
-    return model_->index(row, column);
+    const GridGeometry::Cell to = GridGeometry::step(model_->dataSource(), rows, columns,
+        {current.row() + 1, current.column() + 1}, stepOf(action), modifiers & Qt::ControlModifier,
+        GridGeometry::pageRows(viewport()->height(), layout_.defaultRowPixels));
+    return model_->index(to.row - 1, to.column - 1);
 }
