@@ -1,5 +1,6 @@
 #include "grid/grid_clipboard.h"
 
+#include "common/delimited_text.h"
 #include "table/data_source.h"
 
 #include <QDataStream>
@@ -158,48 +159,12 @@ QString toTabSeparated(const GridBlock &block)
 GridBlock fromTabSeparated(const QString &text)
 {
     QList<QList<QString>> lines;
-    QList<QString> line;
-    QString cell;
-    bool quoted = false; // inside a quoted cell
-    bool cellStarted = false;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar ch = text[i];
-        if (quoted) {
-            if (ch == u'"') {
-                if (i + 1 < n && text[i + 1] == u'"') {
-                    cell += u'"';
-                    ++i;
-                } else {
-                    quoted = false;
-                }
-            } else {
-                cell += ch;
-            }
-        } else if (ch == u'"' && !cellStarted) {
-            quoted = true;
-            cellStarted = true;
-        } else if (ch == u'\t') {
-            line.append(cell);
-            cell.clear();
-            cellStarted = false;
-        } else if (ch == u'\n' || ch == u'\r') {
-            if (ch == u'\r' && i + 1 < n && text[i + 1] == u'\n')
-                ++i;
-            line.append(cell);
-            lines.append(line);
-            line.clear();
-            cell.clear();
-            cellStarted = false;
-        } else {
-            cell += ch;
-            cellStarted = true;
-        }
-    }
-    if (cellStarted || !line.isEmpty()) {
-        line.append(cell);
-        lines.append(line);
-    }
+    (void)splitDelimited(text, u'\t', [&](int line, int, const QString &cell) {
+        if (line > lines.size())
+            lines.append(QList<QString>());
+        lines.last().append(cell);
+        return true; // no limit: a paste is clipped to the table afterwards
+    });
 
     GridBlock block;
     for (const QList<QString> &l : lines)

@@ -13,6 +13,7 @@
 #include "data/stock_layout.h"
 #include "grid/grid.h"
 #include "ledger/ledger_window.h"
+#include "support/main_window_fixture.h"
 #include "support/modal_window.h"
 #include "support/qt_print.h"
 #include "table/data_source.h"
@@ -36,15 +37,15 @@
 
 namespace {
 
-class MainCommandsTest : public testing::Test
+class MainCommandsTest : public MainWindowFixture
 {
 protected:
     void SetUp() override
     {
-        state.programDir = dir.path();
-        ASSERT_TRUE(Stock::createEmptyFile(state.path(Stock::fileName())));
+        MainWindowFixture::SetUp();
+        clock.set(QDateTime(QDate(2011, 3, 7), QTime(16, 0)));
         RecordStore writer;
-        ASSERT_TRUE(writer.open(state.path(Stock::fileName()), QStringLiteral("w")));
+        ASSERT_TRUE(writer.open(stockPath(), QStringLiteral("w")));
         const QDateTime today = clock.now();
         for (const auto &[name, issued] : {std::pair {"今天出库", today.addSecs(-600)},
                  std::pair {"昨天出库", today.addDays(-1)}, std::pair {"从未出库", QDateTime()}}) {
@@ -59,8 +60,7 @@ protected:
             ASSERT_TRUE(writer.add(values));
         }
         writer.closeAll();
-        window = std::make_unique<MainWindow>(state, store, prompts, clock);
-        installMainCommands(*window);
+        makeWindow(true);
     }
 
     // Runs a command whose window is modal; `inspect` sees that window and
@@ -87,7 +87,6 @@ protected:
         window->action(QStringLiteral("从电子表读"))->trigger();
     }
 
-    QString backupFolder() const { return StockFile::backupFolder(state.programDir); }
     // The records a file holds; -1 when it does not open.
     static int recordsIn(const QString &path)
     {
@@ -109,13 +108,6 @@ protected:
         }
         return result;
     }
-
-    QTemporaryDir dir;
-    AppState state;
-    RecordStore store;
-    ScriptedPrompts prompts;
-    FixedClock clock {QDateTime(QDate(2011, 3, 7), QTime(16, 0))};
-    std::unique_ptr<MainWindow> window;
 };
 
 TEST_F(MainCommandsTest, StatisticsOpenTheTableEditorOnTheirResult)

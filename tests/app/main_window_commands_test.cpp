@@ -3,7 +3,7 @@
 // list: what each window opens on, where it opens, and that the list shows
 // the stock file again once it has closed, with the picked lines gone.
 
-#include "stock_window_fixture.h"
+#include "support/main_window_fixture.h"
 
 #include "common/ini_file.h"
 #include "data/stock_layout.h"

@@ -3,7 +3,7 @@
 // long commands show the wait cursor. All through the real window, its menus
 // and the keyboard.
 
-#include "stock_window_fixture.h"
+#include "support/main_window_fixture.h"
 
 #include "app/stock_list.h"
 #include "table/cell_format.h"

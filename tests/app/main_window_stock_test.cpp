@@ -3,7 +3,7 @@
 // backup, restore and clear commands of the "数据" menu. Everything runs through
 // the real window and its menu commands on a stock file made here.
 
-#include "stock_window_fixture.h"
+#include "support/main_window_fixture.h"
 
 #include "data/stock_layout.h"
 #include "grid/grid_tooltip.h"

@@ -6,6 +6,7 @@
 #include "data/record_store.h"
 #include "data/stock_layout.h"
 #include "grid/grid.h"
+#include "support/main_window_fixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -57,15 +58,13 @@ QStringList shownItems(const QMenu *menu)
     return items;
 }
 
-class MainWindowTest : public ::testing::Test
+class MainWindowTest : public MainWindowFixture
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        state.programDir = QDir::cleanPath(dir.path());
-        ASSERT_TRUE(Stock::createEmptyFile(state.path(Stock::fileName())).ok());
-        window = std::make_unique<MainWindow>(state, store, prompts, clock);
+        MainWindowFixture::SetUp();
+        makeWindow(false);
     }
 
     void touch(const QString &name)
@@ -75,13 +74,6 @@ protected:
         file.write("x");
     }
     bool exists(const QString &name) const { return QFile::exists(state.path(name)); }
-
-    QTemporaryDir dir;
-    AppState state;
-    RecordStore store;
-    ScriptedPrompts prompts;
-    FixedClock clock {QDateTime(QDate(2011, 3, 7), QTime(9, 5))};
-    std::unique_ptr<MainWindow> window;
 };
 
 TEST_F(MainWindowTest, MenuBarHasEveryCommandInOrderWithExactCaptions)

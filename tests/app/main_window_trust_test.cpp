@@ -4,7 +4,7 @@
 // the stock file or in an undo. Mouse events go to whatever widget is under
 // the mouse, keys to whatever widget has the focus.
 
-#include "stock_window_fixture.h"
+#include "support/main_window_fixture.h"
 
 #include "common/value_text.h"
 #include "data/stock_layout.h"

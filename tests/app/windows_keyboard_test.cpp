@@ -3,7 +3,7 @@
 // keeps a backup, the issue note's "出库" with the print dialog cancelled, and
 // the table editor's name for a screen reader once it shows a table file.
 
-#include "stock_window_fixture.h"
+#include "support/main_window_fixture.h"
 
 #include "data/record_store.h"
 #include "issue/issue_note_window.h"

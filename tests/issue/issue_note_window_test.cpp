@@ -6,7 +6,7 @@
 #include "data/record_store.h"
 #include "data/stock_layout.h"
 #include "grid/grid.h"
-#include "grid/pdf_text.h"
+#include "support/pdf_text.h"
 #include "support/qt_print.h"
 
 #include <QFile>

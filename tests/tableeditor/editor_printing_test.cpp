@@ -4,7 +4,7 @@
 
 #include "tableeditor/editor_window_fixture.h"
 
-#include "grid/pdf_text.h"
+#include "support/pdf_text.h"
 #include "support/qt_print.h"
 
 #include "grid/grid_printer.h"

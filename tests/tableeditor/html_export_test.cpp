@@ -3,6 +3,7 @@
 #include "common/gbk.h"
 #include "data/record_store.h"
 #include "support/qt_print.h"
+#include "support/record_files.h"
 #include "tableeditor/query_file.h"
 
 #include <QDir>
@@ -14,16 +15,6 @@
 namespace {
 
 constexpr int headLines = 149;
-
-Layout statisticsLayout()
-{
-    return {{QStringLiteral("品名"), FieldKind::Text},
-        {QStringLiteral("规格型号"), FieldKind::Text}, {QStringLiteral("单位"), FieldKind::Text},
-        {QStringLiteral("单价"), FieldKind::Number},
-        {QStringLiteral("出库数量"), FieldKind::Number},
-        {QStringLiteral("出库金额"), FieldKind::Number},
-        {QStringLiteral("出库日期"), FieldKind::DateTime}};
-}
 
 class HtmlExportTest : public testing::Test
 {

@@ -3,8 +3,9 @@
 #include "common/prompts.h"
 #include "data/record_store.h"
 #include "grid/grid.h"
-#include "grid/pdf_text.h"
+#include "support/pdf_text.h"
 #include "support/qt_print.h"
+#include "support/record_files.h"
 #include "tableeditor/printable_table.h"
 #include "tableeditor/query_table.h"
 
@@ -21,16 +22,6 @@
 #include <memory>
 
 namespace {
-
-Layout statisticsLayout()
-{
-    return {{QStringLiteral("品名"), FieldKind::Text},
-        {QStringLiteral("规格型号"), FieldKind::Text}, {QStringLiteral("单位"), FieldKind::Text},
-        {QStringLiteral("单价"), FieldKind::Number},
-        {QStringLiteral("出库数量"), FieldKind::Number},
-        {QStringLiteral("出库金额"), FieldKind::Number},
-        {QStringLiteral("出库日期"), FieldKind::DateTime}};
-}
 
 class PrintSetupWindowTest : public testing::Test
 {

@@ -2,8 +2,9 @@
 
 #include "data/record_store.h"
 #include "grid/grid_printer.h"
-#include "grid/pdf_text.h"
+#include "support/pdf_text.h"
 #include "support/qt_print.h"
+#include "support/record_files.h"
 #include "table/data_source.h"
 #include "tableeditor/query_file.h"
 #include "tableeditor/query_table.h"
@@ -17,17 +18,6 @@
 namespace {
 
 using Record = QVariantList;
-
-// The layout of an issue statistics result: 7 fields, amount in 6, date in 7.
-Layout statisticsLayout()
-{
-    return {{QStringLiteral("品名"), FieldKind::Text},
-        {QStringLiteral("规格型号"), FieldKind::Text}, {QStringLiteral("单位"), FieldKind::Text},
-        {QStringLiteral("单价"), FieldKind::Number},
-        {QStringLiteral("出库数量"), FieldKind::Number},
-        {QStringLiteral("出库金额"), FieldKind::Number},
-        {QStringLiteral("出库日期"), FieldKind::DateTime}};
-}
 
 QString footerLine(int gap, int trailing)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/record_store.h"
+#include "support/record_files.h"
 
 #include <QDateTime>
 #include <QList>
@@ -21,33 +22,10 @@ struct QueryRecord
     QDateTime date;
 };
 
-inline Layout queryLayout()
-{
-    return {{QStringLiteral("品名"), FieldKind::Text},
-        {QStringLiteral("规格型号"), FieldKind::Text}, {QStringLiteral("单位"), FieldKind::Text},
-        {QStringLiteral("单价"), FieldKind::Number},
-        {QStringLiteral("出库数量"), FieldKind::Number},
-        {QStringLiteral("出库金额"), FieldKind::Number},
-        {QStringLiteral("出库日期"), FieldKind::DateTime}};
-}
-
-// Writes a record file of any layout, the records in one transaction.
-inline void writeRecordFile(
-    const QString &path, const Layout &layout, const QList<QVariantList> &records)
-{
-    ASSERT_TRUE(RecordStore::create(path, layout));
-    RecordStore writer;
-    ASSERT_TRUE(writer.open(path, QStringLiteral("w")));
-    RecordStore::Transaction batch(writer);
-    for (const QVariantList &r : records)
-        ASSERT_TRUE(writer.add(r));
-    ASSERT_TRUE(batch.commit());
-}
-
 // Writes a statistics result as the statistics commands lay it out.
 inline void writeQueryFile(const QString &path, const QList<QueryRecord> &records)
 {
-    ASSERT_TRUE(RecordStore::create(path, queryLayout()));
+    ASSERT_TRUE(RecordStore::create(path, statisticsLayout()));
     RecordStore writer;
     ASSERT_TRUE(writer.open(path, QStringLiteral("w")));
     for (const QueryRecord &r : records)

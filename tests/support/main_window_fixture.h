@@ -1,9 +1,11 @@
 #pragma once
 
-// The main window on screen over a stock file of thirty items made here, with
-// the means to use it as the storekeeper does: mouse presses, drags and key
-// presses go to whatever widget is under the mouse or has the focus, and
-// commands are triggered through the window's own menu actions.
+// The main window over a program directory of its own, as main() makes it:
+// MainWindowFixture with an empty stock file, StockWindowTest on screen over
+// thirty items with the means to use it as the storekeeper does (mouse
+// presses, drags and key presses go to whatever widget is under the mouse or
+// has the focus, and commands are triggered through the window's own menu
+// actions).
 
 #include "app/main_window.h"
 
@@ -33,7 +35,26 @@ struct ListedItem
     bool low; // what the storekeeper expects to see in purple
 };
 
-class StockWindowTest : public testing::Test
+// A program directory with an empty stock file; makeWindow() makes the main
+// window over it, with the commands main() installs when asked.
+class MainWindowFixture : public testing::Test
+{
+protected:
+    void SetUp() override;
+
+    void makeWindow(bool withCommands);
+    QString stockPath() const;
+    QString backupFolder() const;
+
+    QTemporaryDir dir;
+    AppState state;
+    RecordStore store;
+    ScriptedPrompts prompts;
+    FixedClock clock {QDateTime(QDate(2011, 3, 7), QTime(9, 5))};
+    std::unique_ptr<MainWindow> window;
+};
+
+class StockWindowTest : public MainWindowFixture
 {
 protected:
     static constexpr double price = 12.5;
@@ -46,9 +67,6 @@ protected:
 
     void SetUp() override;
     void TearDown() override;
-
-    QString stockPath() const;
-    QString backupFolder() const;
 
     // Writes through a connection of its own, as another part of the program
     // would; the window sees it at its next refresh.
@@ -92,11 +110,5 @@ protected:
 
     QFont savedFont;
     const QList<ListedItem> items = makeItems();
-    QTemporaryDir dir;
-    AppState state;
-    RecordStore store;
-    ScriptedPrompts prompts;
-    FixedClock clock {QDateTime(QDate(2011, 3, 7), QTime(9, 5))};
-    std::unique_ptr<MainWindow> window;
     Grid *grid = nullptr;
 };

@@ -1,4 +1,4 @@
-#include "grid/pdf_text.h"
+#include "support/pdf_text.h"
 
 #include <QHash>
 #include <QProcess>

@@ -1,4 +1,4 @@
-#include "stock_window_fixture.h"
+#include "support/main_window_fixture.h"
 
 #include "app/main_commands.h"
 #include "app/startup.h"
@@ -45,6 +45,30 @@ QList<ListedItem> StockWindowTest::makeItems()
     return list;
 }
 
+void MainWindowFixture::SetUp()
+{
+    ASSERT_TRUE(dir.isValid());
+    state.programDir = QDir::cleanPath(dir.path());
+    ASSERT_TRUE(Stock::createEmptyFile(stockPath()));
+}
+
+void MainWindowFixture::makeWindow(bool withCommands)
+{
+    window = std::make_unique<MainWindow>(state, store, prompts, clock);
+    if (withCommands)
+        installMainCommands(*window);
+}
+
+QString MainWindowFixture::stockPath() const
+{
+    return state.path(Stock::fileName());
+}
+
+QString MainWindowFixture::backupFolder() const
+{
+    return StockFile::backupFolder(state.programDir);
+}
+
 void StockWindowTest::SetUp()
 {
     // The fonts main() gives the program.
@@ -52,13 +76,11 @@ void StockWindowTest::SetUp()
     QApplication::setFont(StartUp::applicationFont(savedFont));
     GridPrinter::installFontSubstitutes();
 
-    ASSERT_TRUE(dir.isValid());
-    state.programDir = QDir::cleanPath(dir.path());
-    ASSERT_TRUE(Stock::createEmptyFile(stockPath()));
+    MainWindowFixture::SetUp();
+    if (HasFatalFailure())
+        return;
     addItems(items);
-
-    window = std::make_unique<MainWindow>(state, store, prompts, clock);
-    installMainCommands(*window);
+    makeWindow(true);
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     // Keys go where the focus is, and the focus lives in the active window.
@@ -73,16 +95,6 @@ void StockWindowTest::TearDown()
     window.reset();
     QApplication::setFont(savedFont);
     EXPECT_EQ(prompts.pendingAnswers(), 0) << "every prepared answer was asked for";
-}
-
-QString StockWindowTest::stockPath() const
-{
-    return state.path(Stock::fileName());
-}
-
-QString StockWindowTest::backupFolder() const
-{
-    return StockFile::backupFolder(state.programDir);
 }
 
 void StockWindowTest::addItems(const QList<ListedItem> &list)
