@@ -137,17 +137,15 @@ Status TableFile::save(const DataSource &t, const QString &path)
     return FileSystem::writeFileAtomically(path, file);
 }
 
-Status TableFile::load(DataSource &table, const QString &path)
+Status TableFile::readPayload(const QString &path, QByteArray &payload)
 {
     const QString name = QFileInfo(path).fileName();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Status::failure(QStringLiteral("无法打开表格文件 %1").arg(name));
     const QByteArray bytes = file.readAll();
-    const Status foreign = Status::failure(QStringLiteral("%1 不是本程序的表格文件").arg(name));
-    const Status damaged = Status::failure(QStringLiteral("表格文件 %1 已损坏").arg(name));
     if (bytes.size() < headerSize || !bytes.startsWith(magic))
-        return foreign;
+        return Status::failure(QStringLiteral("%1 不是本程序的表格文件").arg(name));
 
     QDataStream head(bytes);
     head.setVersion(streamVersion);
@@ -158,46 +156,47 @@ Status TableFile::load(DataSource &table, const QString &path)
     if (fileVersion != version)
         return Status::failure(QStringLiteral("表格文件 %1 由更新版本的程序写成").arg(name));
     const QByteArray digest = bytes.mid(8 + 4 + 8, 20);
-    const QByteArray payload = bytes.mid(headerSize);
+    payload = bytes.mid(headerSize);
     if (quint64(payload.size()) != length
         || QCryptographicHash::hash(payload, QCryptographicHash::Sha1) != digest)
-        return damaged;
+        return Status::failure(QStringLiteral("表格文件 %1 已损坏").arg(name));
+    return Status::success();
+}
 
-    // Read into a fresh table: the one shown stays as it was until all is read.
-    DataSource t;
+bool TableFile::readTable(const QByteArray &payload, DataSource &t)
+{
     QDataStream in(payload);
     in.setVersion(streamVersion);
     qint32 rows = 0, columns = 0, headerRows = 0, headerColumns = 0, currentRow = 0;
     in >> rows >> columns >> headerRows >> headerColumns >> currentRow;
     if (in.status() != QDataStream::Ok || rows < 0 || columns < 0
         || qint64(rows) * columns * minCellBytes > payload.size())
-        return damaged;
+        return false;
     qint32 formatCount = 0;
     in >> formatCount;
     if (formatCount < 1 || qint64(formatCount) * 24 > payload.size())
-        return damaged;
+        return false;
     t.formats_.clear();
     for (int i = 0; i < formatCount && in.status() == QDataStream::Ok; ++i)
         t.formats_.push_back(readFormat(in));
-    quint32 defaultFormat = 0;
-    in >> defaultFormat;
-    if (defaultFormat >= quint32(formatCount) || !readRuns(in, t.columnWidths_, columns)
+    in >> t.defaultFormat_;
+    if (t.defaultFormat_ >= quint32(formatCount) || !readRuns(in, t.columnWidths_, columns)
         || !readRuns(in, t.rowHeights_, rows))
-        return damaged;
+        return false;
     t.cells_.resize(size_t(rows) * size_t(columns));
     for (DataSource::Cell &c : t.cells_) {
         quint32 format = 0;
         quint8 edges = 0;
         in >> c.text >> format >> edges;
         if (format >= quint32(formatCount) || in.status() != QDataStream::Ok)
-            return damaged;
+            return false;
         c.format = format;
         c.edges = edges & BorderOutline;
     }
     qint32 mergeCount = 0;
     in >> mergeCount;
     if (mergeCount < 0 || qint64(mergeCount) * 16 > payload.size())
-        return damaged;
+        return false;
     const CellRange whole {1, 1, rows, columns};
     for (int i = 0; i < mergeCount && in.status() == QDataStream::Ok; ++i) {
         qint32 r = 0, c = 0, rs = 0, cs = 0;
@@ -205,21 +204,37 @@ Status TableFile::load(DataSource &table, const QString &path)
         const CellRange m {r, c, rs, cs};
         if (rs < 1 || cs < 1 || !whole.contains(r, c)
             || !whole.contains(m.lastRow(), m.lastColumn()))
-            return damaged;
+            return false;
         t.merges_.append(m);
     }
     t.pageSetup_ = readPageSetup(in);
-    if (in.status() != QDataStream::Ok || !in.atEnd())
-        return damaged;
+    t.rows_ = rows;
+    t.columns_ = columns;
+    t.headerRows_ = std::clamp(int(headerRows), 0, int(rows));
+    t.headerColumns_ = std::clamp(int(headerColumns), 0, int(columns));
+    t.currentRow_ = std::clamp(int(currentRow), 1, std::max(int(rows), 1));
+    return in.status() == QDataStream::Ok && in.atEnd();
+}
 
-    table.rows_ = rows;
-    table.columns_ = columns;
-    table.headerRows_ = std::clamp(int(headerRows), 0, int(rows));
-    table.headerColumns_ = std::clamp(int(headerColumns), 0, int(columns));
-    table.currentRow_ = std::clamp(int(currentRow), 1, std::max(int(rows), 1));
+Status TableFile::load(DataSource &table, const QString &path)
+{
+    QByteArray payload;
+    if (Status read = readPayload(path, payload); !read)
+        return read;
+    // Read into a fresh table: the one shown stays as it was until all is read.
+    DataSource t;
+    if (!readTable(payload, t))
+        return Status::failure(
+            QStringLiteral("表格文件 %1 已损坏").arg(QFileInfo(path).fileName()));
+
+    table.rows_ = t.rows_;
+    table.columns_ = t.columns_;
+    table.headerRows_ = t.headerRows_;
+    table.headerColumns_ = t.headerColumns_;
+    table.currentRow_ = t.currentRow_;
     table.cells_ = std::move(t.cells_);
     table.formats_ = std::move(t.formats_);
-    table.defaultFormat_ = defaultFormat;
+    table.defaultFormat_ = t.defaultFormat_;
     table.columnWidths_ = std::move(t.columnWidths_);
     table.rowHeights_ = std::move(t.rowHeights_);
     table.merges_ = std::move(t.merges_);

@@ -2,6 +2,7 @@
 
 #include "common/status.h"
 
+#include <QByteArray>
 #include <QString>
 
 class DataSource;
@@ -15,4 +16,11 @@ class TableFile
 public:
     static Status save(const DataSource &table, const QString &path);
     static Status load(DataSource &table, const QString &path);
+
+private:
+    // The payload of the file at `path`, checked against its header: the
+    // reason when it is not a table file, of a newer version or damaged.
+    static Status readPayload(const QString &path, QByteArray &payload);
+    // Reads a checked payload into a fresh table; false when it is damaged.
+    static bool readTable(const QByteArray &payload, DataSource &t);
 };
