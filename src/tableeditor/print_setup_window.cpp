@@ -338,10 +338,10 @@ void PrintSetupWindow::setBodyFont(const QString &name)
 void PrintSetupWindow::chooseMoreFonts()
 {
     setKeptOnTop(false);
-    const std::optional<QFont> font = prompts_.chooseFont(QFont(table_.fontName(1, 1)));
+    const std::optional<FontChoice> font = prompts_.chooseFont(table_.fontName(1, 1), 0);
     if (!font)
         return;
-    const QString name = Gbk::firstBytes(font->family(), CellFormat::maxFontNameBytes);
+    const QString name = Gbk::firstBytes(font->family, CellFormat::maxFontNameBytes);
     if (name.isEmpty())
         return;
     for (QComboBox *box : {bodyFontBox_, titleFontBox_}) {

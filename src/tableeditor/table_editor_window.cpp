@@ -10,7 +10,7 @@
 #include "data/record_store.h"
 #include "data/stock_layout.h"
 #include "grid/grid.h"
-#include "grid/selection_sum.h"
+#include "table/selection_sum.h"
 #include "tableeditor/editor_files.h"
 #include "tableeditor/query_table.h"
 #include "tableeditor/table_editor_state.h"
