@@ -6,10 +6,10 @@
 #include "stock_window_fixture.h"
 
 #include "data/record_store.h"
-#include "grid/data_source.h"
 #include "grid/grid.h"
 #include "issue/issue_note_window.h"
 #include "movements/item_window.h"
+#include "table/data_source.h"
 #include "tableeditor/table_editor_window.h"
 
 #include <QAccessible>
