@@ -6,6 +6,7 @@
 #include "grid/grid_printing.h"
 #include "tableeditor/printable_table.h"
 #include "ui/dialog_look.h"
+#include "ui/wait_cursor.h"
 
 #include <QAbstractSpinBox>
 #include <QComboBox>
@@ -424,6 +425,7 @@ void PrintSetupWindow::print()
 {
     grid_->commitEdit();
     setKeptOnTop(false);
+    const WaitCursor busy;
     const Status printed = GridPrinting::print(table_, prompts_, pdfOutput_);
     if (!printed)
         prompts_.message(printed.message());

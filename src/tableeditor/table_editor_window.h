@@ -109,6 +109,7 @@ protected:
 
 private:
     void buildMenus();
+    void addFindKeys();
     void buildClient();
     void loadQueryFile();
     void placeGrid();
