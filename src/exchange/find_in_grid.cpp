@@ -6,8 +6,43 @@
 
 #include <QAction>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QScreen>
+
+namespace {
+
+// Each step pops the edit menu up, and the keyboard then speaks to the menu:
+// a menu passes no shortcut of its own items on, so the command's key (F3)
+// would do nothing until the menu was closed. This takes it there.
+class CommandKeyInMenu : public QObject
+{
+public:
+    CommandKeyInMenu(QMenu *menu, QAction *command)
+        : QObject(menu)
+        , menu_(menu)
+        , command_(command)
+    { }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched != menu_ || event->type() != QEvent::KeyPress || command_->shortcut().isEmpty())
+            return false;
+        const auto *key = static_cast<const QKeyEvent *>(event);
+        if (QKeySequence(key->keyCombination()) != command_->shortcut())
+            return false;
+        menu_->hide();
+        command_->trigger();
+        return true;
+    }
+
+private:
+    QMenu *menu_;
+    QAction *command_;
+};
+
+} // namespace
 
 FindInGrid::FindInGrid(State &state, QAction *item, Grid *grid, DataSource *table, Prompts &prompts,
     QMenu *editMenu, Words words, quint32 highlight)
@@ -19,7 +54,10 @@ FindInGrid::FindInGrid(State &state, QAction *item, Grid *grid, DataSource *tabl
     , editMenu_(editMenu)
     , words_(std::move(words))
     , highlight_(highlight)
-{ }
+{
+    if (editMenu_ && item_)
+        editMenu_->installEventFilter(new CommandKeyInMenu(editMenu_, item_));
+}
 
 bool FindInGrid::captionHolds(const QString &word) const
 {
