@@ -5,8 +5,9 @@
 //
 // With the shim of the tests preloaded the flushes and renames per operation
 // are printed too, and WH_FLUSH_DELAY_US makes each flush as slow as a disk:
-//   LD_PRELOAD=$B/tests/libsyscall_shim.so WH_FLUSH_DELAY_US=5000 \
-//       $B/bench/movements_bench --benchmark_repetitions=5
+//   LD_PRELOAD=$B/tests/libsyscall_shim.so WH_FLUSH_DELAY_US=5000
+//   $B/bench/movements_bench --benchmark_repetitions=5
+// (one command line).
 
 #include "bench_report.h"
 #include "stock_fixture.h"
