@@ -1,12 +1,14 @@
-// Record store figures on stock files of 1 000, 10 000 and 100 000 items, each
-// beside its floor: the same work done with plain SQL on the same files in the
-// same run. A summary table with the ratios is printed at the end.
+// Record store figures on stock files of 1 000, 10 000 and 100 000 items (and
+// 1 000 000 with WH_BENCH_MILLION set), each beside its floor: the same work
+// done with plain SQL on the same files in the same run. A summary table with
+// the ratios is printed at the end.
 
 #include "bench_report.h"
 #include "stock_fixture.h"
 
 #include "common/value_text.h"
 #include "data/record_store.h"
+#include "data/stock_file.h"
 #include "data/stock_layout.h"
 
 #include <QDir>
@@ -277,9 +279,40 @@ void NineUpdates_Floor(benchmark::State &state)
     sqlite3_finalize(memo);
 }
 
+// The quick safety copy an undo takes first, beside a byte copy of both files
+// (which the program must not do to an open file, but which bounds the cost).
+void SafetyCopy_Ours(benchmark::State &state)
+{
+    const QString dir = programDirWith(int(state.range(0)));
+    RecordStore store;
+    const QDateTime moment(today, QTime(8, 0));
+    for (auto _ : state) {
+        if (!StockFile::safetyBackup(store, dir, moment, nullptr, StockFile::SafetyCopy::Quick))
+            state.SkipWithError("copy failed");
+        state.PauseTiming();
+        QDir(StockFile::backupFolder(dir)).removeRecursively();
+        state.ResumeTiming();
+    }
+}
+
+void SafetyCopy_Floor(benchmark::State &state)
+{
+    const QString dir = programDirWith(int(state.range(0)));
+    const QString target = workPath(QStringLiteral("safety-floor"));
+    for (auto _ : state) {
+        QFile::remove(target + ".zrb");
+        QFile::remove(target + ".edt");
+        if (!QFile::copy(dir + "/data.zrb", target + ".zrb")
+            || !QFile::copy(dir + "/data.edt", target + ".edt"))
+            state.SkipWithError("copy failed");
+    }
+}
+
 void sizes(benchmark::internal::Benchmark *b)
 {
     b->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+    if (!qEnvironmentVariableIsEmpty("WH_BENCH_MILLION"))
+        b->Arg(1000000);
 }
 
 BENCHMARK(Open_Ours)->Apply(sizes);
@@ -294,6 +327,8 @@ BENCHMARK(StatisticsCopy_Ours)->Apply(sizes);
 BENCHMARK(StatisticsCopy_Floor)->Apply(sizes);
 BENCHMARK(NineUpdates_Ours)->Apply(sizes);
 BENCHMARK(NineUpdates_Floor)->Apply(sizes);
+BENCHMARK(SafetyCopy_Ours)->Apply(sizes);
+BENCHMARK(SafetyCopy_Floor)->Apply(sizes);
 
 } // namespace
 

@@ -68,13 +68,18 @@ void restore(MainWindow &main)
         = main.prompts().openFileName(StockFile::backupFolder(main.state().programDir),
             QStringLiteral(".zrb (*.zrb)"), QStringLiteral("导入备份"));
     if (!chosen.isEmpty()) {
-        const Status s
-            = StockFile::restore(main.store(), main.state().programDir, chosen, main.clock().now());
-        main.setResultStatus(s ? QStringLiteral("已导入备份 %1").arg(fileNameOf(chosen))
-                               : QStringLiteral("备份 %1 未能导入").arg(fileNameOf(chosen)));
+        bool replaced = false;
+        const Status s = StockFile::restore(
+            main.store(), main.state().programDir, chosen, main.clock().now(), &replaced);
+        main.setResultStatus(s || replaced
+                ? QStringLiteral("已导入备份 %1").arg(fileNameOf(chosen))
+                : QStringLiteral("备份 %1 未能导入").arg(fileNameOf(chosen)));
+        // Past the point of no return the backup is the stock file, whatever
+        // step failed after it: the message must not say "unchanged".
         if (!s)
-            main.prompts().message(
-                QStringLiteral("无法导入所选备份，库存数据未改变：") + s.message());
+            main.prompts().message(replaced
+                    ? QStringLiteral("已导入所选备份，但最后一步出错：") + s.message()
+                    : QStringLiteral("无法导入所选备份，库存数据未改变：") + s.message());
     }
     main.refresh();
 }
@@ -144,7 +149,8 @@ void addRows(MainWindow &main)
 void undo(MainWindow &main, Undo::Kind kind)
 {
     const WaitCursor busy;
-    const Undo::Outcome outcome = Undo::run(kind, main.store(), main.state(), main.prompts());
+    const Undo::Outcome outcome
+        = Undo::run(kind, main.store(), main.state(), main.prompts(), main.clock().now());
     if (outcome == Undo::Outcome::NothingSelected)
         return;
     main.refresh();

@@ -5,10 +5,11 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
-#include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -16,10 +17,25 @@
 
 namespace {
 
+FileSystem::FaultHook &faultHook()
+{
+    static FileSystem::FaultHook hook;
+    return hook;
+}
+
+// The error a test's hook asks for on this call, 0 for none.
+int injectedFault(FileSystem::Operation operation, const QString &path)
+{
+    const FileSystem::FaultHook &hook = faultHook();
+    return hook ? hook(operation, path) : 0;
+}
+
 QString shown(const QString &path)
 {
     return QDir::toNativeSeparators(path);
 }
+
+QString errnoText(int code);
 
 // The reason of the last failed system call, as a storekeeper reads it: the
 // system's own words may be English, so the usual reasons are said in
@@ -46,10 +62,17 @@ QString lastError()
         return QStringLiteral("系统错误 %1").arg(code);
     }
 #else
-    const int code = errno;
+    return errnoText(errno);
+#endif
+}
+
+QString errnoText(int code)
+{
     switch (code) {
     case ENOSPC:
+#ifdef EDQUOT
     case EDQUOT:
+#endif
         return QStringLiteral("磁盘空间不足");
     case EACCES:
     case EPERM:
@@ -65,7 +88,6 @@ QString lastError()
     default:
         return QStringLiteral("系统错误 %1").arg(code);
     }
-#endif
 }
 
 // QFile's own reasons are English: say what kind of failure it was.
@@ -112,6 +134,9 @@ namespace FileSystem {
 
 Status replaceFile(const QString &from, const QString &to)
 {
+    if (const int fault = injectedFault(Operation::Rename, to))
+        return Status::failure(QStringLiteral("无法把 %1 改名为 %2：%3")
+                                   .arg(shown(from), shown(to), errnoText(fault)));
 #ifdef Q_OS_WIN
     const QString nativeFrom = shown(from), nativeTo = shown(to);
     if (!MoveFileExW(native(nativeFrom), native(nativeTo),
@@ -129,6 +154,9 @@ Status replaceFile(const QString &from, const QString &to)
 
 Status syncFile(const QString &path)
 {
+    if (const int fault = injectedFault(Operation::SyncFile, path))
+        return Status::failure(
+            QStringLiteral("无法把 %1 写入磁盘：%2").arg(shown(path), errnoText(fault)));
 #ifdef Q_OS_WIN
     // FlushFileBuffers needs a handle with write access.
     const QString nativePath = shown(path);
@@ -164,6 +192,9 @@ Status syncFile(const QString &path)
 
 Status syncDirectory(const QString &dir)
 {
+    if (const int fault = injectedFault(Operation::SyncDirectory, dir))
+        return Status::failure(
+            QStringLiteral("无法把文件夹 %1 写入磁盘：%2").arg(shown(dir), errnoText(fault)));
 #ifdef Q_OS_WIN
     // NTFS commits directory entries with its own journal; there is no call.
     Q_UNUSED(dir);
@@ -197,6 +228,11 @@ Status writeFileAtomically(const QString &path, const QByteArray &contents)
         file.cancelWriting();
         return Status::failure(QStringLiteral("无法写入 %1：%2").arg(shown(path), reason));
     }
+    if (const int fault = injectedFault(Operation::Rename, path)) {
+        file.cancelWriting();
+        return Status::failure(
+            QStringLiteral("无法写入 %1：%2").arg(shown(path), errnoText(fault)));
+    }
     // commit() flushes the temporary file to the disk before renaming it.
     if (!file.commit())
         return Status::failure(QStringLiteral("无法写入 %1：%2").arg(shown(path), fileError(file)));
@@ -208,10 +244,49 @@ Status removeIfExists(const QString &path)
     QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
         return Status::success();
+    if (const int fault = injectedFault(Operation::Remove, path))
+        return Status::failure(
+            QStringLiteral("无法删除 %1：%2").arg(shown(path), errnoText(fault)));
     QFile file(path);
     if (!file.remove())
         return Status::failure(QStringLiteral("无法删除 %1：%2").arg(shown(path), fileError(file)));
     return Status::success();
+}
+
+Status syncFiles(const QStringList &paths, const QString &dir)
+{
+    if (paths.isEmpty())
+        return Status::success();
+#ifdef Q_OS_LINUX
+    // One syncfs flushes every file of the file system and its directories:
+    // the same promise as a flush of each, for the price of one.
+    if (const int fault = injectedFault(Operation::SyncFile, paths.first()))
+        return Status::failure(
+            QStringLiteral("无法把 %1 写入磁盘：%2").arg(shown(paths.first()), errnoText(fault)));
+    const int fd = openForSync(dir, O_RDONLY | O_DIRECTORY);
+    if (fd < 0) {
+        const QString reason = lastError();
+        return Status::failure(
+            QStringLiteral("无法打开文件夹 %1 以写入磁盘：%2").arg(shown(dir), reason));
+    }
+    const bool flushed = ::syncfs(fd) == 0;
+    const QString reason = flushed ? QString() : lastError();
+    ::close(fd);
+    if (!flushed)
+        return Status::failure(
+            QStringLiteral("无法把文件夹 %1 写入磁盘：%2").arg(shown(dir), reason));
+    return Status::success();
+#else
+    for (const QString &path : paths)
+        if (Status s = syncFile(path); !s)
+            return s;
+    return syncDirectory(dir);
+#endif
+}
+
+void setFaultHook(FaultHook hook)
+{
+    faultHook() = std::move(hook);
 }
 
 } // namespace FileSystem

@@ -4,6 +4,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 // File operations the program needs to be crash safe, on every platform.
 namespace FileSystem {
@@ -26,5 +29,18 @@ Status writeFileAtomically(const QString &path, const QByteArray &contents);
 
 // Removes a file; a file that does not exist is no error.
 Status removeIfExists(const QString &path);
+
+// Flushes several files of one folder to the disk, then the folder itself:
+// the flush of a batch of new files that are put in place together. Where the
+// platform can flush a whole file system in one call (syncfs on Linux), that
+// one call does it.
+Status syncFiles(const QStringList &paths, const QString &dir);
+
+// A seam for tests: every rename, removal and sync above first asks the hook,
+// which may fail the call with a system error number as if the system had
+// (0: go on). The program never sets one.
+enum class Operation { Rename, Remove, SyncFile, SyncDirectory };
+using FaultHook = std::function<int(Operation, const QString &path)>;
+void setFaultHook(FaultHook hook);
 
 } // namespace FileSystem

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 
 // One listed backup: the staged record file and companion, and the file they
@@ -53,6 +55,18 @@ QString noteKeyFor(const QString &folder)
     return QStringLiteral("backups ") + QFileInfo(folder).fileName();
 }
 
+// The renames that put one backup in place, by name inside the folder: the
+// companion first, so that its record file, renamed last, finds it there.
+QList<PairReplacement::Move> movesOf(
+    const QString &recordFile, const QString &companion, const QString &target)
+{
+    QList<PairReplacement::Move> moves;
+    if (!companion.isEmpty())
+        moves.append({QFileInfo(companion).fileName(), RecordStore::companionPath(target)});
+    moves.append({QFileInfo(recordFile).fileName(), target});
+    return moves;
+}
+
 void removePair(const RecordStore::StagedCopy &copy)
 {
     PairReplacement::discard(copy.recordFile, copy.companion);
@@ -78,12 +92,28 @@ QString BookingBackups::noteKey() const
 
 QString BookingBackups::listText() const
 {
-    QString text;
+    QString text = carried_;
     for (const Staged &s : staged_)
         text += QFileInfo(s.copy.recordFile).fileName() + u'\t'
             + (s.copy.companion.isEmpty() ? QString() : QFileInfo(s.copy.companion).fileName())
             + u'\t' + s.target + u'\n';
     return text;
+}
+
+void BookingBackups::carryUnfinished(const QString &previousList)
+{
+    // An earlier booking whose backups could not all be put in place left
+    // them listed: the new list takes them over, or start-up would remove
+    // them as strays and leave a half-renamed pair.
+    carried_.clear();
+    for (const ListedPair &pair : parseList(previousList)) {
+        const bool superseded = std::any_of(staged_.begin(), staged_.end(),
+            [&](const Staged &s) { return s.target == pair.target; });
+        const bool pending = QFileInfo::exists(folder_ + u'/' + pair.recordFile)
+            || (!pair.companion.isEmpty() && QFileInfo::exists(folder_ + u'/' + pair.companion));
+        if (pending && !superseded)
+            carried_ += pair.recordFile + u'\t' + pair.companion + u'\t' + pair.target + u'\n';
+    }
 }
 
 void BookingBackups::discard()
@@ -123,18 +153,19 @@ Status BookingBackups::take(
 
 Status BookingBackups::list(RecordStore &store)
 {
-    // The list may only become durable with files that are durable too.
-    for (const Staged &s : staged_) {
-        for (const QString &file : {s.copy.recordFile, s.copy.companion}) {
-            if (file.isEmpty())
-                continue;
-            if (Status synced = FileSystem::syncFile(file); !synced)
-                return synced;
-        }
-    }
-    if (!staged_.empty())
-        if (Status synced = FileSystem::syncDirectory(folder_); !synced)
-            return synced;
+    // The list may only become durable with files that are durable too: one
+    // flush for the whole batch, not one per file.
+    QStringList files;
+    for (const Staged &s : staged_)
+        for (const QString &file : {s.copy.recordFile, s.copy.companion})
+            if (!file.isEmpty())
+                files << file;
+    if (Status synced = FileSystem::syncFiles(files, folder_); !synced)
+        return synced;
+    const QString previous = store.readNote(noteKey());
+    if (store.failed())
+        return Status::failure(store.lastError());
+    carryUnfinished(previous);
     if (!store.writeNote(noteKey(), listText()))
         return Status::failure(store.lastError());
     listed_ = true;
@@ -143,15 +174,19 @@ Status BookingBackups::list(RecordStore &store)
 
 Status BookingBackups::install()
 {
-    Status first = Status::success();
-    for (const Staged &s : staged_) {
-        const Status replaced = PairReplacement::replace(
-            folder_ + u'/' + s.target, s.copy.recordFile, s.copy.companion);
-        if (!replaced && first)
-            first = replaced;
-    }
+    // The list in the stock file is the batch's intent marker: whatever is
+    // not in place when this returns, start-up puts in place.
+    QList<PairReplacement::Move> moves;
+    for (const ListedPair &pair : parseList(carried_))
+        moves += movesOf(pair.recordFile, pair.companion, pair.target);
+    for (const Staged &s : staged_)
+        moves += movesOf(s.copy.recordFile, s.copy.companion, s.target);
     staged_.clear();
-    return first;
+    carried_.clear();
+    Status s = PairReplacement::applyMoves(folder_, moves);
+    if (!s) // once more at once: a passing fault, a file briefly held elsewhere
+        s = PairReplacement::applyMoves(folder_, moves);
+    return s;
 }
 
 Status BookingBackups::settle(RecordStore &store)
@@ -184,20 +219,12 @@ Status BookingBackups::finishInterrupted(const QString &programDir, const QStrin
         const QString note = store.readNote(noteKeyFor(folder));
         if (store.failed())
             return Status::failure(store.lastError());
-        for (const ListedPair &pair : parseList(note)) {
-            const QString recordFile = folder + u'/' + pair.recordFile;
-            const QString companion
-                = pair.companion.isEmpty() ? QString() : folder + u'/' + pair.companion;
-            // Gone: installed already. Half gone: a replacement in progress,
-            // which its marker rolls forward.
-            if (!QFileInfo::exists(recordFile)
-                || (!companion.isEmpty() && !QFileInfo::exists(companion)))
-                continue;
-            if (Status s
-                = PairReplacement::replace(folder + u'/' + pair.target, recordFile, companion);
-                !s)
-                return s;
-        }
+        // Moves whose source is gone were done already.
+        QList<PairReplacement::Move> moves;
+        for (const ListedPair &pair : parseList(note))
+            moves += movesOf(pair.recordFile, pair.companion, pair.target);
+        if (Status s = PairReplacement::applyMoves(folder, moves); !s)
+            return s;
     }
     return Status::success();
 }

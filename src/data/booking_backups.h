@@ -17,19 +17,21 @@
 //     pair under temporary names in the backup folder. Taking the same item
 //     again replaces the earlier copy, so the backup holds the state before
 //     the item's last line.
-//  2. list() syncs the new pairs and names them in a note of the stock file,
-//     still inside the transaction: the list is durable exactly when the
-//     booking is.
-//  3. After the commit, install() puts each pair in place by the pair
-//     replacement.
+//  2. list() flushes the new pairs to the disk in one go and names them in a
+//     note of the stock file, still inside the transaction: the list is
+//     durable exactly when the booking is. It is the batch's intent marker.
+//  3. After the commit, install() renames every new file over the item's
+//     backup and syncs the folder once.
 //  4. Pairs never listed are removed by the destructor. After a failed commit
 //     settle() asks the stock file whether the list (and so the booking) is
-//     there, and installs or removes. After a crash, finishInterrupted() at
-//     start-up installs what a committed booking listed, before
+//     there, and installs or removes. After a crash, or an install() that
+//     failed part-way, finishInterrupted() at start-up renames what a
+//     committed list names and is still there (a backup with its companion
+//     renamed and its record file not yet is finished so), before
 //     PairReplacement::recover() removes the temporaries nobody listed.
 //
 // The note stays after install(); the next booking of the same kind replaces
-// it, and listed pairs that are gone were installed already.
+// it, and listed files that are gone were renamed already.
 class BookingBackups
 {
 public:
@@ -51,7 +53,7 @@ public:
     Status list(RecordStore &store);
 
     // Puts every staged backup in place. Call once the booking has committed.
-    // A replacement that fails leaves its files for the next start-up.
+    // What fails twice is left, listed, for the next start-up.
     Status install();
 
     // After a commit that reported failure: installs when the stock file
@@ -74,9 +76,11 @@ private:
 
     QString noteKey() const;
     QString listText() const;
+    void carryUnfinished(const QString &previousList);
     void discard();
 
     QString folder_;
     std::vector<Staged> staged_;
+    QString carried_; // list lines of an earlier booking not yet in place
     bool listed_ = false;
 };

@@ -13,11 +13,7 @@ namespace {
 const QString prefix = QStringLiteral("~wh-");
 const QString markerSuffix = QStringLiteral(".replace");
 
-struct Rename
-{
-    QString from; // file name inside the folder
-    QString to;
-};
+using Rename = Move;
 
 // Journals and other side files SQLite may leave beside a database.
 const QStringList sideSuffixes
@@ -62,10 +58,13 @@ QList<Rename> decodeMarker(const QByteArray &bytes, bool *ok)
     return renames;
 }
 
-// Puts every pending file of a marker in place. Renames already done are
-// recognised by their source being gone.
-Status applyRenames(const QString &dir, const QList<Rename> &renames)
+} // namespace
+
+// Renames already done are recognised by their source being gone.
+Status applyMoves(const QString &dir, const QList<Move> &renames)
 {
+    if (renames.isEmpty())
+        return Status::success();
     for (const Rename &r : renames) {
         const QString from = dir + u'/' + r.from;
         const QString to = dir + u'/' + r.to;
@@ -80,6 +79,27 @@ Status applyRenames(const QString &dir, const QList<Rename> &renames)
             return s;
     }
     return FileSystem::syncDirectory(dir);
+}
+
+namespace {
+
+// Finishes a committed replacement: a step that failed is tried once more
+// (a passing fault, a file briefly held open elsewhere); what still fails is
+// left with its marker for recover().
+Status rollForward(const QString &dir, const QList<Rename> &renames, const QString &marker)
+{
+    Status s = applyMoves(dir, renames);
+    if (!s)
+        s = applyMoves(dir, renames);
+    if (s && !marker.isEmpty()) {
+        s = FileSystem::removeIfExists(marker);
+        if (!s) // a marker whose renames are all done does nothing at start-up
+            s = FileSystem::removeIfExists(marker);
+    }
+    if (!s)
+        return Status::failure(
+            QStringLiteral("%1（替换已生效，下次启动程序时完成）").arg(s.message()));
+    return s;
 }
 
 } // namespace
@@ -99,9 +119,11 @@ bool isTemporaryName(const QString &fileName)
     return fileName.startsWith(prefix);
 }
 
-Status replace(
-    const QString &targetRecordFile, const QString &newRecordFile, const QString &newCompanion)
+Status replace(const QString &targetRecordFile, const QString &newRecordFile,
+    const QString &newCompanion, bool *committed)
 {
+    if (committed)
+        *committed = false;
     const QFileInfo target(targetRecordFile);
     const QString dir = target.absolutePath();
     QList<Rename> renames;
@@ -131,17 +153,25 @@ Status replace(
 
     // A single file needs no marker: one rename is atomic, and a temporary left
     // by a crash before it is removed at start-up.
-    if (renames.size() == 1)
-        return applyRenames(dir, renames);
+    if (renames.size() == 1) {
+        const Rename &only = renames.first();
+        if (Status removed = removeSideFiles(dir + u'/' + only.to); !removed)
+            return removed;
+        if (Status renamed = FileSystem::replaceFile(dir + u'/' + only.from, dir + u'/' + only.to);
+            !renamed)
+            return renamed;
+        if (committed)
+            *committed = true;
+        return rollForward(dir, renames, QString());
+    }
 
     const QString marker = temporaryPath(dir, newStem(), markerSuffix);
     s = FileSystem::writeFileAtomically(marker, encodeMarker(renames));
     if (!s)
         return s;
-    s = applyRenames(dir, renames);
-    if (!s)
-        return s; // the marker stays: the next start-up finishes the job
-    return FileSystem::removeIfExists(marker);
+    if (committed)
+        *committed = true;
+    return rollForward(dir, renames, marker);
 }
 
 void discard(const QString &newRecordFile, const QString &newCompanion)
@@ -168,7 +198,7 @@ Status recover(const QString &dir)
         const QList<Rename> renames = decodeMarker(file.readAll(), &ok);
         file.close();
         if (ok) {
-            Status s = applyRenames(folder.absolutePath(), renames);
+            Status s = applyMoves(folder.absolutePath(), renames);
             if (!s)
                 return s;
         }

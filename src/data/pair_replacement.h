@@ -29,8 +29,30 @@ QString newStem();
 // empty) in place of the target's companion. The new files must be complete,
 // closed and in the target's folder. When newCompanion is empty, a companion
 // the target had is left alone.
-Status replace(
-    const QString &targetRecordFile, const QString &newRecordFile, const QString &newCompanion);
+//
+// Once the marker is on disk (or the one rename of a lone file is done) the
+// replacement is committed: the new pair is what the folder holds from then
+// on, as the user sees it. A step that fails after that point is tried once
+// more at once; when it fails again, replace() gives the failure with
+// `committed` set, and the caller must keep the new files: they are the
+// marker's, and recover() at the next start-up puts them in place. Before that
+// point a failure leaves the old pair, and the caller removes the new one.
+Status replace(const QString &targetRecordFile, const QString &newRecordFile,
+    const QString &newCompanion, bool *committed = nullptr);
+
+// One file put in place by a batch: names inside one folder.
+struct Move
+{
+    QString from; // one of our temporaries
+    QString to;
+};
+
+// Puts a batch of files in place whose intent is recorded elsewhere (the
+// per-item backups of a booking keep theirs in the stock file): deletes the
+// journals of each discarded file, renames every source still there over its
+// target and syncs the folder once. Sources already gone count as done, so a
+// batch cut off half-way is finished by running it again.
+Status applyMoves(const QString &dir, const QList<Move> &moves);
 
 // Removes a new pair that will not be put in place (either file may be empty
 // or missing), with the journals SQLite may have left beside it.

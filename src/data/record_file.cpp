@@ -167,9 +167,9 @@ Status NewPair::open(SqlDatabase &db) const
     return s;
 }
 
-Status NewPair::install(const QString &target) const
+Status NewPair::install(const QString &target, bool *committed) const
 {
-    return PairReplacement::replace(target, recordFile, companion);
+    return PairReplacement::replace(target, recordFile, companion, committed);
 }
 
 void NewPair::discard() const

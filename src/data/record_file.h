@@ -129,7 +129,8 @@ struct NewPair
     Status create(const QString &target, const Layout &layout);
     // Opens the new pair on a connection of its own, the companion as "edt".
     Status open(SqlDatabase &db) const;
-    Status install(const QString &target) const;
+    // Puts the pair in place; see PairReplacement::replace for `committed`.
+    Status install(const QString &target, bool *committed = nullptr) const;
     // Removes whatever was written; the target stays as it was.
     void discard() const;
 };

@@ -145,6 +145,18 @@ public:
         QString recordFile;
         QString companion; // empty when the layout has no memo field
     };
+    // How many records have the two text fields equal to the texts exactly
+    // (served by the key index where there is one); -1 on a read error.
+    int countEqual(int field1, const QString &text1, int field2, const QString &text2);
+    // As copyTo with every record and field, but staged beside `path`.
+    [[nodiscard]] bool stageCopy(const QString &path, StagedCopy *staged);
+    // A quick whole copy of the current file and its companion, page by page
+    // (SQLite's online backup), into the new name `path` (neither file may
+    // exist), with a note written into it. The copy is not flushed to the
+    // disk: it is a safety net against a mistaken command, and a power loss
+    // that tears it leaves the current file itself whole.
+    [[nodiscard]] bool snapshotTo(
+        const QString &path, const QString &noteKey, const QString &noteValue);
     // As copyEqualTo, but the copy is staged beside `path` instead of replacing it.
     [[nodiscard]] bool stageEqualCopy(const QString &path, int field1, const QString &text1,
         int field2, const QString &text2, StagedCopy *staged);

@@ -1,10 +1,13 @@
 #include "data/record_store.h"
 
+#include "common/file_system.h"
 #include "common/gbk.h"
+#include "data/pair_replacement.h"
 #include "data/record_copy.h"
 #include "data/record_file.h"
 
 #include <QFileInfo>
+#include <QUuid>
 
 #include <sqlite3.h>
 
@@ -62,6 +65,13 @@ bool RecordStore::idsEqual(
     return sqlOk(rc);
 }
 
+int RecordStore::countEqual(int field1, const QString &text1, int field2, const QString &text2)
+{
+    clearError();
+    std::vector<qint64> ids;
+    return idsEqual(field1, text1, field2, text2, ids) ? int(ids.size()) : -1;
+}
+
 bool RecordStore::copyEqualTo(
     const QString &path, int field1, const QString &text1, int field2, const QString &text2)
 {
@@ -76,6 +86,89 @@ bool RecordStore::stageEqualCopy(const QString &path, int field1, const QString 
     clearError();
     std::vector<qint64> ids;
     return idsEqual(field1, text1, field2, text2, ids) && writeCopy(path, ids, {}, staged);
+}
+
+bool RecordStore::stageCopy(const QString &path, StagedCopy *staged)
+{
+    clearError();
+    if (!needCurrent())
+        return false;
+    std::vector<qint64> ids;
+    ids.reserve(size_t(current_->count));
+    for (int r = 1; r <= current_->count; ++r)
+        ids.push_back(current_->idAt(r));
+    return writeCopy(path, ids, {}, staged);
+}
+
+namespace {
+
+// Copies one schema of a connection into a new file, page by page. The new
+// file needs neither journal nor sync: it is a temporary until renamed.
+Status backUpSchema(SqlDatabase &from, const QString &schema, const QString &path)
+{
+    SqlDatabase to;
+    Status s = to.open(path, true);
+    if (s)
+        s = to.exec(QStringLiteral("PRAGMA journal_mode=OFF;PRAGMA synchronous=OFF"));
+    if (!s)
+        return s;
+    sqlite3_backup *backup
+        = sqlite3_backup_init(to.get(), "main", from.get(), schema.toUtf8().constData());
+    if (!backup)
+        return Status::failure(to.errorMessage());
+    (void)sqlite3_backup_step(backup, -1); // the outcome is told by finish
+    if (const int rc = sqlite3_backup_finish(backup); rc != SQLITE_OK)
+        return Status::failure(sqliteErrorText(rc));
+    return Status::success();
+}
+
+} // namespace
+
+bool RecordStore::snapshotTo(const QString &path, const QString &noteKey, const QString &noteValue)
+{
+    clearError();
+    if (!needCurrent())
+        return false;
+    OpenRecordFile &f = *current_;
+    const QString companion = companionPath(path);
+    if (QFileInfo::exists(path) || QFileInfo::exists(companion))
+        return fail(QStringLiteral("文件 %1 已经存在").arg(QFileInfo(path).fileName()));
+    const QString dir = QFileInfo(path).absolutePath();
+    const QString stem = PairReplacement::newStem();
+    const NewPair pair {PairReplacement::temporaryPath(dir, stem, QStringLiteral(".zrb")),
+        f.hasCompanion ? PairReplacement::temporaryPath(dir, stem, QStringLiteral(".edt"))
+                       : QString()};
+    Status s = backUpSchema(f.db, QStringLiteral("main"), pair.recordFile);
+    if (s && f.hasCompanion)
+        s = backUpSchema(f.db, QStringLiteral("edt"), pair.companion);
+    // The copy is a pair of its own, and says what it is.
+    if (s) {
+        SqlDatabase db;
+        s = pair.open(db);
+        const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        const QString setId = QStringLiteral("UPDATE %1meta SET value='%2' WHERE key='pair';");
+        if (s)
+            s = db.exec(QStringLiteral("BEGIN;") + setId.arg(QString(), id)
+                + (f.hasCompanion ? setId.arg(QStringLiteral("edt."), id) : QString()));
+        if (s) {
+            SqlStatement note
+                = db.prepare(QStringLiteral("INSERT OR REPLACE INTO meta(key,value) VALUES(?,?)"));
+            note.bindText(1, QStringLiteral("note:") + noteKey);
+            note.bindText(2, noteValue);
+            s = note.run() ? db.exec(QStringLiteral("COMMIT")) : Status::failure(db.errorMessage());
+        }
+    }
+    // New names: the companion first, so a crash between leaves no record
+    // file without its memos.
+    if (s && f.hasCompanion)
+        s = FileSystem::replaceFile(pair.companion, companion);
+    if (s)
+        s = FileSystem::replaceFile(pair.recordFile, path);
+    if (!s) {
+        pair.discard();
+        return fail(s.message());
+    }
+    return true;
 }
 
 bool RecordStore::sortTo(const QString &path, int field, bool descending)
@@ -186,10 +279,13 @@ bool RecordStore::writeCopy(const QString &path, const std::vector<qint64> &ids,
         *staged = {pair.recordFile, pair.companion};
         return true;
     }
+    bool committed = false;
     if (s)
-        s = pair.install(path);
+        s = pair.install(path, &committed);
     if (!s) {
-        pair.discard();
+        // Past its marker the new pair is the file: start-up finishes it.
+        if (!committed)
+            pair.discard();
         return fail(s.message());
     }
     return true;

@@ -1,6 +1,7 @@
 #include "data/stock_file.h"
 
 #include "common/value_text.h"
+#include "data/pair_replacement.h"
 #include "data/record_store.h"
 #include "data/stock_layout.h"
 
@@ -112,8 +113,8 @@ Status backup(
     return Status::success();
 }
 
-Status safetyBackup(
-    RecordStore &store, const QString &programDir, const QDateTime &now, QString *path)
+Status safetyBackup(RecordStore &store, const QString &programDir, const QDateTime &now,
+    QString *path, SafetyCopy kind)
 {
     if (path)
         path->clear();
@@ -127,10 +128,15 @@ Status safetyBackup(
     if (!store.openOrSelect(data, Stock::alias()))
         return copyDamaged(data, stem, path);
     const QString target = freeStem(stem) + QStringLiteral(".zrb");
-    if (!store.copyTo(target))
-        return Status::failure(store.lastError());
-    if (Status marked = markAsSafety(store, target); !marked)
-        return marked;
+    if (kind == SafetyCopy::Quick) {
+        if (!store.snapshotTo(target, safetyNote, QStringLiteral("1")))
+            return Status::failure(store.lastError());
+    } else {
+        if (!store.copyTo(target))
+            return Status::failure(store.lastError());
+        if (Status marked = markAsSafety(store, target); !marked)
+            return marked;
+    }
     if (path)
         *path = target;
     return Status::success();
@@ -150,9 +156,11 @@ Status checkRestorable(RecordStore &store, const QString &chosen)
     return Status::success();
 }
 
-Status restore(
-    RecordStore &store, const QString &programDir, const QString &chosen, const QDateTime &now)
+Status restore(RecordStore &store, const QString &programDir, const QString &chosen,
+    const QDateTime &now, bool *replaced)
 {
+    if (replaced)
+        *replaced = false;
     const QString data = stockPath(programDir);
     if (samePath(chosen, data))
         return Status::success(); // the stock file is already itself
@@ -169,10 +177,19 @@ Status restore(
     const QString alias = QStringLiteral("restore");
     if (!store.open(chosen, alias))
         return Status::failure(store.lastError());
-    const bool copied = store.copyTo(data);
+    RecordStore::StagedCopy copy;
+    const bool staged = store.stageCopy(data, &copy);
     const QString reason = store.lastError();
     store.close(alias);
-    return copied ? Status::success() : Status::failure(reason);
+    if (!staged)
+        return Status::failure(reason);
+    bool committed = false;
+    s = PairReplacement::replace(data, copy.recordFile, copy.companion, &committed);
+    if (!s && !committed)
+        PairReplacement::discard(copy.recordFile, copy.companion);
+    if (replaced)
+        *replaced = committed;
+    return s;
 }
 
 Status clear(RecordStore &store, const QString &programDir, const QDateTime &now)

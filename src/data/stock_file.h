@@ -33,17 +33,26 @@ Status backup(RecordStore &store, const QString &programDir, const QDateTime &no
 // file that exists but no longer opens is copied byte for byte as
 // "<name>(无法打开)", numbered the same way. No stock file, no backup (and an
 // empty `path`).
-Status safetyBackup(
-    RecordStore &store, const QString &programDir, const QDateTime &now, QString *path = nullptr);
+//
+// Before a clear, a restore or a bulk addition the safety backup may be the
+// only copy of the stock as it was, so it is flushed to the disk like every
+// copy (Durable). Before an undo, which puts one item back, it guards against
+// a mistaken undo only: a page copy left unflushed (Quick) costs a fraction,
+// and a power loss that tears it leaves the stock file itself whole.
+enum class SafetyCopy { Durable, Quick };
+Status safetyBackup(RecordStore &store, const QString &programDir, const QDateTime &now,
+    QString *path = nullptr, SafetyCopy kind = SafetyCopy::Durable);
 
 // Whether `chosen` can replace the stock file: a record file of ours with the
 // stock layout and its own companion. The message says why not.
 Status checkRestorable(RecordStore &store, const QString &chosen);
 
 // Replaces the stock file by the chosen backup (both files at once, or
-// neither). The stock file is closed afterwards.
-Status restore(
-    RecordStore &store, const QString &programDir, const QString &chosen, const QDateTime &now);
+// neither). The stock file is closed afterwards. A failure after the point of
+// no return sets `replaced`: the stock file is the chosen one, and the next
+// start-up finishes what the message names.
+Status restore(RecordStore &store, const QString &programDir, const QString &chosen,
+    const QDateTime &now, bool *replaced = nullptr);
 
 // Removes every record of the stock file, keeping its layout. The stock file
 // is closed afterwards.

@@ -7,6 +7,7 @@
 #include "data/item_backup.h"
 #include "data/pair_replacement.h"
 #include "data/record_store.h"
+#include "data/stock_file.h"
 #include "data/stock_layout.h"
 
 #include <QFileInfo>
@@ -50,18 +51,80 @@ void removePair(const QString &recordFile)
     }
 }
 
-// Whether the backup holds the item first.
+const QString backupAlias = QStringLiteral("xdgja");
+
+// Opens the backup under its alias; whether it holds the item first.
 bool backupHoldsItem(RecordStore &store, const QString &backup, const QString &name,
     const QString &spec, QString *error)
 {
-    const QString alias = QStringLiteral("xdgja");
-    if (!store.open(backup, alias)) {
+    if (!store.open(backup, backupAlias)) {
         *error = store.lastError();
         return false;
     }
     store.first();
     return Stock::isStockLayout(store.layout()) && store.recordCount() > 0
         && store.readText(Stock::Name) == name && store.readText(Stock::Spec) == spec;
+}
+
+// The one record of the backup (current) as values for every field.
+QVariantList recordValues(const RecordStore &store)
+{
+    QVariantList values;
+    for (int field = 1; field <= store.fieldCount(); ++field)
+        values.append(store.read(field));
+    return values;
+}
+
+// The record takes the values in one transaction: all of them or none.
+Status writeInPlace(RecordStore &store, int recordNumber, const QVariantList &values)
+{
+    if (!store.select(Stock::alias()))
+        return Status::failure(store.lastError());
+    RecordStore::Transaction transaction(store);
+    if (!transaction.active() || !store.goTo(recordNumber))
+        return Status::failure(store.lastError());
+    for (int field = 1; field <= values.size(); ++field)
+        if (!store.write(field, values[field - 1]))
+            return Status::failure(store.lastError());
+    return transaction.commit();
+}
+
+// Twins of the key: the backup holds every record of the key, so all of them
+// give way to it, the first one's place taking the backup's records. The new
+// stock file is built under temporary names and put in place whole.
+Status rebuild(RecordStore &store, const QString &programDir, int recordNumber, const QString &name,
+    const QString &spec, bool *changed)
+{
+    const QString data = programDir + u'/' + Stock::fileName();
+    const QString stem = PairReplacement::newStem();
+    const QString before = PairReplacement::temporaryPath(programDir, stem + u'1', ".zrb");
+    const QString after = PairReplacement::temporaryPath(programDir, stem + u'2', ".zrb");
+    bool committed = false;
+    const auto finish = [&](Status s) {
+        removePair(after);
+        if (!committed) // past the marker, `before` is the stock file's to be
+            removePair(before);
+        return s;
+    };
+    const auto isItem = [&](const RecordStore &s) {
+        return s.readText(Stock::Name) == name && s.readText(Stock::Spec) == spec;
+    };
+    if (!store.select(Stock::alias())
+        || !store.copyTo(
+            before, [&](const RecordStore &s) { return s.recordNumber() < recordNumber; })
+        || !store.copyTo(after,
+            [&](const RecordStore &s) { return s.recordNumber() > recordNumber && !isItem(s); }))
+        return finish(Status::failure(store.lastError()));
+    store.close(Stock::alias());
+    if (!store.open(after, QStringLiteral("xdgj2")) || !store.open(before, QStringLiteral("xdgjb"))
+        || !store.appendFrom(backupAlias) || !store.appendFrom(QStringLiteral("xdgj2")))
+        return finish(Status::failure(store.lastError()));
+    store.closeAll();
+    // Only a complete new stock file takes the place of the old one.
+    Status s
+        = PairReplacement::replace(data, before, RecordStore::companionPath(before), &committed);
+    *changed = committed;
+    return finish(s);
 }
 
 } // namespace
@@ -73,60 +136,53 @@ QString backupFolder(Kind kind, const QString &programDir)
 }
 
 Status restore(RecordStore &store, const QString &programDir, int recordNumber,
-    const QString &backup, const QString &name, const QString &spec, bool *keyMismatch)
+    const QString &backup, const QString &name, const QString &spec, const QDateTime &now,
+    Result *result)
 {
-    if (keyMismatch)
-        *keyMismatch = false;
+    Result ignored;
+    Result &r = result ? *result : ignored;
+    r = {};
     const QString data = programDir + u'/' + Stock::fileName();
-    const QString stem = PairReplacement::newStem();
-    const QString before = PairReplacement::temporaryPath(programDir, stem + u'1', ".zrb");
-    const QString after = PairReplacement::temporaryPath(programDir, stem + u'2', ".zrb");
-    const auto reopen = [&] {
+    // The reason is copied before reopening clears the store's error.
+    const auto done = [&](const Status &s) {
         store.closeAll();
         if (store.open(data, Stock::alias()))
             (void)store.goTo(recordNumber); // past the end is a place too
-    };
-    const auto fail = [&](const QString &message) {
-        reopen();
-        removePair(before);
-        removePair(after);
-        return Status::failure(message);
+        return s;
     };
 
     if (!store.openOrSelect(data, Stock::alias()))
-        return fail(store.lastError());
-    // The backup holds every record of the key (twins too), so all of them
-    // give way to it: the first one's place takes the backup, the others go.
-    const auto isItem = [&](const RecordStore &s) {
-        return s.readText(Stock::Name) == name && s.readText(Stock::Spec) == spec;
-    };
-    if (!store.copyTo(before, [&](const RecordStore &s) { return s.recordNumber() < recordNumber; })
-        || !store.copyTo(after,
-            [&](const RecordStore &s) { return s.recordNumber() > recordNumber && !isItem(s); }))
-        return fail(store.lastError());
-    store.closeAll();
-
+        return done(Status::failure(store.lastError()));
+    const int records = store.countEqual(Stock::Name, name, Stock::Spec, spec);
+    if (records < 0)
+        return done(Status::failure(store.lastError()));
     QString error;
     if (!backupHoldsItem(store, backup, name, spec, &error)) {
-        if (keyMismatch)
-            *keyMismatch = error.isEmpty();
-        return fail(error);
+        r.keyMismatch = error.isEmpty();
+        return done(Status::failure(error));
     }
-    if (!store.open(after, QStringLiteral("xdgj2")) || !store.open(before, QStringLiteral("xdgjb"))
-        || !store.appendFrom(QStringLiteral("xdgja")) || !store.appendFrom(QStringLiteral("xdgj2")))
-        return fail(store.lastError());
-    store.closeAll();
+    const bool inPlace = records == 1 && store.recordCount() == 1 && !store.isDeleted();
+    const QVariantList values = inPlace ? recordValues(store) : QVariantList();
+    if (store.failed())
+        return done(Status::failure(store.lastError()));
 
-    // Only a complete new stock file takes the place of the old one.
-    Status s = PairReplacement::replace(data, before, RecordStore::companionPath(before));
-    if (!s)
-        return fail(s.message());
-    removePair(after);
-    reopen();
-    return Status::success();
+    // An undo puts back one item: a quick copy of the whole stock file is
+    // enough to take back a mistaken one.
+    if (Status s
+        = StockFile::safetyBackup(store, programDir, now, nullptr, StockFile::SafetyCopy::Quick);
+        !s)
+        return done(Status::failure(QStringLiteral("无法先备份库存数据：") + s.message()));
+    if (inPlace) {
+        store.close(backupAlias);
+        const Status s = writeInPlace(store, recordNumber, values);
+        r.changed = bool(s);
+        return done(s);
+    }
+    return done(rebuild(store, programDir, recordNumber, name, spec, &r.changed));
 }
 
-Outcome run(Kind kind, RecordStore &store, const AppState &state, Prompts &prompts)
+Outcome run(
+    Kind kind, RecordStore &store, const AppState &state, Prompts &prompts, const QDateTime &now)
 {
     const Texts texts = textsFor(kind);
     const SelectedItem &item = state.selectedItem;
@@ -159,12 +215,16 @@ Outcome run(Kind kind, RecordStore &store, const AppState &state, Prompts &promp
     if (!prompts.askYesNo(question, QStringLiteral("提醒询问：")))
         return Outcome::Declined;
 
-    bool keyMismatch = false;
+    Result result;
     const Status s
-        = restore(store, state.programDir, recordNumber, backup, name, spec, &keyMismatch);
-    if (keyMismatch) {
+        = restore(store, state.programDir, recordNumber, backup, name, spec, now, &result);
+    if (result.keyMismatch) {
         prompts.message(texts.keyMismatch);
         return Outcome::KeyMismatch;
+    }
+    if (!s && result.changed) {
+        prompts.message(QStringLiteral("已恢复，但最后一步出错：") + s.message());
+        return Outcome::Restored;
     }
     if (!s) {
         prompts.message(QStringLiteral("恢复失败，库存数据未改变：") + s.message());

@@ -1,11 +1,14 @@
 #include "movement_fixture.h"
 
 #include "common/value_text.h"
+#include "data/interrupted_work.h"
 #include "data/item_backup.h"
+#include "data/stock_file.h"
 #include "data/stock_layout.h"
 #include "issue/goods_issue.h"
 #include "movements/receipt.h"
 #include "movements/undo.h"
+#include "support/file_faults.h"
 #include "support/stock_faults.h"
 
 #include <QDir>
@@ -60,7 +63,7 @@ protected:
 
     Undo::Outcome undo(Undo::Kind kind = Undo::Kind::Receipt)
     {
-        return Undo::run(kind, store, state, prompts);
+        return Undo::run(kind, store, state, prompts, now);
     }
 
     // Every item as "name quantity", in file order.
@@ -76,7 +79,7 @@ protected:
 
     QStringList leftovers() const
     {
-        return QDir(dir.path())
+        return QDir(state.programDir)
             .entryList({QStringLiteral("~*"), QStringLiteral("xdgj*")}, QDir::Files | QDir::Hidden);
     }
 };
@@ -268,6 +271,86 @@ TEST_F(UndoTest, AnIssueNoteThatFailsLeavesTheLastRealIssueUndoable)
     prompts.answer(true);
     EXPECT_EQ(undo(Undo::Kind::Issue), Undo::Outcome::Restored);
     EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 10", "开关 3"}));
+}
+
+TEST_F(UndoTest, AnUndoKeepsAWholeCopyOfTheStockFileBeforeIt)
+{
+    receive("5");
+    prompts.answer(true);
+    EXPECT_EQ(undo(), Undo::Outcome::Restored);
+    const QStringList copies = QDir(StockFile::backupFolder(state.programDir))
+                                   .entryList({QStringLiteral("*.zrb")}, QDir::Files);
+    ASSERT_EQ(copies.size(), 1);
+    RecordStore copy;
+    ASSERT_TRUE(
+        copy.open(StockFile::backupFolder(state.programDir) + u'/' + copies[0], Stock::alias()))
+        << copy.lastError().toStdString();
+    ASSERT_EQ(copy.recordCount(), 3);
+    EXPECT_TRUE(copy.goTo(2));
+    EXPECT_EQ(copy.readNumber(Stock::Quantity), 15.0) << "the state the undo took back";
+    EXPECT_TRUE(copy.goTo(3));
+    EXPECT_EQ(copy.readText(Stock::ReceiptHistory), QStringLiteral("开关的记录\r\n"));
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(u' ').toStdString();
+}
+
+TEST_F(UndoTest, AFailedUndoSaysWhyAndChangesNothing)
+{
+    receive("5");
+    store.closeAll();
+    failUpdatesOfItem(state.path(Stock::fileName()), QStringLiteral("电缆"));
+    prompts.answer(true);
+    EXPECT_EQ(undo(), Undo::Outcome::Failed);
+    const QString prefix = QStringLiteral("恢复失败，库存数据未改变：");
+    ASSERT_TRUE(prompts.messages().last().startsWith(prefix));
+    EXPECT_GT(prompts.messages().last().size(), prefix.size()) << "the reason is told";
+    EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 15", "开关 3"}));
+}
+
+// A rename or removal failing at any step of an undo, of one record or of
+// twins: what the message says is what the stock file holds, and after a
+// restart the stock file opens, old or new.
+TEST_F(UndoTest, EveryFailedStepOfAnUndoLeavesTheOldOrTheNewStockFile)
+{
+    for (const bool twins : {false, true}) {
+        const int rounds = forEachFaultPoint([&](int failAt) {
+            store.closeAll();
+            state.programDir = dir.path() + QStringLiteral("/%1-%2").arg(twins).arg(failAt);
+            EXPECT_TRUE(QDir().mkpath(state.programDir));
+            EXPECT_TRUE(Stock::createEmptyFile(state.path(Stock::fileName())));
+            EXPECT_TRUE(store.open(state.path(Stock::fileName()), Stock::alias()));
+            addItem(QStringLiteral("螺栓"), QStringLiteral("M8"), 100, 50);
+            addItem(QStringLiteral("电缆"), QStringLiteral("YJV"), 10, 20);
+            if (twins)
+                addItem(QStringLiteral("电缆"), QStringLiteral("YJV"), 7, 14);
+            issue("4");
+            const QStringList old = items();
+            const QStringList undone = twins ? QStringList({"螺栓 100", "电缆 10", "电缆 7"})
+                                             : QStringList({"螺栓 100", "电缆 10"});
+            prompts.answer(true);
+            Undo::Outcome outcome;
+            bool fired = false;
+            {
+                const InjectedFault fault(failAt);
+                outcome = undo(Undo::Kind::Issue);
+                fired = fault.fired();
+            }
+            const bool told = outcome == Undo::Outcome::Restored
+                && !prompts.messages().last().startsWith(QStringLiteral("已恢复，但"));
+            if (outcome == Undo::Outcome::Failed) {
+                EXPECT_EQ(items(), old) << failAt;
+            }
+            if (told) {
+                EXPECT_EQ(items(), undone) << failAt;
+            }
+            store.closeAll();
+            EXPECT_TRUE(InterruptedWork::finish(
+                state.programDir, {Undo::backupFolder(Undo::Kind::Issue, state.programDir)}));
+            EXPECT_EQ(items(), outcome == Undo::Outcome::Restored ? undone : old) << failAt;
+            EXPECT_TRUE(leftovers().isEmpty()) << failAt;
+            return fired && !HasFailure();
+        });
+        EXPECT_GE(rounds, twins ? 6 : 2);
+    }
 }
 
 } // namespace
