@@ -1,6 +1,6 @@
 #pragma once
 
-#include "exchange/workbook_reader.h"
+#include "workbook/workbook_reader.h"
 
 #include <QPointer>
 

@@ -12,12 +12,12 @@
 #include "data/stock_file.h"
 #include "data/stock_layout.h"
 #include "exchange/misbehaving_child.h"
-#include "grid/data_source.h"
 #include "grid/grid.h"
 #include "ledger/ledger_window.h"
 #include "support/disk_faults.h"
 #include "support/modal_window.h"
 #include "support/qt_print.h"
+#include "table/data_source.h"
 #include "tableeditor/table_editor_window.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 #include "app/instance_lock.h"
 #include "exchange/misbehaving_child.h"
-#include "exchange/workbook_reader.h"
 #include "window_manager_test.h"
+#include "workbook/workbook_reader.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
