@@ -304,7 +304,6 @@ TEST_F(MainCommandsTest, AChangeSavedBeforeTheDiskComplainedIsToldAsDone)
     window = std::make_unique<MainWindow>(state, store, prompts, clock);
     installMainCommands(*window);
     readSpreadsheet();
-    window->stockGrid()->setCursorCell(3, 1);
     {
         FolderSyncFault::Armed fault;
         window->action(QStringLiteral("加入数据库"))->trigger();

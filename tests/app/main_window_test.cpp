@@ -216,6 +216,7 @@ TEST_F(MainWindowTest, DestructionIsQuietWhenNoStatisticsFileWasMade)
 TEST_F(MainWindowTest, AStockFileThatDoesNotOpenIsToldWithTheWayBack)
 {
     window.reset();
+    store.closeAll();
     const QString stock = state.path(Stock::fileName());
     const QString companion = RecordStore::companionPath(stock);
     const QString other = dir.filePath(QStringLiteral("other.zrb"));
@@ -272,6 +273,7 @@ TEST_F(MainWindowTest, AStockFileThatDoesNotOpenIsToldWithTheWayBack)
 TEST_F(MainWindowTest, AStockFileWithoutItsDisplayCopyIsShownFromTheFileItself)
 {
     window.reset();
+    store.closeAll();
     {
         RecordStore writer;
         ASSERT_TRUE(writer.open(state.path(Stock::fileName()), Stock::alias()));
