@@ -1,6 +1,7 @@
 #include "app/main_commands.h"
 
 #include "app/main_window.h"
+#include "app/read_progress.h"
 #include "common/app_state.h"
 #include "common/clock.h"
 #include "common/prompts.h"
@@ -87,11 +88,17 @@ void restore(MainWindow &main)
 void clear(MainWindow &main)
 {
     const WaitCursor busy;
-    const Status s = StockFile::clear(main.store(), main.state().programDir, main.clock().now());
+    QString diskProblem;
+    const Status s
+        = StockFile::clear(main.store(), main.state().programDir, main.clock().now(), &diskProblem);
     main.setResultStatus(s ? QStringLiteral("数据库已清空，清空前的数据在“备份数据库”文件夹中")
                            : QStringLiteral("清空失败"));
-    main.prompts().message(s ? QStringLiteral("数据库已清空")
-                             : QStringLiteral("清空失败，库存数据未改变：") + s.message());
+    if (!s)
+        main.prompts().message(QStringLiteral("清空失败，库存数据未改变：") + s.message());
+    else
+        main.prompts().message(diskProblem.isEmpty()
+                ? QStringLiteral("数据库已清空")
+                : StockFile::bookedDespiteDiskMessage(QStringLiteral("清空"), diskProblem));
     main.refresh();
 }
 
@@ -113,12 +120,21 @@ void importSpreadsheet(MainWindow &main)
         main.state().programDir, SpreadsheetImport::fileFilter(), QStringLiteral("从电子表读"));
     Grid *grid = main.stockGrid();
     grid->unbind();
+    // A long read shows its progress and can be stopped; the window repaints
+    // meanwhile.
+    ReadProgress progress(&main);
+    WorkbookReader reader;
+    reader.setWatcher(&progress);
     // A cancelled dialog reads from no workbook: the list is left empty.
-    const Status s = SpreadsheetImport::importFile(main.stockTable(), path);
+    const Status s = SpreadsheetImport::importFile(main.stockTable(), path, reader);
     grid->bind();
     if (const QScreen *screen = main.screen() ? main.screen() : QGuiApplication::primaryScreen())
         placeFrame(main, SpreadsheetImport::windowFrame(screen->availableGeometry()));
     main.setWindowTitle(QStringLiteral("禾岭供电有限责任公司材料出库单打印系统"));
+    if (!s && progress.cancelled()) {
+        main.setResultStatus(QStringLiteral("已取消读取电子表格，列表未改变"));
+        return;
+    }
     if (!s) {
         main.prompts().message(s.message());
         return;
@@ -137,12 +153,18 @@ void addRows(MainWindow &main)
         = BulkAddition::collect(main.stockTable(), main.stockGrid()->cursorRow());
     // Taken first, so that an unwanted addition can be undone by a restore.
     Status s = StockFile::safetyBackup(main.store(), main.state().programDir, main.clock().now());
+    QString diskProblem;
     if (s)
-        s = BulkAddition::add(main.store(), main.state().programDir, rows, main.clock());
+        s = BulkAddition::add(
+            main.store(), main.state().programDir, rows, main.clock(), &diskProblem);
     main.setResultStatus(
         s ? QStringLiteral("已加入 %1 项材料").arg(rows.size()) : QStringLiteral("加入数据库失败"));
-    main.prompts().message(s ? QStringLiteral("添加完毕")
-                             : QStringLiteral("添加失败，库存数据未改变：") + s.message());
+    if (!s)
+        main.prompts().message(QStringLiteral("添加失败，库存数据未改变：") + s.message());
+    else
+        main.prompts().message(diskProblem.isEmpty()
+                ? QStringLiteral("添加完毕")
+                : StockFile::bookedDespiteDiskMessage(QStringLiteral("添加"), diskProblem));
     main.refresh();
 }
 

@@ -108,12 +108,22 @@ void MainWindow::refresh()
     grid_->bind();
     setWindowTitle(StockList::title(result.lowStockCount));
     const int items = std::max(table_.rowCount() - 1, 0);
-    setListStatus(result.stockOpened
+    setListStatus(!result.stockOpened ? QStringLiteral("库存数据文件无法打开")
+            : result.displayProblem.isEmpty()
             ? QStringLiteral("共 %1 项材料，其中 %2 项库存数量不高于报警数量")
                   .arg(items)
                   .arg(result.lowStockCount)
-            : QStringLiteral("库存数据文件无法打开"));
+            : QStringLiteral("共 %1 项材料（只读显示：无法写入显示副本）").arg(items));
     showPickedCount();
+    // A status line is easily missed: a stock file that cannot be used is
+    // told in a message box, once for each new reason.
+    const QString message = !result.stockOpened ? StockList::unopenedMessage(result.stockProblem)
+        : result.displayProblem.isEmpty()       ? QString()
+                                          : StockList::displayProblemMessage(result.displayProblem);
+    if (!message.isEmpty() && message != reportedProblem_)
+        prompts_.message(message, Prompts::defaultTitle(),
+            result.stockOpened ? Prompts::Icon::Warning : Prompts::Icon::Error);
+    reportedProblem_ = message;
 }
 
 void MainWindow::setListStatus(const QString &text)

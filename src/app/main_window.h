@@ -62,7 +62,9 @@ public:
     DataSource &stockTable() { return table_; }
 
     // Forgets the picked issue lines and rebuilds the stock list from the
-    // stock file; the marked rows stay marked.
+    // stock file; the marked rows stay marked. A stock file that does not
+    // open, or is shown without its display copy, is told in a message box
+    // with what to do (once for each new reason).
     void refresh();
 
     // Connects a command to its handler (replacing an earlier one) and enables
@@ -106,4 +108,5 @@ private:
     QLabel *listStatus_ = nullptr;
     QLabel *pickedStatus_ = nullptr;
     QLabel *resultStatus_ = nullptr;
+    QString reportedProblem_; // the stock file's problem told last, until it is gone
 };

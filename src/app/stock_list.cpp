@@ -30,6 +30,33 @@ const QStringList &headerTexts()
 constexpr int widths[columns] = {850, 850, 150, 200, 200, 250, 250};
 constexpr int firstNumberColumn = 4;
 
+// The display fields of the stock file read in place: the list when no
+// display copy can be written.
+class StockRows : public RowProvider
+{
+public:
+    explicit StockRows(RecordStore &store)
+        : store_(store)
+    {
+        for (const QString &name : Stock::displayFields())
+            fields_.push_back(store.fieldNumber(name));
+    }
+    int providedColumnCount() const override { return int(fields_.size()); }
+    bool forEachRow(const std::function<void(const QString *texts)> &row) const override
+    {
+        std::vector<QString> texts(fields_.size());
+        return store_.forEachRecord([&](const RecordStore &record) {
+            for (size_t i = 0; i < fields_.size(); ++i)
+                texts[i] = fields_[i] > 0 ? record.readText(fields_[i]) : QString();
+            row(texts.data());
+        });
+    }
+
+private:
+    RecordStore &store_;
+    std::vector<int> fields_;
+};
+
 void markPicked(DataSource &table, int row)
 {
     table.setTextColor({row, 1, 1, columns}, markedColor);
@@ -69,15 +96,30 @@ BuildResult build(
     const QString display = state.path(Stock::displayFileName());
     BuildResult result;
     result.stockOpened = store.openOrSelect(state.path(Stock::fileName()), Stock::alias());
-    if (result.stockOpened && store.copyTo(display, {}, Stock::displayFields())) {
-        if (provider.setFile(display))
-            table.appendRowsFrom(provider);
-        else
-            result.stockOpened = false;
-    } else {
+    if (!result.stockOpened)
+        result.stockProblem = store.lastError();
+    Status shown = Status::failure(result.stockProblem);
+    if (result.stockOpened) {
+        shown = store.copyTo(display, {}, Stock::displayFields())
+            ? provider.setFile(display)
+            : Status::failure(store.lastError());
+        if (shown && !table.appendRowsFrom(provider))
+            shown = Status::failure(QStringLiteral("无法读取 %1").arg(Stock::displayFileName()));
+    }
+    if (!shown) {
         // Never show an earlier copy for a stock file that is gone.
+        (void)provider.setFile({}); // letting go cannot fail
         QFile::remove(display);
-        result.stockOpened = false;
+    }
+    if (result.stockOpened && !shown) {
+        // A healthy stock file on a full disk is still shown: read in place.
+        result.displayProblem = shown.message();
+        table.setSize(1, columns);
+        if (!table.appendRowsFrom(StockRows(store))) {
+            result.stockOpened = false;
+            result.stockProblem = store.lastError();
+            table.setSize(1, columns);
+        }
     }
 
     if (table.rowCount() > 1)
@@ -140,6 +182,25 @@ SelectionOutcome select(
     if (state.issueLines.isEmpty())
         prompts.message(QStringLiteral("请选择要打印的材料,您可以按下鼠标左键拖选"));
     return outcome;
+}
+
+QString unopenedMessage(const QString &problem)
+{
+    return QStringLiteral("库存数据文件 %1 无法打开：%2\n\n"
+                          "库存列表暂时为空，入库、出库都不能进行。请用“数据”菜单的“导入  备份 ”，"
+                          "从“备份数据库”文件夹中选一份最近的备份恢复库存；恢复前，"
+                          "打不开的文件会先另存到同一文件夹中。")
+        .arg(Stock::fileName(), problem);
+}
+
+QString displayProblemMessage(const QString &problem)
+{
+    return QStringLiteral(
+        "无法在程序目录中写入库存列表的显示副本 %1：%2\n\n"
+        "库存数据文件完好，列表直接从库存文件读出，只供查看。磁盘可能已满或程序目录"
+        "不能写入：在腾出空间之前，入库、出库等修改可能无法保存。腾出空间后，"
+        "请用“编辑”菜单的“刷新显示”。")
+        .arg(Stock::displayFileName(), problem);
 }
 
 } // namespace StockList

@@ -35,13 +35,20 @@ struct BuildResult
 {
     bool stockOpened = false;
     int lowStockCount = 0;
+    // Why the stock file did not open (when it did not).
+    QString stockProblem;
+    // The stock file opened, but its display copy could not be written (a
+    // full disk, a folder that cannot be written): why. The rows were then
+    // read from the stock file itself.
+    QString displayProblem;
 };
 
 // Rebuilds the table from the stock file of the program directory: the
 // header row, the display copy data2.zrb of every record read through the
 // provider, low-stock rows coloured and counted, marked rows coloured. The
 // stock file stays open and current under "data". A stock file that does not
-// open leaves the header row only.
+// open leaves the header row only. When no display copy can be made, the
+// rows come straight from the stock file, which is only read.
 BuildResult build(
     DataSource &table, RecordFileProvider &provider, RecordStore &store, const AppState &state);
 
@@ -57,5 +64,10 @@ struct SelectionOutcome
 // before. Messages go through `prompts`.
 SelectionOutcome select(
     const CellRange &selection, DataSource &table, AppState &state, Prompts &prompts);
+
+// What the user is told, with what to do, when the stock file does not open,
+// and when it is shown without its display copy.
+QString unopenedMessage(const QString &problem);
+QString displayProblemMessage(const QString &problem);
 
 } // namespace StockList

@@ -74,6 +74,7 @@ struct OpenRecordFile
     std::vector<qint64> copyMap; // old id -> id in a copy being written (wh_newid)
 
     int transactionDepth = 0;
+    qint64 changesAtBegin = 0; // sqlite3_total_changes64 when the outermost one began
     bool transactionDoomed = false;
     quint64 serial = 0; // tells a reopened file from the one a Transaction began on
 

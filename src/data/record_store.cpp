@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <sqlite3.h>
 
@@ -350,6 +351,46 @@ RecordStore::CurrentFile::~CurrentFile()
 }
 
 // --- Transactions --------------------------------------------------------------
+//
+// Every commit that changes records also writes a fresh token into the meta
+// table. When COMMIT reports an error, the token read back tells a change that
+// reached the file (the error came from a sync after the commit point) from
+// one that SQLite rolled back.
+
+namespace {
+
+const QString commitTokenKey = QStringLiteral("commit");
+
+Status writeCommitToken(OpenRecordFile &file, const QString &token)
+{
+    SqlStatement statement = file.db.prepare(
+        QStringLiteral("INSERT OR REPLACE INTO main.meta(key,value) VALUES(?,?)"));
+    if (!statement)
+        return Status::failure(file.db.errorMessage());
+    statement.bindText(1, commitTokenKey);
+    statement.bindText(2, token);
+    return statement.run() ? Status::success() : Status::failure(file.db.errorMessage());
+}
+
+QString readCommitToken(OpenRecordFile &file)
+{
+    SqlStatement query = file.db.prepare(QStringLiteral("SELECT value FROM main.meta WHERE key=?"));
+    if (!query)
+        return {};
+    query.bindText(1, commitTokenKey);
+    return query.step() == SQLITE_ROW ? query.columnText(0) : QString();
+}
+
+} // namespace
+
+bool RecordStore::Transaction::isOpen(
+    const RecordStore &store, const OpenRecordFile *file, quint64 serial)
+{
+    for (const auto &[alias, open] : store.files_)
+        if (open.get() == file && open->serial == serial)
+            return true;
+    return false;
+}
 
 RecordStore::Transaction::Transaction(RecordStore &store)
     : store_(store)
@@ -364,6 +405,8 @@ RecordStore::Transaction::Transaction(RecordStore &store)
             return;
         }
         file->transactionDoomed = false;
+        file->changesAtBegin = sqlite3_total_changes64(file->db.get());
+        store.diskWarning_.clear();
     }
     ++file->transactionDepth;
     file_ = file;
@@ -388,9 +431,26 @@ Status RecordStore::Transaction::commit()
         rollback();
         return Status::failure(QStringLiteral("事务中的一步失败，全部撤销"));
     }
+    QString token;
+    if (sqlite3_total_changes64(file_->db.get()) != file_->changesAtBegin) {
+        token = QString::number(QRandomGenerator::global()->generate64(), 16);
+        if (Status marked = writeCommitToken(*file_, token); !marked) {
+            rollback();
+            return marked;
+        }
+    }
     Status s = file_->db.exec(QStringLiteral("COMMIT"));
     if (!s) {
+        OpenRecordFile *file = file_;
         rollback();
+        // SQLite reports the error of a sync that follows the commit point as
+        // the commit's own: the change may be in the file all the same. The
+        // token says which, read back as SQLite left the file.
+        if (!token.isEmpty() && isOpen(store_, file, serial_) && readCommitToken(*file) == token) {
+            store_.clearError();
+            store_.diskWarning_ = s.message();
+            return Status::success();
+        }
         return s;
     }
     file_->transactionDepth = 0;
@@ -403,10 +463,7 @@ void RecordStore::Transaction::rollback()
     if (!file_)
         return;
     // The file may have been closed meanwhile; then SQLite has rolled back.
-    bool stillOpen = false;
-    for (const auto &[alias, file] : store_.files_)
-        stillOpen = stillOpen || (file.get() == file_ && file->serial == serial_);
-    if (stillOpen) {
+    if (isOpen(store_, file_, serial_)) {
         if (file_->transactionDepth > 1) {
             --file_->transactionDepth;
             file_->transactionDoomed = true;

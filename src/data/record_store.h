@@ -189,6 +189,11 @@ public:
 
     bool failed() const { return !lastError_.isEmpty(); }
     const QString &lastError() const { return lastError_; }
+    // After the last transaction committed: empty, or the error the disk
+    // reported after the change was safely in the file (a sync that follows
+    // SQLite's commit point failed). The change is durable then, but the user
+    // should hear that the disk complained. Cleared when a transaction begins.
+    const QString &diskWarning() const { return diskWarning_; }
 
     // One booking: everything done to the current file (records and memos)
     // between construction and commit() reaches the disk together or not at all.
@@ -203,10 +208,14 @@ public:
         Transaction &operator=(const Transaction &) = delete;
 
         bool active() const { return file_ != nullptr; }
+        // Success when the change is in the file: also when COMMIT reported an
+        // error after its commit point had passed, which diskWarning() keeps.
         Status commit();
         void rollback();
 
     private:
+        static bool isOpen(const RecordStore &store, const OpenRecordFile *file, quint64 serial);
+
         RecordStore &store_;
         OpenRecordFile *file_ = nullptr;
         quint64 serial_ = 0;
@@ -262,4 +271,5 @@ private:
     std::map<QString, std::shared_ptr<OpenRecordFile>> files_; // by case-folded alias
     OpenRecordFile *current_ = nullptr;
     mutable QString lastError_;
+    QString diskWarning_;
 };

@@ -192,7 +192,8 @@ Status restore(RecordStore &store, const QString &programDir, const QString &cho
     return s;
 }
 
-Status clear(RecordStore &store, const QString &programDir, const QDateTime &now)
+Status clear(
+    RecordStore &store, const QString &programDir, const QDateTime &now, QString *diskProblem)
 {
     Status s = safetyBackup(store, programDir, now);
     if (!s)
@@ -202,8 +203,17 @@ Status clear(RecordStore &store, const QString &programDir, const QDateTime &now
         return s;
     const bool cleared = store.clear();
     const QString reason = store.lastError();
+    if (diskProblem)
+        *diskProblem = cleared ? store.diskWarning() : QString();
     store.close(Stock::alias());
     return cleared ? Status::success() : Status::failure(reason);
+}
+
+QString bookedDespiteDiskMessage(const QString &done, const QString &problem)
+{
+    return QStringLiteral("%1已完成并保存在库存数据中，但保存后磁盘报告了错误：%2\n"
+                          "请不要重复%1。请检查磁盘，并尽快用“备份数据库”另存一份。")
+        .arg(done, problem);
 }
 
 } // namespace StockFile

@@ -55,7 +55,14 @@ Status restore(RecordStore &store, const QString &programDir, const QString &cho
     const QDateTime &now, bool *replaced = nullptr);
 
 // Removes every record of the stock file, keeping its layout. The stock file
-// is closed afterwards.
-Status clear(RecordStore &store, const QString &programDir, const QDateTime &now);
+// is closed afterwards. Cleared, but the disk reported an error after the
+// commit point: success, and the error in `diskProblem`.
+Status clear(RecordStore &store, const QString &programDir, const QDateTime &now,
+    QString *diskProblem = nullptr);
+
+// What the user hears when a change (`done`, e.g. "入库") is in the stock file
+// but the disk reported an error after saving it: that it is done and must
+// not be repeated, and what to do.
+QString bookedDespiteDiskMessage(const QString &done, const QString &problem);
 
 } // namespace StockFile

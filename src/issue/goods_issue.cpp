@@ -36,7 +36,7 @@ QString issueHistoryLine(const IssueNote::Line &line, const QString &department,
 }
 
 Status bookIssue(RecordStore &store, const QString &programDir, const IssueNote &note,
-    const QDateTime &now, QString *backupProblem)
+    const QDateTime &now, QString *backupProblem, QString *diskProblem)
 {
     const auto failed = [&] {
         return Status::failure(store.lastError());
@@ -83,6 +83,8 @@ Status bookIssue(RecordStore &store, const QString &programDir, const IssueNote 
         (void)backups.settle(store); // start-up finishes what cannot be settled now
         return committed;
     }
+    if (diskProblem)
+        *diskProblem = store.diskWarning();
     // Booked: a backup that cannot be put in place now is left for start-up.
     const Status installed = backups.install();
     if (backupProblem)

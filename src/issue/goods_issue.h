@@ -38,9 +38,11 @@ struct IssueNote
 // why, and every earlier issue backup is left as it was: the new backups take
 // their places only once the note is booked. A booked note whose backups
 // could not be put in place yet (the next start-up finishes them) says why in
-// `backupProblem`. The stock file stays open and current under "data".
+// `backupProblem`. A note that is booked although the disk reported an error
+// after saving says what the disk reported in `diskProblem`. The stock file
+// stays open and current under "data".
 Status bookIssue(RecordStore &store, const QString &programDir, const IssueNote &note,
-    const QDateTime &now, QString *backupProblem = nullptr);
+    const QDateTime &now, QString *backupProblem = nullptr, QString *diskProblem = nullptr);
 
 // The line appended to 出库记录.
 QString issueHistoryLine(const IssueNote::Line &line, const QString &department,

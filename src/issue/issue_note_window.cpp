@@ -4,6 +4,7 @@
 #include "common/clock.h"
 #include "common/ini_file.h"
 #include "common/prompts.h"
+#include "data/stock_file.h"
 #include "grid/grid.h"
 #include "grid/grid_printing.h"
 #include "issue/goods_issue.h"
@@ -113,8 +114,9 @@ void IssueNoteWindow::issue()
     grid_->commitEdit();
     const WaitCursor busy;
     QString backupProblem;
-    const Status s = bookIssue(
-        store_, state_.programDir, IssueNote::fromGrid(note_), clock_.now(), &backupProblem);
+    QString diskProblem;
+    const Status s = bookIssue(store_, state_.programDir, IssueNote::fromGrid(note_), clock_.now(),
+        &backupProblem, &diskProblem);
     if (!s) {
         // Nothing was booked: the note must not leave the house on paper.
         prompts_.message(QStringLiteral("出库失败，库存数据未改变：") + s.message());
@@ -123,6 +125,8 @@ void IssueNoteWindow::issue()
     // A printed note needs no words; one that is not must not pass unnoticed.
     if (!printNote())
         prompts_.message(notPrintedMessage());
+    if (!diskProblem.isEmpty())
+        prompts_.message(StockFile::bookedDespiteDiskMessage(QStringLiteral("出库"), diskProblem));
     if (!backupProblem.isEmpty())
         prompts_.message(
             QStringLiteral("出库已记账，但出库备份暂未存好，下次启动程序时补存：") + backupProblem);

@@ -33,8 +33,8 @@ QString openingEntry(const Row &row, const QString &dateTimeText)
         + dateTimeText;
 }
 
-Status add(
-    RecordStore &store, const QString &programDir, const QList<Row> &rows, const Clock &clock)
+Status add(RecordStore &store, const QString &programDir, const QList<Row> &rows,
+    const Clock &clock, QString *diskProblem)
 {
     const auto failed = [&] {
         return Status::failure(store.lastError());
@@ -65,6 +65,8 @@ Status add(
         if (!committed)
             return committed;
     }
+    if (diskProblem)
+        *diskProblem = store.diskWarning();
     store.close(Stock::alias());
     return Status::success();
 }

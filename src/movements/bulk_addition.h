@@ -34,8 +34,9 @@ QList<Row> collect(const DataSource &table, int cursorRow);
 QString openingEntry(const Row &row, const QString &dateTimeText);
 
 // Appends the rows to the stock file of the program directory in one
-// transaction (all of them, or on failure none) and closes it.
-Status add(
-    RecordStore &store, const QString &programDir, const QList<Row> &rows, const Clock &clock);
+// transaction (all of them, or on failure none) and closes it. Added, but the
+// disk reported an error after saving: success, and the error in `diskProblem`.
+Status add(RecordStore &store, const QString &programDir, const QList<Row> &rows,
+    const Clock &clock, QString *diskProblem = nullptr);
 
 } // namespace BulkAddition

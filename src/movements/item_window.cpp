@@ -225,7 +225,9 @@ void ItemWindow::receive()
         prompts_.message(QStringLiteral("入库失败，库存数据未改变：") + s.message());
         return;
     }
-    prompts_.message(QStringLiteral("添加成功返回主界面后刷新可显示"));
+    prompts_.message(outcome.diskProblem.isEmpty()
+            ? QStringLiteral("添加成功返回主界面后刷新可显示")
+            : StockFile::bookedDespiteDiskMessage(QStringLiteral("入库"), outcome.diskProblem));
     if (!outcome.backupProblem.isEmpty())
         prompts_.message(QStringLiteral("进库已记账，但进库备份暂未存好，下次启动程序时补存：")
             + outcome.backupProblem);

@@ -69,6 +69,7 @@ Status bookReceipt(RecordStore &store, const QString &programDir, const ReceiptI
         (void)backups.settle(store); // start-up finishes what cannot be settled now
         return committed;
     }
+    result.diskProblem = store.diskWarning();
     // Booked: a backup that cannot be put in place now is left for start-up.
     if (Status installed = backups.install(); !installed)
         result.backupProblem = installed.message();

@@ -26,6 +26,9 @@ struct ReceiptOutcome
     // Booked, but the new backup could not be put in place yet (the next
     // start-up finishes it): why.
     QString backupProblem;
+    // Booked, but the disk reported an error after saving (a sync that
+    // follows the commit point): what it said.
+    QString diskProblem;
 };
 
 // Books a receipt into the stock file, which must be the store's current file:

@@ -1,14 +1,24 @@
 #include "workbook/workbook_stream.h"
 
+#include <QBuffer>
 #include <QDataStream>
+#include <QHash>
 #include <QIODevice>
 
 #include <optional>
+#include <utility>
 
 namespace {
 
-constexpr quint32 streamStart = 0x57424B31; // "WBK1"
+constexpr quint32 streamStart = 0x57424B32; // "WBK2"
 constexpr quint32 streamEnd = 0x454E4431; // "END1"
+// A text reference: 0 is the empty text, n the n-th text sent, and this
+// marker a new text that follows at once and takes the next number.
+constexpr quint32 newText = 0xFFFFFFFF;
+// Texts up to this length are also known again by value: numbers and short
+// words repeat down a column. Longer ones only by their storage, so the
+// writer never hashes a long text per cell.
+constexpr qsizetype byValueLength = 64;
 
 void writeText(QDataStream &out, const QString &text)
 {
@@ -16,6 +26,47 @@ void writeText(QDataStream &out, const QString &text)
     out << quint32(utf8.size());
     out.writeRawData(utf8.constData(), int(utf8.size()));
 }
+
+class TextWriter
+{
+public:
+    explicit TextWriter(QDataStream &out)
+        : out_(out)
+    { }
+
+    void write(const QString &text)
+    {
+        if (text.isEmpty()) {
+            out_ << quint32(0);
+            return;
+        }
+        const std::pair<const void *, qsizetype> storage {text.constData(), text.size()};
+        if (const auto known = byStorage_.constFind(storage); known != byStorage_.cend()) {
+            out_ << *known;
+            return;
+        }
+        const bool short_ = text.size() <= byValueLength;
+        if (short_) {
+            if (const auto known = byValue_.constFind(text); known != byValue_.cend()) {
+                out_ << *known;
+                return;
+            }
+        }
+        out_ << newText;
+        writeText(out_, text);
+        // The cells hold their texts until the stream is written, so the
+        // storage stays theirs meanwhile.
+        byStorage_.insert(storage, ++count_);
+        if (short_)
+            byValue_.insert(text, count_);
+    }
+
+private:
+    QDataStream &out_;
+    QHash<std::pair<const void *, qsizetype>, quint32> byStorage_;
+    QHash<QString, quint32> byValue_;
+    quint32 count_ = 0;
+};
 
 class Decoder
 {
@@ -50,6 +101,24 @@ public:
             return std::nullopt;
         return QString::fromUtf8(utf8);
     }
+    // A text by reference: one sent before is shared, not copied.
+    std::optional<QString> textReference()
+    {
+        const auto reference = number();
+        if (!reference)
+            return std::nullopt;
+        if (*reference == 0)
+            return QString();
+        if (*reference == newText) {
+            auto sent = text();
+            if (sent)
+                texts_.append(*sent);
+            return sent;
+        }
+        if (*reference > quint32(texts_.size()))
+            return std::nullopt;
+        return texts_[qsizetype(*reference) - 1];
+    }
     bool atEnd() const { return in_.atEnd(); }
 
 private:
@@ -57,7 +126,27 @@ private:
 
     const QByteArray &bytes_;
     QDataStream in_;
+    QList<QString> texts_;
 };
+
+std::optional<WorkbookSheet> decodeSheet(Decoder &in, qint64 &totalCells)
+{
+    const auto name = in.text();
+    const auto cells = in.number(0, Workbook::maxCells);
+    if (!name || !cells || (totalCells += *cells) > Workbook::maxCells)
+        return std::nullopt;
+    WorkbookSheet sheet(*name);
+    for (quint32 c = 0; c < *cells; ++c) {
+        const auto row = in.number(1, WorkbookSheet::maxRows);
+        const auto column = in.number(1, WorkbookSheet::maxColumns);
+        const auto value = in.textReference();
+        const auto formula = in.textReference();
+        if (!row || !column || !value || !formula)
+            return std::nullopt;
+        sheet.setCell(int(*row), int(*column), {*value, *formula});
+    }
+    return sheet;
+}
 
 std::optional<WorkbookResult> decodeStrict(const QByteArray &bytes)
 {
@@ -81,21 +170,10 @@ std::optional<WorkbookResult> decodeStrict(const QByteArray &bytes)
         result.workbook.activeSheet = int(*active);
         qint64 totalCells = 0;
         for (quint32 s = 0; s < *sheets; ++s) {
-            const auto name = in.text();
-            const auto cells = in.number(0, Workbook::maxCells);
-            if (!name || !cells || (totalCells += *cells) > Workbook::maxCells)
+            auto sheet = decodeSheet(in, totalCells);
+            if (!sheet)
                 return std::nullopt;
-            WorkbookSheet sheet(*name);
-            for (quint32 c = 0; c < *cells; ++c) {
-                const auto row = in.number(1, WorkbookSheet::maxRows);
-                const auto column = in.number(1, WorkbookSheet::maxColumns);
-                const auto value = in.text();
-                const auto formula = in.text();
-                if (!row || !column || !value || !formula)
-                    return std::nullopt;
-                sheet.setCell(int(*row), int(*column), {*value, *formula});
-            }
-            result.workbook.sheets.append(std::move(sheet));
+            result.workbook.sheets.append(std::move(*sheet));
         }
     }
     if (in.number() != streamEnd || !in.atEnd())
@@ -107,27 +185,36 @@ std::optional<WorkbookResult> decodeStrict(const QByteArray &bytes)
 
 namespace WorkbookStream {
 
-QByteArray encode(const WorkbookResult &result)
+bool write(QIODevice &device, const WorkbookResult &result)
 {
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
+    QDataStream out(&device);
     out << streamStart << quint32(result.status.ok() ? 1 : 0);
     if (!result.status.ok()) {
         writeText(out, result.status.message());
     } else {
         const Workbook &workbook = result.workbook;
         out << quint32(workbook.sheets.size()) << quint32(workbook.activeSheet);
+        TextWriter texts(out);
         for (const WorkbookSheet &sheet : workbook.sheets) {
             writeText(out, sheet.name());
             out << quint32(sheet.cellCount());
-            sheet.forEachCell([&out](int row, int column, const WorkbookCell &cell) {
+            sheet.forEachCell([&](int row, int column, const WorkbookCell &cell) {
                 out << quint32(row) << quint32(column);
-                writeText(out, cell.value);
-                writeText(out, cell.formula);
+                texts.write(cell.value);
+                texts.write(cell.formula);
             });
         }
     }
     out << streamEnd;
+    return out.status() == QDataStream::Ok;
+}
+
+QByteArray encode(const WorkbookResult &result)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    (void)write(buffer, result); // a buffer in memory takes every write
     return bytes;
 }
 

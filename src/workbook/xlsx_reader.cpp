@@ -286,13 +286,22 @@ QList<XlsxReader::DateKind> parseStyles(const QByteArray &bytes)
             formatIds.append(part.attribute(QLatin1String("numFmtId")).toInt());
         }
     }
-    // A damaged style part costs the date texts, not the workbook.
+    // A damaged style part costs the date texts, not the workbook. Each
+    // format is looked at once, however many cell formats use it: a long
+    // format code shared by many of them costs its length, not that times
+    // their number.
+    QHash<int, XlsxReader::DateKind> kindOfFormat;
     QList<XlsxReader::DateKind> kinds;
     kinds.reserve(formatIds.size());
     for (int id : formatIds) {
-        const auto custom = customFormats.constFind(id);
-        kinds.append(custom != customFormats.cend() ? XlsxReader::formatCodeKind(*custom)
-                                                    : XlsxReader::builtInKind(id));
+        auto known = kindOfFormat.constFind(id);
+        if (known == kindOfFormat.cend()) {
+            const auto custom = customFormats.constFind(id);
+            known = kindOfFormat.insert(id,
+                custom != customFormats.cend() ? XlsxReader::formatCodeKind(*custom)
+                                               : XlsxReader::builtInKind(id));
+        }
+        kinds.append(*known);
     }
     return kinds;
 }

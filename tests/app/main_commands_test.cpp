@@ -11,8 +11,10 @@
 #include "data/record_store.h"
 #include "data/stock_file.h"
 #include "data/stock_layout.h"
+#include "exchange/misbehaving_child.h"
 #include "grid/grid.h"
 #include "ledger/ledger_window.h"
+#include "support/disk_faults.h"
 #include "support/main_window_fixture.h"
 #include "support/modal_window.h"
 #include "support/qt_print.h"
@@ -25,6 +27,8 @@
 #include <QFile>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -34,6 +38,11 @@
 
 #include <functional>
 #include <memory>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <csignal>
+#endif
 
 namespace {
 
@@ -274,6 +283,81 @@ TEST_F(MainCommandsTest, NoCommandOfOneSecondReplacesAnotherOnesBackup)
             "2011年3月7日16时(6).zrb 12", // before the second clear
             "2011年3月7日16时.zrb 3", // the manual backup
         }));
+}
+
+// An addition and a clear that the disk complains about after they are saved
+// are told as done, never as "unchanged": a second addition would add twice.
+TEST_F(MainCommandsTest, AChangeSavedBeforeTheDiskComplainedIsToldAsDone)
+{
+    // The shim serves connections opened after it: the window's too.
+    window.reset();
+    store.closeAll();
+    FolderSyncFault::install();
+    window = std::make_unique<MainWindow>(state, store, prompts, clock);
+    installMainCommands(*window);
+    readSpreadsheet();
+    {
+        FolderSyncFault::Armed fault;
+        window->action(QStringLiteral("加入数据库"))->trigger();
+    }
+    EXPECT_EQ(recordsIn(state.path(Stock::fileName())), 5);
+    {
+        FolderSyncFault::Armed fault;
+        window->action(QStringLiteral("清空数据库"))->trigger();
+    }
+    EXPECT_EQ(recordsIn(state.path(Stock::fileName())), 0);
+    ASSERT_EQ(prompts.messages().size(), 2);
+    EXPECT_TRUE(prompts.messages()[0].startsWith(QStringLiteral("添加已完成")));
+    EXPECT_TRUE(prompts.messages()[1].startsWith(QStringLiteral("清空已完成")));
+}
+
+// A slow workbook does not freeze the window: its progress dialog comes up,
+// a click on 取消 ends the reading child, and the list stays as it was.
+TEST_F(MainCommandsTest, ASlowSpreadsheetIsCancelledFromItsProgressDialog)
+{
+    const auto listed = [this] {
+        QStringList texts;
+        for (int row = 1; row <= window->stockTable().rowCount(); ++row)
+            texts << window->stockTable().text(row, 1) + u'|' + window->stockTable().text(row, 4);
+        return texts;
+    };
+    const QStringList before = listed();
+    QFile csv(dir.filePath(QStringLiteral("慢.csv")));
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    csv.write("1,接地线,TJ-35,米,40,2.5,100,10\r\n");
+    csv.close();
+    const QString pidFile = dir.filePath(QStringLiteral("child.pid"));
+    qputenv(misbehaviourVariable, "hang");
+    qputenv(pidFileVariable, QFile::encodeName(pidFile));
+    prompts.answer(csv.fileName());
+
+    bool clicked = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *dialog = window->findChild<QProgressDialog *>();
+        if (!dialog || !dialog->isVisible() || !QFile::exists(pidFile))
+            return;
+        poll.stop();
+        EXPECT_TRUE(dialog->isModal());
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("取消")), Qt::LeftButton);
+        clicked = true;
+    });
+    poll.start(50);
+    window->action(QStringLiteral("从电子表读"))->trigger();
+    qunsetenv(misbehaviourVariable);
+    qunsetenv(pidFileVariable);
+
+    ASSERT_TRUE(clicked);
+    QFile pid(pidFile);
+    ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
+#ifdef Q_OS_UNIX
+    errno = 0;
+    EXPECT_EQ(::kill(pid_t(pid.readAll().toLongLong()), 0), -1) << "the child is gone";
+    EXPECT_EQ(errno, ESRCH);
+#endif
+    EXPECT_EQ(listed(), before);
+    EXPECT_TRUE(prompts.messages().isEmpty()) << "a cancel needs no message";
+    EXPECT_EQ(window->findChild<QProgressDialog *>(), nullptr);
 }
 
 } // namespace

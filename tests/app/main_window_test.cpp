@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTableView>
@@ -22,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -198,6 +200,86 @@ TEST_F(MainWindowTest, DestructionIsQuietWhenNoStatisticsFileWasMade)
     window.reset();
     EXPECT_EQ(QDir(state.programDir).entryList(QDir::Files), QStringList({"data.edt", "data.zrb"}));
     EXPECT_TRUE(prompts.shown().empty());
+}
+
+// A stock file that cannot be used is told in a message box with the reason
+// and the way back (a backup from 备份数据库), not only in the status bar; the
+// same reason is told once.
+TEST_F(MainWindowTest, AStockFileThatDoesNotOpenIsToldWithTheWayBack)
+{
+    window.reset();
+    store.closeAll();
+    const QString stock = state.path(Stock::fileName());
+    const QString companion = RecordStore::companionPath(stock);
+    const QString other = dir.filePath(QStringLiteral("other.zrb"));
+    ASSERT_TRUE(Stock::createEmptyFile(other));
+    const auto rewrite = [](const QString &path, const QByteArray &bytes) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    const QList<std::pair<const char *, std::function<void()>>> damages {
+        {"damaged",
+            [&] {
+                rewrite(stock, QByteArray(8192, char(0x5A)));
+            }},
+        {"foreign",
+            [&] {
+                rewrite(stock, "品名,规格\r\n电缆,YJV\r\n");
+            }},
+        {"no companion",
+            [&] {
+                QFile::remove(companion);
+            }},
+        {"another file's companion",
+            [&] {
+                QFile::remove(companion);
+                QFile::copy(RecordStore::companionPath(other), companion);
+            }},
+    };
+    for (const auto &[what, damage] : damages) {
+        SCOPED_TRACE(what);
+        QFile::remove(stock);
+        QFile::remove(companion);
+        ASSERT_TRUE(Stock::createEmptyFile(stock));
+        damage();
+        RecordStore probe;
+        ASSERT_FALSE(probe.open(stock, Stock::alias()));
+        prompts.clearShown();
+        window = std::make_unique<MainWindow>(state, store, prompts, clock);
+        ASSERT_EQ(prompts.messages().size(), 1);
+        const QString message = prompts.messages()[0];
+        EXPECT_TRUE(message.contains(probe.lastError())) << message.toStdString();
+        EXPECT_TRUE(message.contains(QStringLiteral("备份数据库")));
+        EXPECT_EQ(window->listStatus()->text(), QStringLiteral("库存数据文件无法打开"));
+        window->refresh();
+        EXPECT_EQ(prompts.messages().size(), 1) << "told once";
+        window.reset();
+        store.closeAll();
+    }
+}
+
+// The display copy cannot be written (here a folder holds its name): the
+// healthy stock file is shown all the same, read in place, and the user hears
+// why and what to do.
+TEST_F(MainWindowTest, AStockFileWithoutItsDisplayCopyIsShownFromTheFileItself)
+{
+    window.reset();
+    store.closeAll();
+    {
+        RecordStore writer;
+        ASSERT_TRUE(writer.open(state.path(Stock::fileName()), Stock::alias()));
+        ASSERT_TRUE(writer.add(
+            {QStringLiteral("电缆"), QStringLiteral("YJV"), QStringLiteral("米"), 12, 2.5, 30}));
+    }
+    ASSERT_TRUE(QDir(state.programDir).mkpath(Stock::displayFileName()));
+    window = std::make_unique<MainWindow>(state, store, prompts, clock);
+    ASSERT_EQ(window->stockTable().rowCount(), 2);
+    EXPECT_EQ(window->stockTable().text(2, 1), QStringLiteral("电缆"));
+    EXPECT_EQ(window->stockTable().text(2, 6), QStringLiteral("30"));
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(prompts.messages()[0].contains(QStringLiteral("只供查看")));
+    EXPECT_TRUE(window->listStatus()->text().contains(QStringLiteral("只读")));
 }
 
 } // namespace

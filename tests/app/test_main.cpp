@@ -1,4 +1,5 @@
 #include "app/instance_lock.h"
+#include "exchange/misbehaving_child.h"
 #include "window_manager_test.h"
 #include "workbook/workbook_reader.h"
 
@@ -33,7 +34,10 @@ int holdInstanceLock(const QString &dir)
 
 int main(int argc, char **argv)
 {
-    // The program reads workbooks in a child copy of itself: so do the tests.
+    // The program reads workbooks in a child copy of itself: so do the tests,
+    // and a child may be told to hang, as on a file that takes long.
+    if (const int child = runMisbehavingChild(argc, argv); child >= 0)
+        return child;
     if (const int child = runWorkbookReaderChild(argc, argv); child >= 0)
         return child;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

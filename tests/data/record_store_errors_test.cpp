@@ -4,6 +4,7 @@
 #include "test_files.h"
 
 #include "data/stock_layout.h"
+#include "support/disk_faults.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -112,6 +113,48 @@ TEST_F(RecordStoreErrors, AFileWhoseRecordOrderCannotBeReadDoesNotOpen)
     EXPECT_FALSE(store.open(path, QStringLiteral("list")))
         << "opened with " << store.recordCount() << " of 2999 records";
     EXPECT_FALSE(store.lastError().isEmpty());
+}
+
+// A change of a record and a memo is committed through a super-journal: an
+// I/O error after its deletion (the commit point) leaves the change in the
+// file, one before it leaves the file unchanged. The store tells the two apart.
+TEST(RecordStoreCommit, AnErrorAfterTheCommitPointKeepsTheChangeAndOneBeforeDoesNot)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("memo.zrb"));
+    ASSERT_TRUE(RecordStore::create(path,
+        {{QStringLiteral("名称"), FieldKind::Text}, {QStringLiteral("记录"), FieldKind::Memo}}));
+    FolderSyncFault::install();
+    RecordStore store;
+    ASSERT_TRUE(store.open(path, QStringLiteral("m")));
+    const auto book = [&](const QString &name, FolderSyncFault::When when) {
+        FolderSyncFault::Armed fault(when);
+        RecordStore::Transaction transaction(store);
+        EXPECT_TRUE(store.add({name}) && store.appendMemo(2, QStringLiteral("一行")));
+        return transaction.commit();
+    };
+    const int failures = FolderSyncFault::failures();
+
+    const Status kept = book(QStringLiteral("保存后报错"), FolderSyncFault::AfterCommitPoint);
+    EXPECT_TRUE(kept) << kept.message().toStdString();
+    EXPECT_FALSE(store.diskWarning().isEmpty());
+    EXPECT_EQ(store.recordCount(), 1);
+    EXPECT_EQ(FolderSyncFault::failures(), failures + 1) << "the commit went through the shim";
+
+    const Status lost = book(QStringLiteral("未保存"), FolderSyncFault::BeforeCommitPoint);
+    EXPECT_FALSE(lost);
+    EXPECT_EQ(store.recordCount(), 1);
+    EXPECT_GT(FolderSyncFault::failures(), failures + 1) << "so did this one";
+
+    ASSERT_TRUE(store.add({QStringLiteral("之后")}));
+    EXPECT_TRUE(store.diskWarning().isEmpty()) << "a later commit clears the warning";
+    store.closeAll();
+    RecordStore reader;
+    ASSERT_TRUE(reader.open(path, QStringLiteral("r")));
+    QStringList names;
+    for (reader.first(); !reader.atEnd(); reader.skip())
+        names << reader.readText(1) + u':' + reader.readText(2);
+    EXPECT_EQ(names, QStringList({"保存后报错:一行", "之后:"}));
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 #include "workbook/workbook_stream.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QFile>
 #include <QThread>
 
 #include <cstdio>
@@ -33,10 +35,6 @@ int runMisbehavingChild(int argc, char **argv)
     const QByteArray behaviour = qgetenv(misbehaviourVariable);
     if (behaviour.isEmpty() || argc < 2 || std::strcmp(argv[1], WorkbookReader::childOption) != 0)
         return -1;
-    if (behaviour == "hang") {
-        QThread::sleep(60);
-        return 0;
-    }
     if (behaviour == "crash")
         std::abort();
     if (behaviour == "garbage") {
@@ -50,6 +48,25 @@ int runMisbehavingChild(int argc, char **argv)
     if (behaviour == "exit") {
         writeOut(oneCellWorkbook());
         return 7;
+    }
+    if (behaviour == "hog") {
+        // More address space than the child may have; untouched, so without
+        // a limit it costs nothing and the child hands back a workbook.
+        void *hog = std::malloc(size_t(WorkbookReader::childMemoryBytes + (1LL << 30)));
+        if (!hog)
+            std::abort(); // as a reader dies of a failed allocation
+        std::free(hog);
+        writeOut(oneCellWorkbook());
+        return 0;
+    }
+    if (behaviour == "hang") {
+        if (const QByteArray pidFile = qgetenv(pidFileVariable); !pidFile.isEmpty()) {
+            QFile file(QString::fromLocal8Bit(pidFile));
+            if (file.open(QIODevice::WriteOnly))
+                file.write(QByteArray::number(QCoreApplication::applicationPid()));
+        }
+        QThread::sleep(60);
+        return 0;
     }
     if (behaviour == "flood") {
         // Output without end, as fast as the pipe takes it.

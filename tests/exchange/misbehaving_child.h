@@ -6,6 +6,10 @@
 // tests of the child process, never by the program.
 inline constexpr char misbehaviourVariable[] = "EXCHANGE_TEST_CHILD_MISBEHAVES";
 
-// "hang", "crash", "garbage", "truncated", "flood", "exit"; -1 when the
-// variable is unset or this is not a reading child.
+// A hanging child writes its process id into the file this variable names.
+inline constexpr char pidFileVariable[] = "EXCHANGE_TEST_CHILD_PID_FILE";
+
+// "hang", "crash", "garbage", "truncated", "flood", "exit", "hog" (asks for
+// more memory than a child may have); -1 when the variable is unset or this
+// is not a reading child.
 int runMisbehavingChild(int argc, char **argv);

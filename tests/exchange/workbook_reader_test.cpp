@@ -60,9 +60,10 @@ QByteArray stream(
 {
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
-    out << quint32(0x57424B31) << quint32(1) << sheets << active;
+    out << quint32(0x57424B32) << quint32(1) << sheets << active;
     out << quint32(4) << quint32('S') << cells << row << column;
-    out << textLength << quint32(0) << quint32(0);
+    // The value: a new text of textLength bytes; the formula: empty.
+    out << quint32(0xFFFFFFFF) << textLength << quint32(0) << quint32(0);
     out << quint32(0x454E4431);
     return bytes;
 }
@@ -80,6 +81,31 @@ TEST(WorkbookStreamTest, RefusesCountsAndPositionsOutsideTheLimits)
     EXPECT_FALSE(WorkbookStream::decode(stream(1, 0, 1, 1048577, 2, 4)).status);
     EXPECT_FALSE(WorkbookStream::decode(stream(1, 0, 1, 3, 16385, 4)).status);
     EXPECT_FALSE(WorkbookStream::decode(stream(1, 0, 1, 3, 2, 0xFFFFFFF0)).status);
+}
+
+// A text in many cells travels once and comes back shared, however often
+// the cells refer to it; a reference to a text not sent is refused.
+TEST(WorkbookStreamTest, CarriesATextOnceHoweverManyCellsHoldIt)
+{
+    WorkbookResult result;
+    WorkbookSheet sheet(QStringLiteral("S"));
+    const QString big(1024 * 1024, u'长');
+    for (int row = 1; row <= 200; ++row)
+        sheet.setValue(row, 2, big);
+    result.workbook.sheets = {sheet};
+    const QByteArray bytes = WorkbookStream::encode(result);
+    EXPECT_LT(bytes.size(), 4 * 1024 * 1024) << "one copy, not 200";
+    const WorkbookResult decoded = WorkbookStream::decode(bytes);
+    ASSERT_TRUE(decoded.status);
+    const WorkbookSheet &back = decoded.workbook.sheets[0];
+    EXPECT_EQ(back.value(1, 2), big);
+    EXPECT_EQ(back.cell(200, 2).value.constData(), back.cell(1, 2).value.constData())
+        << "the program holds it once too";
+
+    QByteArray forward = stream(1, 0, 1, 3, 2, 4);
+    forward.replace(QByteArray::fromHex("FFFFFFFF00000004"), QByteArray::fromHex("00000001"));
+    forward.remove(forward.size() - 12, 4); // the four bytes of the text that is not there
+    EXPECT_FALSE(WorkbookStream::decode(forward).status);
 }
 
 class WorkbookReaderTest : public testing::Test
@@ -168,6 +194,46 @@ TEST_F(WorkbookReaderTest, AChildOverItsTimeOrOutputIsStopped)
 
     qputenv(misbehaviourVariable, "flood");
     expectFailure(reader(20'000, 1024 * 1024).read(path), path, QStringLiteral("过多"));
+}
+
+// Files a few kilobytes long that cost a reader without care gigabytes or
+// minutes: one long shared string in every cell, one long number format used
+// by every cell format. Read within the program's bounds, and whole.
+TEST_F(WorkbookReaderTest, SmallFilesThatExplodeAreReadWithinBounds)
+{
+    const QString big(1024 * 1024, u'x');
+    QByteArray cells;
+    for (int row = 1; row <= 300; ++row)
+        cells += "<row r=\"" + QByteArray::number(row) + "\"><c r=\"B" + QByteArray::number(row)
+            + "\" t=\"s\"><v>0</v></c></row>";
+    const QString shared = dir.filePath(QStringLiteral("shared.xlsx"));
+    ASSERT_TRUE(
+        writeFile(shared, makeXlsxPackage({cells}, "<si><t>" + big.toLatin1() + "</t></si>")));
+    const WorkbookResult read = reader().read(shared);
+    ASSERT_TRUE(read.status) << read.status.message().toStdString();
+    EXPECT_EQ(read.workbook.sheets[0].value(300, 2), big);
+
+    QByteArray styles = "<styleSheet><numFmts><numFmt numFmtId=\"200\" formatCode=\""
+        + QByteArray(2 * 1024 * 1024, '0') + "\"/></numFmts><cellXfs>";
+    for (int i = 0; i < 20000; ++i)
+        styles += "<xf numFmtId=\"200\"/>";
+    styles += "</cellXfs></styleSheet>";
+    const QString formats = dir.filePath(QStringLiteral("formats.xlsx"));
+    ASSERT_TRUE(writeFile(formats,
+        makeXlsxPackage({"<row r=\"1\"><c r=\"A1\" s=\"19999\"><v>42</v></c></row>"}, {}, {},
+            {{QStringLiteral("xl/styles.xml"), styles}})));
+    const WorkbookResult formatted = reader(15'000).read(formats);
+    ASSERT_TRUE(formatted.status) << formatted.status.message().toStdString();
+    EXPECT_EQ(formatted.workbook.sheets[0].value(1, 1), QStringLiteral("42"));
+}
+
+// The child gets no more memory than its limit: one that asks for more is
+// refused it, whatever a file might drive a reader to.
+TEST_F(WorkbookReaderTest, TheChildsMemoryIsLimited)
+{
+    const QString path = workbookFile(QStringLiteral("ok.xlsx"));
+    qputenv(misbehaviourVariable, "hog");
+    expectFailure(reader().read(path), path, QStringLiteral("意外终止"));
 }
 
 TEST(WorkbookReaderChildTest, RunsOnlyWithItsOption)

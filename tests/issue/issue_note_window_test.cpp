@@ -6,12 +6,14 @@
 #include "data/record_store.h"
 #include "data/stock_layout.h"
 #include "grid/grid.h"
+#include "support/disk_faults.h"
 #include "support/pdf_text.h"
 #include "support/qt_print.h"
 
 #include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -186,6 +188,24 @@ TEST_F(IssueNoteWindowTest, AFailedIssueIsNotPrinted)
     ASSERT_EQ(prompts.messages().size(), 1);
     EXPECT_TRUE(prompts.messages()[0].startsWith(QStringLiteral("出库失败")));
     EXPECT_EQ(stockOf("电力电缆"), 3.0);
+}
+
+// The disk complains after the note is safely booked: it is printed, and the
+// storekeeper hears that it is booked, so it is not issued a second time.
+TEST_F(IssueNoteWindowTest, ANoteBookedBeforeTheDiskComplainedIsPrintedAndToldAsBooked)
+{
+    const auto w = open();
+    type(*w, 6, 3, QStringLiteral("10"));
+    {
+        FolderSyncFault::Armed fault;
+        QTest::mouseClick(w->issueButton(), Qt::LeftButton);
+    }
+    EXPECT_EQ(stockOf("悬式绝缘子"), 30.0);
+    EXPECT_TRUE(QFile::exists(pdf));
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(prompts.messages()[0].startsWith(QStringLiteral("出库已完成")))
+        << prompts.messages()[0].toStdString();
+    EXPECT_TRUE(prompts.messages()[0].contains(QStringLiteral("请不要重复出库")));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "common/clock.h"
 #include "data/stock_layout.h"
 #include "movements/item_window.h"
+#include "support/disk_faults.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -162,6 +163,22 @@ TEST_F(ItemWindowTest, AddBooksAReceiptAndKeepsTheTypedValues)
     goToItem(QStringLiteral("电缆"), QStringLiteral("YJV-新"));
     EXPECT_EQ(number(Stock::Quantity), 2.0);
     EXPECT_EQ(number(Stock::AlarmQuantity), 4.0);
+}
+
+TEST_F(ItemWindowTest, AReceiptSavedBeforeTheDiskComplainedIsToldAsBooked)
+{
+    FolderSyncFault::install(); // before the window opens the stock file
+    const auto w = open(QStringLiteral("开关"), QStringLiteral("K1"));
+    w->box(ItemWindow::Quantity)->setText(QStringLiteral("3"));
+    {
+        FolderSyncFault::Armed fault;
+        w->receive();
+    }
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(prompts.messages()[0].startsWith(QStringLiteral("入库已完成")))
+        << prompts.messages()[0].toStdString();
+    goToItem(QStringLiteral("开关"), QStringLiteral("K1"));
+    EXPECT_EQ(number(Stock::Quantity), 5.0);
 }
 
 TEST_F(ItemWindowTest, SteppingToAnItemOfEqualTextsStillShowsItsOwnAmount)
