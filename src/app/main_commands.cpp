@@ -126,7 +126,9 @@ void importSpreadsheet(MainWindow &main)
     WorkbookReader reader;
     reader.setWatcher(&progress);
     // A cancelled dialog reads from no workbook: the list is left empty.
-    const Status s = SpreadsheetImport::importFile(main.stockTable(), path, reader);
+    int formulasWithoutResult = 0;
+    const Status s
+        = SpreadsheetImport::importFile(main.stockTable(), path, reader, &formulasWithoutResult);
     grid->bind();
     if (const QScreen *screen = main.screen() ? main.screen() : QGuiApplication::primaryScreen())
         placeFrame(main, SpreadsheetImport::windowFrame(screen->availableGeometry()));
@@ -141,9 +143,14 @@ void importSpreadsheet(MainWindow &main)
     }
     // The list no longer shows the stock: say so until the next refresh.
     const QString source = path.isEmpty() ? QStringLiteral("（未选文件）") : fileNameOf(path);
-    main.setListStatus(QStringLiteral("列表显示的是电子表 %1 的内容，不是库存；核对后用"
-                                      "“数据”菜单的“加入数据库”加入库存，“刷新显示”回到库存")
-                           .arg(source));
+    QString status = QStringLiteral("列表显示的是电子表 %1 的内容，不是库存；核对后用"
+                                    "“数据”菜单的“加入数据库”加入库存，“刷新显示”回到库存")
+                         .arg(source);
+    if (formulasWithoutResult > 0)
+        status += QStringLiteral("；%1 个单元格是没有结果的公式，读作空白，请在电子表格中"
+                                 "计算并保存后再读")
+                      .arg(formulasWithoutResult);
+    main.setListStatus(status);
 }
 
 void addRows(MainWindow &main)

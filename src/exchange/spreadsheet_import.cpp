@@ -12,7 +12,36 @@ QStringList headings()
         QStringLiteral("库存金额"), QStringLiteral("报警数量")};
 }
 
-void importInto(DataSource &table, ExcelAutomation &excel)
+namespace {
+
+// Reads the values a workbook shows and counts the formula cells among them
+// that were saved without a result: they read empty, which the user must be
+// told, since an empty 库存数量 is not a zero one.
+class ShownValues
+{
+public:
+    explicit ShownValues(const ExcelAutomation &excel)
+        : excel_(excel)
+    { }
+
+    QString at(const QString &address)
+    {
+        QString value = excel_.GetRangeValue(address);
+        if (value.isEmpty() && excel_.GetRangeFormula(address).startsWith(u'='))
+            ++formulasWithoutResult_;
+        return value;
+    }
+
+    int formulasWithoutResult() const { return formulasWithoutResult_; }
+
+private:
+    const ExcelAutomation &excel_;
+    int formulasWithoutResult_ = 0;
+};
+
+} // namespace
+
+int importInto(DataSource &table, ExcelAutomation &excel)
 {
     const QStringList texts = headings();
     const int columns = int(texts.size());
@@ -33,18 +62,19 @@ void importInto(DataSource &table, ExcelAutomation &excel)
     };
     static constexpr Source others[] = {{'C', 2}, {'D', 3}, {'F', 5}, {'E', 4}, {'G', 6}, {'H', 7}};
 
+    ShownValues shown(excel);
     int blanks = 0;
     for (int i = 1; i <= maxRows; ++i) {
         table.appendRows(1);
         const int row = i + 1;
         const QString sheetRow = QString::number(i + firstSheetRow - 1);
-        const QString name = excel.GetRangeValue(u'B' + sheetRow);
+        const QString name = shown.at(u'B' + sheetRow);
         if (!name.isEmpty())
             table.setText(row, 1, name);
         else
             ++blanks;
         for (const Source &source : others)
-            table.setText(row, source.column, excel.GetRangeValue(QChar(source.letter) + sheetRow));
+            table.setText(row, source.column, shown.at(QChar(source.letter) + sheetRow));
         if (blanks > maxBlankNames)
             break;
     }
@@ -52,9 +82,11 @@ void importInto(DataSource &table, ExcelAutomation &excel)
     table.setColumnWidths(1, 2, 850);
     table.setColumnWidths(3, 2, 140);
     table.setHeaderRows(1);
+    return shown.formulasWithoutResult();
 }
 
-Status importFile(DataSource &table, const QString &path, const WorkbookReader &reader)
+Status importFile(DataSource &table, const QString &path, const WorkbookReader &reader,
+    int *formulasWithoutResult)
 {
     ExcelAutomation excel(reader);
     excel.CreateApplication();
@@ -64,7 +96,9 @@ Status importFile(DataSource &table, const QString &path, const WorkbookReader &
             return opened;
         }
     }
-    importInto(table, excel);
+    const int unresolved = importInto(table, excel);
+    if (formulasWithoutResult)
+        *formulasWithoutResult = unresolved;
     excel.CloseWorkbooks();
     excel.Quit();
     return Status::success();

@@ -46,14 +46,16 @@ inline QRect windowFrame(const QRect &screenArea)
 
 // Replaces the table by the rows read through `excel` (whose active workbook
 // may be none: every cell then reads empty and the read ends at the sixth
-// row) and sets the table's column widths and header row.
-void importInto(DataSource &table, ExcelAutomation &excel);
+// row) and sets the table's column widths and header row. Returns how many of
+// the cells read are formulas saved without a result (they read empty).
+int importInto(DataSource &table, ExcelAutomation &excel);
 
 // The whole import of one file: starts the workbook engine, opens the file in
 // a reading child process, imports, closes the workbook and ends the engine.
 // An empty path (the file dialog was cancelled) imports from no workbook. A
 // file that cannot be read leaves the table as it was and gives the reason.
-Status importFile(
-    DataSource &table, const QString &path, const WorkbookReader &reader = WorkbookReader());
+// `formulasWithoutResult`, when given, receives importInto()'s count.
+Status importFile(DataSource &table, const QString &path,
+    const WorkbookReader &reader = WorkbookReader(), int *formulasWithoutResult = nullptr);
 
 } // namespace SpreadsheetImport

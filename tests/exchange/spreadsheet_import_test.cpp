@@ -209,4 +209,25 @@ TEST_F(ImportFileTest, AFileThatCannotBeReadLeavesTheTableAsItWas)
     }
 }
 
+TEST_F(ImportFileTest, FormulasSavedWithoutAResultAreCountedAndThoseWithOneReadAsIt)
+{
+    // 库存数量 of row 3 is a formula saved with its result; that of row 4 and
+    // the 单价 of row 3 were saved without one.
+    const QByteArray package = makeXlsxPackage({"<row r=\"3\"><c r=\"B3\" t=\"inlineStr\">"
+                                                "<is><t>螺栓</t></is></c>"
+                                                "<c r=\"E3\"><f>2*6</f><v>12</v></c>"
+                                                "<c r=\"F3\"><f>E3/4</f></c></row>"
+                                                "<row r=\"4\"><c r=\"B4\" t=\"inlineStr\">"
+                                                "<is><t>垫圈</t></is></c>"
+                                                "<c r=\"E4\"><f>SUM(E1:E3)</f></c></row>"});
+    const QString path = dir.filePath(QStringLiteral("公式.xlsx"));
+    ASSERT_TRUE(writeFile(path, package));
+    int unresolved = -1;
+    ASSERT_TRUE(SpreadsheetImport::importFile(table, path, reader, &unresolved));
+    EXPECT_EQ(table.text(2, 4), QStringLiteral("12"));
+    EXPECT_EQ(table.text(2, 5), QString());
+    EXPECT_EQ(table.text(3, 4), QString());
+    EXPECT_EQ(unresolved, 2);
+}
+
 } // namespace
