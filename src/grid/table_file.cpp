@@ -5,7 +5,6 @@
 
 #include <QCryptographicHash>
 #include <QDataStream>
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -17,6 +16,20 @@ constexpr int headerSize = 8 + 4 + 8 + 20;
 // The smallest a cell can take in the payload: an empty text, a format
 // index and the edges.
 constexpr qint64 minCellBytes = 4 + 4 + 1;
+// What a table file may declare, and the largest file read at all: a
+// spreadsheet's rows and columns, and a few million cells (a stock list of
+// 100 000 items has 2.3 million). Beyond that a file is damaged or hostile,
+// and believing it would exhaust the memory before a byte of it is checked.
+constexpr qint32 maxRows = 1048576;
+constexpr qint32 maxColumns = 16384;
+constexpr qint64 maxCells = 8'000'000;
+constexpr qint64 maxFileBytes = 256 * 1024 * 1024;
+
+bool isPlausibleSize(qint64 rows, qint64 columns)
+{
+    return rows >= 0 && columns >= 0 && rows <= maxRows && columns <= maxColumns
+        && rows * columns <= maxCells;
+}
 
 void writeFormat(QDataStream &out, const CellFormat &f)
 {
@@ -105,6 +118,13 @@ PageSetup readPageSetup(QDataStream &in)
 
 Status TableFile::save(const DataSource &t, const QString &path)
 {
+    // A file that could not be read back is not written.
+    if (!isPlausibleSize(t.rows_, t.columns_))
+        return Status::failure(
+            QStringLiteral("表格过大（最多 %1 行、%2 列、%3 个单元格），无法保存")
+                .arg(maxRows)
+                .arg(maxColumns)
+                .arg(maxCells));
     QByteArray payload;
     {
         QDataStream out(&payload, QIODevice::WriteOnly);
@@ -140,10 +160,11 @@ Status TableFile::save(const DataSource &t, const QString &path)
 Status TableFile::load(DataSource &table, const QString &path)
 {
     const QString name = QFileInfo(path).fileName();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!QFileInfo::exists(path))
         return Status::failure(QStringLiteral("无法打开表格文件 %1").arg(name));
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes;
+    if (const Status s = FileSystem::readRegularFile(path, maxFileBytes, &bytes); !s)
+        return Status::failure(QStringLiteral("无法打开表格文件 %1：%2").arg(name, s.message()));
     const Status foreign = Status::failure(QStringLiteral("%1 不是本程序的表格文件").arg(name));
     const Status damaged = Status::failure(QStringLiteral("表格文件 %1 已损坏").arg(name));
     if (bytes.size() < headerSize || !bytes.startsWith(magic))
@@ -158,7 +179,9 @@ Status TableFile::load(DataSource &table, const QString &path)
     if (fileVersion != version)
         return Status::failure(QStringLiteral("表格文件 %1 由更新版本的程序写成").arg(name));
     const QByteArray digest = bytes.mid(8 + 4 + 8, 20);
-    const QByteArray payload = bytes.mid(headerSize);
+    // A view, not a copy: the file may be a few hundred megabytes.
+    const QByteArray payload
+        = QByteArray::fromRawData(bytes.constData() + headerSize, bytes.size() - headerSize);
     if (quint64(payload.size()) != length
         || QCryptographicHash::hash(payload, QCryptographicHash::Sha1) != digest)
         return damaged;
@@ -169,7 +192,9 @@ Status TableFile::load(DataSource &table, const QString &path)
     in.setVersion(streamVersion);
     qint32 rows = 0, columns = 0, headerRows = 0, headerColumns = 0, currentRow = 0;
     in >> rows >> columns >> headerRows >> headerColumns >> currentRow;
-    if (in.status() != QDataStream::Ok || rows < 0 || columns < 0
+    // Every count is checked before anything is allocated for it: a table of
+    // no rows and 2^31 columns still needs no cell bytes.
+    if (in.status() != QDataStream::Ok || !isPlausibleSize(rows, columns)
         || qint64(rows) * columns * minCellBytes > payload.size())
         return damaged;
     qint32 formatCount = 0;
