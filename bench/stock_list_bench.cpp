@@ -8,8 +8,8 @@
 #include "common/app_state.h"
 #include "data/record_store.h"
 #include "data/stock_layout.h"
-#include "grid/data_source.h"
-#include "grid/record_file_provider.h"
+#include "table/data_source.h"
+#include "table/record_file_provider.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdlib>

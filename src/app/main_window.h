@@ -1,7 +1,7 @@
 #pragma once
 
-#include "grid/data_source.h"
-#include "grid/record_file_provider.h"
+#include "table/data_source.h"
+#include "table/record_file_provider.h"
 #include "ui/command_set.h"
 
 #include <QMainWindow>

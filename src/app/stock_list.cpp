@@ -4,9 +4,9 @@
 #include "common/prompts.h"
 #include "data/record_store.h"
 #include "data/stock_layout.h"
-#include "grid/data_source.h"
-#include "grid/record_file_provider.h"
-#include "grid/selection_sum.h"
+#include "table/data_source.h"
+#include "table/record_file_provider.h"
+#include "table/selection_sum.h"
 
 #include <QFile>
 

@@ -4,9 +4,9 @@
 #include "common/prompts.h"
 #include "data/record_store.h"
 #include "data/stock_layout.h"
-#include "grid/data_source.h"
-#include "grid/record_file_provider.h"
 #include "support/qt_print.h"
+#include "table/data_source.h"
+#include "table/record_file_provider.h"
 
 #include <QFile>
 #include <QTemporaryDir>
