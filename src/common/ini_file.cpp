@@ -48,7 +48,7 @@ struct Document
     }
 };
 
-Document parse(QByteArray bytes)
+Document parseDocument(QByteArray bytes)
 {
     Document document;
     if (bytes.startsWith(utf8Mark)) {
@@ -267,11 +267,16 @@ IniFile::IniFile(QString path)
 
 IniFile::Contents IniFile::load() const
 {
-    Contents contents;
     QByteArray bytes;
     if (!readBytes(path_, &bytes))
-        return contents;
-    const Document document = parse(std::move(bytes));
+        return {};
+    return parse(bytes);
+}
+
+IniFile::Contents IniFile::parse(const QByteArray &bytes)
+{
+    Contents contents;
+    const Document document = parseDocument(bytes);
     std::optional<QString> section; // none before the first section line
     for (const Line &line : document.lines) {
         const QString text = document.decode(line.text);
@@ -285,6 +290,14 @@ IniFile::Contents IniFile::load() const
             contents.settings_.append({*section, found->key, readValue(found->rawValue)});
     }
     return contents;
+}
+
+QByteArray IniFile::withSettings(const QByteArray &bytes, const QList<Setting> &settings)
+{
+    Document document = parseDocument(bytes);
+    for (const Setting &setting : settings)
+        put(document, setting);
+    return serialize(document);
 }
 
 QString IniFile::read(const QString &section, const QString &key, const QString &defaultValue) const
@@ -310,8 +323,5 @@ Status IniFile::write(const QList<Setting> &settings)
     Status s = readBytes(path_, &bytes);
     if (!s)
         return s;
-    Document document = parse(std::move(bytes));
-    for (const Setting &setting : settings)
-        put(document, setting);
-    return FileSystem::writeFileAtomically(path_, serialize(document));
+    return FileSystem::writeFileAtomically(path_, withSettings(bytes, settings));
 }

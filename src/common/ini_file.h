@@ -2,6 +2,7 @@
 
 #include "common/status.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
@@ -48,6 +49,9 @@ public:
     const QString &path() const { return path_; }
 
     Contents load() const;
+    // What load() and write() do with the file's bytes, for files not on disk.
+    static Contents parse(const QByteArray &bytes);
+    static QByteArray withSettings(const QByteArray &bytes, const QList<Setting> &settings);
     QString read(
         const QString &section, const QString &key, const QString &defaultValue = {}) const;
     Status write(const QString &section, const QString &key, const QString &value);

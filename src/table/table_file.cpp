@@ -165,6 +165,11 @@ Status TableFile::load(DataSource &table, const QString &path)
     QByteArray bytes;
     if (const Status s = FileSystem::readRegularFile(path, maxFileBytes, &bytes); !s)
         return Status::failure(QStringLiteral("无法打开表格文件 %1：%2").arg(name, s.message()));
+    return read(table, bytes, name);
+}
+
+Status TableFile::read(DataSource &table, const QByteArray &bytes, const QString &name)
+{
     const Status foreign = Status::failure(QStringLiteral("%1 不是本程序的表格文件").arg(name));
     const Status damaged = Status::failure(QStringLiteral("表格文件 %1 已损坏").arg(name));
     if (bytes.size() < headerSize || !bytes.startsWith(magic))
@@ -183,9 +188,15 @@ Status TableFile::load(DataSource &table, const QString &path)
     const QByteArray payload
         = QByteArray::fromRawData(bytes.constData() + headerSize, bytes.size() - headerSize);
     if (quint64(payload.size()) != length
-        || QCryptographicHash::hash(payload, QCryptographicHash::Sha1) != digest)
+        || QCryptographicHash::hash(payload, QCryptographicHash::Sha1) != digest
+        || !readPayload(table, payload))
         return damaged;
+    emit table.layoutReset();
+    return Status::success();
+}
 
+bool TableFile::readPayload(DataSource &table, const QByteArray &payload)
+{
     // Read into a fresh table: the one shown stays as it was until all is read.
     DataSource t;
     QDataStream in(payload);
@@ -196,11 +207,11 @@ Status TableFile::load(DataSource &table, const QString &path)
     // no rows and 2^31 columns still needs no cell bytes.
     if (in.status() != QDataStream::Ok || !isPlausibleSize(rows, columns)
         || qint64(rows) * columns * minCellBytes > payload.size())
-        return damaged;
+        return false;
     qint32 formatCount = 0;
     in >> formatCount;
     if (formatCount < 1 || qint64(formatCount) * 24 > payload.size())
-        return damaged;
+        return false;
     t.formats_.clear();
     for (int i = 0; i < formatCount && in.status() == QDataStream::Ok; ++i)
         t.formats_.push_back(readFormat(in));
@@ -208,34 +219,34 @@ Status TableFile::load(DataSource &table, const QString &path)
     in >> defaultFormat;
     if (defaultFormat >= quint32(formatCount) || !readRuns(in, t.columnWidths_, columns)
         || !readRuns(in, t.rowHeights_, rows))
-        return damaged;
+        return false;
     t.cells_.resize(size_t(rows) * size_t(columns));
     for (DataSource::Cell &c : t.cells_) {
         quint32 format = 0;
         quint8 edges = 0;
         in >> c.text >> format >> edges;
         if (format >= quint32(formatCount) || in.status() != QDataStream::Ok)
-            return damaged;
+            return false;
         c.format = format;
         c.edges = edges & BorderOutline;
     }
     qint32 mergeCount = 0;
     in >> mergeCount;
     if (mergeCount < 0 || qint64(mergeCount) * 16 > payload.size())
-        return damaged;
+        return false;
     const CellRange whole {1, 1, rows, columns};
     for (int i = 0; i < mergeCount && in.status() == QDataStream::Ok; ++i) {
         qint32 r = 0, c = 0, rs = 0, cs = 0;
         in >> r >> c >> rs >> cs;
         const CellRange m {r, c, rs, cs};
-        if (rs < 1 || cs < 1 || !whole.contains(r, c)
+        if (rs < 1 || cs < 1 || rs > rows || cs > columns || !whole.contains(r, c)
             || !whole.contains(m.lastRow(), m.lastColumn()))
-            return damaged;
+            return false;
         t.merges_.append(m);
     }
     t.pageSetup_ = readPageSetup(in);
     if (in.status() != QDataStream::Ok || !in.atEnd())
-        return damaged;
+        return false;
 
     table.rows_ = rows;
     table.columns_ = columns;
@@ -249,6 +260,5 @@ Status TableFile::load(DataSource &table, const QString &path)
     table.rowHeights_ = std::move(t.rowHeights_);
     table.merges_ = std::move(t.merges_);
     table.pageSetup_ = t.pageSetup_;
-    emit table.layoutReset();
-    return Status::success();
+    return true;
 }

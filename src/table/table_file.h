@@ -2,6 +2,7 @@
 
 #include "common/status.h"
 
+#include <QByteArray>
 #include <QString>
 
 class DataSource;
@@ -15,4 +16,10 @@ class TableFile
 public:
     static Status save(const DataSource &table, const QString &path);
     static Status load(DataSource &table, const QString &path);
+    // The same from a file's bytes; `name` is the file name the messages give.
+    static Status read(DataSource &table, const QByteArray &bytes, const QString &name);
+
+private:
+    // Fills `table` only when the whole payload could be read.
+    static bool readPayload(DataSource &table, const QByteArray &payload);
 };
