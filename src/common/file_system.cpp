@@ -239,6 +239,36 @@ Status writeFileAtomically(const QString &path, const QByteArray &contents)
     return syncDirectory(QFileInfo(path).absolutePath());
 }
 
+Status readRegularFile(const QString &path, qint64 maxBytes, QByteArray *contents)
+{
+    contents->clear();
+    const QFileInfo info(path);
+    if (!info.exists())
+        return Status::failure(QStringLiteral("%1 不存在").arg(shown(path)));
+    if (!info.isFile())
+        return Status::failure(QStringLiteral("%1 不是普通文件，未读取").arg(shown(path)));
+    const auto tooLarge = [&] {
+        return Status::failure(
+            QStringLiteral("%1 过大（超过 %2 字节），未读取").arg(shown(path)).arg(maxBytes));
+    };
+    if (info.size() > maxBytes)
+        return tooLarge();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Status::failure(QStringLiteral("无法读取 %1：%2").arg(shown(path), fileError(file)));
+    // One byte more than allowed tells a file that grew since it was measured.
+    *contents = file.read(maxBytes + 1);
+    if (file.error() != QFileDevice::NoError) {
+        contents->clear();
+        return Status::failure(QStringLiteral("无法读取 %1：%2").arg(shown(path), fileError(file)));
+    }
+    if (contents->size() > maxBytes) {
+        contents->clear();
+        return tooLarge();
+    }
+    return Status::success();
+}
+
 Status removeIfExists(const QString &path)
 {
     QFileInfo info(path);

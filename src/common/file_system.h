@@ -27,6 +27,13 @@ Status syncDirectory(const QString &dir);
 // the directory afterwards.
 Status writeFileAtomically(const QString &path, const QByteArray &contents);
 
+// Reads a whole file the program expects to be small (settings, markers,
+// table files): only a regular file (a link is followed to one) of at most
+// maxBytes. A FIFO, a device or a larger file is refused with a reason before
+// anything is read, so no such file can block or exhaust the program. A
+// missing file is a failure too; callers that treat it as empty ask first.
+Status readRegularFile(const QString &path, qint64 maxBytes, QByteArray *contents);
+
 // Removes a file; a file that does not exist is no error.
 Status removeIfExists(const QString &path);
 

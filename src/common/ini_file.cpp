@@ -4,7 +4,7 @@
 #include "common/gbk.h"
 
 #include <QDir>
-#include <QFile>
+#include <QFileInfo>
 #include <QList>
 
 #include <optional>
@@ -48,7 +48,7 @@ struct Document
     }
 };
 
-Document parse(QByteArray bytes)
+Document parseDocument(QByteArray bytes)
 {
     Document document;
     if (bytes.startsWith(utf8Mark)) {
@@ -205,64 +205,123 @@ bool isValidName(const QString &name)
     return !name.isEmpty() && !hasLineBreak(name) && trimmed(name).size() == name.size();
 }
 
-} // namespace
-
-IniFile::IniFile(QString path)
-    : path_(std::move(path))
-{ }
-
-QString IniFile::read(const QString &section, const QString &key, const QString &defaultValue) const
+Status checkStorable(const IniFile::Setting &setting, const QString &where)
 {
-    QFile file(path_);
-    if (!file.open(QIODevice::ReadOnly))
-        return defaultValue;
-    const Document document = parse(file.readAll());
-    const Location location = locate(document, section, key);
-    if (location.keyLine < 0)
-        return defaultValue;
-    return readValue(entry(document.decode(document.lines[location.keyLine].text))->rawValue);
-}
-
-Status IniFile::write(const QString &section, const QString &key, const QString &value)
-{
-    const QString where = QDir::toNativeSeparators(path_);
+    const QString &section = setting.section, &key = setting.key;
     if (!isValidName(section) || section.contains(u']'))
         return Status::failure(QStringLiteral("“%1”不能作为 %2 的节名").arg(section, where));
     if (!isValidName(key) || key.contains(u'=') || key.startsWith(u';') || key.startsWith(u'['))
         return Status::failure(QStringLiteral("“%1”不能作为 %2 的键名").arg(key, where));
-    if (hasLineBreak(value))
+    if (hasLineBreak(setting.value))
         return Status::failure(QStringLiteral("%2 中 %1 的值含有换行").arg(key, where));
+    return Status::success();
+}
 
-    QByteArray bytes;
-    QFile file(path_);
-    if (file.exists()) {
-        // An unreadable file is not replaced by one holding only this value.
-        if (!file.open(QIODevice::ReadOnly))
-            return Status::failure(QStringLiteral("无法读取 %1").arg(where));
-        bytes = file.readAll();
-        file.close();
-    }
+// The file's bytes; a missing file is an empty one.
+Status readBytes(const QString &path, QByteArray *bytes)
+{
+    bytes->clear();
+    if (!QFileInfo::exists(path))
+        return Status::success();
+    return FileSystem::readRegularFile(path, IniFile::maxBytes, bytes);
+}
 
-    Document document = parse(bytes);
+void put(Document &document, const IniFile::Setting &setting)
+{
     const QByteArray newline = document.newline();
-    const Location location = locate(document, section, key);
-    const QString stored = storedValue(value);
+    const Location location = locate(document, setting.section, setting.key);
+    const QString stored = storedValue(setting.value);
 
     if (location.keyLine >= 0) {
         // Keep everything up to '=' (the key as spelled, its indentation).
         Line &line = document.lines[location.keyLine];
         line.text = line.text.left(line.text.indexOf('=') + 1) + document.encode(stored);
-    } else {
-        QList<Line> added;
-        if (location.sectionEnd < 0)
-            added.append({document.encode(u'[' + section + u']'), newline});
-        added.append({document.encode(key + u'=' + stored), newline});
-        const qsizetype after
-            = location.sectionEnd >= 0 ? location.sectionEnd : document.lines.size() - 1;
-        if (after >= 0 && document.lines[after].ending.isEmpty())
-            document.lines[after].ending = newline;
-        for (qsizetype i = 0; i < added.size(); ++i)
-            document.lines.insert(after + 1 + i, added[i]);
+        return;
     }
-    return FileSystem::writeFileAtomically(path_, serialize(document));
+    QList<Line> added;
+    if (location.sectionEnd < 0)
+        added.append({document.encode(u'[' + setting.section + u']'), newline});
+    added.append({document.encode(setting.key + u'=' + stored), newline});
+    const qsizetype after
+        = location.sectionEnd >= 0 ? location.sectionEnd : document.lines.size() - 1;
+    if (after >= 0 && document.lines[after].ending.isEmpty())
+        document.lines[after].ending = newline;
+    for (qsizetype i = 0; i < added.size(); ++i)
+        document.lines.insert(after + 1 + i, added[i]);
+}
+
+} // namespace
+
+QString IniFile::Contents::read(
+    const QString &section, const QString &key, const QString &defaultValue) const
+{
+    for (const Setting &setting : settings_)
+        if (sameName(setting.section, section) && sameName(setting.key, key))
+            return setting.value;
+    return defaultValue;
+}
+
+IniFile::IniFile(QString path)
+    : path_(std::move(path))
+{ }
+
+IniFile::Contents IniFile::load() const
+{
+    QByteArray bytes;
+    if (!readBytes(path_, &bytes))
+        return {};
+    return parse(bytes);
+}
+
+IniFile::Contents IniFile::parse(const QByteArray &bytes)
+{
+    Contents contents;
+    const Document document = parseDocument(bytes);
+    std::optional<QString> section; // none before the first section line
+    for (const Line &line : document.lines) {
+        const QString text = document.decode(line.text);
+        if (auto name = sectionName(text)) {
+            section = std::move(name);
+            continue;
+        }
+        if (!section)
+            continue;
+        if (const auto found = entry(text))
+            contents.settings_.append({*section, found->key, readValue(found->rawValue)});
+    }
+    return contents;
+}
+
+QByteArray IniFile::withSettings(const QByteArray &bytes, const QList<Setting> &settings)
+{
+    Document document = parseDocument(bytes);
+    for (const Setting &setting : settings)
+        put(document, setting);
+    return serialize(document);
+}
+
+QString IniFile::read(const QString &section, const QString &key, const QString &defaultValue) const
+{
+    return load().read(section, key, defaultValue);
+}
+
+Status IniFile::write(const QString &section, const QString &key, const QString &value)
+{
+    return write(QList<Setting> {{section, key, value}});
+}
+
+Status IniFile::write(const QList<Setting> &settings)
+{
+    const QString where = QDir::toNativeSeparators(path_);
+    for (const Setting &setting : settings) {
+        Status s = checkStorable(setting, where);
+        if (!s)
+            return s;
+    }
+    // A file that cannot be read is not replaced by one holding only these values.
+    QByteArray bytes;
+    Status s = readBytes(path_, &bytes);
+    if (!s)
+        return s;
+    return FileSystem::writeFileAtomically(path_, withSettings(bytes, settings));
 }

@@ -1,5 +1,7 @@
 #include "data/item_backup.h"
 
+#include "data/pair_replacement.h"
+
 #include <QStringList>
 
 namespace ItemBackup {
@@ -16,8 +18,16 @@ QString issueFolder(const QString &programDir)
 
 bool isSafeFileName(const QString &name)
 {
+    // File systems take 255 bytes (Windows 255 UTF-16 units, never more than
+    // the UTF-8 bytes); the suffix .zrb or .edt comes on top.
+    constexpr qsizetype maxBytes = 255 - 4;
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")
-        || name.endsWith(u'.') || name.endsWith(u' ') || name.size() > 200)
+        || name.endsWith(u'.') || name.endsWith(u' ') || name.size() > maxBytes
+        || name.toUtf8().size() > maxBytes)
+        return false;
+    // Our temporaries are removed at every start; Windows matches names
+    // without regard to case.
+    if (PairReplacement::isTemporaryName(name.toLower()))
         return false;
     for (const QChar c : name)
         if (c.unicode() < 0x20 || QStringView(u"\\/:*?\"<>|").contains(c))

@@ -15,7 +15,9 @@ QString issueFolder(const QString &programDir); // 出库备份
 // not empty, "." or "..", no path separator or character Windows refuses
 // (\ / : * ? " < > | and control characters), no reserved device name (CON,
 // PRN, AUX, NUL, COM1-9, LPT1-9, also before a dot), no trailing dot or
-// blank, and not too long.
+// blank, not the start of the program's temporary names (those are removed at
+// every start), and at most 251 bytes in UTF-8, so that with its suffix it
+// fits the 255 bytes file systems allow.
 bool isSafeFileName(const QString &name);
 
 // The backup file of an item in a folder; empty when 品名 + 规格型号 is not a

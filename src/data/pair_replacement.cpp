@@ -12,6 +12,7 @@ namespace {
 
 const QString prefix = QStringLiteral("~wh-");
 const QString markerSuffix = QStringLiteral(".replace");
+constexpr qint64 maxMarkerBytes = 64 * 1024;
 
 using Rename = Move;
 
@@ -190,19 +191,25 @@ Status recover(const QString &dir)
         return Status::success();
     const QStringList markers = folder.entryList({prefix + u'*' + markerSuffix}, QDir::Files);
     for (const QString &name : markers) {
-        QFile file(folder.filePath(name));
-        if (!file.open(QIODevice::ReadOnly))
-            return Status::failure(
-                QStringLiteral("无法读取 %1").arg(QDir::toNativeSeparators(file.fileName())));
-        bool ok = false;
-        const QList<Rename> renames = decodeMarker(file.readAll(), &ok);
-        file.close();
-        if (ok) {
-            Status s = applyMoves(folder.absolutePath(), renames);
+        const QString path = folder.filePath(name);
+        // A marker of ours is a small regular file naming two renames: a link
+        // to a device, a FIFO or a huge file under its name is none, and is
+        // removed unread rather than blocking or exhausting the start.
+        const QFileInfo info(path);
+        if (info.isFile() && info.size() <= maxMarkerBytes) {
+            QByteArray bytes;
+            Status s = FileSystem::readRegularFile(path, maxMarkerBytes, &bytes);
             if (!s)
                 return s;
+            bool ok = false;
+            const QList<Rename> renames = decodeMarker(bytes, &ok);
+            if (ok) {
+                s = applyMoves(folder.absolutePath(), renames);
+                if (!s)
+                    return s;
+            }
         }
-        Status s = FileSystem::removeIfExists(file.fileName());
+        Status s = FileSystem::removeIfExists(path);
         if (!s)
             return s;
     }

@@ -121,28 +121,36 @@ PageSetup loadPageSetup(const IniFile &peizi)
     page.lastPage = 0;
     page.options = 0;
     page.scale = 0;
+    // Each key with the values that make sense for it: anything else in the
+    // file (a typing error, a damaged file) gives the key's default rather
+    // than, say, a margin of minus two thousand kilometres.
     const struct
     {
         const char *key;
-        const char *defaultText;
+        int defaultValue;
+        int low, high;
         int PageSetup::*field;
     } keys[] = {
-        {"dysb", "50", &PageSetup::topMargin},
-        {"dyxb", "50", &PageSetup::bottomMargin},
-        {"dyzb", "50", &PageSetup::leftMargin},
-        {"dyyb", "50", &PageSetup::rightMargin},
-        {"dysf", "100", &PageSetup::scale},
-        {"dyzx", "0", &PageSetup::paperKind},
-        {"dyfx", "0", &PageSetup::orientation},
-        {"dyfw", "0", &PageSetup::printRange},
-        {"dyqs", "1", &PageSetup::firstPage},
-        {"dyjs", "0", &PageSetup::lastPage},
-        {"dyhs", "0", &PageSetup::options},
-        {"dyfs", "1", &PageSetup::copies},
+        {"dysb", 50, 0, 2000, &PageSetup::topMargin},
+        {"dyxb", 50, 0, 2000, &PageSetup::bottomMargin},
+        {"dyzb", 50, 0, 2000, &PageSetup::leftMargin},
+        {"dyyb", 50, 0, 2000, &PageSetup::rightMargin},
+        {"dysf", 100, 0, 400, &PageSetup::scale},
+        {"dyzx", 0, 0, 256, &PageSetup::paperKind},
+        {"dyfx", 0, 0, 1, &PageSetup::orientation},
+        {"dyfw", 0, 0, 1, &PageSetup::printRange},
+        {"dyqs", 1, 1, 99999, &PageSetup::firstPage},
+        {"dyjs", 0, 0, 99999, &PageSetup::lastPage},
+        {"dyhs", 0, 0, 0xFFFF, &PageSetup::options},
+        {"dyfs", 1, 1, 999, &PageSetup::copies},
     };
+    const IniFile::Contents contents = peizi.load();
     for (const auto &k : keys) {
         const QString key = QString::fromLatin1(k.key);
-        page.*(k.field) = int(number(peizi.read(key, key, QString::fromLatin1(k.defaultText))));
+        const QString text = contents.read(key, key, QString::number(k.defaultValue));
+        // Compared as a double: a huge number must not wrap on its way to int.
+        const double value = std::trunc(number(text));
+        page.*(k.field) = value >= k.low && value <= k.high ? int(value) : k.defaultValue;
     }
     return page;
 }

@@ -42,7 +42,8 @@ void recompute(DataSource &note, int row, int column);
 
 // The page setup of peizi.ini: twelve keys, each in the section of its own
 // name, over fixed start values; a key that is missing gives its default, a
-// text that is not a number 0.
+// text that is not a number 0, and a number outside the key's sensible range
+// (a margin of 0 to 200 mm, 1 to 999 copies, ...) the key's default.
 PageSetup loadPageSetup(const IniFile &peizi);
 
 } // namespace IssueNoteLayout

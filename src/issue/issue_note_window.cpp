@@ -28,11 +28,13 @@ IssueNoteWindow::IssueNoteWindow(
     DialogLook::apply(this, QStringLiteral("IssueNoteWindow"), title(), 10);
     note_.setObjectName(QStringLiteral("数据源1"));
     buildControls();
+    // One reading of config.ini for the window's place and the parameters.
     const IniFile config(state.path(QStringLiteral("config.ini")));
-    WindowGeometry::attach(this, config, WindowGeometry::issueNoteWindow);
+    const IniFile::Contents contents = config.load();
+    WindowGeometry::attach(this, config, WindowGeometry::issueNoteWindow, contents);
 
     IssueNoteLayout::build(
-        note_, IssueParameters::load(config), state.issueLines, clock.now().date());
+        note_, IssueParameters::load(contents), state.issueLines, clock.now().date());
     note_.setPageSetup(
         IssueNoteLayout::loadPageSetup(IniFile(state.path(QStringLiteral("peizi.ini")))));
     grid_->bind();

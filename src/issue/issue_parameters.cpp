@@ -24,6 +24,11 @@ const std::array<IssueParameters::Field, IssueParameters::count> &IssueParameter
 
 IssueParameters IssueParameters::load(const IniFile &config)
 {
+    return load(config.load());
+}
+
+IssueParameters IssueParameters::load(const IniFile::Contents &config)
+{
     IssueParameters parameters;
     for (const Field &field : fields())
         parameters.*field.value = config.read(field.key, field.key, QString());

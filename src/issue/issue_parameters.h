@@ -6,7 +6,7 @@
 
 #include <array>
 
-class IniFile;
+#include "common/ini_file.h"
 
 // The ten fixed texts every issue note carries: four header fields and six
 // signature fields. Each lives in config.ini in a section and under a key that
@@ -39,6 +39,7 @@ struct IssueParameters
     static const std::array<Field, count> &fields();
 
     static IssueParameters load(const IniFile &config);
+    static IssueParameters load(const IniFile::Contents &config);
     // Writes all ten, in order, even after a failed one; the first failure is
     // returned.
     Status save(IniFile &config) const;

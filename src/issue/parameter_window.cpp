@@ -33,8 +33,10 @@ ParameterWindow::ParameterWindow(AppState &state, Prompts &prompts, QWidget *par
 {
     DialogLook::apply(this, QStringLiteral("ParameterWindow"), title(), 11);
     buildControls();
-    WindowGeometry::attach(this, config_, WindowGeometry::parameterWindow);
-    showParameters(IssueParameters::load(config_));
+    // One reading of config.ini for the window's place and the parameters.
+    const IniFile::Contents contents = config_.load();
+    WindowGeometry::attach(this, config_, WindowGeometry::parameterWindow, contents);
+    showParameters(IssueParameters::load(contents));
 }
 
 void ParameterWindow::buildControls()

@@ -5,7 +5,6 @@
 
 #include <QCryptographicHash>
 #include <QDataStream>
-#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -17,6 +16,20 @@ constexpr int headerSize = 8 + 4 + 8 + 20;
 // The smallest a cell can take in the payload: an empty text, a format
 // index and the edges.
 constexpr qint64 minCellBytes = 4 + 4 + 1;
+// What a table file may declare, and the largest file read at all: a
+// spreadsheet's rows and columns, and a few million cells (a stock list of
+// 100 000 items has 2.3 million). Beyond that a file is damaged or hostile,
+// and believing it would exhaust the memory before a byte of it is checked.
+constexpr qint32 maxRows = 1048576;
+constexpr qint32 maxColumns = 16384;
+constexpr qint64 maxCells = 8'000'000;
+constexpr qint64 maxFileBytes = 256 * 1024 * 1024;
+
+bool isPlausibleSize(qint64 rows, qint64 columns)
+{
+    return rows >= 0 && columns >= 0 && rows <= maxRows && columns <= maxColumns
+        && rows * columns <= maxCells;
+}
 
 void writeFormat(QDataStream &out, const CellFormat &f)
 {
@@ -105,6 +118,13 @@ PageSetup readPageSetup(QDataStream &in)
 
 Status TableFile::save(const DataSource &t, const QString &path)
 {
+    // A file that could not be read back is not written.
+    if (!isPlausibleSize(t.rows_, t.columns_))
+        return Status::failure(
+            QStringLiteral("表格过大（最多 %1 行、%2 列、%3 个单元格），无法保存")
+                .arg(maxRows)
+                .arg(maxColumns)
+                .arg(maxCells));
     QByteArray payload;
     {
         QDataStream out(&payload, QIODevice::WriteOnly);
@@ -137,15 +157,23 @@ Status TableFile::save(const DataSource &t, const QString &path)
     return FileSystem::writeFileAtomically(path, file);
 }
 
-Status TableFile::readPayload(const QString &path, QByteArray &payload)
+Status TableFile::load(DataSource &table, const QString &path)
 {
     const QString name = QFileInfo(path).fileName();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!QFileInfo::exists(path))
         return Status::failure(QStringLiteral("无法打开表格文件 %1").arg(name));
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes;
+    if (const Status s = FileSystem::readRegularFile(path, maxFileBytes, &bytes); !s)
+        return Status::failure(QStringLiteral("无法打开表格文件 %1：%2").arg(name, s.message()));
+    return read(table, bytes, name);
+}
+
+Status TableFile::read(DataSource &table, const QByteArray &bytes, const QString &name)
+{
+    const Status foreign = Status::failure(QStringLiteral("%1 不是本程序的表格文件").arg(name));
+    const Status damaged = Status::failure(QStringLiteral("表格文件 %1 已损坏").arg(name));
     if (bytes.size() < headerSize || !bytes.startsWith(magic))
-        return Status::failure(QStringLiteral("%1 不是本程序的表格文件").arg(name));
+        return foreign;
 
     QDataStream head(bytes);
     head.setVersion(streamVersion);
@@ -156,20 +184,28 @@ Status TableFile::readPayload(const QString &path, QByteArray &payload)
     if (fileVersion != version)
         return Status::failure(QStringLiteral("表格文件 %1 由更新版本的程序写成").arg(name));
     const QByteArray digest = bytes.mid(8 + 4 + 8, 20);
-    payload = bytes.mid(headerSize);
+    // A view, not a copy: the file may be a few hundred megabytes.
+    const QByteArray payload
+        = QByteArray::fromRawData(bytes.constData() + headerSize, bytes.size() - headerSize);
     if (quint64(payload.size()) != length
-        || QCryptographicHash::hash(payload, QCryptographicHash::Sha1) != digest)
-        return Status::failure(QStringLiteral("表格文件 %1 已损坏").arg(name));
+        || QCryptographicHash::hash(payload, QCryptographicHash::Sha1) != digest
+        || !readPayload(table, payload))
+        return damaged;
+    emit table.layoutReset();
     return Status::success();
 }
 
-bool TableFile::readTable(const QByteArray &payload, DataSource &t)
+bool TableFile::readPayload(DataSource &table, const QByteArray &payload)
 {
+    // Read into a fresh table: the one shown stays as it was until all is read.
+    DataSource t;
     QDataStream in(payload);
     in.setVersion(streamVersion);
     qint32 rows = 0, columns = 0, headerRows = 0, headerColumns = 0, currentRow = 0;
     in >> rows >> columns >> headerRows >> headerColumns >> currentRow;
-    if (in.status() != QDataStream::Ok || rows < 0 || columns < 0
+    // Every count is checked before anything is allocated for it: a table of
+    // no rows and 2^31 columns still needs no cell bytes.
+    if (in.status() != QDataStream::Ok || !isPlausibleSize(rows, columns)
         || qint64(rows) * columns * minCellBytes > payload.size())
         return false;
     qint32 formatCount = 0;
@@ -179,8 +215,9 @@ bool TableFile::readTable(const QByteArray &payload, DataSource &t)
     t.formats_.clear();
     for (int i = 0; i < formatCount && in.status() == QDataStream::Ok; ++i)
         t.formats_.push_back(readFormat(in));
-    in >> t.defaultFormat_;
-    if (t.defaultFormat_ >= quint32(formatCount) || !readRuns(in, t.columnWidths_, columns)
+    quint32 defaultFormat = 0;
+    in >> defaultFormat;
+    if (defaultFormat >= quint32(formatCount) || !readRuns(in, t.columnWidths_, columns)
         || !readRuns(in, t.rowHeights_, rows))
         return false;
     t.cells_.resize(size_t(rows) * size_t(columns));
@@ -202,43 +239,26 @@ bool TableFile::readTable(const QByteArray &payload, DataSource &t)
         qint32 r = 0, c = 0, rs = 0, cs = 0;
         in >> r >> c >> rs >> cs;
         const CellRange m {r, c, rs, cs};
-        if (rs < 1 || cs < 1 || !whole.contains(r, c)
+        if (rs < 1 || cs < 1 || rs > rows || cs > columns || !whole.contains(r, c)
             || !whole.contains(m.lastRow(), m.lastColumn()))
             return false;
         t.merges_.append(m);
     }
     t.pageSetup_ = readPageSetup(in);
-    t.rows_ = rows;
-    t.columns_ = columns;
-    t.headerRows_ = std::clamp(int(headerRows), 0, int(rows));
-    t.headerColumns_ = std::clamp(int(headerColumns), 0, int(columns));
-    t.currentRow_ = std::clamp(int(currentRow), 1, std::max(int(rows), 1));
-    return in.status() == QDataStream::Ok && in.atEnd();
-}
+    if (in.status() != QDataStream::Ok || !in.atEnd())
+        return false;
 
-Status TableFile::load(DataSource &table, const QString &path)
-{
-    QByteArray payload;
-    if (Status read = readPayload(path, payload); !read)
-        return read;
-    // Read into a fresh table: the one shown stays as it was until all is read.
-    DataSource t;
-    if (!readTable(payload, t))
-        return Status::failure(
-            QStringLiteral("表格文件 %1 已损坏").arg(QFileInfo(path).fileName()));
-
-    table.rows_ = t.rows_;
-    table.columns_ = t.columns_;
-    table.headerRows_ = t.headerRows_;
-    table.headerColumns_ = t.headerColumns_;
-    table.currentRow_ = t.currentRow_;
+    table.rows_ = rows;
+    table.columns_ = columns;
+    table.headerRows_ = std::clamp(int(headerRows), 0, int(rows));
+    table.headerColumns_ = std::clamp(int(headerColumns), 0, int(columns));
+    table.currentRow_ = std::clamp(int(currentRow), 1, std::max(int(rows), 1));
     table.cells_ = std::move(t.cells_);
     table.formats_ = std::move(t.formats_);
-    table.defaultFormat_ = t.defaultFormat_;
+    table.defaultFormat_ = defaultFormat;
     table.columnWidths_ = std::move(t.columnWidths_);
     table.rowHeights_ = std::move(t.rowHeights_);
     table.merges_ = std::move(t.merges_);
     table.pageSetup_ = t.pageSetup_;
-    emit table.layoutReset();
-    return Status::success();
+    return true;
 }

@@ -16,11 +16,10 @@ class TableFile
 public:
     static Status save(const DataSource &table, const QString &path);
     static Status load(DataSource &table, const QString &path);
+    // The same from a file's bytes; `name` is the file name the messages give.
+    static Status read(DataSource &table, const QByteArray &bytes, const QString &name);
 
 private:
-    // The payload of the file at `path`, checked against its header: the
-    // reason when it is not a table file, of a newer version or damaged.
-    static Status readPayload(const QString &path, QByteArray &payload);
-    // Reads a checked payload into a fresh table; false when it is damaged.
-    static bool readTable(const QByteArray &payload, DataSource &t);
+    // Fills `table` only when the whole payload could be read.
+    static bool readPayload(DataSource &table, const QByteArray &payload);
 };

@@ -3,6 +3,8 @@
 #include "common/value_text.h"
 
 #include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTimer>
 #include <QWidget>
 
@@ -27,6 +29,31 @@ int wholePixels(const QString &text)
     // Far beyond any screen, but keeps the conversion to int defined.
     constexpr double limit = QWIDGETSIZE_MAX;
     return int(std::clamp(std::trunc(number(text)), -limit, limit));
+}
+
+// Where a stored frame may go: on the screen holding its corner (else the
+// window's own), with enough of its caption on the screen to be dragged back,
+// and never larger than twice that screen. A hand-edited or damaged config.ini
+// can otherwise ask for a window far off the screen or of 32767 pixels square,
+// which takes gigabytes to paint.
+QRect onScreen(const QRect &frame, const QWidget *window)
+{
+    const QScreen *screen = QGuiApplication::screenAt(frame.topLeft());
+    if (!screen)
+        screen = window->screen();
+    if (!screen)
+        return frame;
+    const QRect available = screen->availableGeometry();
+    constexpr int smallest = 100; // a side shorter than this hides the controls
+    constexpr int visible = 50; // pixels of the caption left on the screen
+    const auto bound = [](int value, int low, int high) {
+        return std::max(low, std::min(value, high));
+    };
+    const int width = bound(frame.width(), smallest, 2 * available.width());
+    const int height = bound(frame.height(), smallest, 2 * available.height());
+    return QRect(
+        bound(frame.left(), available.left() - width + visible, available.right() - visible),
+        bound(frame.top(), available.top(), available.bottom() - visible), width, height);
 }
 
 } // namespace
@@ -60,13 +87,20 @@ QSize WindowGeometry::designedClientSize(int windowNumber)
 
 WindowGeometry *WindowGeometry::attach(QWidget *window, IniFile config, int windowNumber)
 {
+    const IniFile::Contents contents = config.load();
+    return attach(window, std::move(config), windowNumber, contents);
+}
+
+WindowGeometry *WindowGeometry::attach(
+    QWidget *window, IniFile config, int windowNumber, const IniFile::Contents &contents)
+{
     Keys windowKeys = keys(windowNumber);
     if (!window || windowKeys.left.isEmpty())
         return nullptr;
     delete of(window); // attaching again starts afresh
     auto *geometry = new WindowGeometry(window, std::move(config), std::move(windowKeys));
     geometry->record(designedClientSize(windowNumber));
-    geometry->apply();
+    geometry->apply(contents);
     window->installEventFilter(geometry);
     return geometry;
 }
@@ -106,7 +140,7 @@ void WindowGeometry::record(QSize designedClient)
     }
 }
 
-void WindowGeometry::apply()
+void WindowGeometry::apply(const IniFile::Contents &contents)
 {
     const std::array<const QString *, ValueCount> names {
         &keys_.left, &keys_.top, &keys_.width, &keys_.height};
@@ -114,21 +148,25 @@ void WindowGeometry::apply()
         keys_.defaults.width(), keys_.defaults.height()};
     std::array<int, ValueCount> value {};
     for (int i = 0; i < ValueCount; ++i) {
-        const QString text = config_.read(*names[i], *names[i], absent);
+        const QString text = contents.read(*names[i], *names[i], absent);
         fileText_[i] = text == absent ? std::nullopt : std::optional(text);
         value[i] = fileText_[i] ? wholePixels(text) : defaults[i];
-        // What is applied goes back at once, so that a first opening creates
-        // the keys and a hand-edited value reads the same way next time.
-        pending_[i] = QString::number(value[i]);
     }
+    const QRect frame
+        = onScreen(QRect(value[Left], value[Top], value[Width], value[Height]), window_);
+    value = {frame.left(), frame.top(), frame.width(), frame.height()};
+    // What is applied goes back at once, so that a first opening creates the
+    // keys, a hand-edited value reads the same way next time and a value off
+    // the screen is not kept.
+    for (int i = 0; i < ValueCount; ++i)
+        pending_[i] = QString::number(value[i]);
     flush();
 
-    storedOuter_ = QSize(value[Width], value[Height]);
-    const QRect frame = window_->frameGeometry();
-    const QSize margins = frame.size() - window_->size();
+    storedOuter_ = frame.size();
+    const QSize margins = window_->frameGeometry().size() - window_->size();
     requestedClient_ = storedOuter_ - margins;
     followingStored_ = true;
-    window_->move(value[Left], value[Top]);
+    window_->move(frame.topLeft());
     window_->resize(requestedClient_);
     // A hidden window gets its resize event only when shown; its controls take
     // their places now already.
@@ -185,13 +223,22 @@ void WindowGeometry::flush()
     pause_->stop();
     const std::array<const QString *, ValueCount> names {
         &keys_.left, &keys_.top, &keys_.width, &keys_.height};
+    QList<IniFile::Setting> changed;
+    std::array<bool, ValueCount> written {};
     for (int i = 0; i < ValueCount; ++i) {
-        if (!pending_[i])
-            continue;
-        if (pending_[i] != fileText_[i] && config_.write(*names[i], *names[i], *pending_[i]))
-            fileText_[i] = pending_[i];
-        pending_[i].reset();
+        if (pending_[i] && pending_[i] != fileText_[i]) {
+            changed.append({*names[i], *names[i], *pending_[i]});
+            written[i] = true;
+        }
     }
+    // One rewrite of config.ini for all four values.
+    if (!changed.isEmpty() && config_.write(changed)) {
+        for (int i = 0; i < ValueCount; ++i)
+            if (written[i])
+                fileText_[i] = pending_[i];
+    }
+    for (std::optional<QString> &value : pending_)
+        value.reset();
 }
 
 bool WindowGeometry::eventFilter(QObject *watched, QEvent *event)

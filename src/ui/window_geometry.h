@@ -24,6 +24,9 @@ class QWidget;
 // ck<n>z left, ck<n>d top, ck<n>k width, ck<n>g height. A key that is missing
 // gives its default; otherwise the value's leading number counts, truncated
 // to whole pixels, and a value that does not start with a number reads as 0.
+// The window is then kept on the screen: at least 50 pixels of its caption
+// stay visible, and no side is shorter than 100 pixels or longer than twice
+// the screen; the values applied are written back at once.
 //
 // Measurement. The values are the outer frame in logical pixels, measured the
 // same way when saving and applying: left and top are the frame's corner
@@ -79,6 +82,9 @@ public:
     // or unreadable keys back at once) and from then on follows the window's resize and move
     // events. The helper belongs to the window. nullptr for a window number other than 1, 2 or 3.
     static WindowGeometry *attach(QWidget *window, IniFile config, int windowNumber);
+    // The same with the keys of config.ini as the window has read them already.
+    static WindowGeometry *attach(
+        QWidget *window, IniFile config, int windowNumber, const IniFile::Contents &contents);
     // The helper attached to a window; nullptr when there is none.
     static WindowGeometry *of(const QWidget *window);
 
@@ -101,7 +107,7 @@ private:
     WindowGeometry(QWidget *window, IniFile config, Keys keys);
 
     void record(QSize designedClient);
-    void apply();
+    void apply(const IniFile::Contents &contents);
     void stretch();
     // True when the client size had to be corrected for a frame learnt late.
     bool correctForFrame();

@@ -3,6 +3,7 @@
 #include "workbook/csv_reader.h"
 #include "workbook/html_table_reader.h"
 #include "workbook/spreadsheet_xml_reader.h"
+#include "workbook/text_decoding.h"
 #include "workbook/xls_reader.h"
 #include "workbook/xlsx_reader.h"
 
@@ -75,6 +76,14 @@ WorkbookFormat detectWorkbookFormat(QByteArrayView head)
         return WorkbookFormat::Xlsx;
     if (head.startsWith(QByteArrayView(oleMagic, 8)))
         return WorkbookFormat::Xls;
+    // Text saved as UTF-16 ("Unicode" in Windows editors) is told by the text
+    // it holds: an HTML table or XML workbook read as CSV would be one cell of
+    // markup.
+    QByteArray utf8;
+    if (head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF")) {
+        utf8 = decodeExternalText(head.first(std::min<qsizetype>(head.size(), 8192) & ~1)).toUtf8();
+        head = utf8;
+    }
     const QByteArrayView text = withoutBomAndBlanks(head);
     if (!text.startsWith('<'))
         return WorkbookFormat::Csv;

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 class FileSystemTest : public ::testing::Test
@@ -101,6 +105,25 @@ TEST_F(FileSystemTest, RemoveIfExists)
     put("备份/a.zrb", "x");
     EXPECT_FALSE(FileSystem::removeIfExists(path("备份")));
     EXPECT_EQ(contents("备份/a.zrb"), QByteArray("x"));
+}
+
+TEST_F(FileSystemTest, ReadRegularFileReadsOnlySmallRegularFiles)
+{
+    put("peizi.ini", "[dyzb]");
+    QByteArray bytes;
+    ASSERT_TRUE(FileSystem::readRegularFile(path("peizi.ini"), 6, &bytes));
+    EXPECT_EQ(bytes, QByteArray("[dyzb]"));
+    EXPECT_FALSE(FileSystem::readRegularFile(path("peizi.ini"), 5, &bytes));
+    EXPECT_TRUE(bytes.isEmpty());
+    EXPECT_FALSE(FileSystem::readRegularFile(path("none.ini"), 5, &bytes));
+    EXPECT_FALSE(FileSystem::readRegularFile(dir.path(), 5, &bytes));
+#ifdef Q_OS_UNIX
+    // Opening a FIFO would wait for a writer for ever.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo.ini")).constData(), 0600), 0);
+    const Status fifo = FileSystem::readRegularFile(path("fifo.ini"), 5, &bytes);
+    EXPECT_FALSE(fifo);
+    EXPECT_TRUE(fifo.message().contains(u"不是普通文件")) << fifo.message().toStdString();
+#endif
 }
 
 } // namespace

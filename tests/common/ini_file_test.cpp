@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -263,6 +264,30 @@ TEST_F(IniFileTest, ReportsAFolderThatCannotBeWritten)
     const Status status = ini.write("s", "k", "v");
     EXPECT_FALSE(status);
     EXPECT_FALSE(status.message().isEmpty());
+}
+
+TEST_F(IniFileTest, FilesThatAreNoSmallRegularFilesAreNeitherReadNorReplaced)
+{
+    // A settings file grown past any real one: defaults, and no rewrite that
+    // would throw its lines away.
+    QByteArray large = "[ck1z]\r\nck1z=120\r\n";
+    large += QByteArray(IniFile::maxBytes, ';');
+    put(large);
+    IniFile ini(path());
+    EXPECT_EQ(ini.read("ck1z", "ck1z", "dflt"), "dflt");
+    const Status status = ini.write("ck1d", "ck1d", "5");
+    EXPECT_FALSE(status);
+    EXPECT_TRUE(status.message().contains(u"过大")) << status.message().toStdString();
+    EXPECT_EQ(contents(), large);
+
+#ifdef Q_OS_UNIX
+    // An endless device behind a link is not read to the end of the memory.
+    ASSERT_TRUE(QFile::link("/dev/zero", path("peizi.ini")));
+    IniFile device(path("peizi.ini"));
+    EXPECT_EQ(device.read("dyzb", "dyzb", "50"), "50");
+    EXPECT_FALSE(device.write("dyzb", "dyzb", "60"));
+    EXPECT_TRUE(QFileInfo(path("peizi.ini")).isSymLink());
+#endif
 }
 
 } // namespace

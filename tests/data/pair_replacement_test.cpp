@@ -120,4 +120,16 @@ TEST_F(PairReplacementTest, AMarkerCannotNameAFileOutsideItsFolder)
     EXPECT_TRUE(PairReplacement::recover(dir.filePath(QStringLiteral("no such folder"))));
 }
 
+#ifdef Q_OS_UNIX
+TEST_F(PairReplacementTest, AMarkerThatIsNoRegularFileIsRemovedUnread)
+{
+    // Read whole, an endless device would exhaust the memory at start-up.
+    ASSERT_TRUE(QFile::link(
+        QStringLiteral("/dev/zero"), dir.filePath(QStringLiteral("~wh-endless.replace"))));
+    ASSERT_TRUE(PairReplacement::recover(dir.path()));
+    EXPECT_EQ(countIn(target), 3);
+    EXPECT_TRUE(QDir(dir.path()).entryList({QStringLiteral("~*")}, QDir::System).isEmpty());
+}
+#endif
+
 } // namespace

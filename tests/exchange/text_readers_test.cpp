@@ -6,7 +6,9 @@
 #include "common/gbk.h"
 #include "common/value_text.h"
 
+#include <QFile>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -179,6 +181,36 @@ TEST(WorkbookFileTest, BinaryFilesAreNotReadAsText)
     const WorkbookSheet sheet = onlySheet(readWorkbookData(utf16));
     EXPECT_EQ(sheet.value(2, 1), QStringLiteral("螺栓"));
     EXPECT_EQ(sheet.value(2, 2), QStringLiteral("3"));
+}
+
+TEST(WorkbookFileTest, Utf16FilesAreReadAsUtf16)
+{
+    // As spreadsheet programs save "Unicode text", in either byte order, and
+    // a table of our HTML export converted by an editor.
+    const auto utf16 = [](const QString &text, bool bigEndian) {
+        QByteArray bytes = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+        for (const QChar c : text) {
+            const char high = char(c.unicode() >> 8), low = char(c.unicode() & 0xFF);
+            bytes.append(bigEndian ? high : low).append(bigEndian ? low : high);
+        }
+        return bytes;
+    };
+    QTemporaryDir dir;
+    for (const bool bigEndian : {false, true}) {
+        for (const QString &text : {QStringLiteral("品名,数量\r\n\"螺栓, M12\",3\r\n"),
+                 QStringLiteral("<table><tr><td>品名</td><td>数量</td></tr>"
+                                "<tr><td>螺栓, M12</td><td>3</td></tr></table>")}) {
+            const QString path = dir.filePath(QStringLiteral("导出.csv"));
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(utf16(text, bigEndian));
+            file.close();
+            const WorkbookSheet sheet = onlySheet(readWorkbookFile(path));
+            EXPECT_EQ(sheet.value(1, 1), QStringLiteral("品名")) << text.toStdString();
+            EXPECT_EQ(sheet.value(2, 1), QStringLiteral("螺栓, M12")) << text.toStdString();
+            EXPECT_EQ(sheet.value(2, 2), QStringLiteral("3"));
+        }
+    }
 }
 
 } // namespace

@@ -1,9 +1,15 @@
 #include "table/data_source.h"
 
+#include <QCryptographicHash>
+#include <QDataStream>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -146,6 +152,65 @@ TEST_F(TableFileTest, SavingReplacesTheFileAndFailsLoudly)
     ASSERT_TRUE(back.load(path("t.grd")));
     EXPECT_EQ(back.text(1, 1), QStringLiteral("two"));
     EXPECT_FALSE(t.save(path("no such folder/t.grd")));
+}
+
+// A table file of no rows and `columns` columns, written by hand so that it
+// can declare what the program would never write.
+QByteArray emptyTableFile(qint32 columns)
+{
+    QByteArray payload;
+    {
+        QDataStream out(&payload, QIODevice::WriteOnly);
+        out.setVersion(QDataStream::Qt_6_0);
+        out << qint32(0) << columns << qint32(0) << qint32(0) << qint32(1); // sizes, current row
+        out << qint32(1) << qint32(1) << quint32(0) << quint32(0xFFFFFF) << QStringLiteral("宋体")
+            << qint32(32) << qint32(0); // one format
+        out << quint32(0); // the default format
+        out << qint32(1) << columns << qint32(100); // one run of widths
+        out << qint32(0) << qint32(0); // no heights, no merges
+        for (int i = 0; i < 10; ++i)
+            out << qint32(0);
+        out << QString();
+        for (int i = 0; i < 8; ++i)
+            out << qint32(0);
+    }
+    QByteArray file;
+    QDataStream out(&file, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_0);
+    out.writeRawData("WHGRD\r\n\x1a", 8);
+    out << quint32(1) << quint64(payload.size());
+    const QByteArray digest = QCryptographicHash::hash(payload, QCryptographicHash::Sha1);
+    out.writeRawData(digest.constData(), int(digest.size()));
+    return file + payload;
+}
+
+TEST_F(TableFileTest, DeclaredSizesAndFileKindsAreCheckedBeforeAnythingIsAllocated)
+{
+    const auto write = [&](const char *name, const QByteArray &content) {
+        QFile out(path(name));
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(content);
+        return path(name);
+    };
+    DataSource table;
+    ASSERT_TRUE(table.load(write("wide.grd", emptyTableFile(16384))));
+    EXPECT_EQ(table.columnCount(), 16384);
+
+    QStringList hostile = {write("max.grd", emptyTableFile(0x7FFFFFFF)),
+        write("huge.grd", emptyTableFile(50'000'000))};
+#ifdef Q_OS_UNIX
+    ASSERT_TRUE(QFile::link("/dev/zero", path("zero.grd")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo.grd")).constData(), 0600), 0);
+    hostile << path("zero.grd") << path("fifo.grd");
+#endif
+    for (const QString &name : hostile) {
+        const Status s = table.load(name);
+        EXPECT_FALSE(s) << name.toStdString();
+        EXPECT_EQ(table.columnCount(), 16384);
+        if (name.endsWith(u"o.grd")) {
+            EXPECT_TRUE(s.message().contains(u"不是普通文件")) << s.message().toStdString();
+        }
+    }
 }
 
 } // namespace

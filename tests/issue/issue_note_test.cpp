@@ -177,6 +177,18 @@ TEST(IssueNoteLayout, PageSetupComesFromPeiziIni)
     EXPECT_EQ(page.scale, 0) << "a text that is not a number reads 0";
     EXPECT_EQ(page.paperKind, 9);
     EXPECT_EQ(page.copies, 2);
+
+    // Numbers no page can have give the key's default, and never wrap.
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("[dyzb]\r\ndyzb=99999999999\r\n[dysb]\r\ndysb=-5\r\n[dyfs]\r\ndyfs=1e300\r\n"
+               "[dyjs]\r\ndyjs=-99999999999\r\n[dyfx]\r\ndyfx=7\r\n");
+    file.close();
+    const PageSetup wild = IssueNoteLayout::loadPageSetup(IniFile(dir.filePath("peizi.ini")));
+    EXPECT_EQ(wild.leftMargin, 50);
+    EXPECT_EQ(wild.topMargin, 50);
+    EXPECT_EQ(wild.copies, 1);
+    EXPECT_EQ(wild.lastPage, 0);
+    EXPECT_EQ(wild.orientation, 0);
 }
 
 } // namespace

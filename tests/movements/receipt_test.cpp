@@ -182,8 +182,10 @@ TEST_F(ReceiptTest, AReceiptThatFailsLeavesTheBackupOfTheLastOneByteForByte)
 
 TEST_F(ReceiptTest, NamesThatCannotBeFileNamesAreBookedWithoutBackup)
 {
+    // Also our own temporary prefix (removed at every start) and a name too
+    // long for the file system with its suffix (86 × 3 bytes).
     for (const QString &name : {QStringLiteral("阀/门"), QStringLiteral("*"), QStringLiteral("CON"),
-             QStringLiteral("..")}) {
+             QStringLiteral(".."), QStringLiteral("~WH-阀"), QString(86, u'长')}) {
         addItem(name, QString(), 1, 1);
         const auto outcome = book(receipt("1", "1", "1", name, QString()));
         EXPECT_FALSE(outcome.backupTaken) << name.toStdString();
@@ -216,6 +218,10 @@ TEST(ItemBackupNames, OnlyNamesEveryPlatformTakes)
              "a|b", "end.", "end ", "CON", "con", "Nul.txt", "COM1", "lpt9.x", "tab\tname"})
         EXPECT_FALSE(ItemBackup::isSafeFileName(QString::fromUtf8(bad))) << bad;
     EXPECT_FALSE(ItemBackup::isSafeFileName(QString(300, u'长')));
+    EXPECT_FALSE(ItemBackup::isSafeFileName(QString(84, u'长'))) << "252 bytes";
+    EXPECT_TRUE(ItemBackup::isSafeFileName(QString(83, u'长'))) << "249 bytes";
+    EXPECT_FALSE(ItemBackup::isSafeFileName(QStringLiteral("~wh-0123456789abcdef")));
+    EXPECT_TRUE(ItemBackup::isSafeFileName(QStringLiteral("wh-1~")));
 }
 
 } // namespace

@@ -8,13 +8,21 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <memory>
 #include <vector>
+
+#ifdef Q_OS_LINUX
+#include <sys/inotify.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -220,5 +228,51 @@ TEST_F(WindowGeometryTest, TheEndOfADragIsWrittenWhenTheWindowGoes)
     form.reset();
     EXPECT_EQ(stored(1), frame);
 }
+
+TEST_F(WindowGeometryTest, StoredValuesOffTheScreenAreBroughtBackAndNotKept)
+{
+    writeBytes("[ck1z]\r\nck1z=-99999\r\n[ck1d]\r\nck1d=99999999999\r\n"
+               "[ck1k]\r\nck1k=99999999999\r\n[ck1g]\r\nck1g=-5\r\n");
+    auto form = open();
+    const QRect screen = form->screen()->availableGeometry();
+    const QRect frame = form->frameGeometry();
+    EXPECT_EQ(frame.size(), QSize(2 * screen.width(), 100));
+    // Enough of the caption on the screen to drag the window back.
+    const QRect caption(frame.topLeft(), QSize(frame.width(), 1));
+    EXPECT_GE(caption.intersected(screen).width(), 50) << frame.x() << "," << frame.y();
+    form->hide();
+    EXPECT_EQ(stored(1), frame);
+    EXPECT_FALSE(bytes().contains("99999")) << bytes().toStdString();
+}
+
+#ifdef Q_OS_LINUX
+// How often config.ini is opened while `action` runs, as the kernel saw it.
+int opensOfConfig(const QString &folder, const std::function<void()> &action)
+{
+    const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    EXPECT_GE(fd, 0);
+    EXPECT_GE(inotify_add_watch(fd, QFile::encodeName(folder).constData(), IN_OPEN), 0);
+    action();
+    int opens = 0;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
+        for (char *p = buffer; p < buffer + n;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(p);
+            if (event->len > 0 && QByteArray(event->name) == "config.ini")
+                ++opens;
+            p += sizeof(inotify_event) + event->len;
+        }
+    }
+    ::close(fd);
+    return opens;
+}
+
+TEST_F(WindowGeometryTest, OpeningAWindowReadsConfigIniOnce)
+{
+    writeBytes("[ck1z]\r\nck1z=100\r\n[ck1d]\r\nck1d=100\r\n[ck1k]\r\nck1k=600\r\n[ck1g]"
+               "\r\nck1g=550\r\n");
+    EXPECT_EQ(opensOfConfig(dir.path(), [&] { Form form(configPath(), 1); }), 1);
+}
+#endif
 
 } // namespace
