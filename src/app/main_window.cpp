@@ -91,11 +91,9 @@ MainWindow::MainWindow(
 
 MainWindow::~MainWindow()
 {
-    // The grid goes before the table it shows; the provider holds data2.zrb
-    // open and lets go of it before the file is removed.
+    // The grid goes before the table it shows.
     delete grid_;
     grid_ = nullptr;
-    (void)provider_.setFile({}); // letting go cannot fail
     removeTemporaryFiles();
 }
 
@@ -104,7 +102,7 @@ void MainWindow::refresh()
     state_.issueLines.clear();
     state_.usedSelectionRows.clear();
     grid_->unbind();
-    const StockList::BuildResult result = StockList::build(table_, provider_, store_, state_);
+    const StockList::BuildResult result = StockList::build(table_, store_, state_);
     grid_->bind();
     setWindowTitle(StockList::title(result.lowStockCount));
     const int items = std::max(table_.rowCount() - 1, 0);

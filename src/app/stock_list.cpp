@@ -5,10 +5,7 @@
 #include "data/record_store.h"
 #include "data/stock_layout.h"
 #include "grid/data_source.h"
-#include "grid/record_file_provider.h"
 #include "grid/selection_sum.h"
-
-#include <QFile>
 
 namespace StockList {
 namespace {
@@ -29,6 +26,34 @@ const QStringList &headerTexts()
 
 constexpr int widths[columns] = {850, 850, 150, 200, 200, 250, 250};
 constexpr int firstNumberColumn = 4;
+
+// The seven display fields of every stock record, in stock-file order, read
+// in one scan of the stock file: no copy of the file is written for a list
+// that lives only on screen.
+class DisplayRows : public RowProvider
+{
+public:
+    explicit DisplayRows(RecordStore &store)
+        : store_(store)
+    { }
+
+    int providedColumnCount() const override { return columns; }
+    int providedRowCount() const override { return store_.recordCount(); }
+    bool forEachRow(const std::function<void(const QString *texts)> &row) const override
+    {
+        static constexpr int fields[columns] = {Stock::Name, Stock::Spec, Stock::Unit,
+            Stock::Quantity, Stock::UnitPrice, Stock::Amount, Stock::AlarmQuantity};
+        QString texts[columns];
+        return store_.forEachRecord([&](const RecordStore &record) {
+            for (int c = 0; c < columns; ++c)
+                texts[c] = record.readText(fields[c]);
+            row(texts);
+        });
+    }
+
+private:
+    RecordStore &store_;
+};
 
 void markPicked(DataSource &table, int row)
 {
@@ -51,8 +76,7 @@ QString title(int lowStockCount)
         + QString::number(lowStockCount) + QStringLiteral("项");
 }
 
-BuildResult build(
-    DataSource &table, RecordFileProvider &provider, RecordStore &store, const AppState &state)
+BuildResult build(DataSource &table, RecordStore &store, const AppState &state)
 {
     table.reset();
     table.setDefaultFormat(CellFormat());
@@ -63,21 +87,13 @@ BuildResult build(
     for (int c = 1; c <= columns; ++c)
         table.setText(1, c, headerTexts()[c - 1]);
 
-    // The display copy is replaced under the provider's feet: let go of it
-    // first (letting go cannot fail).
-    (void)provider.setFile({});
-    const QString display = state.path(Stock::displayFileName());
     BuildResult result;
     result.stockOpened = store.openOrSelect(state.path(Stock::fileName()), Stock::alias());
-    if (result.stockOpened && store.copyTo(display, {}, Stock::displayFields())) {
-        if (provider.setFile(display))
-            table.appendRowsFrom(provider);
-        else
-            result.stockOpened = false;
-    } else {
-        // Never show an earlier copy for a stock file that is gone.
-        QFile::remove(display);
-        result.stockOpened = false;
+    if (result.stockOpened) {
+        const DisplayRows rows(store);
+        result.stockOpened = table.appendRowsFrom(rows);
+        if (!result.stockOpened)
+            table.setSize(1, columns); // never a part of the list
     }
 
     if (table.rowCount() > 1)

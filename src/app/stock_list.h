@@ -6,7 +6,6 @@
 
 class DataSource;
 class Prompts;
-class RecordFileProvider;
 class RecordStore;
 struct AppState;
 
@@ -38,12 +37,12 @@ struct BuildResult
 };
 
 // Rebuilds the table from the stock file of the program directory: the
-// header row, the display copy data2.zrb of every record read through the
-// provider, low-stock rows coloured and counted, marked rows coloured. The
-// stock file stays open and current under "data". A stock file that does not
-// open leaves the header row only.
-BuildResult build(
-    DataSource &table, RecordFileProvider &provider, RecordStore &store, const AppState &state);
+// header row, then the display fields (品名, 规格型号, 单位, 数量, 单价, 金额,
+// 报警数量) of every record in one scan of the stock file, low-stock rows
+// coloured and counted, marked rows coloured. The stock file stays open and
+// current under "data". A stock file that does not open or cannot be read
+// leaves the header row only.
+BuildResult build(DataSource &table, RecordStore &store, const AppState &state);
 
 // What the main window shows after a selection.
 struct SelectionOutcome
