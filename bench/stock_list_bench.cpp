@@ -9,7 +9,7 @@
 #include "common/app_state.h"
 #include "data/record_store.h"
 #include "data/stock_layout.h"
-#include "grid/data_source.h"
+#include "table/data_source.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdlib>

@@ -6,8 +6,8 @@
 #include "common/app_state.h"
 #include "common/clock.h"
 #include "data/record_store.h"
-#include "exchange/workbook_reader.h"
 #include "grid/grid_printer.h"
+#include "workbook/workbook_reader.h"
 
 #include <QApplication>
 

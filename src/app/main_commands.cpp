@@ -29,6 +29,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <utility>
+
 namespace {
 
 // Opens a window modally, then shows what it changed.
@@ -184,6 +186,8 @@ void showStatistics(MainWindow &main, const Statistics::Kind &kind, TableEditorS
     TableEditorWindow::openModal(
         main.state(), main.store(), main.prompts(), main.clock(), editor, main.geometry());
     main.refresh();
+    if (!editor.lastResult.isEmpty())
+        main.setResultStatus(std::exchange(editor.lastResult, QString()));
 }
 
 } // namespace

@@ -7,7 +7,7 @@
 #include "data/record_store.h"
 #include "data/stock_layout.h"
 #include "grid/grid.h"
-#include "grid/selection_sum.h"
+#include "table/selection_sum.h"
 #include "ui/frame_placement.h"
 #include "ui/window_titles.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "grid/data_source.h"
+#include "table/data_source.h"
 #include "ui/command_set.h"
 
 #include <QMainWindow>

@@ -130,9 +130,12 @@ QString QtPrompts::saveFileName(const QString &start, const QString &filter, con
     return QFileDialog::getSaveFileName(parent(), title, start, filter);
 }
 
-std::optional<QFont> QtPrompts::chooseFont(const QFont &initial)
+std::optional<FontChoice> QtPrompts::chooseFont(const QString &family, int pointSize)
 {
     const NormalCursor pointer;
+    QFont initial(family);
+    if (pointSize > 0)
+        initial.setPointSize(pointSize);
     // Qt's own dialog: a desktop's native one would not speak Chinese here.
     QFontDialog dialog(initial, parent());
     dialog.setOption(QFontDialog::DontUseNativeDialog);
@@ -140,7 +143,8 @@ std::optional<QFont> QtPrompts::chooseFont(const QFont &initial)
     dialog.setCurrentFont(initial);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return dialog.selectedFont();
+    const QFont chosen = dialog.selectedFont();
+    return FontChoice {chosen.family(), std::max(chosen.pointSize(), 0)};
 }
 
 void QtPrompts::showChineseFonts(QFontDialog &dialog)

@@ -33,7 +33,7 @@ public:
         const QString &startDir, const QString &filter, const QString &title = {}) override;
     QString saveFileName(
         const QString &start, const QString &filter, const QString &title) override;
-    std::optional<QFont> chooseFont(const QFont &initial) override;
+    std::optional<FontChoice> chooseFont(const QString &family, int pointSize) override;
     bool printDialog(QPrinter &printer) override;
     bool pageSetupDialog(QPrinter &printer) override;
     void printPreview(QPrinter &printer, const std::function<void(QPrinter *)> &paint) override;

@@ -4,8 +4,8 @@
 #include "common/prompts.h"
 #include "data/record_store.h"
 #include "data/stock_layout.h"
-#include "grid/data_source.h"
-#include "grid/selection_sum.h"
+#include "table/data_source.h"
+#include "table/selection_sum.h"
 
 namespace StockList {
 namespace {

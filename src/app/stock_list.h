@@ -1,6 +1,6 @@
 #pragma once
 
-#include "grid/cell_format.h"
+#include "table/cell_format.h"
 
 #include <QString>
 

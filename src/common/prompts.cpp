@@ -1,10 +1,10 @@
 #include "common/prompts.h"
 
-#include <QCursor>
-#include <QGuiApplication>
 #include <QMetaType>
 
 namespace {
+
+bool (*busyProbe)() = nullptr;
 
 // A queued answer of the wrong kind means the test's script and the program
 // disagree about which prompt comes next; going on would only hide that.
@@ -32,6 +32,16 @@ bool isNumber(const QVariant &value)
 
 } // namespace
 
+void Prompts::setBusyProbe(bool (*probe)())
+{
+    busyProbe = probe;
+}
+
+bool Prompts::busy()
+{
+    return busyProbe && busyProbe();
+}
+
 QStringList ScriptedPrompts::messages() const
 {
     QStringList texts;
@@ -45,9 +55,7 @@ QStringList ScriptedPrompts::messages() const
 void ScriptedPrompts::record(const QString &kind, const QString &text, const QString &title,
     Icon icon, const QString &dialogTitle)
 {
-    const QCursor *cursor = QGuiApplication::overrideCursor();
-    const bool busy = cursor && cursor->shape() == Qt::WaitCursor;
-    shown_.push_back({kind, text, title, icon, dialogTitle, busy});
+    shown_.push_back({kind, text, title, icon, dialogTitle, busy()});
 }
 
 QVariant ScriptedPrompts::takeAnswer()
@@ -146,15 +154,17 @@ QString ScriptedPrompts::saveFileName(
     return answer.toString();
 }
 
-std::optional<QFont> ScriptedPrompts::chooseFont(const QFont &initial)
+std::optional<FontChoice> ScriptedPrompts::chooseFont(const QString &family, int pointSize)
 {
-    record(QStringLiteral("font"), initial.family());
+    record(QStringLiteral("font"), family);
     const QVariant answer = takeAnswer();
     if (!answer.isValid())
         return std::nullopt;
-    if (answer.typeId() != QMetaType::QFont)
-        wrongAnswer(QStringLiteral("font dialog"), initial.family(), answer, "QFont");
-    return answer.value<QFont>();
+    if (answer.typeId() == QMetaType::QString)
+        return FontChoice {answer.toString(), pointSize};
+    if (answer.metaType() != QMetaType::fromType<FontChoice>())
+        wrongAnswer(QStringLiteral("font dialog"), family, answer, "FontChoice or QString");
+    return answer.value<FontChoice>();
 }
 
 bool ScriptedPrompts::printDialog(QPrinter &printer)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QFont>
+#include <QMetaType>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -11,6 +11,15 @@
 #include <vector>
 
 class QPrinter;
+
+// A font as the font dialog hands it back: its family and its size in points
+// (0 when the dialog leaves the size to the usual one).
+struct FontChoice
+{
+    QString family;
+    int pointSize = 0;
+};
+Q_DECLARE_METATYPE(FontChoice)
 
 // Every message box, question, input box, file, font and printer dialog of the
 // program goes through this interface. The Qt implementation shows real
@@ -52,12 +61,19 @@ public:
     virtual QString saveFileName(
         const QString &start, const QString &filter, const QString &title = {})
         = 0;
-    virtual std::optional<QFont> chooseFont(const QFont &initial) = 0;
+    // The font dialog, opened on `family` at `pointSize` points (0: the usual
+    // size); nullopt when cancelled.
+    virtual std::optional<FontChoice> chooseFont(const QString &family, int pointSize) = 0;
     // Printer dialogs: true when the user accepted. The preview calls `paint`
     // whenever it needs the pages.
     virtual bool printDialog(QPrinter &printer) = 0;
     virtual bool pageSetupDialog(QPrinter &printer) = 0;
     virtual void printPreview(QPrinter &printer, const std::function<void(QPrinter *)> &paint) = 0;
+
+    // Whether a command of the program is at work (its wait cursor is up).
+    // The window layers install the answer; without them nothing ever is.
+    static void setBusyProbe(bool (*probe)());
+    static bool busy();
 };
 
 // Records every prompt and answers from a queue of prepared answers. With an
@@ -82,7 +98,8 @@ public:
 
     // Queues an answer: bool for questions and printer dialogs, QString for text
     // inputs and file dialogs, double for number inputs, int for integer
-    // inputs (within the box's range), QFont for the font dialog; an invalid QVariant cancels (a
+    // inputs (within the box's range), FontChoice for the font dialog (or a QString: the family at
+    // the size it was opened with); an invalid QVariant cancels (a
     // question is then answered No, a printer dialog is rejected). An answer of the wrong type ends
     // the test with qFatal: the script and the program disagree about the next prompt.
     void answer(QVariant value) { answers_.push_back(std::move(value)); }
@@ -105,7 +122,7 @@ public:
         const QString &startDir, const QString &filter, const QString &title = {}) override;
     QString saveFileName(
         const QString &start, const QString &filter, const QString &title) override;
-    std::optional<QFont> chooseFont(const QFont &initial) override;
+    std::optional<FontChoice> chooseFont(const QString &family, int pointSize) override;
     bool printDialog(QPrinter &printer) override;
     bool pageSetupDialog(QPrinter &printer) override;
     void printPreview(QPrinter &printer, const std::function<void(QPrinter *)> &paint) override;

@@ -1,8 +1,8 @@
 #include "exchange/find_in_grid.h"
 
 #include "common/prompts.h"
-#include "grid/data_source.h"
 #include "grid/grid.h"
+#include "table/data_source.h"
 
 #include <QAction>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/status.h"
-#include "exchange/workbook_reader.h"
+#include "workbook/workbook_reader.h"
 
 #include <QRect>
 #include <QString>

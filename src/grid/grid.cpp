@@ -1,12 +1,12 @@
 #include "grid/grid.h"
 
-#include "grid/data_source.h"
 #include "grid/grid_clipboard.h"
 #include "grid/grid_column_resizer.h"
 #include "grid/grid_delegate.h"
 #include "grid/grid_model.h"
 #include "grid/grid_pane.h"
 #include "grid/grid_tooltip.h"
+#include "table/data_source.h"
 
 #include <QClipboard>
 #include <QCursor>

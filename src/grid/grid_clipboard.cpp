@@ -1,6 +1,6 @@
 #include "grid/grid_clipboard.h"
 
-#include "grid/data_source.h"
+#include "table/data_source.h"
 
 #include <QDataStream>
 #include <QIODevice>

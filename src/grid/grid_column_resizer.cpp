@@ -1,8 +1,8 @@
 #include "grid/grid_column_resizer.h"
 
-#include "grid/data_source.h"
 #include "grid/grid_format.h"
 #include "grid/grid_model.h"
+#include "table/data_source.h"
 
 #include <QFontMetricsF>
 #include <QHeaderView>

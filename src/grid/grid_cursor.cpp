@@ -1,8 +1,8 @@
 #include "grid/grid.h"
 
-#include "grid/data_source.h"
 #include "grid/grid_model.h"
 #include "grid/grid_pane.h"
+#include "table/data_source.h"
 
 #include <QItemSelection>
 

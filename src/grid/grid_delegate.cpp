@@ -1,7 +1,7 @@
 #include "grid/grid_delegate.h"
 
-#include "grid/cell_format.h"
 #include "grid/grid_model.h"
+#include "table/cell_format.h"
 
 #include <QAbstractItemView>
 #include <QLineEdit>

@@ -1,10 +1,10 @@
 #include "grid/grid.h"
 
-#include "grid/data_source.h"
 #include "grid/grid_column_resizer.h"
 #include "grid/grid_delegate.h"
 #include "grid/grid_model.h"
 #include "grid/grid_pane.h"
+#include "table/data_source.h"
 
 #include <QHash>
 #include <QScrollBar>

@@ -1,7 +1,7 @@
 #include "grid/grid_model.h"
 
-#include "grid/data_source.h"
 #include "grid/grid_format.h"
+#include "table/data_source.h"
 
 #include <QBrush>
 

@@ -1,7 +1,7 @@
 #include "grid/grid_printer.h"
 
-#include "grid/data_source.h"
 #include "grid/grid_format.h"
+#include "table/data_source.h"
 
 #include <QFont>
 #include <QFontMetricsF>

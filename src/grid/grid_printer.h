@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/status.h"
-#include "grid/page_setup.h"
+#include "table/page_setup.h"
 
 #include <QPageLayout>
 #include <QPageSize>

@@ -1,8 +1,8 @@
 #include "grid/grid_printing.h"
 
 #include "common/prompts.h"
-#include "grid/data_source.h"
 #include "grid/grid_printer.h"
+#include "table/data_source.h"
 
 #include <QApplication>
 #include <QFile>

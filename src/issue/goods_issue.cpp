@@ -6,7 +6,7 @@
 #include "data/period_totals.h"
 #include "data/record_store.h"
 #include "data/stock_layout.h"
-#include "grid/data_source.h"
+#include "table/data_source.h"
 
 namespace {
 

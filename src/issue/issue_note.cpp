@@ -2,8 +2,8 @@
 
 #include "common/ini_file.h"
 #include "common/value_text.h"
-#include "grid/data_source.h"
 #include "issue/issue_parameters.h"
+#include "table/data_source.h"
 
 #include <algorithm>
 #include <cmath>

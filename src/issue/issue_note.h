@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/app_state.h"
-#include "grid/page_setup.h"
+#include "table/page_setup.h"
 
 #include <QDate>
 #include <QList>

@@ -4,7 +4,7 @@
 #include "common/value_text.h"
 #include "data/record_store.h"
 #include "data/stock_layout.h"
-#include "grid/data_source.h"
+#include "table/data_source.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #include "tableeditor/editor_files.h"
 
 #include "common/gbk.h"
-#include "grid/data_source.h"
+#include "table/data_source.h"
 
 #include <algorithm>
 

@@ -6,6 +6,7 @@
 #include "grid/grid_printing.h"
 #include "tableeditor/printable_table.h"
 #include "ui/dialog_look.h"
+#include "ui/wait_cursor.h"
 
 #include <QAbstractSpinBox>
 #include <QComboBox>
@@ -337,10 +338,10 @@ void PrintSetupWindow::setBodyFont(const QString &name)
 void PrintSetupWindow::chooseMoreFonts()
 {
     setKeptOnTop(false);
-    const std::optional<QFont> font = prompts_.chooseFont(QFont(table_.fontName(1, 1)));
+    const std::optional<FontChoice> font = prompts_.chooseFont(table_.fontName(1, 1), 0);
     if (!font)
         return;
-    const QString name = Gbk::firstBytes(font->family(), CellFormat::maxFontNameBytes);
+    const QString name = Gbk::firstBytes(font->family, CellFormat::maxFontNameBytes);
     if (name.isEmpty())
         return;
     for (QComboBox *box : {bodyFontBox_, titleFontBox_}) {
@@ -424,6 +425,7 @@ void PrintSetupWindow::print()
 {
     grid_->commitEdit();
     setKeptOnTop(false);
+    const WaitCursor busy;
     const Status printed = GridPrinting::print(table_, prompts_, pdfOutput_);
     if (!printed)
         prompts_.message(printed.message());

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "grid/data_source.h"
-#include "grid/page_setup.h"
+#include "table/data_source.h"
+#include "table/page_setup.h"
 
 #include <QDate>
 #include <QDialog>

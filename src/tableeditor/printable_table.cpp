@@ -3,8 +3,8 @@
 #include "common/gbk.h"
 #include "common/value_text.h"
 #include "data/record_store.h"
-#include "grid/data_source.h"
 #include "grid/grid_printer.h"
+#include "table/data_source.h"
 
 #include <QRegularExpression>
 

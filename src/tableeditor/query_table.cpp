@@ -2,8 +2,8 @@
 
 #include "common/value_text.h"
 #include "data/record_store.h"
-#include "grid/data_source.h"
-#include "grid/record_file_provider.h"
+#include "table/data_source.h"
+#include "table/record_file_provider.h"
 
 namespace QueryTable {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/status.h"
-#include "grid/cell_format.h"
+#include "table/cell_format.h"
 
 #include <QString>
 

@@ -19,4 +19,7 @@ struct TableEditorState
     FindInGrid::State find;
     // The print window's page setup and step counters.
     PrintSetupState printSetup;
+    // What the last export wrote ("已转换电子表格 电子表格3.xls"), for the
+    // caller's status bar; the caller takes it once the window is closed.
+    QString lastResult;
 };

@@ -10,15 +10,17 @@
 #include "data/record_store.h"
 #include "data/stock_layout.h"
 #include "grid/grid.h"
-#include "grid/selection_sum.h"
+#include "table/selection_sum.h"
 #include "tableeditor/editor_files.h"
 #include "tableeditor/query_table.h"
 #include "tableeditor/table_editor_state.h"
 #include "ui/dialog_look.h"
+#include "ui/wait_cursor.h"
 
 #include <QAction>
 #include <QClipboard>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -58,6 +60,7 @@ TableEditorWindow::TableEditorWindow(AppState &state, RecordStore &store, Prompt
         FindInGrid::Words {QStringLiteral("查找"), QStringLiteral("查找"), QStringLiteral("查找")},
         rgbColor(128, 0, 128));
     setCommand(QStringLiteral("&Y.查找"), [this] { find_->step(); });
+    addFindKeys();
     // The window lies over the main window, which it hides while it is open.
     if (mainGeometry.isValid())
         setGeometry(mainGeometry);
@@ -155,6 +158,18 @@ void TableEditorWindow::buildMenus()
     auto *openMenus = new QShortcut(QKeySequence(Qt::Key_F10), this);
     connect(openMenus, &QShortcut::activated, this,
         [this] { menuBar_->setActiveAction(menuBar_->actions().constFirst()); });
+}
+
+// F3 goes on with a search, as in the main window; Ctrl+F always asks for a
+// new text.
+void TableEditorWindow::addFindKeys()
+{
+    action(QStringLiteral("&Y.查找"))->setShortcut(QKeySequence(Qt::Key_F3));
+    auto *newSearch = new QShortcut(QKeySequence(QKeySequence::Find), this);
+    connect(newSearch, &QShortcut::activated, this, [this] {
+        find_->resetCaption();
+        find_->step();
+    });
 }
 
 void TableEditorWindow::buildClient()
@@ -406,6 +421,7 @@ void TableEditorWindow::showColumnSum()
 void TableEditorWindow::generatePrintTable()
 {
     grid_->commitEdit();
+    const WaitCursor busy;
     // One print window at a time; a new generation rebuilds its table.
     if (!printWindow_) {
         printWindow_ = new PrintSetupWindow(editorState_.printSetup, prompts_, this);
@@ -421,8 +437,16 @@ void TableEditorWindow::exportSpreadsheet()
         HtmlExport::namePrompt(), HtmlExport::nameTitle(), HtmlExport::defaultName());
     if (!name)
         return;
+    const WaitCursor busy;
     const QString target = HtmlExport::freeSpreadsheetName(state_.programDir, *name);
-    if (HtmlExport::writeSpreadsheetHtml(store_, state_.path(QueryTable::queryFileName()), target))
-        prompts_.message(
-            HtmlExport::doneMessage(), Prompts::defaultTitle(), Prompts::Icon::Information);
+    if (!HtmlExport::writeSpreadsheetHtml(
+            store_, state_.path(QueryTable::queryFileName()), target)) {
+        prompts_.message(QStringLiteral("未能转换电子表格：无法写入 %1").arg(target));
+        return;
+    }
+    // The numbered name is chosen here, not by the user: the main window's
+    // status bar tells it once the editor is closed.
+    editorState_.lastResult = QStringLiteral("已转换电子表格 %1").arg(QFileInfo(target).fileName());
+    prompts_.message(
+        HtmlExport::doneMessage(), Prompts::defaultTitle(), Prompts::Icon::Information);
 }

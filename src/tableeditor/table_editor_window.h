@@ -1,6 +1,6 @@
 #pragma once
 
-#include "grid/data_source.h"
+#include "table/data_source.h"
 #include "ui/command_set.h"
 
 #include <QDialog>
@@ -109,6 +109,7 @@ protected:
 
 private:
     void buildMenus();
+    void addFindKeys();
     void buildClient();
     void loadQueryFile();
     void placeGrid();

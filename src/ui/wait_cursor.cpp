@@ -1,9 +1,13 @@
 #include "ui/wait_cursor.h"
 
+#include "common/prompts.h"
+
 #include <QGuiApplication>
 
 WaitCursor::WaitCursor()
 {
+    // The prompts note whether a command was at work when they were shown.
+    Prompts::setBusyProbe(&WaitCursor::active);
     QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
 }
 

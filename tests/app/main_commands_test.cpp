@@ -11,11 +11,11 @@
 #include "data/record_store.h"
 #include "data/stock_file.h"
 #include "data/stock_layout.h"
-#include "grid/data_source.h"
 #include "grid/grid.h"
 #include "ledger/ledger_window.h"
 #include "support/modal_window.h"
 #include "support/qt_print.h"
+#include "table/data_source.h"
 #include "tableeditor/table_editor_window.h"
 
 #include <QAction>

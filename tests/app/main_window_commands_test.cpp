@@ -7,11 +7,11 @@
 
 #include "common/ini_file.h"
 #include "data/stock_layout.h"
-#include "grid/data_source.h"
 #include "issue/issue_note_window.h"
 #include "issue/parameter_window.h"
 #include "movements/item_window.h"
 #include "support/qt_print.h"
+#include "table/data_source.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -6,8 +6,8 @@
 #include "stock_window_fixture.h"
 
 #include "app/stock_list.h"
-#include "grid/cell_format.h"
-#include "grid/data_source.h"
+#include "table/cell_format.h"
+#include "table/data_source.h"
 #include "tableeditor/table_editor_window.h"
 
 #include <QApplication>

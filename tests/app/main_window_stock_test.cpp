@@ -6,9 +6,9 @@
 #include "stock_window_fixture.h"
 
 #include "data/stock_layout.h"
-#include "grid/cell_format.h"
-#include "grid/data_source.h"
 #include "grid/grid_tooltip.h"
+#include "table/cell_format.h"
+#include "table/data_source.h"
 
 #include <QApplication>
 #include <QDir>

@@ -8,10 +8,10 @@
 
 #include "common/value_text.h"
 #include "data/stock_layout.h"
-#include "grid/data_source.h"
 #include "issue/issue_note_window.h"
 #include "ledger/ledger_window.h"
 #include "support/stock_faults.h"
+#include "table/data_source.h"
 
 #include <QApplication>
 #include <QFile>

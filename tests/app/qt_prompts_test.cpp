@@ -302,7 +302,7 @@ TEST(QtPrompts, TheFontDialogOpensOnTheFontAmongTheFontsThatWriteChinese)
         EXPECT_TRUE(chosen) << "the writing system list shows Chinese";
         dialog->reject();
     });
-    EXPECT_EQ(prompts.chooseFont(current), std::nullopt);
+    EXPECT_EQ(prompts.chooseFont(current.family(), 14), std::nullopt);
 }
 
 TEST(QtPrompts, ThePrintPreviewTakesMostOfTheScreenWithThePageAsWideAsIt)

@@ -4,8 +4,8 @@
 #include "common/prompts.h"
 #include "data/record_store.h"
 #include "data/stock_layout.h"
-#include "grid/data_source.h"
 #include "support/qt_print.h"
+#include "table/data_source.h"
 
 #include <QFile>
 #include <QTemporaryDir>

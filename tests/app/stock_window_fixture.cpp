@@ -4,9 +4,9 @@
 #include "app/startup.h"
 #include "data/stock_file.h"
 #include "data/stock_layout.h"
-#include "grid/data_source.h"
 #include "grid/grid_printer.h"
 #include "support/modal_window.h"
+#include "table/data_source.h"
 
 #include <QAction>
 #include <QApplication>

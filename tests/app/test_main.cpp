@@ -1,6 +1,6 @@
 #include "app/instance_lock.h"
-#include "exchange/workbook_reader.h"
 #include "window_manager_test.h"
+#include "workbook/workbook_reader.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

@@ -6,14 +6,18 @@
 #include "stock_window_fixture.h"
 
 #include "data/record_store.h"
+#include "grid/grid.h"
 #include "issue/issue_note_window.h"
 #include "movements/item_window.h"
+#include "table/data_source.h"
 #include "tableeditor/table_editor_window.h"
 
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -161,6 +165,46 @@ TEST_F(WindowsKeyboardTest, TheTableEditorIsSpokenOfByTheTableFileItShows)
         ASSERT_NE(face, nullptr);
         EXPECT_EQ(face->text(QAccessible::Name), QStringLiteral("三月出库"));
     });
+}
+
+TEST_F(WindowsKeyboardTest, TheTableEditorFindsByKeyAndNamesItsExportInTheStatusBar)
+{
+    dragRows(8, 8); // 材料7
+    runModal(QStringLiteral("开票预览"), [&](QWidget *modal) {
+        auto *note = qobject_cast<IssueNoteWindow *>(modal);
+        ASSERT_NE(note, nullptr);
+        note->setPdfOutput(QDir(state.programDir).filePath(QStringLiteral("出库单.pdf")));
+        QTest::mouseClick(note->issueButton(), Qt::LeftButton);
+    });
+    prompts.clearShown();
+    runModal(QStringLiteral("本日出库"), [&](QWidget *modal) {
+        auto *editor = qobject_cast<TableEditorWindow *>(modal);
+        ASSERT_NE(editor, nullptr);
+        auto *table = editor->findChild<Grid *>();
+        ASSERT_NE(table, nullptr);
+        int nameColumn = 0;
+        for (int c = 1; c <= table->dataSource()->columnCount(); ++c)
+            if (table->dataSource()->text(1, c) == QStringLiteral("品名"))
+                nameColumn = c;
+        ASSERT_GT(nameColumn, 0);
+        clickCell(table, 2, nameColumn);
+
+        QAction *find = editor->action(QStringLiteral("&Y.查找"));
+        prompts.answer(QStringLiteral("材料7"));
+        pressKey(Qt::Key_F, Qt::ControlModifier);
+        EXPECT_EQ(find->text(), QStringLiteral("&Y.下一个")) << "Ctrl+F asked and found";
+        pressKey(Qt::Key_F3);
+        EXPECT_EQ(prompts.messages().value(0), QStringLiteral("对不起，没有啦！"));
+        EXPECT_EQ(find->text(), QStringLiteral("&Y.上一个")) << "F3 went on with the search";
+
+        prompts.clearShown();
+        prompts.answer(QStringLiteral("出库表"));
+        editor->action(QStringLiteral("&W.转为电子表格"))->trigger();
+        ASSERT_EQ(prompts.messages(), QStringList {QStringLiteral("已转换电子表格")});
+        EXPECT_TRUE(prompts.shown().back().busy) << "written under the wait cursor";
+    });
+    EXPECT_TRUE(QFile::exists(QDir(state.programDir).filePath(QStringLiteral("出库表1.xls"))));
+    EXPECT_EQ(window->resultStatus()->text(), QStringLiteral("已转换电子表格 出库表1.xls"));
 }
 
 } // namespace

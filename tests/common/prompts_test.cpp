@@ -16,7 +16,7 @@ TEST(ScriptedPrompts, AnswersFromTheQueueInOrder)
     prompts.answer(2.5);
     prompts.answer(3); // an integer serves a number input too
     prompts.answer(QStringLiteral("/tmp/a.xls"));
-    prompts.answer(QFont(QStringLiteral("宋体"), 12));
+    prompts.answer(QVariant::fromValue(FontChoice {QStringLiteral("宋体"), 12}));
 
     // The program sees only the interface, with its default title.
     Prompts &asUsed = prompts;
@@ -28,9 +28,10 @@ TEST(ScriptedPrompts, AnswersFromTheQueueInOrder)
     EXPECT_EQ(prompts.inputNumber(QStringLiteral("数量"), {}, 0), 3.0);
     EXPECT_EQ(prompts.openFileName(QStringLiteral("/home"), QStringLiteral("电子表 (*.xls)")),
         QStringLiteral("/tmp/a.xls"));
-    const auto font = prompts.chooseFont(QFont(QStringLiteral("Arial")));
+    const auto font = prompts.chooseFont(QStringLiteral("Arial"), 9);
     ASSERT_TRUE(font);
-    EXPECT_EQ(font->pointSize(), 12);
+    EXPECT_EQ(font->family, QStringLiteral("宋体"));
+    EXPECT_EQ(font->pointSize, 12);
     EXPECT_EQ(prompts.pendingAnswers(), 0);
 
     const auto &shown = prompts.shown();
@@ -75,7 +76,7 @@ TEST(ScriptedPrompts, DefaultsAndCancelling)
     EXPECT_FALSE(prompts.inputText("?", {}, {}));
     EXPECT_FALSE(prompts.inputNumber("?", {}, 1));
     EXPECT_EQ(prompts.saveFileName({}, {}, {}), QString());
-    EXPECT_FALSE(prompts.chooseFont(QFont()));
+    EXPECT_FALSE(prompts.chooseFont({}, 0));
     EXPECT_TRUE(prompts.printDialog(printer));
     EXPECT_TRUE(prompts.pageSetupDialog(printer));
 

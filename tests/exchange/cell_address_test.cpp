@@ -1,4 +1,4 @@
-#include "exchange/cell_address.h"
+#include "workbook/cell_address.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "exchange/excel_automation.h"
+#include "workbook/excel_automation.h"
 
 #include "workbook_fixtures.h"
 

@@ -1,9 +1,9 @@
 #include "exchange/find_in_grid.h"
 
 #include "common/prompts.h"
-#include "grid/data_source.h"
 #include "grid/grid.h"
 #include "support/qt_print.h"
+#include "table/data_source.h"
 
 #include <QAction>
 #include <QMenu>

@@ -1,5 +1,5 @@
-#include "exchange/workbook_reader.h"
 #include "misbehaving_child.h"
+#include "workbook/workbook_reader.h"
 
 #include <QApplication>
 

@@ -1,7 +1,7 @@
 #include "misbehaving_child.h"
 
-#include "exchange/workbook_reader.h"
-#include "exchange/workbook_stream.h"
+#include "workbook/workbook_reader.h"
+#include "workbook/workbook_stream.h"
 
 #include <QByteArray>
 #include <QThread>

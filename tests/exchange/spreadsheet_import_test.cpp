@@ -1,7 +1,7 @@
 #include "exchange/spreadsheet_import.h"
 
-#include "exchange/excel_automation.h"
-#include "grid/data_source.h"
+#include "table/data_source.h"
+#include "workbook/excel_automation.h"
 #include "workbook_fixtures.h"
 
 #include <QCoreApplication>

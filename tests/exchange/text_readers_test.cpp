@@ -1,7 +1,7 @@
-#include "exchange/csv_reader.h"
-#include "exchange/html_table_reader.h"
-#include "exchange/spreadsheet_xml_reader.h"
-#include "exchange/workbook_file.h"
+#include "workbook/csv_reader.h"
+#include "workbook/html_table_reader.h"
+#include "workbook/spreadsheet_xml_reader.h"
+#include "workbook/workbook_file.h"
 
 #include "common/gbk.h"
 #include "common/value_text.h"

@@ -3,12 +3,12 @@
 // reader, the text readers, the child's stream and A1 addresses. Every input
 // must give a result or a failure; none may crash, hang or run out of memory.
 
-#include "exchange/cell_address.h"
-#include "exchange/csv_reader.h"
-#include "exchange/html_table_reader.h"
-#include "exchange/spreadsheet_xml_reader.h"
-#include "exchange/workbook_stream.h"
-#include "exchange/xlsx_reader.h"
+#include "workbook/cell_address.h"
+#include "workbook/csv_reader.h"
+#include "workbook/html_table_reader.h"
+#include "workbook/spreadsheet_xml_reader.h"
+#include "workbook/workbook_stream.h"
+#include "workbook/xlsx_reader.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "exchange/xls_reader.h"
+#include "workbook/xls_reader.h"
 
 #include "common/value_text.h"
-#include "exchange/workbook_file.h"
+#include "workbook/workbook_file.h"
 #include "workbook_fixtures.h"
 
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
-#include "exchange/xlsx_writer.h"
+#include "workbook/xlsx_writer.h"
 
-#include "exchange/xlsx_reader.h"
+#include "workbook/xlsx_reader.h"
 
 #include <gtest/gtest.h>
 

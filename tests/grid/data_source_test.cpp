@@ -1,4 +1,4 @@
-#include "grid/data_source.h"
+#include "table/data_source.h"
 
 #include <QSignalSpy>
 

@@ -1,5 +1,5 @@
-#include "grid/data_source.h"
 #include "grid/grid_clipboard.h"
+#include "table/data_source.h"
 
 #include <QDataStream>
 #include <QIODevice>

@@ -1,6 +1,6 @@
-#include "grid/data_source.h"
 #include "grid/grid_format.h"
 #include "grid/grid_model.h"
+#include "table/data_source.h"
 
 #include <QAbstractItemModelTester>
 #include <QBrush>

@@ -1,7 +1,7 @@
 #include "grid/grid_printer.h"
 
-#include "grid/data_source.h"
 #include "grid/pdf_text.h"
+#include "table/data_source.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>

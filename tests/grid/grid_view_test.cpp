@@ -1,7 +1,7 @@
-#include "grid/data_source.h"
 #include "grid/grid.h"
 #include "grid/grid_pane.h"
 #include "grid/grid_tooltip.h"
+#include "table/data_source.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "data/record_store.h"
-#include "grid/data_source.h"
-#include "grid/record_file_provider.h"
+#include "table/data_source.h"
+#include "table/record_file_provider.h"
 
 #include <QTemporaryDir>
 

@@ -3,8 +3,8 @@
 #include "data/item_backup.h"
 #include "data/record_store.h"
 #include "data/stock_layout.h"
-#include "grid/data_source.h"
 #include "support/qt_print.h"
+#include "table/data_source.h"
 
 #include <QTemporaryDir>
 

@@ -2,9 +2,9 @@
 
 #include "common/gbk.h"
 #include "common/ini_file.h"
-#include "grid/data_source.h"
 #include "issue/issue_parameters.h"
 #include "support/qt_print.h"
+#include "table/data_source.h"
 
 #include <QFile>
 #include <QTemporaryDir>

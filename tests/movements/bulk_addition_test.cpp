@@ -2,9 +2,9 @@
 
 #include "common/clock.h"
 #include "data/stock_layout.h"
-#include "grid/data_source.h"
 #include "movements/bulk_addition.h"
 #include "movements/receipt.h"
+#include "table/data_source.h"
 
 namespace {
 

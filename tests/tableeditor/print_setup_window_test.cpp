@@ -159,7 +159,7 @@ TEST_F(PrintSetupWindowTest, TitleAndBodyFontsAndSizes)
         EXPECT_EQ(t.fontName(row, 7), QStringLiteral("黑体")) << row;
 
     const QString chosen = QStringLiteral("Noto Serif CJK SC");
-    prompts.answer(QFont(chosen));
+    prompts.answer(chosen);
     w->moreFontsButton()->click();
     EXPECT_EQ(prompts.shown().back().kind, QStringLiteral("font"));
     EXPECT_EQ(prompts.shown().back().text, QStringLiteral("隶书"))

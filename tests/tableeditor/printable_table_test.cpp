@@ -1,10 +1,10 @@
 #include "tableeditor/printable_table.h"
 
 #include "data/record_store.h"
-#include "grid/data_source.h"
 #include "grid/grid_printer.h"
 #include "grid/pdf_text.h"
 #include "support/qt_print.h"
+#include "table/data_source.h"
 #include "tableeditor/query_file.h"
 #include "tableeditor/query_table.h"
 

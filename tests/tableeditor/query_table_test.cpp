@@ -2,8 +2,8 @@
 
 #include "data/record_store.h"
 #include "data/stock_layout.h"
-#include "grid/data_source.h"
 #include "support/qt_print.h"
+#include "table/data_source.h"
 #include "tableeditor/query_file.h"
 
 #include <QFile>
