@@ -1,13 +1,23 @@
-// The main window's first screen on 100 000 items beside its floor, the same
-// window on an empty stock file:
-//  - the time from constructing MainWindow (after the start-up preparation, as
-//    main() does it) until its first screen has been painted;
-//  - the peak memory of a process showing that window (Linux: VmHWM).
+// What the storekeeper waits for in the windows, each figure beside a floor
+// measured in the same run:
+//  - first screen: from constructing MainWindow (after the start-up
+//    preparation, as main() does it) until it is painted; floor: the same
+//    window on an empty stock file;
+//  - refresh: MainWindow::refresh() and the repaint, as after any window
+//    closes; floor: one SELECT of the seven list columns into strings;
+//  - statistics: 本年出库 written and the table editor painted; floor: one
+//    SELECT of the qualifying rows' seven columns into strings;
+//  - export: "转为电子表格" of that table in MB/s; floor: writing the same
+//    bytes to a file (synced, renamed) in MB/s;
+//  - peak memory (Linux: VmHWM) of the process with the export done and with
+//    the print window open; floor: the same on an empty stock file.
 // Every sample runs in a fresh process (this program started again with
-// --first-screen), so each pays the cold start a storekeeper sees and no peak
-// carries over from another case.
+// --child), so each pays the cold start a storekeeper sees and no peak
+// carries over from another case. Times are medians over the samples.
 //
 //   main_window_bench [--runs N] [--items N]
+//   WAREHOUSE_BENCH_MILLION=1 adds 1 000 000 items to the default 10 000 and
+//   100 000.
 
 #include "stock_fixture.h"
 
@@ -19,20 +29,34 @@
 #include "common/clock.h"
 #include "data/record_store.h"
 #include "grid/grid_printer.h"
+#include "ledger/statistics.h"
+#include "tableeditor/html_export.h"
+#include "tableeditor/print_setup_window.h"
+#include "tableeditor/table_editor_state.h"
+#include "tableeditor/table_editor_window.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QPixmap>
 #include <QProcess>
+#include <QSaveFile>
+
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <vector>
 
 namespace {
 
-const char *const childOption = "--first-screen";
+const char *const childOption = "--child";
+const QStringList caseNames = {QStringLiteral("first-screen"), QStringLiteral("refresh"),
+    QStringLiteral("statistics"), QStringLiteral("export"), QStringLiteral("print")};
+constexpr int repeats = 5; // within one process, for the repeatable steps
 
 // Peak resident memory of this process in KiB; -1 where the platform does not
 // tell.
@@ -51,48 +75,204 @@ qint64 peakMemoryKiB()
     return -1;
 }
 
-// One sample: start-up as main() does it on `dir`, then the window until its
-// first screen is painted. Prints the figures for the parent to read.
-int firstScreen(int argc, char **argv, const QString &dir, int items)
+double msSince(const QElapsedTimer &timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+double median(std::vector<double> values)
+{
+    if (values.empty())
+        return -1;
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void report(const char *key, double value)
+{
+    std::printf("%s %.3f\n", key, value);
+}
+
+// The plain way: one SELECT, every value into a string, as the list and the
+// editor hold them.
+int selectIntoStrings(const QString &file, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+        std::abort();
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK)
+        std::abort();
+    std::vector<QString> texts;
+    const int columns = sqlite3_column_count(stmt);
+    while (sqlite3_step(stmt) == SQLITE_ROW)
+        for (int c = 0; c < columns; ++c)
+            texts.push_back(
+                QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, c)),
+                    sqlite3_column_bytes(stmt, c)));
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return int(texts.size());
+}
+
+const char listSql[] = "SELECT c1,c2,c3,c4,c5,c6,c15 FROM records ORDER BY id";
+
+QByteArray yearIssueSql()
+{
+    const qint64 from = qint64(today.year()) * 10000000000LL;
+    return QStringLiteral("SELECT c1,c2,c3,c5,c18,c19,c9 FROM records WHERE c9>=%1 AND c9<%2 "
+                          "ORDER BY id")
+        .arg(from)
+        .arg(from + 10000000000LL)
+        .toLatin1();
+}
+
+// The widgets of one run: the main window as main() builds it.
+struct Program
+{
+    AppState state;
+    RecordStore store;
+    QtPrompts prompts;
+    FixedClock clock {QDateTime(today, QTime(12, 0))};
+    TableEditorState editorState;
+    std::unique_ptr<MainWindow> window;
+
+    explicit Program(const QString &dir) { state.programDir = dir; }
+
+    void open()
+    {
+        window = std::make_unique<MainWindow>(state, store, prompts, clock);
+        installMainCommands(*window);
+        window->show();
+        QCoreApplication::processEvents();
+        if (window->grab().isNull())
+            std::abort();
+    }
+
+    // 本年出库 into the editor, painted.
+    std::unique_ptr<TableEditorWindow> openYearIssues()
+    {
+        const Statistics::Kind kind {Statistics::Movement::Issue, Statistics::Period::Year};
+        if (!Statistics::write(store, state.programDir, kind, clock.now()))
+            std::abort();
+        auto editor = std::make_unique<TableEditorWindow>(
+            state, store, prompts, clock, editorState, window->geometry());
+        editor->show();
+        QCoreApplication::processEvents();
+        if (editor->grab().isNull())
+            std::abort();
+        return editor;
+    }
+};
+
+void refreshCase(Program &program)
+{
+    std::vector<double> ours, floor;
+    for (int i = 0; i < repeats; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        program.window->refresh();
+        QCoreApplication::processEvents();
+        if (program.window->grab().isNull())
+            std::abort();
+        ours.push_back(msSince(timer));
+        timer.restart();
+        selectIntoStrings(program.state.path(QStringLiteral("data.zrb")), listSql);
+        floor.push_back(msSince(timer));
+    }
+    report("ms", median(ours));
+    report("floor-ms", median(floor));
+}
+
+void statisticsCase(Program &program)
+{
+    std::vector<double> ours, floor;
+    const QByteArray sql = yearIssueSql();
+    for (int i = 0; i < repeats; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        auto editor = program.openYearIssues();
+        ours.push_back(msSince(timer));
+        editor.reset();
+        timer.restart();
+        selectIntoStrings(program.state.path(QStringLiteral("data.zrb")), sql.constData());
+        floor.push_back(msSince(timer));
+    }
+    report("ms", median(ours));
+    report("floor-ms", median(floor));
+}
+
+void exportCase(Program &program)
+{
+    const auto editor = program.openYearIssues();
+    const QString source = program.state.path(QStringLiteral("qd.zrb"));
+    const QString target = program.state.path(QStringLiteral("电子表格1.xls"));
+    QElapsedTimer timer;
+    timer.start();
+    if (!HtmlExport::writeSpreadsheetHtml(program.store, source, target))
+        std::abort();
+    const double ms = msSince(timer);
+    const double mb = double(QFileInfo(target).size()) / 1e6;
+    report("peak-kib", double(peakMemoryKiB()));
+    report("mb-per-s", mb / (ms / 1000));
+
+    // The floor: the same bytes written and committed the plain way.
+    QFile written(target);
+    if (!written.open(QIODevice::ReadOnly))
+        std::abort();
+    const QByteArray bytes = written.readAll();
+    timer.restart();
+    QSaveFile copy(program.state.path(QStringLiteral("floor.xls")));
+    if (!copy.open(QIODevice::WriteOnly) || copy.write(bytes) != bytes.size() || !copy.commit())
+        std::abort();
+    report("floor-mb-per-s", mb / (msSince(timer) / 1000));
+}
+
+void printCase(Program &program)
+{
+    const auto editor = program.openYearIssues();
+    QAction *generate = editor->action(QStringLiteral("&C.生成打印表格"));
+    if (!generate)
+        std::abort();
+    generate->trigger();
+    QCoreApplication::processEvents();
+    const auto windows = editor->findChildren<PrintSetupWindow *>();
+    if (windows.isEmpty() || windows.first()->grab().isNull())
+        std::abort();
+    report("peak-kib", double(peakMemoryKiB()));
+}
+
+// One sample in this process: start-up as main() does it on `dir`, then the case.
+int runCase(int argc, char **argv, const QString &which, const QString &dir)
 {
     QApplication application(argc, argv);
     QApplication::setFont(StartUp::applicationFont(QApplication::font()));
     GridPrinter::installFontSubstitutes();
     if (!StartUp::prepareProgramDirectory(dir))
         return 2;
-
-    AppState state;
-    state.programDir = dir;
-    RecordStore store;
-    QtPrompts prompts;
-    SystemClock clock;
-
+    Program program(dir);
     QElapsedTimer timer;
     timer.start();
-    MainWindow window(state, store, prompts, clock);
-    installMainCommands(window);
-    window.show();
-    QCoreApplication::processEvents();
-    const QPixmap screen = window.grab();
-    const double ms = double(timer.nsecsElapsed()) / 1e6;
-
-    if (window.stockTable().rowCount() != items + 1 || screen.isNull()) {
-        std::fprintf(stderr, "the window shows %d rows, expected %d\n",
-            window.stockTable().rowCount(), items + 1);
-        return 3;
+    program.open();
+    if (which == QStringLiteral("first-screen")) {
+        report("ms", msSince(timer));
+        report("peak-kib", double(peakMemoryKiB()));
+    } else if (which == QStringLiteral("refresh")) {
+        refreshCase(program);
+    } else if (which == QStringLiteral("statistics")) {
+        statisticsCase(program);
+    } else if (which == QStringLiteral("export")) {
+        exportCase(program);
+    } else if (which == QStringLiteral("print")) {
+        printCase(program);
     }
-    std::printf("ms %.3f\npeak-kib %lld\n", ms, static_cast<long long>(peakMemoryKiB()));
     std::fflush(stdout);
     return 0;
 }
 
-struct Sample
-{
-    double ms = -1;
-    qint64 peakKiB = -1;
-};
+using Figures = std::map<QByteArray, std::vector<double>>;
 
-bool runChild(const QString &dir, int items, Sample &sample)
+bool runChild(const QString &which, const QString &dir, Figures &figures)
 {
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -100,68 +280,39 @@ bool runChild(const QString &dir, int items, Sample &sample)
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(),
-        {QString::fromLatin1(childOption), dir, QString::number(items)});
-    if (!child.waitForFinished(5 * 60 * 1000) || child.exitStatus() != QProcess::NormalExit
+    child.start(
+        QCoreApplication::applicationFilePath(), {QString::fromLatin1(childOption), which, dir});
+    if (!child.waitForFinished(30 * 60 * 1000) || child.exitStatus() != QProcess::NormalExit
         || child.exitCode() != 0) {
-        std::fprintf(stderr, "child for %d items failed (exit code %d)\n", items, child.exitCode());
+        std::fprintf(
+            stderr, "child %s failed (exit code %d)\n", qPrintable(which), child.exitCode());
         return false;
     }
     for (const QByteArray &line : child.readAllStandardOutput().split('\n')) {
         const QList<QByteArray> parts = line.trimmed().split(' ');
-        if (parts.size() != 2)
-            continue;
-        if (parts[0] == "ms")
-            sample.ms = parts[1].toDouble();
-        else if (parts[0] == "peak-kib")
-            sample.peakKiB = parts[1].toLongLong();
-    }
-    return sample.ms >= 0;
-}
-
-struct Case
-{
-    int items = 0;
-    std::vector<Sample> samples;
-
-    double medianMs() const
-    {
-        std::vector<double> ms;
-        for (const Sample &s : samples)
-            ms.push_back(s.ms);
-        std::sort(ms.begin(), ms.end());
-        return ms.empty() ? -1 : ms[ms.size() / 2];
-    }
-    // Peaks barely vary between runs; the largest is the one to plan for.
-    qint64 peakKiB() const
-    {
-        qint64 peak = -1;
-        for (const Sample &s : samples)
-            peak = std::max(peak, s.peakKiB);
-        return peak;
-    }
-};
-
-bool measure(Case &c, int runs)
-{
-    const QString dir = programDirWith(c.items);
-    // One unmeasured start first: the stock file's pages and the fonts come
-    // into the system's caches, as on any start but the first after booting.
-    Sample warm;
-    if (!runChild(dir, c.items, warm))
-        return false;
-    for (int i = 0; i < runs; ++i) {
-        Sample sample;
-        if (!runChild(dir, c.items, sample))
-            return false;
-        c.samples.push_back(sample);
+        if (parts.size() == 2)
+            figures[parts[0]].push_back(parts[1].toDouble());
     }
     return true;
 }
 
-void printRow(const char *figure, int items, double ours, double floor, const char *unit)
+// The median of a figure over the samples; the peak is the largest, the one
+// to plan for.
+double figure(const Figures &figures, const char *key)
 {
-    std::printf("%-26s %9d %12.1f %12.1f %7.2f   %s\n", figure, items, ours, floor,
+    const auto it = figures.find(key);
+    if (it == figures.end())
+        return -1;
+    if (qstrcmp(key, "peak-kib") == 0)
+        return *std::max_element(it->second.begin(), it->second.end()) / 1024;
+    return median(it->second);
+}
+
+void printRow(const QString &label, int items, double ours, double floor, const char *unit)
+{
+    if (ours < 0)
+        return;
+    std::printf("%-28s %9d %10.1f %10.1f %7.2f   %s\n", qPrintable(label), items, ours, floor,
         floor > 0 ? ours / floor : 0.0, unit);
 }
 
@@ -170,41 +321,56 @@ void printRow(const char *figure, int items, double ours, double floor, const ch
 int main(int argc, char **argv)
 {
     if (argc == 4 && qstrcmp(argv[1], childOption) == 0)
-        return firstScreen(argc, argv, QString::fromLocal8Bit(argv[2]), atoi(argv[3]));
+        return runCase(argc, argv, QString::fromLatin1(argv[2]), QString::fromLocal8Bit(argv[3]));
 
     QCoreApplication application(argc, argv);
-    int runs = 5;
-    int items = 100000;
+    int runs = 3;
+    std::vector<int> sizes = {10000, 100000};
+    if (qEnvironmentVariableIsSet("WAREHOUSE_BENCH_MILLION"))
+        sizes.push_back(1000000);
     const QStringList arguments = QCoreApplication::arguments();
     for (qsizetype i = 1; i + 1 < arguments.size(); i += 2) {
         if (arguments[i] == QStringLiteral("--runs"))
             runs = std::max(1, arguments[i + 1].toInt());
         else if (arguments[i] == QStringLiteral("--items"))
-            items = std::max(1, arguments[i + 1].toInt());
+            sizes = {std::max(1, arguments[i + 1].toInt())};
     }
 
-    Case ours {items, {}};
-    Case empty {0, {}};
-    std::printf("preparing a stock file of %d items ...\n", items);
-    std::fflush(stdout);
-    if (!measure(empty, runs) || !measure(ours, runs))
-        return 1;
-
-    std::printf("\n%d fresh processes per case, median time, largest peak\n\n", runs);
-    std::printf("%-26s %9s %12s %12s %7s\n", "figure", "items", "ours", "floor", "ratio");
-    printRow("first screen (ms)", items, ours.medianMs(), empty.medianMs(), "target < 1000 ms");
-    if (ours.peakKiB() >= 0)
-        printRow("peak memory (MiB)", items, double(ours.peakKiB()) / 1024,
-            double(empty.peakKiB()) / 1024, "target < 200 MiB");
-    else
-        std::printf("%-26s %9d %12s %12s %7s\n", "peak memory (MiB)", items, "n/a", "n/a", "");
-
-    std::printf("\nsamples (ms):");
-    for (const Case *c : {&ours, &empty}) {
-        std::printf("\n  %6d items:", c->items);
-        for (const Sample &s : c->samples)
-            std::printf(" %.1f", s.ms);
+    std::printf("%d fresh processes per case; medians, largest peak\n\n", runs);
+    std::printf("%-28s %9s %10s %10s %7s\n", "figure", "items", "ours", "floor", "ratio");
+    std::map<QString, Figures> empty; // the memory floors, on an empty stock file
+    for (const int items : sizes) {
+        for (const QString &which : caseNames) {
+            const QString dir = programDirWith(items);
+            Figures figures;
+            // One unmeasured start first: the stock file's pages and the fonts
+            // come into the system's caches, as on any start but the first.
+            Figures warm;
+            if (!runChild(which, dir, warm))
+                return 1;
+            for (int i = 0; i < runs; ++i)
+                if (!runChild(which, dir, figures))
+                    return 1;
+            if (!empty.count(which))
+                for (int i = 0; i < runs; ++i)
+                    if (!runChild(which, programDirWith(0), empty[which]))
+                        return 1;
+            const Figures &none = empty[which];
+            const double peak = figure(figures, "peak-kib");
+            if (which == QStringLiteral("first-screen"))
+                printRow(which + QStringLiteral(" ms"), items, figure(figures, "ms"),
+                    figure(none, "ms"), "target < 200 ms at 100 000");
+            else if (which == QStringLiteral("export"))
+                printRow(which + QStringLiteral(" MB/s"), items, figure(figures, "mb-per-s"),
+                    figure(figures, "floor-mb-per-s"), "target >= 150 MB/s");
+            else
+                printRow(which + QStringLiteral(" ms"), items, figure(figures, "ms"),
+                    figure(figures, "floor-ms"), "targets: refresh < 100, statistics < 150");
+            if (peak >= 0)
+                printRow(which + QStringLiteral(" peak MiB"), items, peak, figure(none, "peak-kib"),
+                    "target < 150 MiB (export, print)");
+            std::fflush(stdout);
+        }
     }
-    std::printf("\n");
     return 0;
 }

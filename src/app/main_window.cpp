@@ -91,11 +91,9 @@ MainWindow::MainWindow(
 
 MainWindow::~MainWindow()
 {
-    // The grid goes before the table it shows; the provider holds data2.zrb
-    // open and lets go of it before the file is removed.
+    // The grid goes before the table it shows.
     delete grid_;
     grid_ = nullptr;
-    (void)provider_.setFile({}); // letting go cannot fail
     removeTemporaryFiles();
 }
 
@@ -104,25 +102,22 @@ void MainWindow::refresh()
     state_.issueLines.clear();
     state_.usedSelectionRows.clear();
     grid_->unbind();
-    const StockList::BuildResult result = StockList::build(table_, provider_, store_, state_);
+    const StockList::BuildResult result = StockList::build(table_, store_, state_);
     grid_->bind();
     setWindowTitle(StockList::title(result.lowStockCount));
     const int items = std::max(table_.rowCount() - 1, 0);
-    setListStatus(!result.stockOpened ? QStringLiteral("库存数据文件无法打开")
-            : result.displayProblem.isEmpty()
-            ? QStringLiteral("共 %1 项材料，其中 %2 项库存数量不高于报警数量")
+    setListStatus(!result.stockOpened
+            ? QStringLiteral("库存数据文件无法打开")
+            : QStringLiteral("共 %1 项材料，其中 %2 项库存数量不高于报警数量")
                   .arg(items)
-                  .arg(result.lowStockCount)
-            : QStringLiteral("共 %1 项材料（只读显示：无法写入显示副本）").arg(items));
+                  .arg(result.lowStockCount));
     showPickedCount();
     // A status line is easily missed: a stock file that cannot be used is
     // told in a message box, once for each new reason.
-    const QString message = !result.stockOpened ? StockList::unopenedMessage(result.stockProblem)
-        : result.displayProblem.isEmpty()       ? QString()
-                                          : StockList::displayProblemMessage(result.displayProblem);
+    const QString message
+        = result.stockOpened ? QString() : StockList::unopenedMessage(result.stockProblem);
     if (!message.isEmpty() && message != reportedProblem_)
-        prompts_.message(message, Prompts::defaultTitle(),
-            result.stockOpened ? Prompts::Icon::Warning : Prompts::Icon::Error);
+        prompts_.message(message, Prompts::defaultTitle(), Prompts::Icon::Error);
     reportedProblem_ = message;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "table/data_source.h"
-#include "table/record_file_provider.h"
 #include "ui/command_set.h"
 
 #include <QMainWindow>
@@ -35,8 +34,8 @@ struct AppState;
 // lines picked, and the result of the last command.
 //
 // When the window is destroyed it removes the temporary record files of the
-// run (the display copy data2.zrb, the statistics result qd.zrb and its sorted
-// copy qd4.zrb); files that were never made are no error.
+// run (the statistics result qd.zrb and its sorted copy qd4.zrb, and a display
+// copy data2.zrb if one lies there); files that were never made are no error.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -103,7 +102,6 @@ private:
 
     CommandSet commands_;
     DataSource table_;
-    RecordFileProvider provider_;
     Grid *grid_ = nullptr;
     QLabel *listStatus_ = nullptr;
     QLabel *pickedStatus_ = nullptr;

@@ -5,10 +5,7 @@
 #include "data/record_store.h"
 #include "data/stock_layout.h"
 #include "table/data_source.h"
-#include "table/record_file_provider.h"
 #include "table/selection_sum.h"
-
-#include <QFile>
 
 namespace StockList {
 namespace {
@@ -30,31 +27,32 @@ const QStringList &headerTexts()
 constexpr int widths[columns] = {850, 850, 150, 200, 200, 250, 250};
 constexpr int firstNumberColumn = 4;
 
-// The display fields of the stock file read in place: the list when no
-// display copy can be written.
-class StockRows : public RowProvider
+// The seven display fields of every stock record, in stock-file order, read
+// in one scan of the stock file: no copy of the file is written for a list
+// that lives only on screen.
+class DisplayRows : public RowProvider
 {
 public:
-    explicit StockRows(RecordStore &store)
+    explicit DisplayRows(RecordStore &store)
         : store_(store)
-    {
-        for (const QString &name : Stock::displayFields())
-            fields_.push_back(store.fieldNumber(name));
-    }
-    int providedColumnCount() const override { return int(fields_.size()); }
+    { }
+
+    int providedColumnCount() const override { return columns; }
+    int providedRowCount() const override { return store_.recordCount(); }
     bool forEachRow(const std::function<void(const QString *texts)> &row) const override
     {
-        std::vector<QString> texts(fields_.size());
+        static constexpr int fields[columns] = {Stock::Name, Stock::Spec, Stock::Unit,
+            Stock::Quantity, Stock::UnitPrice, Stock::Amount, Stock::AlarmQuantity};
+        QString texts[columns];
         return store_.forEachRecord([&](const RecordStore &record) {
-            for (size_t i = 0; i < fields_.size(); ++i)
-                texts[i] = fields_[i] > 0 ? record.readText(fields_[i]) : QString();
-            row(texts.data());
+            for (int c = 0; c < columns; ++c)
+                texts[c] = record.readText(fields[c]);
+            row(texts);
         });
     }
 
 private:
     RecordStore &store_;
-    std::vector<int> fields_;
 };
 
 void markPicked(DataSource &table, int row)
@@ -78,8 +76,7 @@ QString title(int lowStockCount)
         + QString::number(lowStockCount) + QStringLiteral("项");
 }
 
-BuildResult build(
-    DataSource &table, RecordFileProvider &provider, RecordStore &store, const AppState &state)
+BuildResult build(DataSource &table, RecordStore &store, const AppState &state)
 {
     table.reset();
     table.setDefaultFormat(CellFormat());
@@ -90,58 +87,38 @@ BuildResult build(
     for (int c = 1; c <= columns; ++c)
         table.setText(1, c, headerTexts()[c - 1]);
 
-    // The display copy is replaced under the provider's feet: let go of it
-    // first (letting go cannot fail).
-    (void)provider.setFile({});
-    const QString display = state.path(Stock::displayFileName());
     BuildResult result;
     result.stockOpened = store.openOrSelect(state.path(Stock::fileName()), Stock::alias());
+    if (result.stockOpened) {
+        const DisplayRows rows(store);
+        result.stockOpened = table.appendRowsFrom(rows);
+        if (!result.stockOpened)
+            table.setSize(1, columns); // never a part of the list
+    }
     if (!result.stockOpened)
         result.stockProblem = store.lastError();
-    Status shown = Status::failure(result.stockProblem);
-    if (result.stockOpened) {
-        shown = store.copyTo(display, {}, Stock::displayFields())
-            ? provider.setFile(display)
-            : Status::failure(store.lastError());
-        if (shown && !table.appendRowsFrom(provider))
-            shown = Status::failure(QStringLiteral("无法读取 %1").arg(Stock::displayFileName()));
-    }
-    if (!shown) {
-        // Never show an earlier copy for a stock file that is gone.
-        (void)provider.setFile({}); // letting go cannot fail
-        QFile::remove(display);
-    }
-    if (result.stockOpened && !shown) {
-        // A healthy stock file on a full disk is still shown: read in place.
-        result.displayProblem = shown.message();
-        table.setSize(1, columns);
-        if (!table.appendRowsFrom(StockRows(store))) {
-            result.stockOpened = false;
-            result.stockProblem = store.lastError();
-            table.setSize(1, columns);
-        }
-    }
+}
 
-    if (table.rowCount() > 1)
-        table.setAlignment(
-            {2, firstNumberColumn, table.rowCount() - 1, columns - firstNumberColumn + 1},
-            CellFormat::MiddleRight);
-    for (int r = 2; r <= table.rowCount(); ++r) {
-        const double stock = table.number(r, 4);
-        const double alarm = table.number(r, 7);
-        if (alarm - stock >= -lowStockTolerance) {
-            table.setTextColor({r, 1, 1, columns}, lowStockColor);
-            ++result.lowStockCount;
-        }
+if (table.rowCount() > 1)
+    table.setAlignment(
+        {2, firstNumberColumn, table.rowCount() - 1, columns - firstNumberColumn + 1},
+        CellFormat::MiddleRight);
+for (int r = 2; r <= table.rowCount(); ++r) {
+    const double stock = table.number(r, 4);
+    const double alarm = table.number(r, 7);
+    if (alarm - stock >= -lowStockTolerance) {
+        table.setTextColor({r, 1, 1, columns}, lowStockColor);
+        ++result.lowStockCount;
     }
-    for (const int r : state.markedRows)
-        if (r >= 1 && r <= table.rowCount())
-            markPicked(table, r);
+}
+for (const int r : state.markedRows)
+    if (r >= 1 && r <= table.rowCount())
+        markPicked(table, r);
 
-    for (int c = 1; c <= columns; ++c)
-        table.setColumnWidths(c, 1, widths[c - 1]);
-    table.setHeaderRows(1);
-    return result;
+for (int c = 1; c <= columns; ++c)
+    table.setColumnWidths(c, 1, widths[c - 1]);
+table.setHeaderRows(1);
+return result;
 }
 
 SelectionOutcome select(
@@ -191,16 +168,6 @@ QString unopenedMessage(const QString &problem)
                           "从“备份数据库”文件夹中选一份最近的备份恢复库存；恢复前，"
                           "打不开的文件会先另存到同一文件夹中。")
         .arg(Stock::fileName(), problem);
-}
-
-QString displayProblemMessage(const QString &problem)
-{
-    return QStringLiteral(
-        "无法在程序目录中写入库存列表的显示副本 %1：%2\n\n"
-        "库存数据文件完好，列表直接从库存文件读出，只供查看。磁盘可能已满或程序目录"
-        "不能写入：在腾出空间之前，入库、出库等修改可能无法保存。腾出空间后，"
-        "请用“编辑”菜单的“刷新显示”。")
-        .arg(Stock::displayFileName(), problem);
 }
 
 } // namespace StockList

@@ -6,7 +6,6 @@
 
 class DataSource;
 class Prompts;
-class RecordFileProvider;
 class RecordStore;
 struct AppState;
 
@@ -37,20 +36,15 @@ struct BuildResult
     int lowStockCount = 0;
     // Why the stock file did not open (when it did not).
     QString stockProblem;
-    // The stock file opened, but its display copy could not be written (a
-    // full disk, a folder that cannot be written): why. The rows were then
-    // read from the stock file itself.
-    QString displayProblem;
 };
 
 // Rebuilds the table from the stock file of the program directory: the
-// header row, the display copy data2.zrb of every record read through the
-// provider, low-stock rows coloured and counted, marked rows coloured. The
-// stock file stays open and current under "data". A stock file that does not
-// open leaves the header row only. When no display copy can be made, the
-// rows come straight from the stock file, which is only read.
-BuildResult build(
-    DataSource &table, RecordFileProvider &provider, RecordStore &store, const AppState &state);
+// header row, then the display fields (品名, 规格型号, 单位, 数量, 单价, 金额,
+// 报警数量) of every record in one scan of the stock file, low-stock rows
+// coloured and counted, marked rows coloured. The stock file stays open and
+// current under "data". A stock file that does not open or cannot be read
+// leaves the header row only.
+BuildResult build(DataSource &table, RecordStore &store, const AppState &state);
 
 // What the main window shows after a selection.
 struct SelectionOutcome
@@ -65,9 +59,7 @@ struct SelectionOutcome
 SelectionOutcome select(
     const CellRange &selection, DataSource &table, AppState &state, Prompts &prompts);
 
-// What the user is told, with what to do, when the stock file does not open,
-// and when it is shown without its display copy.
+// What the user is told, with what to do, when the stock file does not open.
 QString unopenedMessage(const QString &problem);
-QString displayProblemMessage(const QString &problem);
 
 } // namespace StockList

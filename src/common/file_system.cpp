@@ -220,13 +220,81 @@ Status syncDirectory(const QString &dir)
 
 Status writeFileAtomically(const QString &path, const QByteArray &contents)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return Status::failure(QStringLiteral("无法写入 %1：%2").arg(shown(path), fileError(file)));
-    if (file.write(contents) != contents.size()) {
-        const QString reason = fileError(file);
-        file.cancelWriting();
-        return Status::failure(QStringLiteral("无法写入 %1：%2").arg(shown(path), reason));
+    AtomicFileWriter writer(path);
+    if (Status s = writer.open(); !s)
+        return s;
+    writer.write(contents);
+    return writer.commit();
+}
+
+namespace {
+
+// Blocks of this size reach the file: large enough that a system call per
+// block costs nothing, small enough to keep memory flat.
+constexpr qsizetype blockSize = 256 * 1024;
+
+} // namespace
+
+AtomicFileWriter::AtomicFileWriter(const QString &path)
+    : path_(path)
+{ }
+
+AtomicFileWriter::~AtomicFileWriter()
+{
+    if (file_)
+        file_->cancelWriting();
+}
+
+Status AtomicFileWriter::open()
+{
+    file_ = std::make_unique<QSaveFile>(path_);
+    if (!file_->open(QIODevice::WriteOnly)) {
+        const Status failed = Status::failure(
+            QStringLiteral("无法写入 %1：%2").arg(shown(path_), fileError(*file_)));
+        file_.reset();
+        return failed;
+    }
+    return Status::success();
+}
+
+bool AtomicFileWriter::writeOut()
+{
+    if (!file_ || !error_.isEmpty())
+        return false;
+    if (!block_.isEmpty() && file_->write(block_) != block_.size()) {
+        error_ = fileError(*file_);
+        return false;
+    }
+    block_.resize(0); // keeps the capacity
+    return true;
+}
+
+void AtomicFileWriter::write(QByteArrayView bytes)
+{
+    if (bytes.size() < blockSize) {
+        block_.append(bytes.data(), bytes.size());
+        flushBlock();
+        return;
+    }
+    // A large piece goes straight through, never copied into a block.
+    if (writeOut() && file_->write(bytes.data(), bytes.size()) != bytes.size())
+        error_ = fileError(*file_);
+}
+
+void AtomicFileWriter::flushBlock()
+{
+    if (block_.size() >= blockSize)
+        (void)writeOut(); // a failure is kept in error_ and told by commit()
+}
+
+Status AtomicFileWriter::commit()
+{
+    if (!file_)
+        return Status::failure(QStringLiteral("无法写入 %1").arg(shown(path_)));
+    if (!writeOut()) {
+        file_->cancelWriting();
+        file_.reset();
+        return Status::failure(QStringLiteral("无法写入 %1：%2").arg(shown(path_), error_));
     }
     if (const int fault = injectedFault(Operation::Rename, path)) {
         file.cancelWriting();
@@ -234,9 +302,12 @@ Status writeFileAtomically(const QString &path, const QByteArray &contents)
             QStringLiteral("无法写入 %1：%2").arg(shown(path), errnoText(fault)));
     }
     // commit() flushes the temporary file to the disk before renaming it.
-    if (!file.commit())
-        return Status::failure(QStringLiteral("无法写入 %1：%2").arg(shown(path), fileError(file)));
-    return syncDirectory(QFileInfo(path).absolutePath());
+    const bool committed = file_->commit();
+    const QString reason = committed ? QString() : fileError(*file_);
+    file_.reset();
+    if (!committed)
+        return Status::failure(QStringLiteral("无法写入 %1：%2").arg(shown(path_), reason));
+    return syncDirectory(QFileInfo(path_).absolutePath());
 }
 
 Status readRegularFile(const QString &path, qint64 maxBytes, QByteArray *contents)

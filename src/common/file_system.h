@@ -3,10 +3,15 @@
 #include "common/status.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+
+#include <memory>
+
+class QSaveFile;
 
 // File operations the program needs to be crash safe, on every platform.
 namespace FileSystem {
@@ -33,6 +38,38 @@ Status writeFileAtomically(const QString &path, const QByteArray &contents);
 // anything is read, so no such file can block or exhaust the program. A
 // missing file is a failure too; callers that treat it as empty ask first.
 Status readRegularFile(const QString &path, qint64 maxBytes, QByteArray *contents);
+
+// A whole file written piece by piece, so that a large file never has to be
+// held in memory: the pieces go to a temporary file beside the target, and
+// commit() syncs it, renames it over the target and syncs the directory. A
+// writer destroyed without commit(), or one whose writing failed, leaves the
+// target as it was and removes the temporary file. Pieces are gathered into
+// blocks, so small writes cost no system call each.
+class AtomicFileWriter
+{
+public:
+    explicit AtomicFileWriter(const QString &path);
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter &) = delete;
+    AtomicFileWriter &operator=(const AtomicFileWriter &) = delete;
+
+    Status open();
+    // Appends a piece; a failure shows in commit().
+    void write(QByteArrayView bytes);
+    // The block being gathered, for callers that build a piece in place; it
+    // is written out by the next write() or flushBlock() once large enough.
+    QByteArray &block() { return block_; }
+    void flushBlock();
+    Status commit();
+
+private:
+    bool writeOut();
+
+    QString path_;
+    QByteArray block_;
+    std::unique_ptr<QSaveFile> file_;
+    QString error_;
+};
 
 // Removes a file; a file that does not exist is no error.
 Status removeIfExists(const QString &path);

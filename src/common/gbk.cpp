@@ -268,11 +268,27 @@ bool canEncode(QStringView text)
 {
     if (isAscii(text))
         return true;
+    QByteArray bytes;
+    return appendGbk(text, bytes);
+}
+
+bool appendGbk(QStringView text, QByteArray &out)
+{
+    if (isAscii(text)) {
+        const qsizetype at = out.size();
+        out.resize(at + text.size());
+        char *to = out.data() + at;
+        for (const QChar c : text)
+            *to++ = char(c.unicode());
+        return true;
+    }
     const QByteArray bytes = encodeAny(text);
+    // A four-byte sequence is a character GBK does not have.
     for (qsizetype i = 0; i < bytes.size(); i += sequenceLength(bytes, i)) {
         if (sequenceLength(bytes, i) == 4)
             return false;
     }
+    out += bytes;
     return true;
 }
 

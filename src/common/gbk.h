@@ -19,6 +19,10 @@ QString decode(QByteArrayView bytes);
 // Whether every character of the text has a two-byte-or-less GBK form.
 bool canEncode(QStringView text);
 
+// Appends the text's GBK bytes when every character has a GBK form, in one
+// conversion; false, with `out` as it was, when one has not.
+bool appendGbk(QStringView text, QByteArray &out);
+
 // The length of the text in GBK bytes (a character outside GBK counts 4).
 int byteLength(QStringView text);
 

@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringView>
 #include <QVariant>
@@ -29,6 +30,29 @@ QString dateTimeText(const QDateTime &moment);
 
 // 2011年3月7日
 QString dateText(const QDate &date);
+
+// Date-time texts for long scans, straight from the fields of a local
+// date-time: text() gives what dateTimeText(QDateTime(QDate(year, month, day),
+// QTime(hour, minute, second))) gives, without building a QDateTime per value.
+// Building one asks the C library for the local zone's offset (mktime reads the
+// zone file on every call); here that is asked once per distinct day, to learn
+// whether the zone shifts the local clock on it. A day with a shift (or out of
+// the range QDateTime can place) goes the slow way, so every text is the one
+// dateTimeText() would give. The day notes are taken under the time zone of the
+// moment: an object lives for one scan, never across a change of zone.
+class DateTimeTexts
+{
+public:
+    QString text(int year, int month, int day, int hour, int minute, int second);
+
+private:
+    // Whether every local time of the day exists once and keeps its fields.
+    bool plainDay(int year, int month, int day);
+
+    qint64 lastDay_ = -1;
+    bool lastPlain_ = false;
+    QHash<qint64, bool> plainDays_; // by yyyymmdd
+};
 
 // Any record or grid value as text: texts as they are, numbers as numberText,
 // date-times as dateTimeText, dates as dateText, logical values as "真"/"假".

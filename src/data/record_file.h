@@ -4,6 +4,7 @@
 // Internal to the record store: RecordStore's header is the contract.
 
 #include "common/status.h"
+#include "common/value_text.h"
 #include "data/field.h"
 #include "data/record_values.h"
 #include "data/sqlite_file.h"
@@ -51,7 +52,10 @@ struct OpenRecordFile
     // The current record's stored fields, read once per record.
     mutable qint64 cachedId = -1;
     mutable bool cachedDeleted = false;
-    mutable std::vector<QVariant> row;
+    mutable std::vector<QVariant> row; // date-times as stored integers
+    // Date-time texts of reads and scans, with the days the zone shifts noted
+    // for as long as the file is open.
+    mutable DateTimeTexts dateTexts;
     // While find or copyTo runs a condition over many records, the fields it
     // reads come straight from the scanning statement: liveColumns[field - 1]
     // is the field's column there, -1 when the statement does not carry it.

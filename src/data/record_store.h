@@ -256,6 +256,8 @@ private:
     bool needRecord() const;
     bool checkField(int field) const;
     OpenRecordFile *findByPath(const QString &path) const;
+    // read(), with a date-time still the stored integer (qint64).
+    QVariant storedValue(int field) const;
     int liveColumnOf(int field, FieldKind kind) const;
     // Removes the records meeting an SQL condition, with their memos.
     bool removeWhere(const QString &condition);

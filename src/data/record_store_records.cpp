@@ -17,6 +17,16 @@ using namespace RecordValues;
 
 QVariant RecordStore::read(int field) const
 {
+    QVariant value = storedValue(field);
+    // Date-times wait as stored integers until one is asked for: building a
+    // QDateTime asks the C library for the zone's offset.
+    if (value.typeId() == QMetaType::LongLong)
+        return unpackDateTime(value.toLongLong());
+    return value;
+}
+
+QVariant RecordStore::storedValue(int field) const
+{
     clearError();
     if (!checkField(field))
         return {};
@@ -40,7 +50,7 @@ QVariant RecordStore::read(int field) const
         return text;
     }
     if (const int live = f.liveColumn(field); live >= 0)
-        return decode(f.live, live, kind);
+        return decodeStored(f.live, live, kind);
     if (f.cachedId != id) {
         f.selectRow.bindInt(1, id);
         if (const int rc = f.selectRow.step(); rc != SQLITE_ROW) {
@@ -53,7 +63,7 @@ QVariant RecordStore::read(int field) const
         for (int i = 0; i < f.layout.size(); ++i)
             if (f.columns[size_t(i)] >= 0)
                 f.row[size_t(i)]
-                    = decode(f.selectRow.get(), f.columns[size_t(i)], f.layout[i].kind);
+                    = decodeStored(f.selectRow.get(), f.columns[size_t(i)], f.layout[i].kind);
         f.cachedDeleted = f.selectRow.columnInt(1) != 0;
         f.selectRow.reset();
         f.cachedId = id;
@@ -83,7 +93,7 @@ QString RecordStore::readText(int field) const
             case FieldKind::Number:
                 return numberText(sqlite3_column_double(stmt, column));
             case FieldKind::DateTime:
-                return dateTimeText(unpackDateTime(sqlite3_column_int64(stmt, column)));
+                return dateTimeText(current_->dateTexts, sqlite3_column_int64(stmt, column));
             case FieldKind::Logical:
                 return sqlite3_column_int64(stmt, column) ? QStringLiteral("真")
                                                           : QStringLiteral("假");
@@ -92,8 +102,15 @@ QString RecordStore::readText(int field) const
             }
         }
     }
-    const QVariant value = read(field);
-    return value.typeId() == QMetaType::QString ? value.toString() : valueText(value);
+    const QVariant value = storedValue(field);
+    switch (value.typeId()) {
+    case QMetaType::QString:
+        return value.toString();
+    case QMetaType::LongLong: // only date-times are kept as integers
+        return dateTimeText(current_->dateTexts, value.toLongLong());
+    default:
+        return valueText(value);
+    }
 }
 
 double RecordStore::readNumber(int field) const

@@ -62,6 +62,16 @@ QDateTime unpackDateTime(qint64 packed)
     return QDateTime(date, QTime(int(time / 10000), int(time / 100 % 100), int(time % 100)));
 }
 
+QString dateTimeText(DateTimeTexts &texts, qint64 packed)
+{
+    if (packed <= 0)
+        return {};
+    const qint64 day = packed / 1000000;
+    const qint64 time = packed % 1000000;
+    return texts.text(int(day / 10000), int(day / 100 % 100), int(day % 100), int(time / 10000),
+        int(time / 100 % 100), int(time % 100));
+}
+
 QDateTime toDateTime(const QVariant &value)
 {
     switch (value.typeId()) {
@@ -132,6 +142,13 @@ QVariant decode(sqlite3_stmt *stmt, int column, FieldKind kind)
         break;
     }
     return {};
+}
+
+QVariant decodeStored(sqlite3_stmt *stmt, int column, FieldKind kind)
+{
+    if (kind == FieldKind::DateTime)
+        return sqlite3_column_int64(stmt, column);
+    return decode(stmt, column, kind);
 }
 
 QVariant emptyValue(FieldKind kind)

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QVariant>
 
+class DateTimeTexts;
 class SqlStatement;
 struct sqlite3_stmt;
 
@@ -27,6 +28,9 @@ bool kindsMatch(FieldKind a, FieldKind b);
 qint64 packDateTime(const QDateTime &moment);
 QDate unpackDate(qint64 packed);
 QDateTime unpackDateTime(qint64 packed);
+// The date-time text of a stored value, as dateTimeText(unpackDateTime(packed))
+// gives it, without building a QDateTime.
+QString dateTimeText(DateTimeTexts &texts, qint64 packed);
 
 // Conversions of a value written to a field of another kind.
 QDateTime toDateTime(const QVariant &value);
@@ -35,6 +39,8 @@ double toNumber(const QVariant &value);
 
 // Reads a stored field from a row statement.
 QVariant decode(sqlite3_stmt *stmt, int column, FieldKind kind);
+// As decode(), but a date-time as its stored integer (qint64).
+QVariant decodeStored(sqlite3_stmt *stmt, int column, FieldKind kind);
 // What a read gives off the records, in the field's kind.
 QVariant emptyValue(FieldKind kind);
 // Binds a value converted to a stored field's kind.

@@ -5,6 +5,8 @@
 #include "table/table_file.h"
 
 #include <algorithm>
+#include <cstring>
+#include <limits>
 
 DataSource::DataSource(QObject *parent)
     : QObject(parent)
@@ -47,6 +49,49 @@ quint32 DataSource::formatIndex(const CellFormat &format)
     return quint32(formats_.size() - 1);
 }
 
+void DataSource::storeText(Cell &c, QStringView text)
+{
+    if (text.size() <= qsizetype(c.length)) {
+        // A text no longer than the one it replaces takes its place (it may be
+        // a part of that text, so the ranges may overlap).
+        if (!text.isEmpty())
+            std::memmove(texts_.data() + c.start, text.utf16(), size_t(text.size()) * 2);
+        unusedUnits_ += c.length - size_t(text.size());
+        c.length = quint32(text.size());
+        return;
+    }
+    const char16_t *from = text.utf16();
+    if (from >= texts_.data() && from < texts_.data() + texts_.size()) {
+        // A text of this table: growing the buffer would move it.
+        const QString copy = text.toString();
+        storeText(c, copy);
+        return;
+    }
+    dropText(c);
+    compactTexts();
+    if (texts_.size() + size_t(text.size()) > std::numeric_limits<quint32>::max())
+        return; // more text than any table holds; the cell stays empty
+    c.start = quint32(texts_.size());
+    c.length = quint32(text.size());
+    texts_.insert(texts_.end(), from, from + text.size());
+}
+
+void DataSource::compactTexts()
+{
+    if (unusedUnits_ < (1u << 16) || unusedUnits_ * 2 < texts_.size())
+        return;
+    std::vector<char16_t> compact;
+    compact.reserve(texts_.size() - unusedUnits_);
+    for (Cell &c : cells_) {
+        const quint32 start = quint32(compact.size());
+        compact.insert(
+            compact.end(), texts_.begin() + c.start, texts_.begin() + c.start + c.length);
+        c.start = start;
+    }
+    texts_ = std::move(compact);
+    unusedUnits_ = 0;
+}
+
 void DataSource::resizeStorage(int rows, int columns)
 {
     rows = std::max(rows, 0);
@@ -54,15 +99,21 @@ void DataSource::resizeStorage(int rows, int columns)
     Cell blank;
     blank.format = defaultFormat_;
     if (columns == columns_) {
+        for (size_t i = size_t(rows) * size_t(columns); i < cells_.size(); ++i)
+            dropText(cells_[i]);
         cells_.resize(size_t(rows) * size_t(columns), blank);
     } else {
         std::vector<Cell> next(size_t(rows) * size_t(columns), blank);
         const int keepRows = std::min(rows, rows_);
         const int keepColumns = std::min(columns, columns_);
-        for (int r = 0; r < keepRows; ++r)
-            for (int c = 0; c < keepColumns; ++c)
-                next[size_t(r) * size_t(columns) + size_t(c)]
-                    = std::move(cells_[size_t(r) * size_t(columns_) + size_t(c)]);
+        for (int r = 0; r < rows_; ++r)
+            for (int c = 0; c < columns_; ++c) {
+                Cell &old = cells_[size_t(r) * size_t(columns_) + size_t(c)];
+                if (r < keepRows && c < keepColumns)
+                    next[size_t(r) * size_t(columns) + size_t(c)] = old;
+                else
+                    dropText(old);
+            }
         cells_ = std::move(next);
     }
     columnWidths_.resize(size_t(columns), defaultColumnWidth);
@@ -86,23 +137,27 @@ void DataSource::setSize(int rows, int columns)
 
 QString DataSource::text(int row, int column) const
 {
-    const Cell *c = cell(row, column);
-    return c ? c->text : QString();
+    return textView(row, column).toString();
 }
 
-void DataSource::setText(int row, int column, const QString &text)
+QStringView DataSource::textView(int row, int column) const
+{
+    const Cell *c = cell(row, column);
+    return c ? textOf(*c) : QStringView();
+}
+
+void DataSource::setText(int row, int column, QStringView text)
 {
     Cell *c = cell(row, column);
     if (!c)
         return;
-    c->text = text;
+    storeText(*c, text);
     emit cellsChanged(row, column, 1, 1);
 }
 
 double DataSource::number(int row, int column) const
 {
-    const Cell *c = cell(row, column);
-    return c ? ::number(c->text) : 0.0;
+    return ::number(textView(row, column));
 }
 
 void DataSource::appendRows(int count)
@@ -127,13 +182,25 @@ bool DataSource::appendRowsFrom(const RowProvider &provider)
     const int take = std::min(provider.providedColumnCount(), columns_);
     Cell blank;
     blank.format = defaultFormat_;
+    // Room for every row at once, so no growing step copies the table; the
+    // texts get room after a sample of rows tells how long they run.
+    const size_t expected = size_t(std::max(provider.providedRowCount(), 0));
+    cells_.reserve(cells_.size() + expected * size_t(columns_));
+    rowHeights_.reserve(rowHeights_.size() + expected);
+    constexpr int sampleRows = 256;
+    const size_t textsBefore = texts_.size();
+    int appended = 0;
     const bool ok = provider.forEachRow([&](const QString *texts) {
         const size_t start = cells_.size();
         cells_.resize(start + size_t(columns_), blank);
         for (int c = 0; c < take; ++c)
-            cells_[start + size_t(c)].text = texts[c];
+            storeText(cells_[start + size_t(c)], texts[c]);
         rowHeights_.push_back(defaultRowHeight);
         ++rows_;
+        if (++appended == sampleRows && expected > size_t(sampleRows)) {
+            const size_t perRow = (texts_.size() - textsBefore) / sampleRows + 1;
+            texts_.reserve(texts_.size() + (expected - sampleRows) * perRow * 9 / 8);
+        }
     });
     if (rows_ >= first)
         emit rowsAppended(first, rows_ - first + 1);
@@ -152,7 +219,7 @@ void DataSource::insertColumns(int column, int count)
         for (int c = 0; c < columns_; ++c) {
             const int to = c + 1 < column ? c : c + count;
             next[size_t(r) * size_t(columns) + size_t(to)]
-                = std::move(cells_[size_t(r) * size_t(columns_) + size_t(c)]);
+                = cells_[size_t(r) * size_t(columns_) + size_t(c)];
         }
     cells_ = std::move(next);
     columnWidths_.insert(columnWidths_.begin() + (column - 1), size_t(count), defaultColumnWidth);
@@ -173,18 +240,21 @@ void DataSource::clearTexts(const CellRange &range)
         return;
     for (int row = r.row; row <= r.lastRow(); ++row)
         for (int column = r.column; column <= r.lastColumn(); ++column)
-            cell(row, column)->text.clear();
+            dropText(*cell(row, column));
     emit cellsChanged(r.row, r.column, r.rows, r.columns);
 }
 
 void DataSource::reset()
 {
     const CellFormat fallback = defaultFormat();
-    cells_.clear();
+    // Memory goes back too: a table of a million rows leaves none behind.
+    std::vector<Cell>().swap(cells_);
+    std::vector<char16_t>().swap(texts_);
+    unusedUnits_ = 0;
     formats_ = {fallback};
     defaultFormat_ = 0;
     columnWidths_.clear();
-    rowHeights_.clear();
+    std::vector<int>().swap(rowHeights_);
     merges_.clear();
     rows_ = columns_ = 0;
     headerRows_ = headerColumns_ = 0;
@@ -381,7 +451,7 @@ bool DataSource::forEachRow(const std::function<void(const QString *texts)> &row
     std::vector<QString> texts(static_cast<size_t>(columns_));
     for (int r = 1; r <= rows_; ++r) {
         for (int c = 1; c <= columns_; ++c)
-            texts[size_t(c - 1)] = cell(r, c)->text;
+            texts[size_t(c - 1)] = textOf(*cell(r, c)).toString();
         row(texts.data());
     }
     return true;

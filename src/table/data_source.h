@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringView>
 
 #include <vector>
 
@@ -40,7 +41,10 @@ public:
     int columnCount() const { return columns_; }
 
     QString text(int row, int column) const;
-    void setText(int row, int column, const QString &text);
+    // The text without a copy, for scans over many cells; valid until the
+    // table next changes.
+    QStringView textView(int row, int column) const;
+    void setText(int row, int column, QStringView text);
     // A number cell's text as the program reads numbers (number(text)).
     double number(int row, int column) const;
 
@@ -123,6 +127,7 @@ public:
     // --- RowProvider ---------------------------------------------------------
 
     int providedColumnCount() const override { return columns_; }
+    int providedRowCount() const override { return rows_; }
     bool forEachRow(const std::function<void(const QString *texts)> &row) const override;
 
 signals:
@@ -135,9 +140,12 @@ signals:
     void currentRowChanged(int row);
 
 private:
+    // A cell keeps where its text lies in texts_: one buffer for all texts
+    // costs a few bytes a cell, where a string each would cost some fifty.
     struct Cell
     {
-        QString text;
+        quint32 start = 0; // texts_[start, start + length)
+        quint32 length = 0;
         quint32 format = 0; // index into formats_
         CellEdges edges = 0;
     };
@@ -149,10 +157,24 @@ private:
     template<typename Change>
     void changeFormats(const CellRange &range, Change change);
     void resizeStorage(int rows, int columns);
+    QStringView textOf(const Cell &c) const
+    {
+        return QStringView(texts_.data() + c.start, qsizetype(c.length));
+    }
+    void storeText(Cell &c, QStringView text);
+    void dropText(Cell &c)
+    {
+        unusedUnits_ += c.length;
+        c.length = 0;
+    }
+    // Gives the room of replaced texts back once it is more than half the buffer.
+    void compactTexts();
 
     int rows_ = 0;
     int columns_ = 0;
     std::vector<Cell> cells_; // row-major
+    std::vector<char16_t> texts_; // the cells' texts, UTF-16
+    size_t unusedUnits_ = 0; // units in texts_ no cell refers to any more
     std::vector<CellFormat> formats_; // distinct formats, shared by cells
     quint32 defaultFormat_ = 0; // index of the format new cells get
     std::vector<int> columnWidths_;

@@ -24,6 +24,7 @@ public:
     const QString &file() const { return path_; }
 
     int providedColumnCount() const override;
+    int providedRowCount() const override { return recordCount(); }
     QString fieldName(int field) const;
     int recordCount() const;
     bool forEachRow(const std::function<void(const QString *texts)> &row) const override;

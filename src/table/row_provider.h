@@ -11,6 +11,9 @@ public:
     virtual ~RowProvider() = default;
 
     virtual int providedColumnCount() const = 0;
+    // How many rows forEachRow() will deliver, as far as known beforehand
+    // (-1 when not): the reader makes room for them at once.
+    virtual int providedRowCount() const { return -1; }
     // Calls `row` with the texts of every row in order (`texts` holds
     // providedColumnCount() entries). Returns false when the rows could not
     // be read; rows already delivered stay delivered.

@@ -138,7 +138,7 @@ Status TableFile::save(const DataSource &t, const QString &path)
         writeRuns(out, t.columnWidths_);
         writeRuns(out, t.rowHeights_);
         for (const DataSource::Cell &c : t.cells_)
-            out << c.text << quint32(c.format) << quint8(c.edges);
+            out << t.textOf(c).toString() << quint32(c.format) << quint8(c.edges);
         out << qint32(t.merges_.size());
         for (const CellRange &m : t.merges_)
             out << qint32(m.row) << qint32(m.column) << qint32(m.rows) << qint32(m.columns);
@@ -221,10 +221,12 @@ bool TableFile::readPayload(DataSource &table, const QByteArray &payload)
         || !readRuns(in, t.rowHeights_, rows))
         return false;
     t.cells_.resize(size_t(rows) * size_t(columns));
+    QString text;
     for (DataSource::Cell &c : t.cells_) {
         quint32 format = 0;
         quint8 edges = 0;
-        in >> c.text >> format >> edges;
+        in >> text >> format >> edges;
+        t.storeText(c, text);
         if (format >= quint32(formatCount) || in.status() != QDataStream::Ok)
             return false;
         c.format = format;
@@ -254,6 +256,8 @@ bool TableFile::readPayload(DataSource &table, const QByteArray &payload)
     table.headerColumns_ = std::clamp(int(headerColumns), 0, int(columns));
     table.currentRow_ = std::clamp(int(currentRow), 1, std::max(int(rows), 1));
     table.cells_ = std::move(t.cells_);
+    table.texts_ = std::move(t.texts_);
+    table.unusedUnits_ = t.unusedUnits_;
     table.formats_ = std::move(t.formats_);
     table.defaultFormat_ = defaultFormat;
     table.columnWidths_ = std::move(t.columnWidths_);

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <vector>
 
 namespace HtmlExport {
@@ -48,6 +49,17 @@ void appendLine(QByteArray &out, const QString &line)
 {
     out += Gbk::encode(line);
     out += lineEnd;
+}
+
+// A value or field name as it goes into a cell. Most values are digits or
+// Chinese without markup: they go over in one conversion.
+void appendValue(QByteArray &out, const QString &text)
+{
+    const bool markup = std::any_of(
+        text.cbegin(), text.cend(), [](QChar c) { return c == u'&' || c == u'<' || c == u'>'; });
+    if (!markup && Gbk::appendGbk(text, out))
+        return;
+    out += Gbk::encode(escaped(text));
 }
 
 // Everything before the column count: 149 lines, then the open <col tag.
@@ -205,6 +217,27 @@ const char head[] =
     " <col width=72 span=";
 // clang-format on
 
+// The head, the column line and the header row of field names.
+void writeHead(QByteArray &out, const RecordStore &store)
+{
+    const int fields = store.fieldCount();
+    out += Gbk::encode(QString::fromUtf8(head));
+    out += QByteArray::number(fields);
+    out += " style='width:54pt'>";
+    out += lineEnd;
+    out += lineEnd;
+    appendLine(
+        out, QStringLiteral(" <tr height=21 style='mso-height-source:userset;height:15.75pt'>"));
+    for (int field = 1; field <= fields; ++field) {
+        out += field == 1 ? "  <td height=21 width=72 style='height:15.75pt;width:54pt'>"
+                          : "  <td width=72 style='width:54pt'>";
+        appendValue(out, store.fieldName(field));
+        out += "</td>";
+        out += lineEnd;
+    }
+    appendLine(out, QStringLiteral(" </tr>"));
+}
+
 } // namespace
 
 QString escaped(const QString &text)
@@ -251,51 +284,50 @@ bool writeSpreadsheetHtml(RecordStore &store, const QString &recordFile, const Q
         (void)FileSystem::removeIfExists(target);
         return false;
     }
-
-    const int records = store.recordCount();
-    const int fields = store.fieldCount();
-    std::vector<QString> prefixes;
-    prefixes.reserve(size_t(fields));
-    for (int field = 1; field <= fields; ++field)
-        prefixes.push_back(cellPrefix(store.fieldKind(field), field == 1));
-
-    QByteArray out = Gbk::encode(QString::fromUtf8(head));
-    out += QByteArray::number(fields);
-    out += " style='width:54pt'>";
-    out += lineEnd;
-    out += lineEnd;
+    // The rows go to the file as they are made: a large table never sits in
+    // memory whole, and the old file stays until the new one is complete.
+    FileSystem::AtomicFileWriter out(target);
+    if (!out.open()) {
+        store.close(queryAlias);
+        return false;
+    }
+    writeHead(out.block(), store);
     runPendingEvents();
 
-    appendLine(
-        out, QStringLiteral(" <tr height=21 style='mso-height-source:userset;height:15.75pt'>"));
-    for (int field = 1; field <= fields; ++field) {
-        const QString open = field == 1
-            ? QStringLiteral("  <td height=21 width=72 style='height:15.75pt;width:54pt'>")
-            : QStringLiteral("  <td width=72 style='width:54pt'>");
-        appendLine(out, open + escaped(store.fieldName(field)) + QStringLiteral("</td>"));
-    }
-    appendLine(out, QStringLiteral(" </tr>"));
+    const int fields = store.fieldCount();
+    std::vector<QByteArray> prefixes;
+    prefixes.reserve(size_t(fields));
+    for (int field = 1; field <= fields; ++field)
+        prefixes.push_back(Gbk::encode(cellPrefix(store.fieldKind(field), field == 1)));
+    const QByteArray rowOpen
+        = Gbk::encode(QStringLiteral(" <tr height=21") + rowHeightStyle + u'>');
 
+    // One scan in record order, blank records included.
     int cells = 0;
-    store.first();
-    for (int record = 1; record <= records && !store.atEnd(); ++record) {
-        appendLine(out, QStringLiteral(" <tr height=21") + rowHeightStyle + u'>');
+    const bool read = store.forEachRecord([&](const RecordStore &record) {
+        QByteArray &block = out.block();
+        block += rowOpen;
+        block += lineEnd;
         for (int field = 1; field <= fields; ++field) {
-            appendLine(out,
-                prefixes[size_t(field - 1)] + escaped(store.readText(field))
-                    + QStringLiteral("</td>"));
-            if (++cells % cellsBetweenEvents == 0)
-                runPendingEvents();
+            block += prefixes[size_t(field - 1)];
+            appendValue(block, record.readText(field));
+            block += "</td>";
+            block += lineEnd;
         }
-        appendLine(out, QStringLiteral(" </tr>"));
-        store.skip();
-    }
-    appendLine(out, QStringLiteral("</table>"));
-    appendLine(out, QStringLiteral("</body>"));
-    appendLine(out, QStringLiteral("</html>"));
-
+        block += " </tr>";
+        block += lineEnd;
+        out.flushBlock();
+        cells += fields;
+        if (cells >= cellsBetweenEvents) {
+            cells = 0;
+            runPendingEvents();
+        }
+    });
     store.close(queryAlias);
-    const Status written = FileSystem::writeFileAtomically(target, out);
+    if (!read)
+        return false; // the writer lets the half-written file go
+    out.block() += "</table>\r\n</body>\r\n</html>\r\n";
+    const Status written = out.commit();
     runPendingEvents();
     return written.ok();
 }

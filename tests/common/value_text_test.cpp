@@ -1,12 +1,17 @@
 #include "common/value_text.h"
 
 #include <QLocale>
+#include <QTimeZone>
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <clocale>
 #include <cmath>
+#include <ctime>
 #include <string>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -167,6 +172,122 @@ TEST(DateTimeText, DropsZeroTailsAndLeadingZeros)
     // Milliseconds are not part of the text.
     EXPECT_EQ(dateTimeText(QDateTime(day, QTime(9, 5, 0, 500))), u"2011年3月7日9时5分");
     EXPECT_EQ(dateTimeText(QDateTime()), u"");
+}
+
+// The texts as they were made before DateTimeTexts and the integer fast path:
+// the references the fast formatters must match byte for byte.
+QString referenceDateTimeText(const QDateTime &moment)
+{
+    if (!moment.isValid())
+        return {};
+    const QDate d = moment.date();
+    QString text = QStringLiteral("%1年%2月%3日").arg(d.year()).arg(d.month()).arg(d.day());
+    const QTime t = moment.time();
+    if (t.hour() == 0 && t.minute() == 0 && t.second() == 0)
+        return text;
+    text += QString::number(t.hour()) + u'时';
+    if (t.minute() == 0 && t.second() == 0)
+        return text;
+    text += QString::number(t.minute()) + u'分';
+    if (t.second() == 0)
+        return text;
+    return text + QString::number(t.second()) + u'秒';
+}
+
+QString referenceNumberText(double value)
+{
+    if (value == 0)
+        return QStringLiteral("0");
+    char buffer[64];
+    const auto end
+        = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 13).ptr;
+    return QString::fromLatin1(buffer, end - buffer);
+}
+
+TEST(NumberText, MatchesPercentPoint13gOverARangeOfNumbers)
+{
+    std::vector<double> values = {1, -1, 9999999999999, -9999999999999, 1e13, -1e13, 1e15,
+        4503599627370496, 9007199254740993.0, 1e300, -1e300, 5e-324, 0.5, -0.5, 12.5, 2.675, 1e-5,
+        123456789.125, 0.1 + 0.2, 99999.99};
+    for (int i = -2000; i <= 2000; ++i) {
+        values.push_back(i);
+        values.push_back(i / 100.0);
+        values.push_back(i * 1234567.0);
+        values.push_back(i * 0.37);
+    }
+    for (const double x : values)
+        EXPECT_EQ(numberText(x), referenceNumberText(x)) << x;
+}
+
+// Sets the C library's time zone for a scope, as a user's system would have it.
+class ZoneScope
+{
+public:
+    explicit ZoneScope(const char *zone)
+        : saved_(qgetenv("TZ"))
+        , had_(qEnvironmentVariableIsSet("TZ"))
+    {
+        qputenv("TZ", zone);
+        tzset();
+    }
+    ~ZoneScope()
+    {
+        if (had_)
+            qputenv("TZ", saved_);
+        else
+            qunsetenv("TZ");
+        tzset();
+    }
+
+private:
+    QByteArray saved_;
+    bool had_;
+};
+
+// Every case compares DateTimeTexts with the QDateTime it replaces, in zones
+// with and without daylight saving, across their changes (a skipped hour, a
+// midnight that does not exist, a half-hour change), leap days, the ends of the
+// 32-bit time range and of the four-digit years, and fields no clock has.
+TEST(DateTimeTexts, MatchTheTextsOfLocalQDateTimes)
+{
+    const char *zones[] = {"UTC", "Asia/Shanghai", "Europe/Berlin", "America/New_York",
+        "America/Sao_Paulo", "Australia/Lord_Howe"};
+    for (const char *zone : zones) {
+        ZoneScope scope(zone);
+        DateTimeTexts texts;
+        int cases = 0;
+        const auto check = [&](int y, int mo, int d, int h, int mi, int s) {
+            ++cases;
+            const QString expected
+                = referenceDateTimeText(QDateTime(QDate(y, mo, d), QTime(h, mi, s)));
+            ASSERT_EQ(texts.text(y, mo, d, h, mi, s), expected)
+                << zone << " " << y << "-" << mo << "-" << d << " " << h << ":" << mi << ":" << s;
+        };
+        // Whole years around daylight-saving rules, every hour, two minutes.
+        for (const int year : {1988, 2018, 2024}) {
+            for (QDate day(year, 1, 1); day.year() == year; day = day.addDays(1))
+                for (int h = 0; h < 24; ++h) {
+                    check(day.year(), day.month(), day.day(), h, 0, 0);
+                    check(day.year(), day.month(), day.day(), h, 30, 15);
+                }
+        }
+        // The edges of the calendar and of the time ranges.
+        for (const int year :
+            {1, 1582, 1600, 1899, 1900, 1901, 1969, 1970, 2000, 2037, 2038, 2039, 2100, 9999}) {
+            for (int month = 1; month <= 12; ++month)
+                for (const int d : {1, 13, 19, 28, 29, 30, 31})
+                    for (const auto &[h, mi, s] : {std::tuple {0, 0, 0}, {3, 14, 7}, {23, 59, 59}})
+                        check(year, month, d, h, mi, s);
+        }
+        // Fields no date or clock has: no text, or midnight of a valid day.
+        for (const auto &[y, mo, d, h, mi, s] :
+            {std::tuple {0, 1, 1, 0, 0, 0}, {2024, 13, 1, 9, 0, 0}, {2024, 0, 1, 9, 0, 0},
+                {2024, 2, 30, 9, 0, 0}, {2023, 2, 29, 9, 0, 0}, {2024, 2, 29, 24, 0, 0},
+                {2024, 2, 29, 9, 60, 0}, {2024, 2, 29, 9, 5, 60}, {2024, 2, 29, 99, 99, 99},
+                {-5, 3, 1, 9, 0, 0}, {922337203, 12, 31, 23, 59, 59}, {300000000, 1, 1, 0, 0, 0}})
+            check(y, mo, d, h, mi, s);
+        EXPECT_GT(cases, 50000) << zone;
+    }
 }
 
 TEST(DateText, WritesTheDatePart)

@@ -1,5 +1,6 @@
 #include "test_files.h"
 
+#include "common/value_text.h"
 #include "data/stock_layout.h"
 
 #include <QTemporaryDir>
@@ -108,6 +109,39 @@ TEST_F(RecordStoreTest, WritesConvertToTheFieldKind)
 
     EXPECT_FALSE(store.write(6, 1)) << "no such field";
     EXPECT_FALSE(store.write(0, 1));
+}
+
+// Stored date-times become text without a QDateTime; the texts must be the
+// ones the QDateTime gives, in record reads and in scans alike, for stored
+// values of every shape (a file may come from elsewhere).
+TEST_F(RecordStoreTest, DateTimeTextsOfStoredValuesAreThoseOfTheirQDateTimes)
+{
+    const qint64 stored[] = {20111207090507, 20240229000000, 19000101120000, 99991231235959,
+        19700101000000, 20380119031408, 20241301090000, 20240230090000, 20240229250000,
+        20240229096000, 101000000, 0, -20240101000000, 1, 9223372036854775807};
+    QString cases;
+    {
+        RecordStore::Transaction transaction(store);
+        for (const qint64 value : stored) {
+            ASSERT_TRUE(store.add());
+            cases += QStringLiteral(" WHEN %1 THEN %2").arg(store.recordNumber()).arg(value);
+        }
+        ASSERT_TRUE(transaction.commit());
+    }
+    execSql(path, QStringLiteral("UPDATE records SET c3=CASE id%1 END").arg(cases));
+    store.close();
+    ASSERT_TRUE(store.open(path, QStringLiteral("t")));
+    QStringList read, expected, scanned;
+    for (store.first(); !store.atEnd(); store.skip()) {
+        read << store.readText(3);
+        expected << dateTimeText(store.readDateTime(3));
+    }
+    ASSERT_TRUE(store.forEachRecord([&](const RecordStore &s) { scanned << s.readText(3); }));
+    EXPECT_EQ(read, expected);
+    EXPECT_EQ(scanned, expected);
+    EXPECT_EQ(expected.first(), QStringLiteral("2011年12月7日9时5分7秒"));
+    EXPECT_EQ(expected[8], QStringLiteral("2024年2月29日")) << "an impossible time is midnight";
+    EXPECT_EQ(expected[6], QString()) << "an impossible date is empty";
 }
 
 TEST_F(RecordStoreTest, MemosAppendAndReplace)
