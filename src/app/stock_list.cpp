@@ -97,28 +97,27 @@ BuildResult build(DataSource &table, RecordStore &store, const AppState &state)
     }
     if (!result.stockOpened)
         result.stockProblem = store.lastError();
-}
 
-if (table.rowCount() > 1)
-    table.setAlignment(
-        {2, firstNumberColumn, table.rowCount() - 1, columns - firstNumberColumn + 1},
-        CellFormat::MiddleRight);
-for (int r = 2; r <= table.rowCount(); ++r) {
-    const double stock = table.number(r, 4);
-    const double alarm = table.number(r, 7);
-    if (alarm - stock >= -lowStockTolerance) {
-        table.setTextColor({r, 1, 1, columns}, lowStockColor);
-        ++result.lowStockCount;
+    if (table.rowCount() > 1)
+        table.setAlignment(
+            {2, firstNumberColumn, table.rowCount() - 1, columns - firstNumberColumn + 1},
+            CellFormat::MiddleRight);
+    for (int r = 2; r <= table.rowCount(); ++r) {
+        const double stock = table.number(r, 4);
+        const double alarm = table.number(r, 7);
+        if (alarm - stock >= -lowStockTolerance) {
+            table.setTextColor({r, 1, 1, columns}, lowStockColor);
+            ++result.lowStockCount;
+        }
     }
-}
-for (const int r : state.markedRows)
-    if (r >= 1 && r <= table.rowCount())
-        markPicked(table, r);
+    for (const int r : state.markedRows)
+        if (r >= 1 && r <= table.rowCount())
+            markPicked(table, r);
 
-for (int c = 1; c <= columns; ++c)
-    table.setColumnWidths(c, 1, widths[c - 1]);
-table.setHeaderRows(1);
-return result;
+    for (int c = 1; c <= columns; ++c)
+        table.setColumnWidths(c, 1, widths[c - 1]);
+    table.setHeaderRows(1);
+    return result;
 }
 
 SelectionOutcome select(

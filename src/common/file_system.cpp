@@ -296,10 +296,11 @@ Status AtomicFileWriter::commit()
         file_.reset();
         return Status::failure(QStringLiteral("无法写入 %1：%2").arg(shown(path_), error_));
     }
-    if (const int fault = injectedFault(Operation::Rename, path)) {
-        file.cancelWriting();
+    if (const int fault = injectedFault(Operation::Rename, path_)) {
+        file_->cancelWriting();
+        file_.reset();
         return Status::failure(
-            QStringLiteral("无法写入 %1：%2").arg(shown(path), errnoText(fault)));
+            QStringLiteral("无法写入 %1：%2").arg(shown(path_), errnoText(fault)));
     }
     // commit() flushes the temporary file to the disk before renaming it.
     const bool committed = file_->commit();
