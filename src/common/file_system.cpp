@@ -126,6 +126,28 @@ int openForSync(const QString &path, int flags)
     } while (fd < 0 && errno == EINTR);
     return fd;
 }
+
+// Opens `path` and flushes it with `flush` (fsync, or syncfs for a whole file
+// system). `kind` names it in the messages ("文件夹 " for a folder). Some file
+// systems cannot flush a directory and say so with EINVAL; `einvalIsDone`
+// takes that as done, as their entries are as safe as they will get.
+Status flushOpened(const QString &path, int flags, const QString &kind, int (*flush)(int),
+    bool einvalIsDone = false)
+{
+    const int fd = openForSync(path, flags);
+    if (fd < 0) {
+        const QString reason = lastError();
+        return Status::failure(
+            QStringLiteral("无法打开%1 %2 以写入磁盘：%3").arg(kind, shown(path), reason));
+    }
+    const bool flushed = flush(fd) == 0 || (einvalIsDone && errno == EINVAL);
+    const QString reason = flushed ? QString() : lastError();
+    ::close(fd);
+    if (!flushed)
+        return Status::failure(
+            QStringLiteral("无法把%1 %2 写入磁盘：%3").arg(kind, shown(path), reason));
+    return Status::success();
+}
 #endif
 
 } // namespace
@@ -175,18 +197,7 @@ Status syncFile(const QString &path)
         return Status::failure(QStringLiteral("无法把 %1 写入磁盘：%2").arg(shown(path), reason));
     return Status::success();
 #else
-    const int fd = openForSync(path, O_RDONLY);
-    if (fd < 0) {
-        const QString reason = lastError();
-        return Status::failure(
-            QStringLiteral("无法打开 %1 以写入磁盘：%2").arg(shown(path), reason));
-    }
-    const bool flushed = ::fsync(fd) == 0;
-    const QString reason = flushed ? QString() : lastError();
-    ::close(fd);
-    if (!flushed)
-        return Status::failure(QStringLiteral("无法把 %1 写入磁盘：%2").arg(shown(path), reason));
-    return Status::success();
+    return flushOpened(path, O_RDONLY, QString(), ::fsync);
 #endif
 }
 
@@ -200,21 +211,8 @@ Status syncDirectory(const QString &dir)
     Q_UNUSED(dir);
     return Status::success();
 #else
-    const int fd = openForSync(dir, O_RDONLY | O_DIRECTORY);
-    if (fd < 0) {
-        const QString reason = lastError();
-        return Status::failure(
-            QStringLiteral("无法打开文件夹 %1 以写入磁盘：%2").arg(shown(dir), reason));
-    }
-    // Some file systems cannot flush a directory and say so with EINVAL; their
-    // entries are as safe as they will get.
-    const bool flushed = ::fsync(fd) == 0 || errno == EINVAL;
-    const QString reason = flushed ? QString() : lastError();
-    ::close(fd);
-    if (!flushed)
-        return Status::failure(
-            QStringLiteral("无法把文件夹 %1 写入磁盘：%2").arg(shown(dir), reason));
-    return Status::success();
+    return flushOpened(
+        dir, O_RDONLY | O_DIRECTORY, QStringLiteral("文件夹"), ::fsync, /*einvalIsDone=*/true);
 #endif
 }
 
@@ -365,19 +363,7 @@ Status syncFiles(const QStringList &paths, const QString &dir)
     if (const int fault = injectedFault(Operation::SyncFile, paths.first()))
         return Status::failure(
             QStringLiteral("无法把 %1 写入磁盘：%2").arg(shown(paths.first()), errnoText(fault)));
-    const int fd = openForSync(dir, O_RDONLY | O_DIRECTORY);
-    if (fd < 0) {
-        const QString reason = lastError();
-        return Status::failure(
-            QStringLiteral("无法打开文件夹 %1 以写入磁盘：%2").arg(shown(dir), reason));
-    }
-    const bool flushed = ::syncfs(fd) == 0;
-    const QString reason = flushed ? QString() : lastError();
-    ::close(fd);
-    if (!flushed)
-        return Status::failure(
-            QStringLiteral("无法把文件夹 %1 写入磁盘：%2").arg(shown(dir), reason));
-    return Status::success();
+    return flushOpened(dir, O_RDONLY | O_DIRECTORY, QStringLiteral("文件夹"), ::syncfs);
 #else
     for (const QString &path : paths)
         if (Status s = syncFile(path); !s)
