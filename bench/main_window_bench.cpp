@@ -153,8 +153,11 @@ struct Program
     std::unique_ptr<TableEditorWindow> openYearIssues()
     {
         const Statistics::Kind kind {Statistics::Movement::Issue, Statistics::Period::Year};
+        QElapsedTimer probe;
+        probe.start();
         if (!Statistics::write(store, state.programDir, kind, clock.now()))
             std::abort();
+        std::fprintf(stderr, "PROBE write %.1f\n", probe.nsecsElapsed() / 1e6);
         auto editor = std::make_unique<TableEditorWindow>(
             state, store, prompts, clock, editorState, window->geometry());
         editor->show();

@@ -13,10 +13,15 @@
 
 namespace {
 
-QTemporaryDir &workDir()
+// WAREHOUSE_BENCH_DIR keeps the files for profiling one case by hand
+// (bench --child CASE DIR/program100000); else they go with the run.
+QDir workDir()
 {
-    static QTemporaryDir dir;
-    return dir;
+    static QTemporaryDir temporary;
+    const QString kept = qEnvironmentVariable("WAREHOUSE_BENCH_DIR");
+    if (!kept.isEmpty() && QDir().mkpath(kept))
+        return QDir(kept);
+    return QDir(temporary.path());
 }
 
 } // namespace

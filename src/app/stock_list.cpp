@@ -39,14 +39,15 @@ public:
 
     int providedColumnCount() const override { return columns; }
     int providedRowCount() const override { return store_.recordCount(); }
-    bool forEachRow(const std::function<void(const QString *texts)> &row) const override
+    bool forEachRow(const std::function<void(const QStringView *texts)> &row) const override
     {
         static constexpr int fields[columns] = {Stock::Name, Stock::Spec, Stock::Unit,
             Stock::Quantity, Stock::UnitPrice, Stock::Amount, Stock::AlarmQuantity};
-        QString texts[columns];
+        QString buffers[columns];
+        QStringView texts[columns];
         return store_.forEachRecord([&](const RecordStore &record) {
             for (int c = 0; c < columns; ++c)
-                texts[c] = record.readText(fields[c]);
+                texts[c] = record.readTextInto(fields[c], buffers[c]);
             row(texts);
         });
     }

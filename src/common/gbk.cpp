@@ -221,6 +221,48 @@ int sequenceLength(const QByteArray &bytes, qsizetype i)
     return 2;
 }
 
+// The two GBK bytes of every character of the Basic Multilingual Plane past
+// ASCII (first byte high), or 0 where GB18030 needs four bytes: a character GBK
+// lacks. Made once, from one conversion of the whole plane, so the table says
+// exactly what the converter says; after that a character costs a lookup, not
+// a call into the converter (the export meets one in nearly every value).
+class BmpTable
+{
+public:
+    static const BmpTable &instance()
+    {
+        static const BmpTable table;
+        return table;
+    }
+    quint16 operator[](char16_t c) const { return codes_[c]; }
+
+private:
+    static constexpr char16_t first = 0x80;
+    static bool convertible(char32_t c) { return c < 0xD800 || c > 0xDFFF; }
+
+    BmpTable()
+        : codes_(0x10000, 0)
+    {
+        QString plane;
+        plane.reserve(0x10000);
+        for (char32_t c = first; c <= 0xFFFF; ++c)
+            if (convertible(c))
+                plane.append(QChar(char16_t(c)));
+        const QByteArray bytes = encodeWellFormed(plane);
+        qsizetype at = 0;
+        for (char32_t c = first; c <= 0xFFFF && at < bytes.size(); ++c) {
+            if (!convertible(c))
+                continue;
+            const int length = sequenceLength(bytes, at);
+            if (length == 2 && at + 1 < bytes.size())
+                codes_[c] = quint16(uchar(bytes[at]) << 8 | uchar(bytes[at + 1]));
+            at += length;
+        }
+    }
+
+    std::vector<quint16> codes_;
+};
+
 // Calls f(position, utf16Units, gbkBytes) for every character of the text, in
 // order. A surrogate pair is one character; so is a lone surrogate.
 template<class F>
@@ -282,13 +324,27 @@ bool appendGbk(QStringView text, QByteArray &out)
             *to++ = char(c.unicode());
         return true;
     }
-    const QByteArray bytes = encodeAny(text);
-    // A four-byte sequence is a character GBK does not have.
-    for (qsizetype i = 0; i < bytes.size(); i += sequenceLength(bytes, i)) {
-        if (sequenceLength(bytes, i) == 4)
+    // A surrogate is half of a character outside the plane (or of none): GBK
+    // has no such character.
+    const BmpTable &table = BmpTable::instance();
+    const qsizetype at = out.size();
+    out.resize(at + text.size() * 2);
+    char *to = out.data() + at;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x80) {
+            *to++ = char(u);
+            continue;
+        }
+        const quint16 code = table[u];
+        if (code == 0) {
+            out.resize(at);
             return false;
+        }
+        *to++ = char(code >> 8);
+        *to++ = char(code & 0xFF);
     }
-    out += bytes;
+    out.resize(to - out.constData());
     return true;
 }
 
@@ -296,7 +352,21 @@ int byteLength(QStringView text)
 {
     if (isAscii(text))
         return int(text.size());
-    return int(encodeAny(text).size());
+    // Outside GBK a character takes four bytes; so does U+FFFD, what a lone
+    // surrogate becomes, and a surrogate pair counts 4 once.
+    const BmpTable &table = BmpTable::instance();
+    int length = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i].unicode();
+        if (u < 0x80)
+            length += 1;
+        else if (QChar::isHighSurrogate(u) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            length += 4;
+            ++i;
+        } else
+            length += QChar::isSurrogate(u) || table[u] == 0 ? 4 : 2;
+    }
+    return length;
 }
 
 QString lastBytes(QStringView text, int n)

@@ -98,24 +98,42 @@ double number(QStringView text)
     return negative ? -value : value;
 }
 
-QString numberText(double value)
+namespace {
+
+// numberText()'s characters into `buffer` (64 bytes); returns their count.
+qsizetype formatNumber(double value, char *buffer)
 {
-    if (value == 0)
-        return QStringLiteral("0");
-    char buffer[64];
+    if (value == 0) {
+        buffer[0] = '0';
+        return 1;
+    }
     // Whole numbers of up to 13 digits, most of a stock list, come out of
     // "%.13g" as their digits: the integer conversion gives them several times
     // faster.
-    if (std::fabs(value) < 1e13 && value == std::trunc(value)) {
-        const auto end = std::to_chars(buffer, buffer + sizeof buffer, qint64(value)).ptr;
-        return QString::fromLatin1(buffer, end - buffer);
-    }
+    if (std::fabs(value) < 1e13 && value == std::trunc(value))
+        return std::to_chars(buffer, buffer + 64, qint64(value)).ptr - buffer;
     // to_chars with a precision is printf's "%.13g" in the C locale.
     const auto [end, error]
-        = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 13);
-    if (error != std::errc())
-        return {};
-    return QString::fromLatin1(buffer, end - buffer);
+        = std::to_chars(buffer, buffer + 64, value, std::chars_format::general, 13);
+    return error == std::errc() ? end - buffer : 0;
+}
+
+} // namespace
+
+QString numberText(double value)
+{
+    char buffer[64];
+    return QString::fromLatin1(buffer, formatNumber(value, buffer));
+}
+
+void assignNumberText(double value, QString &out)
+{
+    char buffer[64];
+    const qsizetype length = formatNumber(value, buffer);
+    out.resize(length);
+    QChar *to = out.data();
+    for (qsizetype i = 0; i < length; ++i)
+        to[i] = QLatin1Char(buffer[i]);
 }
 
 namespace {

@@ -175,6 +175,20 @@ Status replace(const QString &targetRecordFile, const QString &newRecordFile,
     return rollForward(dir, renames, marker);
 }
 
+Status replaceScratch(const QString &targetRecordFile, const QString &newRecordFile)
+{
+    const QFileInfo target(targetRecordFile);
+    const QFileInfo info(newRecordFile);
+    if (info.absolutePath() != target.absolutePath() || !isTemporaryName(info.fileName()))
+        return Status::failure(
+            QStringLiteral("%1 不是 %2 旁的临时文件")
+                .arg(QDir::toNativeSeparators(newRecordFile), target.fileName()));
+    // A journal the old file left must not be applied to the new one.
+    if (Status removed = removeSideFiles(target.absoluteFilePath()); !removed)
+        return removed;
+    return FileSystem::replaceFile(newRecordFile, target.absoluteFilePath());
+}
+
 void discard(const QString &newRecordFile, const QString &newCompanion)
 {
     // A temporary that cannot be removed now is removed at the next start.

@@ -40,6 +40,12 @@ QString newStem();
 Status replace(const QString &targetRecordFile, const QString &newRecordFile,
     const QString &newCompanion, bool *committed = nullptr);
 
+// Puts a lone new record file in place of a scratch file, one derived from
+// others and rebuilt at will (a statistics result): one rename, nothing
+// flushed. A power loss may leave the target short or empty, which the next
+// build replaces; it is never half one file and half another.
+Status replaceScratch(const QString &targetRecordFile, const QString &newRecordFile);
+
 // One file put in place by a batch: names inside one folder.
 struct Move
 {

@@ -95,6 +95,9 @@ public:
     // (invalid when empty), bool.
     QVariant read(int field) const;
     QString readText(int field) const; // other kinds as their value text
+    // readText() into `buffer`, reusing its storage: a long scan reads a text
+    // per cell and need not allocate for each. The view is the buffer's.
+    QStringView readTextInto(int field, QString &buffer) const;
     double readNumber(int field) const; // texts through number(text)
     QDateTime readDateTime(int field) const; // invalid unless a date-time
     QDate readDate(int field) const; // the date part, cheaper in long scans
@@ -132,6 +135,13 @@ public:
     // companion.
     [[nodiscard]] bool copyTo(
         const QString &path, const Condition &condition = {}, const QStringList &fieldNames = {});
+    // As copyTo, for the records whose date-time field falls on a day from
+    // `first` to `last`, found by one query of the file instead of a condition
+    // read record by record. The copy is scratch, derived and rebuilt at will
+    // (a statistics result): it takes its place unflushed, so a power loss may
+    // leave it short, never mixed with another file.
+    [[nodiscard]] bool copyDaysToScratch(const QString &path, int dateField, const QDate &first,
+        const QDate &last, const QStringList &fieldNames);
     // Writes, with all fields, every record whose two text fields equal the
     // texts exactly into a new file replacing any file of that name: the copy
     // a booking keeps of one item. Served by the key index where there is one.
@@ -265,8 +275,10 @@ private:
     // each record that meets it, until onMatch returns false.
     bool scan(
         int start, const Condition &condition, const std::function<bool(int, qint64)> &onMatch);
+    enum class Install { Durable, Scratch };
     bool writeCopy(const QString &path, const std::vector<qint64> &ids,
-        const QStringList &fieldNames, StagedCopy *staged = nullptr);
+        const QStringList &fieldNames, StagedCopy *staged = nullptr,
+        Install install = Install::Durable);
     bool idsEqual(int field1, const QString &text1, int field2, const QString &text2,
         std::vector<qint64> &ids);
 

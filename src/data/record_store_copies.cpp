@@ -44,6 +44,37 @@ bool RecordStore::copyTo(
     return writeCopy(path, ids, fieldNames);
 }
 
+bool RecordStore::copyDaysToScratch(const QString &path, int dateField, const QDate &first,
+    const QDate &last, const QStringList &fieldNames)
+{
+    clearError();
+    if (!needCurrent() || !checkField(dateField))
+        return false;
+    OpenRecordFile &f = *current_;
+    if (f.layout[dateField - 1].kind != FieldKind::DateTime)
+        return fail(QStringLiteral("字段 %1 不是日期时间").arg(f.layout[dateField - 1].name));
+    // Stored date-times are yyyymmddhhmmss, so a run of days is one range of
+    // integers: from the first day's midnight up to the day after the last
+    // (yyyymmdd + 1 is past every time of the last day even at a month's end).
+    const auto dayStart = [](const QDate &day) {
+        return (qint64(day.year()) * 10000 + day.month() * 100 + day.day()) * 1000000;
+    };
+    SqlStatement query
+        = f.db.prepare(QStringLiteral("SELECT id FROM records WHERE %1>=? AND %1<? ORDER BY id")
+                           .arg(columnName(dateField)));
+    if (!query)
+        return fail(f.db.errorMessage());
+    query.bindInt(1, dayStart(first));
+    query.bindInt(2, dayStart(last) + 1000000);
+    std::vector<qint64> ids;
+    int rc;
+    while ((rc = query.step()) == SQLITE_ROW)
+        ids.push_back(query.columnInt(0));
+    if (!sqlOk(rc))
+        return false;
+    return writeCopy(path, ids, fieldNames, nullptr, Install::Scratch);
+}
+
 bool RecordStore::idsEqual(
     int field1, const QString &text1, int field2, const QString &text2, std::vector<qint64> &ids)
 {
@@ -235,7 +266,7 @@ bool RecordStore::sortTo(const QString &path, int field, bool descending)
 }
 
 bool RecordStore::writeCopy(const QString &path, const std::vector<qint64> &ids,
-    const QStringList &fieldNames, StagedCopy *staged)
+    const QStringList &fieldNames, StagedCopy *staged, Install install)
 {
     OpenRecordFile &f = *current_;
     if (findByPath(path))
@@ -280,8 +311,12 @@ bool RecordStore::writeCopy(const QString &path, const std::vector<qint64> &ids,
         return true;
     }
     bool committed = false;
-    if (s)
+    if (s && install == Install::Scratch && pair.companion.isEmpty()) {
+        s = PairReplacement::replaceScratch(path, pair.recordFile);
+        committed = s.ok();
+    } else if (s) {
         s = pair.install(path, &committed);
+    }
     if (!s) {
         // Past its marker the new pair is the file: start-up finishes it.
         if (!committed)

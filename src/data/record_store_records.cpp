@@ -4,6 +4,8 @@
 #include "data/record_file.h"
 #include "data/sqlite_file.h"
 
+#include <QStringDecoder>
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -111,6 +113,45 @@ QString RecordStore::readText(int field) const
     default:
         return valueText(value);
     }
+}
+
+namespace {
+
+// The stored UTF-8 decoded as QString::fromUtf8 does (a leading BOM kept, bad
+// bytes as U+FFFD), into `buffer` without a new allocation once it is large.
+void assignUtf8(QByteArrayView bytes, QString &buffer)
+{
+    thread_local QStringDecoder decoder(QStringDecoder::Utf8,
+        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    buffer.resize(decoder.requiredSpace(bytes.size()));
+    const QChar *end = decoder.appendToBuffer(buffer.data(), bytes);
+    buffer.resize(end - buffer.constData());
+}
+
+} // namespace
+
+QStringView RecordStore::readTextInto(int field, QString &buffer) const
+{
+    if (current_ && current_->live && field >= 1 && field <= current_->layout.size()) {
+        if (const int column = current_->liveColumn(field); column >= 0) {
+            sqlite3_stmt *stmt = current_->live;
+            switch (current_->layout[field - 1].kind) {
+            case FieldKind::Text:
+                assignUtf8(QByteArrayView(
+                               reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)),
+                               sqlite3_column_bytes(stmt, column)),
+                    buffer);
+                return buffer;
+            case FieldKind::Number:
+                assignNumberText(sqlite3_column_double(stmt, column), buffer);
+                return buffer;
+            default:
+                break;
+            }
+        }
+    }
+    buffer = readText(field);
+    return buffer;
 }
 
 double RecordStore::readNumber(int field) const

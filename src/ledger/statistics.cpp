@@ -36,20 +36,16 @@ Status write(RecordStore &store, const QString &programDir, const Kind &kind, co
         return Status::failure(store.lastError());
     const int dateField = kind.movement == Movement::Issue ? Stock::IssueDate : Stock::ReceiptDate;
     const QDate today = now.date();
-    const auto inPeriod = [&](const RecordStore &s) {
-        const QDate date = s.readDate(dateField);
-        if (!date.isValid() || date.year() != today.year())
-            return false;
-        if (kind.period == Period::Year)
-            return true;
-        if (date.month() != today.month())
-            return false;
-        return kind.period == Period::Month || date.day() == today.day();
-    };
+    const QDate first = kind.period == Period::Day ? today
+        : kind.period == Period::Month             ? QDate(today.year(), today.month(), 1)
+                                                   : QDate(today.year(), 1, 1);
+    const QDate last = kind.period == Period::Day ? today
+        : kind.period == Period::Month ? QDate(today.year(), today.month(), today.daysInMonth())
+                                       : QDate(today.year(), 12, 31);
     // The editor may still hold the last result open under "qd"; closing it
     // leaves the stock file current.
     store.closePath(resultPath(programDir));
-    if (!store.copyTo(resultPath(programDir), inPeriod, fields(kind)))
+    if (!store.copyDaysToScratch(resultPath(programDir), dateField, first, last, fields(kind)))
         return Status::failure(store.lastError());
     return Status::success();
 }

@@ -190,7 +190,7 @@ bool DataSource::appendRowsFrom(const RowProvider &provider)
     constexpr int sampleRows = 256;
     const size_t textsBefore = texts_.size();
     int appended = 0;
-    const bool ok = provider.forEachRow([&](const QString *texts) {
+    const bool ok = provider.forEachRow([&](const QStringView *texts) {
         const size_t start = cells_.size();
         cells_.resize(start + size_t(columns_), blank);
         for (int c = 0; c < take; ++c)
@@ -446,12 +446,12 @@ void DataSource::setPageSetup(const PageSetup &setup)
 
 // --- RowProvider -----------------------------------------------------------------
 
-bool DataSource::forEachRow(const std::function<void(const QString *texts)> &row) const
+bool DataSource::forEachRow(const std::function<void(const QStringView *texts)> &row) const
 {
-    std::vector<QString> texts(static_cast<size_t>(columns_));
+    std::vector<QStringView> texts(static_cast<size_t>(columns_));
     for (int r = 1; r <= rows_; ++r) {
         for (int c = 1; c <= columns_; ++c)
-            texts[size_t(c - 1)] = textOf(*cell(r, c)).toString();
+            texts[size_t(c - 1)] = textOf(*cell(r, c));
         row(texts.data());
     }
     return true;

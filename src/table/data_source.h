@@ -128,7 +128,7 @@ public:
 
     int providedColumnCount() const override { return columns_; }
     int providedRowCount() const override { return rows_; }
-    bool forEachRow(const std::function<void(const QString *texts)> &row) const override;
+    bool forEachRow(const std::function<void(const QStringView *texts)> &row) const override;
 
 signals:
     // Texts or formats of a range changed.

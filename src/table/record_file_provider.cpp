@@ -37,15 +37,16 @@ int RecordFileProvider::recordCount() const
     return store_ ? store_->recordCount() : 0;
 }
 
-bool RecordFileProvider::forEachRow(const std::function<void(const QString *texts)> &row) const
+bool RecordFileProvider::forEachRow(const std::function<void(const QStringView *texts)> &row) const
 {
     if (!store_)
         return true;
     const int fields = store_->fieldCount();
-    std::vector<QString> texts(static_cast<size_t>(fields));
+    std::vector<QString> buffers(static_cast<size_t>(fields));
+    std::vector<QStringView> texts(static_cast<size_t>(fields));
     return store_->forEachRecord([&](const RecordStore &record) {
         for (int f = 1; f <= fields; ++f)
-            texts[size_t(f - 1)] = record.readText(f);
+            texts[size_t(f - 1)] = record.readTextInto(f, buffers[size_t(f - 1)]);
         row(texts.data());
     });
 }

@@ -27,7 +27,7 @@ public:
     int providedRowCount() const override { return recordCount(); }
     QString fieldName(int field) const;
     int recordCount() const;
-    bool forEachRow(const std::function<void(const QString *texts)> &row) const override;
+    bool forEachRow(const std::function<void(const QStringView *texts)> &row) const override;
 
 private:
     QString path_;

@@ -15,7 +15,8 @@ public:
     // (-1 when not): the reader makes room for them at once.
     virtual int providedRowCount() const { return -1; }
     // Calls `row` with the texts of every row in order (`texts` holds
-    // providedColumnCount() entries). Returns false when the rows could not
+    // providedColumnCount() entries, valid only during the call: a provider
+    // reuses its buffers from row to row). Returns false when the rows could not
     // be read; rows already delivered stay delivered.
-    virtual bool forEachRow(const std::function<void(const QString *texts)> &row) const = 0;
+    virtual bool forEachRow(const std::function<void(const QStringView *texts)> &row) const = 0;
 };

@@ -58,6 +58,9 @@ TEST(Gbk, RoundTripsEveryCharacter)
         ASSERT_EQ(Gbk::byteLength(text), bytes.size()) << std::hex << unsigned(c);
         const bool inGbk = bytes.size() <= 2;
         ASSERT_EQ(Gbk::canEncode(text), inGbk) << std::hex << unsigned(c);
+        QByteArray appended("x");
+        ASSERT_EQ(Gbk::appendGbk(text + u'y', appended), inGbk) << std::hex << unsigned(c);
+        ASSERT_EQ(appended, inGbk ? "x" + bytes + "y" : QByteArray("x")) << std::hex << unsigned(c);
         if (bytes == replacement && c != 0xFFFD) {
             ASSERT_TRUE(c >= 0xE000 && c <= 0xF8FF) << std::hex << unsigned(c);
             ++unmapped;
