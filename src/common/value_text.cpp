@@ -110,8 +110,55 @@ qsizetype formatNumber(double value, char *buffer)
     // Whole numbers of up to 13 digits, most of a stock list, come out of
     // "%.13g" as their digits: the integer conversion gives them several times
     // faster.
-    if (std::fabs(value) < 1e13 && value == std::trunc(value))
+    const double magnitude = std::fabs(value);
+    if (magnitude < 1e13 && value == std::trunc(value))
         return std::to_chars(buffer, buffer + 64, qint64(value)).ptr - buffer;
+    // Between 1e-4 and 1e13 "%.13g" writes plain decimals. When the shortest
+    // decimals that read back as the value have at most 13 significant digits,
+    // they are what "%.13g" gives: the value lies far closer to them than half
+    // a unit of the 13th digit, so rounding it there lands on them. Prices and
+    // amounts are such numbers, and the shortest form is many times quicker
+    // than a conversion with a precision.
+    if (magnitude >= 1e-4 && magnitude < 1e13) {
+        // Most of them have at most four decimals: the value is the double
+        // nearest to m / 10000 for a whole m, and the digits of m are those
+        // decimals. Dividing a whole m below 2^53 rounds correctly, so the
+        // test is exact.
+        const double scaled = std::round(value * 10000);
+        if (std::fabs(scaled) < 1e13 && scaled / 10000 == value) {
+            qint64 m = qint64(std::fabs(scaled));
+            char *out = buffer;
+            if (value < 0)
+                *out++ = '-';
+            out = std::to_chars(out, buffer + 64, m / 10000).ptr;
+            int decimals = int(m % 10000);
+            int places = 4;
+            while (decimals % 10 == 0) {
+                decimals /= 10;
+                --places;
+            }
+            *out++ = '.';
+            for (int p = places - 1; p >= 0; --p) {
+                out[p] = char('0' + decimals % 10);
+                decimals /= 10;
+            }
+            return out + places - buffer;
+        }
+        const auto [end, error]
+            = std::to_chars(buffer, buffer + 64, value, std::chars_format::fixed);
+        if (error == std::errc()) {
+            int digits = 0;
+            bool leading = true;
+            for (const char *p = buffer; p != end; ++p) {
+                if (*p < '0' || *p > '9' || (leading && *p == '0'))
+                    continue;
+                leading = false;
+                ++digits;
+            }
+            if (digits <= 13)
+                return end - buffer;
+        }
+    }
     // to_chars with a precision is printf's "%.13g" in the C locale.
     const auto [end, error]
         = std::to_chars(buffer, buffer + 64, value, std::chars_format::general, 13);

@@ -46,9 +46,12 @@ Status copyBySql(
 {
     // Copying every record of a dense file keeps the ids; otherwise the copy's
     // ids are the positions in `ids`.
-    const bool identity
-        = f.dense && ids.size() == size_t(f.count) && std::is_sorted(ids.begin(), ids.end());
-    if (!identity) {
+    const bool filtered = !plan.rowFilter.isEmpty();
+    if (filtered && !plan.memoFields.empty())
+        return Status::failure(QStringLiteral("备注字段不能按条件复制"));
+    const bool identity = !filtered && f.dense && ids.size() == size_t(f.count)
+        && std::is_sorted(ids.begin(), ids.end());
+    if (!identity && !filtered) {
         // Sized by the ids themselves: a scan reads them fresh from the file,
         // which another connection may have grown since it was opened here.
         const qint64 maxId = ids.empty() ? 0 : *std::max_element(ids.begin(), ids.end());
@@ -64,13 +67,19 @@ Status copyBySql(
     if (s) {
         const QString sep = plan.sourceColumns.isEmpty() ? QString() : QStringLiteral(",");
         const QString source = plan.sourceColumns.join(u',');
-        const QString rows = identity
+        // Filtered rows take the ids 1, 2, 3... in record order, as the empty
+        // table numbers them.
+        const QString rows = filtered
+            ? QStringLiteral("SELECT del%1%2 FROM main.records WHERE %3 ORDER BY id")
+                  .arg(sep, source, plan.rowFilter)
+            : identity
             ? QStringLiteral("SELECT id,del%1%2 FROM main.records").arg(sep, source)
             : QStringLiteral("SELECT n,del%1%2 FROM (SELECT wh_newid(id) AS n,del%1%2 FROM "
                              "main.records) WHERE n IS NOT NULL")
                   .arg(sep, source);
-        s = f.db.exec(QStringLiteral("INSERT INTO cp.records(id,del%1%2) %3")
-                          .arg(sep, plan.targetColumns.join(u','), rows));
+        s = f.db.exec(QStringLiteral("INSERT INTO cp.records(%1del%2%3) %4")
+                          .arg(filtered ? QString() : QStringLiteral("id,"), sep,
+                              plan.targetColumns.join(u','), rows));
         if (s && !plan.memoFields.empty()) {
             const QString memos = identity
                 ? QStringLiteral("SELECT id,%1,seq,text FROM edt.memos WHERE field IN "
@@ -94,6 +103,8 @@ Status copyBySql(
 Status copyRows(
     OpenRecordFile &f, const NewPair &pair, const CopyPlan &plan, const std::vector<qint64> &ids)
 {
+    if (!plan.rowFilter.isEmpty())
+        return Status::failure(QStringLiteral("记账中不能按条件复制"));
     SqlDatabase out;
     Status s = pair.open(out);
     if (s)

@@ -24,6 +24,9 @@ struct CopyPlan
     QStringList sourceColumns;
     QStringList targetColumns;
     std::vector<std::pair<int, int>> memoFields;
+    // When set (only without memo fields): the SQL condition on the source
+    // records that chooses the rows, in place of a list of ids.
+    QString rowFilter;
 
     QString memoFieldList() const
     {

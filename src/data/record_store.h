@@ -276,9 +276,11 @@ private:
     bool scan(
         int start, const Condition &condition, const std::function<bool(int, qint64)> &onMatch);
     enum class Install { Durable, Scratch };
+    // Copies the records `ids`, or with a row filter (an SQL condition on
+    // the records, for layouts without memos) the records meeting it.
     bool writeCopy(const QString &path, const std::vector<qint64> &ids,
         const QStringList &fieldNames, StagedCopy *staged = nullptr,
-        Install install = Install::Durable);
+        Install install = Install::Durable, const QString &rowFilter = {});
     bool idsEqual(int field1, const QString &text1, int field2, const QString &text2,
         std::vector<qint64> &ids);
 

@@ -59,20 +59,11 @@ bool RecordStore::copyDaysToScratch(const QString &path, int dateField, const QD
     const auto dayStart = [](const QDate &day) {
         return (qint64(day.year()) * 10000 + day.month() * 100 + day.day()) * 1000000;
     };
-    SqlStatement query
-        = f.db.prepare(QStringLiteral("SELECT id FROM records WHERE %1>=? AND %1<? ORDER BY id")
-                           .arg(columnName(dateField)));
-    if (!query)
-        return fail(f.db.errorMessage());
-    query.bindInt(1, dayStart(first));
-    query.bindInt(2, dayStart(last) + 1000000);
-    std::vector<qint64> ids;
-    int rc;
-    while ((rc = query.step()) == SQLITE_ROW)
-        ids.push_back(query.columnInt(0));
-    if (!sqlOk(rc))
-        return false;
-    return writeCopy(path, ids, fieldNames, nullptr, Install::Scratch);
+    const QString filter = QStringLiteral("%1>=%2 AND %1<%3")
+                               .arg(columnName(dateField))
+                               .arg(dayStart(first))
+                               .arg(dayStart(last) + 1000000);
+    return writeCopy(path, {}, fieldNames, nullptr, Install::Scratch, filter);
 }
 
 bool RecordStore::idsEqual(
@@ -266,7 +257,7 @@ bool RecordStore::sortTo(const QString &path, int field, bool descending)
 }
 
 bool RecordStore::writeCopy(const QString &path, const std::vector<qint64> &ids,
-    const QStringList &fieldNames, StagedCopy *staged, Install install)
+    const QStringList &fieldNames, StagedCopy *staged, Install install, const QString &rowFilter)
 {
     OpenRecordFile &f = *current_;
     if (findByPath(path))
@@ -286,6 +277,7 @@ bool RecordStore::writeCopy(const QString &path, const std::vector<qint64> &ids,
         }
     }
     RecordCopy::CopyPlan plan;
+    plan.rowFilter = rowFilter;
     for (size_t k = 0; k < fields.size(); ++k) {
         const int no = fields[k];
         plan.layout.append(f.layout[no - 1]);

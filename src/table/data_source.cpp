@@ -191,10 +191,11 @@ bool DataSource::appendRowsFrom(const RowProvider &provider)
     const size_t textsBefore = texts_.size();
     int appended = 0;
     const bool ok = provider.forEachRow([&](const QStringView *texts) {
-        const size_t start = cells_.size();
-        cells_.resize(start + size_t(columns_), blank);
-        for (int c = 0; c < take; ++c)
-            storeText(cells_[start + size_t(c)], texts[c]);
+        for (int c = 0; c < columns_; ++c) {
+            cells_.push_back(blank);
+            if (c < take)
+                storeText(cells_.back(), texts[c]);
+        }
         rowHeights_.push_back(defaultRowHeight);
         ++rows_;
         if (++appended == sampleRows && expected > size_t(sampleRows)) {

@@ -8,7 +8,9 @@
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstring>
 #include <ctime>
+#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -121,6 +123,41 @@ TEST(NumberText, FormatsLikePercentPoint13g)
     EXPECT_EQ(numberText(-0.0), u"0");
     EXPECT_EQ(numberText(0.0), u"0");
     EXPECT_EQ(numberText(1.0 / 3), u"0.3333333333333");
+}
+
+TEST(NumberText, AgreesWithAPrecisionOf13OnPricesAmountsAndRandomDoubles)
+{
+    // Money and quantities (cents, thousandths, their sums and products),
+    // values at the edges of the plain form, and random bit patterns.
+    std::vector<double> values = {1e-4, 9.999999999999e-5, 0.00012345678901234, 9999999999999.5,
+        999999999999.99, 0.1 * 3, 1.005, 2.675, -0.0001, 0.99995, 999999999.9999, 1e9 + 0.5,
+        123456.789012345, 1e13 - 0.5, 5e-324, 1.7e308};
+    std::mt19937_64 random(20261207);
+    for (int i = 0; i < 200000; ++i) {
+        const double cents = double(qint64(random() % 100000000000)) / 100;
+        const double thousandths = double(qint64(random() % 10000000)) / 1000;
+        values.push_back(cents);
+        values.push_back(-thousandths);
+        values.push_back(cents * thousandths);
+        values.push_back(cents + thousandths / 7);
+        values.push_back(-double(qint64(random() % 100000000000000000)) / 10000);
+        const quint64 bits = random();
+        double any;
+        std::memcpy(&any, &bits, sizeof any);
+        if (std::isfinite(any))
+            values.push_back(any);
+    }
+    // to_chars with a precision is "%.13g" in the C locale, whatever the
+    // process's locale (the tests also run under one with a decimal comma).
+    char expected[64] = {};
+    for (const double value : values) {
+        *std::to_chars(expected, expected + 63, value, std::chars_format::general, 13).ptr = 0;
+        const QString wanted = value == 0 ? QStringLiteral("0") : QString::fromLatin1(expected);
+        ASSERT_EQ(numberText(value), wanted) << expected;
+        QString reused = QStringLiteral("a longer text already in the buffer");
+        assignNumberText(value, reused);
+        ASSERT_EQ(reused, wanted) << expected;
+    }
 }
 
 TEST(NumberText, RoundTripsThroughNumber)

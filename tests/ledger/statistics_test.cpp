@@ -4,6 +4,7 @@
 #include "data/stock_layout.h"
 #include "support/qt_print.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -103,6 +104,26 @@ TEST_F(StatisticsTest, NewYearsDayListsOnlyThatDay)
     add(QStringLiteral("元旦"), QDateTime(QDate(2012, 1, 1), QTime(8, 0)), QDateTime());
     EXPECT_EQ(result({Movement::Issue, Period::Year}), QStringList({"元旦 100"}));
     EXPECT_EQ(result({Movement::Receipt, Period::Year}), QStringList());
+}
+
+TEST_F(StatisticsTest, APeriodRunsFromItsFirstSecondToItsLastAndIgnoresAStaleJournal)
+{
+    now = QDateTime(QDate(2011, 12, 31), QTime(12, 0));
+    add(QStringLiteral("年末"), QDateTime(QDate(2011, 12, 31), QTime(23, 59, 59)), QDateTime());
+    add(QStringLiteral("月初"), QDateTime(QDate(2011, 12, 1), QTime(0, 0)), QDateTime());
+    add(QStringLiteral("上月末"), QDateTime(QDate(2011, 11, 30), QTime(23, 59, 59)), QDateTime());
+    add(QStringLiteral("明年"), QDateTime(QDate(2012, 1, 1), QTime(0, 0)), QDateTime());
+    add(QStringLiteral("年初"), QDateTime(QDate(2011, 1, 1), QTime(0, 0)), QDateTime());
+    // A journal an earlier result left must not be played into the new one.
+    QFile journal(Statistics::resultPath(programDir) + "-journal");
+    ASSERT_TRUE(journal.open(QIODevice::WriteOnly));
+    ASSERT_EQ(journal.write(QByteArray(4096, '\x5a')), 4096);
+    journal.close();
+    EXPECT_EQ(result({Movement::Issue, Period::Day}), QStringList({"年末 1"}));
+    EXPECT_FALSE(QFile::exists(journal.fileName()));
+    EXPECT_EQ(result({Movement::Issue, Period::Month}), QStringList({"年末 10", "月初 10"}));
+    EXPECT_EQ(result({Movement::Issue, Period::Year}),
+        QStringList({"年末 100", "月初 100", "上月末 100", "年初 100"}));
 }
 
 } // namespace
