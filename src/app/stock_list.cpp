@@ -43,17 +43,27 @@ public:
     {
         static constexpr int fields[columns] = {Stock::Name, Stock::Spec, Stock::Unit,
             Stock::Quantity, Stock::UnitPrice, Stock::Amount, Stock::AlarmQuantity};
-        QString buffers[columns];
+        std::u16string buffers[columns];
         QStringView texts[columns];
+        lowStock_.clear();
+        lowStock_.reserve(size_t(std::max(store_.recordCount(), 0)));
         return store_.forEachRecord([&](const RecordStore &record) {
             for (int c = 0; c < columns; ++c)
                 texts[c] = record.readTextInto(fields[c], buffers[c]);
+            const double stock = record.readNumber(Stock::Quantity);
+            const double alarm = record.readNumber(Stock::AlarmQuantity);
+            lowStock_.push_back(alarm - stock >= -lowStockTolerance);
             row(texts);
         });
     }
 
+    // Whether each row delivered, in order, is below its alarm quantity: told
+    // from the stored numbers while they are at hand.
+    const std::vector<bool> &lowStock() const { return lowStock_; }
+
 private:
     RecordStore &store_;
+    mutable std::vector<bool> lowStock_;
 };
 
 void markPicked(DataSource &table, int row)
@@ -90,8 +100,8 @@ BuildResult build(DataSource &table, RecordStore &store, const AppState &state)
 
     BuildResult result;
     result.stockOpened = store.openOrSelect(state.path(Stock::fileName()), Stock::alias());
+    const DisplayRows rows(store);
     if (result.stockOpened) {
-        const DisplayRows rows(store);
         result.stockOpened = table.appendRowsFrom(rows);
         if (!result.stockOpened)
             table.setSize(1, columns); // never a part of the list
@@ -103,10 +113,9 @@ BuildResult build(DataSource &table, RecordStore &store, const AppState &state)
         table.setAlignment(
             {2, firstNumberColumn, table.rowCount() - 1, columns - firstNumberColumn + 1},
             CellFormat::MiddleRight);
-    for (int r = 2; r <= table.rowCount(); ++r) {
-        const double stock = table.number(r, 4);
-        const double alarm = table.number(r, 7);
-        if (alarm - stock >= -lowStockTolerance) {
+    const std::vector<bool> &low = rows.lowStock();
+    for (int r = 2; r <= table.rowCount() && size_t(r - 2) < low.size(); ++r) {
+        if (low[size_t(r - 2)]) {
             table.setTextColor({r, 1, 1, columns}, lowStockColor);
             ++result.lowStockCount;
         }

@@ -173,14 +173,13 @@ QString numberText(double value)
     return QString::fromLatin1(buffer, formatNumber(value, buffer));
 }
 
-void assignNumberText(double value, QString &out)
+qsizetype writeNumberText(double value, char16_t *out)
 {
     char buffer[64];
     const qsizetype length = formatNumber(value, buffer);
-    out.resize(length);
-    QChar *to = out.data();
     for (qsizetype i = 0; i < length; ++i)
-        to[i] = QLatin1Char(buffer[i]);
+        out[i] = char16_t(uchar(buffer[i]));
+    return length;
 }
 
 namespace {

@@ -23,9 +23,9 @@ double number(QStringView text);
 
 // "%.13g": at most 13 significant digits, no trailing zeros. -0 gives "0".
 QString numberText(double value);
-// numberText() into `out`, reusing its storage: a long scan formats a number
-// per cell and need not allocate for each.
-void assignNumberText(double value, QString &out);
+// numberText() written at `out`, which has room for 64 units; returns the
+// count. A long scan formats a number per cell and need not allocate for each.
+qsizetype writeNumberText(double value, char16_t *out);
 
 // 2011年3月7日9时5分: seconds dropped when 0, minutes too when both are 0, the
 // whole time part at exactly midnight. No leading zeros.

@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 
 struct OpenRecordFile;
 
@@ -95,9 +96,10 @@ public:
     // (invalid when empty), bool.
     QVariant read(int field) const;
     QString readText(int field) const; // other kinds as their value text
-    // readText() into `buffer`, reusing its storage: a long scan reads a text
-    // per cell and need not allocate for each. The view is the buffer's.
-    QStringView readTextInto(int field, QString &buffer) const;
+    // readText() written into `buffer`, which only ever grows: a long scan
+    // reads a text per cell and need not allocate for each. The view is into
+    // the buffer, valid until it is next written.
+    QStringView readTextInto(int field, std::u16string &buffer) const;
     double readNumber(int field) const; // texts through number(text)
     QDateTime readDateTime(int field) const; // invalid unless a date-time
     QDate readDate(int field) const; // the date part, cheaper in long scans

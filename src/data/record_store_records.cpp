@@ -117,41 +117,53 @@ QString RecordStore::readText(int field) const
 
 namespace {
 
+// Room for n units at the start of a scan's buffer. It only grows, so a scan
+// allocates for its longest text alone.
+char16_t *roomFor(std::u16string &buffer, size_t n)
+{
+    if (buffer.size() < n)
+        buffer.resize(std::max(n, buffer.size() * 2));
+    return buffer.data();
+}
+
 // The stored UTF-8 decoded as QString::fromUtf8 does (a leading BOM kept, bad
-// bytes as U+FFFD), into `buffer` without a new allocation once it is large.
-void assignUtf8(QByteArrayView bytes, QString &buffer)
+// bytes as U+FFFD), into `buffer`.
+QStringView decodeUtf8Into(QByteArrayView bytes, std::u16string &buffer)
 {
     thread_local QStringDecoder decoder(QStringDecoder::Utf8,
         QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    buffer.resize(decoder.requiredSpace(bytes.size()));
-    const QChar *end = decoder.appendToBuffer(buffer.data(), bytes);
-    buffer.resize(end - buffer.constData());
+    auto *out
+        = reinterpret_cast<QChar *>(roomFor(buffer, size_t(decoder.requiredSpace(bytes.size()))));
+    const QChar *end = decoder.appendToBuffer(out, bytes);
+    return QStringView(out, end - out);
 }
 
 } // namespace
 
-QStringView RecordStore::readTextInto(int field, QString &buffer) const
+QStringView RecordStore::readTextInto(int field, std::u16string &buffer) const
 {
     if (current_ && current_->live && field >= 1 && field <= current_->layout.size()) {
         if (const int column = current_->liveColumn(field); column >= 0) {
             sqlite3_stmt *stmt = current_->live;
             switch (current_->layout[field - 1].kind) {
             case FieldKind::Text:
-                assignUtf8(QByteArrayView(
-                               reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)),
-                               sqlite3_column_bytes(stmt, column)),
+                return decodeUtf8Into(QByteArrayView(reinterpret_cast<const char *>(
+                                                         sqlite3_column_text(stmt, column)),
+                                          sqlite3_column_bytes(stmt, column)),
                     buffer);
-                return buffer;
-            case FieldKind::Number:
-                assignNumberText(sqlite3_column_double(stmt, column), buffer);
-                return buffer;
+            case FieldKind::Number: {
+                char16_t *out = roomFor(buffer, 64);
+                return QStringView(out, writeNumberText(sqlite3_column_double(stmt, column), out));
+            }
             default:
                 break;
             }
         }
     }
-    buffer = readText(field);
-    return buffer;
+    const QString text = readText(field);
+    char16_t *out = roomFor(buffer, size_t(text.size()));
+    std::copy(text.utf16(), text.utf16() + text.size(), out);
+    return QStringView(out, text.size());
 }
 
 double RecordStore::readNumber(int field) const

@@ -42,7 +42,7 @@ bool RecordFileProvider::forEachRow(const std::function<void(const QStringView *
     if (!store_)
         return true;
     const int fields = store_->fieldCount();
-    std::vector<QString> buffers(static_cast<size_t>(fields));
+    std::vector<std::u16string> buffers(static_cast<size_t>(fields));
     std::vector<QStringView> texts(static_cast<size_t>(fields));
     return store_->forEachRecord([&](const RecordStore &record) {
         for (int f = 1; f <= fields; ++f)
