@@ -178,11 +178,16 @@ void addRows(MainWindow &main)
 void undo(MainWindow &main, Undo::Kind kind)
 {
     const WaitCursor busy;
-    const Undo::Outcome outcome
-        = Undo::run(kind, main.store(), main.state(), main.prompts(), main.clock().now());
+    int rewritten = 0;
+    const Undo::Outcome outcome = Undo::run(
+        kind, main.store(), main.state(), main.prompts(), main.clock().now(), &rewritten);
     if (outcome == Undo::Outcome::NothingSelected)
         return;
-    main.refresh();
+    // One record written back changes one row of the list.
+    if (rewritten > 0)
+        main.refreshRecord(rewritten);
+    else
+        main.refresh();
     if (outcome == Undo::Outcome::Restored) {
         const SelectedItem &item = main.state().selectedItem;
         main.setResultStatus(

@@ -102,8 +102,25 @@ void MainWindow::refresh()
     state_.issueLines.clear();
     state_.usedSelectionRows.clear();
     grid_->unbind();
-    const StockList::BuildResult result = StockList::build(table_, store_, state_);
+    listBuild_ = StockList::build(table_, store_, state_);
     grid_->bind();
+    showListOutcome();
+}
+
+void MainWindow::refreshRecord(int recordNumber)
+{
+    state_.issueLines.clear();
+    state_.usedSelectionRows.clear();
+    if (!StockList::updateRecord(table_, store_, state_, recordNumber, listBuild_)) {
+        refresh();
+        return;
+    }
+    showListOutcome();
+}
+
+void MainWindow::showListOutcome()
+{
+    const StockList::BuildResult &result = listBuild_;
     setWindowTitle(StockList::title(result.lowStockCount));
     const int items = std::max(table_.rowCount() - 1, 0);
     setListStatus(!result.stockOpened

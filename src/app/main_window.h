@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/stock_list.h"
 #include "table/data_source.h"
 #include "ui/command_set.h"
 
@@ -65,6 +66,9 @@ public:
     // open, or is shown without its display copy, is told in a message box
     // with what to do (once for each new reason).
     void refresh();
+    // As refresh() after one record was written back in place (an undo),
+    // redrawing its row alone; a full refresh when the list does not match.
+    void refreshRecord(int recordNumber);
 
     // Connects a command to its handler (replacing an earlier one) and enables
     // it. False when there is no command with this caption.
@@ -89,6 +93,7 @@ private:
     void buildGrid();
     void buildStatusBar();
     void showPickedCount();
+    void showListOutcome();
     void popUpEditMenu(const QPoint &globalPos);
     void takeSelectedItem();
     void onSelectionChanged();
@@ -102,6 +107,7 @@ private:
 
     CommandSet commands_;
     DataSource table_;
+    StockList::BuildResult listBuild_; // what the list shows, from its last build
     Grid *grid_ = nullptr;
     QLabel *listStatus_ = nullptr;
     QLabel *pickedStatus_ = nullptr;

@@ -3,6 +3,7 @@
 #include "common/app_state.h"
 #include "common/prompts.h"
 #include "data/record_store.h"
+#include "data/stock_file.h"
 #include "data/stock_layout.h"
 #include "table/data_source.h"
 #include "table/selection_sum.h"
@@ -26,6 +27,14 @@ const QStringList &headerTexts()
 
 constexpr int widths[columns] = {850, 850, 150, 200, 200, 250, 250};
 constexpr int firstNumberColumn = 4;
+constexpr int displayFields[columns] = {Stock::Name, Stock::Spec, Stock::Unit, Stock::Quantity,
+    Stock::UnitPrice, Stock::Amount, Stock::AlarmQuantity};
+
+bool isLowStock(const RecordStore &record)
+{
+    return record.readNumber(Stock::AlarmQuantity) - record.readNumber(Stock::Quantity)
+        >= -lowStockTolerance;
+}
 
 // The seven display fields of every stock record, in stock-file order, read
 // in one scan of the stock file: no copy of the file is written for a list
@@ -41,18 +50,14 @@ public:
     int providedRowCount() const override { return store_.recordCount(); }
     bool forEachRow(const std::function<void(const QStringView *texts)> &row) const override
     {
-        static constexpr int fields[columns] = {Stock::Name, Stock::Spec, Stock::Unit,
-            Stock::Quantity, Stock::UnitPrice, Stock::Amount, Stock::AlarmQuantity};
         std::u16string buffers[columns];
         QStringView texts[columns];
         lowStock_.clear();
         lowStock_.reserve(size_t(std::max(store_.recordCount(), 0)));
         return store_.forEachRecord([&](const RecordStore &record) {
             for (int c = 0; c < columns; ++c)
-                texts[c] = record.readTextInto(fields[c], buffers[c]);
-            const double stock = record.readNumber(Stock::Quantity);
-            const double alarm = record.readNumber(Stock::AlarmQuantity);
-            lowStock_.push_back(alarm - stock >= -lowStockTolerance);
+                texts[c] = record.readTextInto(displayFields[c], buffers[c]);
+            lowStock_.push_back(isLowStock(record));
             row(texts);
         });
     }
@@ -99,6 +104,7 @@ BuildResult build(DataSource &table, RecordStore &store, const AppState &state)
         table.setText(1, c, headerTexts()[c - 1]);
 
     BuildResult result;
+    result.commitCount = StockFile::commitCount(state.programDir);
     result.stockOpened = store.openOrSelect(state.path(Stock::fileName()), Stock::alias());
     const DisplayRows rows(store);
     if (result.stockOpened) {
@@ -113,7 +119,9 @@ BuildResult build(DataSource &table, RecordStore &store, const AppState &state)
         table.setAlignment(
             {2, firstNumberColumn, table.rowCount() - 1, columns - firstNumberColumn + 1},
             CellFormat::MiddleRight);
-    const std::vector<bool> &low = rows.lowStock();
+    if (table.rowCount() > 1)
+        result.lowStockRows = rows.lowStock();
+    const std::vector<bool> &low = result.lowStockRows;
     for (int r = 2; r <= table.rowCount() && size_t(r - 2) < low.size(); ++r) {
         if (low[size_t(r - 2)]) {
             table.setTextColor({r, 1, 1, columns}, lowStockColor);
@@ -128,6 +136,37 @@ BuildResult build(DataSource &table, RecordStore &store, const AppState &state)
         table.setColumnWidths(c, 1, widths[c - 1]);
     table.setHeaderRows(1);
     return result;
+}
+
+bool updateRecord(DataSource &table, RecordStore &store, const AppState &state, int recordNumber,
+    BuildResult &result)
+{
+    const int row = recordNumber + 1;
+    if (!result.stockOpened || recordNumber < 1 || row > table.rowCount()
+        || size_t(recordNumber) > result.lowStockRows.size())
+        return false;
+    const qint64 commits = StockFile::commitCount(state.programDir);
+    if (result.commitCount < 0 || commits != result.commitCount + 1)
+        return false;
+    if (!store.openOrSelect(state.path(Stock::fileName()), Stock::alias())
+        || store.recordCount() != table.rowCount() - 1 || !store.goTo(recordNumber))
+        return false;
+    QString texts[columns];
+    for (int c = 0; c < columns; ++c)
+        texts[c] = store.readText(displayFields[c]);
+    const bool low = isLowStock(store);
+    if (store.failed())
+        return false;
+    for (int c = 0; c < columns; ++c)
+        table.setText(row, c + 1, texts[c]);
+    const bool wasLow = result.lowStockRows[size_t(recordNumber - 1)];
+    result.lowStockRows[size_t(recordNumber - 1)] = low;
+    result.lowStockCount += int(low) - int(wasLow);
+    result.commitCount = commits;
+    table.setTextColor({row, 1, 1, columns}, low ? lowStockColor : table.defaultFormat().textColor);
+    if (state.markedRows.contains(row))
+        markPicked(table, row);
+    return true;
 }
 
 SelectionOutcome select(

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <vector>
+
 class DataSource;
 class Prompts;
 class RecordStore;
@@ -36,6 +38,10 @@ struct BuildResult
     int lowStockCount = 0;
     // Why the stock file did not open (when it did not).
     QString stockProblem;
+    // Whether each record, in stock-file order, is low on stock.
+    std::vector<bool> lowStockRows;
+    // The stock file's commit count when read (StockFile::commitCount).
+    qint64 commitCount = -1;
 };
 
 // Rebuilds the table from the stock file of the program directory: the
@@ -45,6 +51,14 @@ struct BuildResult
 // current under "data". A stock file that does not open or cannot be read
 // leaves the header row only.
 BuildResult build(DataSource &table, RecordStore &store, const AppState &state);
+
+// After one record was written back in place by one commit (an undo),
+// updates its row alone, as a build would show it, and the low-stock count in
+// `result`, the outcome of the build the table holds. False, changing
+// nothing, when a build is needed: the stock file saw any other commit since,
+// or the table does not match it record for row.
+bool updateRecord(DataSource &table, RecordStore &store, const AppState &state, int recordNumber,
+    BuildResult &result);
 
 // What the main window shows after a selection.
 struct SelectionOutcome

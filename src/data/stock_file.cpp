@@ -91,6 +91,19 @@ QString stockPath(const QString &programDir)
     return programDir + u'/' + Stock::fileName();
 }
 
+qint64 commitCount(const QString &programDir)
+{
+    constexpr qint64 counterOffset = 24;
+    QFile file(stockPath(programDir));
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(counterOffset))
+        return -1;
+    const QByteArray bytes = file.read(4);
+    if (bytes.size() != 4)
+        return -1;
+    return qint64(uchar(bytes[0])) << 24 | uchar(bytes[1]) << 16 | uchar(bytes[2]) << 8
+        | uchar(bytes[3]);
+}
+
 Status backup(
     RecordStore &store, const QString &programDir, const QDateTime &now, QString *backupPath)
 {

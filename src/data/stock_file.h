@@ -18,6 +18,12 @@ namespace StockFile {
 QString backupFolder(const QString &programDir);
 QString stockPath(const QString &programDir);
 
+// How many write transactions the stock file has committed, from the change
+// counter in its header (SQLite advances it at every commit in the
+// rollback-journal mode the program keeps). The list compares it to know that
+// nothing but its own change came between two looks. -1 when unreadable.
+qint64 commitCount(const QString &programDir);
+
 // Copies every record of the stock file into the backup folder, named by the
 // date-time text of `now` ("2011年3月7日9时5分.zrb" + ".edt"); a backup of the
 // same second is replaced, unless it is a safety backup (below): then the

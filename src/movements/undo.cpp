@@ -166,24 +166,31 @@ Status restore(RecordStore &store, const QString &programDir, int recordNumber,
     if (store.failed())
         return done(Status::failure(store.lastError()));
 
-    // An undo puts back one item: a quick copy of the whole stock file is
-    // enough to take back a mistaken one.
-    if (Status s
-        = StockFile::safetyBackup(store, programDir, now, nullptr, StockFile::SafetyCopy::Quick);
-        !s)
-        return done(Status::failure(QStringLiteral("无法先备份库存数据：") + s.message()));
+    // One record written back in one transaction needs no copy of the whole
+    // file: it is all or nothing, the item's backup stays for a repeat, and
+    // a copy per undo (tens of megabytes on a large stock) would fill the disk.
     if (inPlace) {
         store.close(backupAlias);
         const Status s = writeInPlace(store, recordNumber, values);
         r.changed = bool(s);
+        if (s)
+            r.rewrittenRecord = recordNumber;
         return done(s);
     }
+    // A rebuild rewrites the whole file; a quick copy of it first is enough to
+    // take back a mistaken one.
+    if (Status s
+        = StockFile::safetyBackup(store, programDir, now, nullptr, StockFile::SafetyCopy::Quick);
+        !s)
+        return done(Status::failure(QStringLiteral("无法先备份库存数据：") + s.message()));
     return done(rebuild(store, programDir, recordNumber, name, spec, &r.changed));
 }
 
-Outcome run(
-    Kind kind, RecordStore &store, const AppState &state, Prompts &prompts, const QDateTime &now)
+Outcome run(Kind kind, RecordStore &store, const AppState &state, Prompts &prompts,
+    const QDateTime &now, int *rewrittenRecord)
 {
+    if (rewrittenRecord)
+        *rewrittenRecord = 0;
     const Texts texts = textsFor(kind);
     const SelectedItem &item = state.selectedItem;
     if (item.name.isEmpty()) {
@@ -230,6 +237,8 @@ Outcome run(
         prompts.message(QStringLiteral("恢复失败，库存数据未改变：") + s.message());
         return Outcome::Failed;
     }
+    if (rewrittenRecord)
+        *rewrittenRecord = result.rewrittenRecord;
     return Outcome::Restored;
 }
 

@@ -29,27 +29,29 @@ enum class Outcome {
 QString backupFolder(Kind kind, const QString &programDir);
 
 // Runs the whole command with its messages and question. `now` names the
-// safety backup taken first.
-Outcome run(
-    Kind kind, RecordStore &store, const AppState &state, Prompts &prompts, const QDateTime &now);
+// safety backup a rebuild takes first. When the undo wrote one record back in
+// place, `rewrittenRecord` (if given) receives its number, else 0.
+Outcome run(Kind kind, RecordStore &store, const AppState &state, Prompts &prompts,
+    const QDateTime &now, int *rewrittenRecord = nullptr);
 
 // What restore() came to besides its status.
 struct Result
 {
     bool keyMismatch = false; // the backup holds another item (or none)
     bool changed = false; // the stock file holds the backup's records, even on failure
+    int rewrittenRecord = 0; // the one record written back in place, on success
 };
 
 // Replaces the records of the item (name, spec) in the stock file, the first
 // of which is record `recordNumber`, by the records of the backup, which must
-// hold the item first. A quick safety backup of the stock file is taken
-// first (named by `now`, in 备份数据库).
+// hold the item first.
 //
 // The usual case, one record of the item and one in the backup, is one
 // transaction on the stock file: the record's fields and memos take the
 // backup's values, in its place. Several records of the key (twins) take the
 // first one's place together, so the stock file is rebuilt under temporary
-// names and put in place whole by the pair replacement. Either way a failure
+// names and put in place whole by the pair replacement, after a quick safety
+// backup of the stock file (named by `now`, in 备份数据库). Either way a failure
 // before the point of no return leaves the stock file as it was; after it
 // `changed` is set and the message says what is left for the next start-up.
 // Afterwards the stock file is open under "data" on record `recordNumber`.

@@ -6,6 +6,7 @@
 
 #include "support/main_window_fixture.h"
 
+#include "app/stock_list.h"
 #include "common/value_text.h"
 #include "data/stock_layout.h"
 #include "issue/issue_note_window.h"
@@ -15,9 +16,11 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -181,6 +184,42 @@ TEST_F(MainWindowTrustTest, ANoteThatFailsHalfWayLeavesTheLastRealIssueUndoable)
     EXPECT_EQ(restored.amount, 7.25 * price);
     EXPECT_TRUE(restored.history.isEmpty());
     EXPECT_EQ(shownText(5, 4), QStringLiteral("7.25")) << "the list is refreshed";
+}
+
+TEST_F(MainWindowTrustTest, AnUndoRedrawsItsRowAsAFullRefreshWould)
+{
+    // 略超 (5.001 in stock, alarm 5) drops to 4.001 and turns low.
+    withNote(4, 4, [&](IssueNoteWindow *note) {
+        typeQuantity(note, 4, QStringLiteral("1"));
+        QTest::mouseClick(note->issueButton(), Qt::LeftButton);
+    });
+    ASSERT_EQ(window->windowTitle(), StockList::title(lowCount() + 1));
+    dragRows(2, 3); // picked rows keep their marks across the undo
+    click(4, 1);
+    ASSERT_EQ(state.selectedItem.name, QStringLiteral("略超"));
+
+    prompts.answer(true);
+    const QSignalSpy rebuilt(&window->stockTable(), &DataSource::rowsAppended);
+    trigger(QStringLiteral("取消出库"));
+    EXPECT_EQ(rebuilt.count(), 0) << "one row redrawn, not the list rebuilt";
+    EXPECT_EQ(shownText(4, 4), QStringLiteral("5.001"));
+    EXPECT_EQ(window->windowTitle(), StockList::title(lowCount()));
+    EXPECT_TRUE(state.issueLines.isEmpty());
+    // Cell for cell, text and format, the list is the one a build gives.
+    DataSource built;
+    const StockList::BuildResult result = StockList::build(built, store, state);
+    const DataSource &shown = window->stockTable();
+    ASSERT_EQ(shown.rowCount(), built.rowCount());
+    for (int r = 1; r <= built.rowCount(); ++r)
+        for (int c = 1; c <= StockList::columns; ++c) {
+            ASSERT_EQ(shown.text(r, c), built.text(r, c)) << r << "," << c;
+            ASSERT_TRUE(shown.format(r, c) == built.format(r, c)) << r << "," << c;
+        }
+    EXPECT_EQ(result.lowStockCount, lowCount());
+    EXPECT_EQ(window->listStatus()->text(),
+        QStringLiteral("共 %1 项材料，其中 %2 项库存数量不高于报警数量")
+            .arg(built.rowCount() - 1)
+            .arg(lowCount()));
 }
 
 } // namespace

@@ -273,23 +273,34 @@ TEST_F(UndoTest, AnIssueNoteThatFailsLeavesTheLastRealIssueUndoable)
     EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 10", "开关 3"}));
 }
 
-TEST_F(UndoTest, AnUndoKeepsAWholeCopyOfTheStockFileBeforeIt)
+TEST_F(UndoTest, OnlyARebuildKeepsAWholeCopyOfTheStockFileBeforeIt)
 {
+    const QDir copies(StockFile::backupFolder(state.programDir));
+    const QStringList pattern = {QStringLiteral("*.zrb")};
+    // One record written back: all or nothing in one transaction, no copy.
     receive("5");
     prompts.answer(true);
-    EXPECT_EQ(undo(), Undo::Outcome::Restored);
-    const QStringList copies = QDir(StockFile::backupFolder(state.programDir))
-                                   .entryList({QStringLiteral("*.zrb")}, QDir::Files);
-    ASSERT_EQ(copies.size(), 1);
+    int rewritten = -1;
+    EXPECT_EQ(Undo::run(Undo::Kind::Receipt, store, state, prompts, now, &rewritten),
+        Undo::Outcome::Restored);
+    EXPECT_EQ(rewritten, 2) << "电缆 is record 2";
+    EXPECT_TRUE(copies.entryList(pattern, QDir::Files).isEmpty());
+
+    // Twins rebuild the whole file: the state before it is kept.
+    addItem(QStringLiteral("电缆"), QStringLiteral("YJV"), 7, 14);
+    issue("4");
+    prompts.answer(true);
+    EXPECT_EQ(Undo::run(Undo::Kind::Issue, store, state, prompts, now, &rewritten),
+        Undo::Outcome::Restored);
+    EXPECT_EQ(rewritten, 0) << "rebuilt, not written in place";
+    const QStringList kept = copies.entryList(pattern, QDir::Files);
+    ASSERT_EQ(kept.size(), 1);
     RecordStore copy;
-    ASSERT_TRUE(
-        copy.open(StockFile::backupFolder(state.programDir) + u'/' + copies[0], Stock::alias()))
+    ASSERT_TRUE(copy.open(copies.filePath(kept[0]), Stock::alias()))
         << copy.lastError().toStdString();
-    ASSERT_EQ(copy.recordCount(), 3);
+    ASSERT_EQ(copy.recordCount(), 4);
     EXPECT_TRUE(copy.goTo(2));
-    EXPECT_EQ(copy.readNumber(Stock::Quantity), 15.0) << "the state the undo took back";
-    EXPECT_TRUE(copy.goTo(3));
-    EXPECT_EQ(copy.readText(Stock::ReceiptHistory), QStringLiteral("开关的记录\r\n"));
+    EXPECT_EQ(copy.readNumber(Stock::Quantity), 6.0) << "the state the undo took back";
     EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(u' ').toStdString();
 }
 
