@@ -53,13 +53,13 @@ void appendLine(QByteArray &out, const QString &line)
 
 // A value or field name as it goes into a cell. Most values are digits or
 // Chinese without markup: they go over in one conversion.
-void appendValue(QByteArray &out, const QString &text)
+void appendValue(QByteArray &out, QStringView text)
 {
     const bool markup = std::any_of(
         text.cbegin(), text.cend(), [](QChar c) { return c == u'&' || c == u'<' || c == u'>'; });
     if (!markup && Gbk::appendGbk(text, out))
         return;
-    out += Gbk::encode(escaped(text));
+    out += Gbk::encode(escaped(text.toString()));
 }
 
 // Everything before the column count: 149 lines, then the open <col tag.
@@ -302,15 +302,17 @@ bool writeSpreadsheetHtml(RecordStore &store, const QString &recordFile, const Q
     const QByteArray rowOpen
         = Gbk::encode(QStringLiteral(" <tr height=21") + rowHeightStyle + u'>');
 
-    // One scan in record order, blank records included.
+    // One scan in record order, blank records included; values are read into
+    // buffers reused from row to row.
     int cells = 0;
+    std::vector<std::u16string> buffers(static_cast<size_t>(fields));
     const bool read = store.forEachRecord([&](const RecordStore &record) {
         QByteArray &block = out.block();
         block += rowOpen;
         block += lineEnd;
         for (int field = 1; field <= fields; ++field) {
             block += prefixes[size_t(field - 1)];
-            appendValue(block, record.readText(field));
+            appendValue(block, record.readTextInto(field, buffers[size_t(field - 1)]));
             block += "</td>";
             block += lineEnd;
         }

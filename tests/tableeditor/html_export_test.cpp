@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -156,6 +157,36 @@ TEST_F(HtmlExportTest, AFileThatCannotBeReadWritesNothingAndRemovesTheTarget)
 
     EXPECT_FALSE(HtmlExport::writeSpreadsheetHtml(store, source, target));
     EXPECT_FALSE(QFile::exists(target));
+}
+
+TEST_F(HtmlExportTest, AFileDamagedAmongItsRecordsFailsAndLeavesTheEarlierExport)
+{
+    QList<QVariantList> records;
+    for (int i = 0; i < 3000; ++i)
+        records.append({QStringLiteral("物资%1").arg(i), QStringLiteral("型号"),
+            QStringLiteral("个"), 1.0, double(i), double(i), QDateTime()});
+    makeRecordFile(statisticsLayout(), records);
+    // The pages past the first few hold records only: the file still opens,
+    // and the scan meets the damage half-way.
+    QFile damaged(source);
+    ASSERT_TRUE(damaged.open(QIODevice::ReadWrite));
+    ASSERT_GT(damaged.size(), 16 * 4096);
+    ASSERT_TRUE(damaged.seek(damaged.size() / 2 / 4096 * 4096));
+    ASSERT_EQ(damaged.write(QByteArray(3 * 4096, '\x7f')), 3 * 4096);
+    damaged.close();
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    ASSERT_EQ(old.write("earlier export"), 14);
+    old.close();
+
+    EXPECT_FALSE(HtmlExport::writeSpreadsheetHtml(store, source, target))
+        << "a partly blank table is not reported as done";
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("earlier export")) << "never replaced by half a file";
+    EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral("*.xls*")}, QDir::Files),
+        QStringList({QFileInfo(target).fileName()}))
+        << "no temporary left";
+    EXPECT_FALSE(store.isOpen(QStringLiteral("qd")));
 }
 
 TEST_F(HtmlExportTest, ManyRecordsAllArriveAndTheCurrentFileStaysCurrent)

@@ -2,6 +2,7 @@
 
 #include "common/app_state.h"
 #include "common/clock.h"
+#include "common/file_system.h"
 #include "common/gbk.h"
 #include "common/prompts.h"
 #include "data/record_store.h"
@@ -25,6 +26,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 namespace {
 
@@ -481,6 +484,25 @@ TEST_F(TableEditorWindowTest, FileMenuBuildsThePrintableTableAndExportsTheQueryF
     ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
     EXPECT_TRUE(exported.readAll().contains(Gbk::encode(QStringLiteral("悬式绝缘子"))));
     EXPECT_EQ(prompts.messages().last(), QStringLiteral("已转换电子表格"));
+}
+
+TEST_F(TableEditorWindowTest, AnExportThatCannotBeWrittenSaysSoAndClaimsNothing)
+{
+    const auto w = open();
+    // The disk refuses the rename that would put the new file in place.
+    FileSystem::setFaultHook([](FileSystem::Operation operation, const QString &path) {
+        return operation == FileSystem::Operation::Rename && path.endsWith(".xls") ? ENOSPC : 0;
+    });
+    prompts.answer(QStringLiteral("月报"));
+    w->action(QStringLiteral("&W.转为电子表格"))->trigger();
+    FileSystem::setFaultHook({});
+    ASSERT_FALSE(prompts.messages().isEmpty());
+    EXPECT_TRUE(prompts.messages().last().startsWith(QStringLiteral("未能转换电子表格：无法写入")))
+        << prompts.messages().last().toStdString();
+    EXPECT_TRUE(prompts.messages().last().contains(QStringLiteral("月报1.xls")));
+    EXPECT_FALSE(prompts.messages().contains(QStringLiteral("已转换电子表格")));
+    EXPECT_FALSE(QFile::exists(state.path(QStringLiteral("月报1.xls"))));
+    EXPECT_TRUE(editorState.lastResult.isEmpty()) << "the status bar names no export";
 }
 
 } // namespace
