@@ -346,7 +346,8 @@ TEST_F(UndoTest, EveryFailedStepOfAnUndoLeavesTheOldOrTheNewStockFile)
                 fired = fault.fired();
             }
             const bool told = outcome == Undo::Outcome::Restored
-                && !prompts.messages().last().startsWith(QStringLiteral("已恢复，但"));
+                && (prompts.messages().isEmpty()
+                    || !prompts.messages().last().startsWith(QStringLiteral("已恢复，但")));
             if (outcome == Undo::Outcome::Failed) {
                 EXPECT_EQ(items(), old) << failAt;
             }
@@ -360,7 +361,12 @@ TEST_F(UndoTest, EveryFailedStepOfAnUndoLeavesTheOldOrTheNewStockFile)
             EXPECT_TRUE(leftovers().isEmpty()) << failAt;
             return fired && !HasFailure();
         });
-        EXPECT_GE(rounds, twins ? 6 : 2);
+        // One record goes back in one transaction: no rename or flush of
+        // ours to fail (SQLite's own failures are the test above).
+        if (twins)
+            EXPECT_GE(rounds, 6);
+        else
+            EXPECT_EQ(rounds, 0);
     }
 }
 
