@@ -4,7 +4,8 @@
 //    preparation, as main() does it) until it is painted; floor: the same
 //    window on an empty stock file;
 //  - refresh: MainWindow::refresh() and the repaint, as after any window
-//    closes; floor: one SELECT of the seven list columns into strings;
+//    closes: when nothing changed, and after a commit to the stock file;
+//    floor: one SELECT of the seven list columns into strings;
 //  - statistics: 本年出库 written and the table editor painted; floor: one
 //    SELECT of the qualifying rows' seven columns into strings;
 //  - export: "转为电子表格" of that table in MB/s; floor: writing the same
@@ -28,6 +29,7 @@
 #include "common/app_state.h"
 #include "common/clock.h"
 #include "data/record_store.h"
+#include "data/stock_layout.h"
 #include "grid/grid_printer.h"
 #include "ledger/statistics.h"
 #include "tableeditor/html_export.h"
@@ -149,15 +151,17 @@ struct Program
             std::abort();
     }
 
-    // 本年出库 into the editor, painted.
-    std::unique_ptr<TableEditorWindow> openYearIssues()
+    // 本年出库 into the editor, painted; `writeMs` gets the part that writes
+    // qd.zrb.
+    std::unique_ptr<TableEditorWindow> openYearIssues(double *writeMs = nullptr)
     {
         const Statistics::Kind kind {Statistics::Movement::Issue, Statistics::Period::Year};
-        QElapsedTimer probe;
-        probe.start();
+        QElapsedTimer timer;
+        timer.start();
         if (!Statistics::write(store, state.programDir, kind, clock.now()))
             std::abort();
-        std::fprintf(stderr, "PROBE write %.1f\n", probe.nsecsElapsed() / 1e6);
+        if (writeMs)
+            *writeMs = msSince(timer);
         auto editor = std::make_unique<TableEditorWindow>(
             state, store, prompts, clock, editorState, window->geometry());
         editor->show();
@@ -168,40 +172,70 @@ struct Program
     }
 };
 
+// One commit to the stock file, as a booking would make: the first item's
+// alarm quantity moved by `change`. The next refresh must read the file again.
+void commitToStock(Program &program, double change)
+{
+    RecordStore &store = program.store;
+    if (!store.openOrSelect(program.state.path(Stock::fileName()), Stock::alias()))
+        std::abort();
+    if (store.recordCount() == 0) // the empty file of the memory floors
+        return;
+    if (!store.goTo(1)
+        || !store.write(Stock::AlarmQuantity, store.readNumber(Stock::AlarmQuantity) + change)) {
+        std::fprintf(stderr, "commit failed: %s\n", qPrintable(store.lastError()));
+        std::abort();
+    }
+}
+
+double timedRefresh(Program &program)
+{
+    QElapsedTimer timer;
+    timer.start();
+    program.window->refresh();
+    QCoreApplication::processEvents();
+    if (program.window->grab().isNull())
+        std::abort();
+    return msSince(timer);
+}
+
+// Closing a window that changed nothing (most do), and a refresh after a
+// commit, which reads the whole stock file.
 void refreshCase(Program &program)
 {
-    std::vector<double> ours, floor;
+    std::vector<double> unchanged, changed, floor;
     for (int i = 0; i < repeats; ++i) {
+        unchanged.push_back(timedRefresh(program));
+        commitToStock(program, i % 2 == 0 ? 1 : -1); // the file as it was after two
+        changed.push_back(timedRefresh(program));
         QElapsedTimer timer;
         timer.start();
-        program.window->refresh();
-        QCoreApplication::processEvents();
-        if (program.window->grab().isNull())
-            std::abort();
-        ours.push_back(msSince(timer));
-        timer.restart();
         selectIntoStrings(program.state.path(QStringLiteral("data.zrb")), listSql);
         floor.push_back(msSince(timer));
     }
-    report("ms", median(ours));
+    report("ms", median(unchanged));
+    report("rebuild-ms", median(changed));
     report("floor-ms", median(floor));
 }
 
 void statisticsCase(Program &program)
 {
-    std::vector<double> ours, floor;
+    std::vector<double> ours, written, floor;
     const QByteArray sql = yearIssueSql();
     for (int i = 0; i < repeats; ++i) {
         QElapsedTimer timer;
         timer.start();
-        auto editor = program.openYearIssues();
+        double writeMs = 0;
+        auto editor = program.openYearIssues(&writeMs);
         ours.push_back(msSince(timer));
+        written.push_back(writeMs);
         editor.reset();
         timer.restart();
         selectIntoStrings(program.state.path(QStringLiteral("data.zrb")), sql.constData());
         floor.push_back(msSince(timer));
     }
     report("ms", median(ours));
+    report("write-ms", median(written));
     report("floor-ms", median(floor));
 }
 
@@ -366,9 +400,17 @@ int main(int argc, char **argv)
             else if (which == QStringLiteral("export"))
                 printRow(which + QStringLiteral(" MB/s"), items, figure(figures, "mb-per-s"),
                     figure(figures, "floor-mb-per-s"), "target >= 150 MB/s");
-            else
+            else if (which == QStringLiteral("refresh")) {
+                printRow(QStringLiteral("refresh, nothing changed ms"), items,
+                    figure(figures, "ms"), figure(figures, "floor-ms"), "target < 100 ms");
+                printRow(QStringLiteral("refresh after a commit ms"), items,
+                    figure(figures, "rebuild-ms"), figure(figures, "floor-ms"), "target < 100 ms");
+            } else {
                 printRow(which + QStringLiteral(" ms"), items, figure(figures, "ms"),
-                    figure(figures, "floor-ms"), "targets: refresh < 100, statistics < 150");
+                    figure(figures, "floor-ms"), "target < 150 ms");
+                printRow(QStringLiteral("  of it qd.zrb written ms"), items,
+                    figure(figures, "write-ms"), figure(figures, "floor-ms"), "");
+            }
             if (peak >= 0)
                 printRow(which + QStringLiteral(" peak MiB"), items, peak, figure(none, "peak-kib"),
                     "target < 150 MiB (export, print)");

@@ -102,7 +102,8 @@ void MainWindow::refresh()
     state_.issueLines.clear();
     state_.usedSelectionRows.clear();
     grid_->unbind();
-    listBuild_ = StockList::build(table_, store_, state_);
+    if (!StockList::restyle(table_, store_, state_, listBuild_))
+        listBuild_ = StockList::build(table_, store_, state_);
     grid_->bind();
     showListOutcome();
 }

@@ -62,9 +62,10 @@ public:
     DataSource &stockTable() { return table_; }
 
     // Forgets the picked issue lines and rebuilds the stock list from the
-    // stock file; the marked rows stay marked. A stock file that does not
-    // open, or is shown without its display copy, is told in a message box
-    // with what to do (once for each new reason).
+    // stock file; the marked rows stay marked. When neither the file nor the
+    // list's texts changed since the last build, the list keeps its texts and
+    // only gets its look back (no scan). A stock file that does not open is
+    // told in a message box with what to do (once for each new reason).
     void refresh();
     // As refresh() after one record was written back in place (an undo),
     // redrawing its row alone; a full refresh when the list does not match.

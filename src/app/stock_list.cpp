@@ -92,36 +92,21 @@ QString title(int lowStockCount)
         + QString::number(lowStockCount) + QStringLiteral("项");
 }
 
-BuildResult build(DataSource &table, RecordStore &store, const AppState &state)
+namespace {
+
+// The look of a built list over its texts: the header row, numbers on the
+// right, low-stock rows (counted into `result`), picked rows, widths.
+void applyLook(DataSource &table, const AppState &state, BuildResult &result)
 {
-    table.reset();
-    table.setDefaultFormat(CellFormat());
-    table.setSize(1, columns);
     const CellRange header {1, 1, 1, columns};
     table.setAlignment(header, CellFormat::Centre);
     table.setStyle(header, CellFormat::Bold);
-    for (int c = 1; c <= columns; ++c)
-        table.setText(1, c, headerTexts()[c - 1]);
-
-    BuildResult result;
-    result.commitCount = StockFile::commitCount(state.programDir);
-    result.stockOpened = store.openOrSelect(state.path(Stock::fileName()), Stock::alias());
-    const DisplayRows rows(store);
-    if (result.stockOpened) {
-        result.stockOpened = table.appendRowsFrom(rows);
-        if (!result.stockOpened)
-            table.setSize(1, columns); // never a part of the list
-    }
-    if (!result.stockOpened)
-        result.stockProblem = store.lastError();
-
     if (table.rowCount() > 1)
         table.setAlignment(
             {2, firstNumberColumn, table.rowCount() - 1, columns - firstNumberColumn + 1},
             CellFormat::MiddleRight);
-    if (table.rowCount() > 1)
-        result.lowStockRows = rows.lowStock();
     const std::vector<bool> &low = result.lowStockRows;
+    result.lowStockCount = 0;
     for (int r = 2; r <= table.rowCount() && size_t(r - 2) < low.size(); ++r) {
         if (low[size_t(r - 2)]) {
             table.setTextColor({r, 1, 1, columns}, lowStockColor);
@@ -131,11 +116,52 @@ BuildResult build(DataSource &table, RecordStore &store, const AppState &state)
     for (const int r : state.markedRows)
         if (r >= 1 && r <= table.rowCount())
             markPicked(table, r);
-
     for (int c = 1; c <= columns; ++c)
         table.setColumnWidths(c, 1, widths[c - 1]);
     table.setHeaderRows(1);
+}
+
+} // namespace
+
+BuildResult build(DataSource &table, RecordStore &store, const AppState &state)
+{
+    table.reset();
+    table.setDefaultFormat(CellFormat());
+    table.setSize(1, columns);
+    for (int c = 1; c <= columns; ++c)
+        table.setText(1, c, headerTexts()[c - 1]);
+
+    BuildResult result;
+    // Taken before the scan: a commit in between makes the next look rebuild.
+    result.stock = StockFile::signature(state.programDir);
+    result.stockOpened = store.openOrSelect(state.path(Stock::fileName()), Stock::alias());
+    const DisplayRows rows(store);
+    if (result.stockOpened) {
+        result.stockOpened = table.appendRowsFrom(rows);
+        if (!result.stockOpened)
+            table.setSize(1, columns); // never a part of the list
+    }
+    if (!result.stockOpened)
+        result.stockProblem = store.lastError();
+    if (table.rowCount() > 1)
+        result.lowStockRows = rows.lowStock();
+    applyLook(table, state, result);
+    result.textDigest = table.textDigest();
     return result;
+}
+
+bool restyle(DataSource &table, RecordStore &store, const AppState &state, BuildResult &result)
+{
+    if (!result.stockOpened || result.stock.commits < 0 || table.columnCount() != columns
+        || size_t(table.rowCount()) != result.lowStockRows.size() + 1
+        || StockFile::signature(state.programDir) != result.stock
+        || table.textDigest() != result.textDigest
+        || !store.openOrSelect(state.path(Stock::fileName()), Stock::alias()))
+        return false;
+    table.setDefaultFormat(CellFormat());
+    table.resetLook();
+    applyLook(table, state, result);
+    return true;
 }
 
 bool updateRecord(DataSource &table, RecordStore &store, const AppState &state, int recordNumber,
@@ -143,10 +169,11 @@ bool updateRecord(DataSource &table, RecordStore &store, const AppState &state, 
 {
     const int row = recordNumber + 1;
     if (!result.stockOpened || recordNumber < 1 || row > table.rowCount()
-        || size_t(recordNumber) > result.lowStockRows.size())
+        || size_t(recordNumber) > result.lowStockRows.size()
+        || table.textDigest() != result.textDigest)
         return false;
-    const qint64 commits = StockFile::commitCount(state.programDir);
-    if (result.commitCount < 0 || commits != result.commitCount + 1)
+    const StockFile::Signature stock = StockFile::signature(state.programDir);
+    if (result.stock.commits < 0 || stock.commits != result.stock.commits + 1)
         return false;
     if (!store.openOrSelect(state.path(Stock::fileName()), Stock::alias())
         || store.recordCount() != table.rowCount() - 1 || !store.goTo(recordNumber))
@@ -162,7 +189,8 @@ bool updateRecord(DataSource &table, RecordStore &store, const AppState &state, 
     const bool wasLow = result.lowStockRows[size_t(recordNumber - 1)];
     result.lowStockRows[size_t(recordNumber - 1)] = low;
     result.lowStockCount += int(low) - int(wasLow);
-    result.commitCount = commits;
+    result.stock = stock;
+    result.textDigest = table.textDigest();
     table.setTextColor({row, 1, 1, columns}, low ? lowStockColor : table.defaultFormat().textColor);
     if (state.markedRows.contains(row))
         markPicked(table, row);

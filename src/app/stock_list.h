@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/stock_file.h"
 #include "table/cell_format.h"
 
 #include <QString>
@@ -40,8 +41,9 @@ struct BuildResult
     QString stockProblem;
     // Whether each record, in stock-file order, is low on stock.
     std::vector<bool> lowStockRows;
-    // The stock file's commit count when read (StockFile::commitCount).
-    qint64 commitCount = -1;
+    // The stock file as it was read, and the texts the table was left with.
+    StockFile::Signature stock;
+    quint64 textDigest = 0;
 };
 
 // Rebuilds the table from the stock file of the program directory: the
@@ -51,6 +53,13 @@ struct BuildResult
 // current under "data". A stock file that does not open or cannot be read
 // leaves the header row only.
 BuildResult build(DataSource &table, RecordStore &store, const AppState &state);
+
+// When neither the stock file nor the table's texts changed since the build
+// that gave `result`, gives the table that build's look again (low stock,
+// picked rows, widths, no search marks) without reading the stock file: most
+// windows change nothing, and closing one need not wait for a scan. False,
+// changing nothing, when a build is needed.
+bool restyle(DataSource &table, RecordStore &store, const AppState &state, BuildResult &result);
 
 // After one record was written back in place by one commit (an undo),
 // updates its row alone, as a build would show it, and the low-stock count in

@@ -1,5 +1,6 @@
 #include "common/value_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -203,11 +204,12 @@ char16_t *putNumber(char16_t *out, qint64 value)
     return out;
 }
 
-// The text of valid fields: the date, then the time as far as it is not zero.
-QString fieldsText(qint64 year, int month, int day, int hour, int minute, int second)
+// The text of valid fields, the date and then the time as far as it is not
+// zero, written at `out`; returns the end. Never more than 64 units.
+char16_t *putFields(
+    char16_t *out, qint64 year, int month, int day, int hour, int minute, int second)
 {
-    char16_t buffer[64];
-    char16_t *out = putNumber(buffer, year);
+    out = putNumber(out, year);
     *out++ = u'年';
     out = putNumber(out, month);
     *out++ = u'月';
@@ -225,7 +227,14 @@ QString fieldsText(qint64 year, int month, int day, int hour, int minute, int se
             }
         }
     }
-    return QString(reinterpret_cast<const QChar *>(buffer), out - buffer);
+    return out;
+}
+
+QString fieldsText(qint64 year, int month, int day, int hour, int minute, int second)
+{
+    char16_t buffer[64];
+    const char16_t *end = putFields(buffer, year, month, day, hour, minute, second);
+    return QString(reinterpret_cast<const QChar *>(buffer), end - buffer);
 }
 
 } // namespace
@@ -250,8 +259,10 @@ QString dateTimeText(const QDateTime &moment)
 bool DateTimeTexts::plainDay(int year, int month, int day)
 {
     const qint64 key = (qint64(year) * 100 + month) * 100 + day;
-    if (key == lastDay_)
-        return lastPlain_;
+    // Consecutive days take consecutive slots: a year's days never share one.
+    DayNote &note = recent_[size_t(qint64(year) * 372 + month * 31 + day) % recentSlots];
+    if (note.day == key)
+        return note.plain;
     auto it = plainDays_.constFind(key);
     if (it == plainDays_.cend()) {
         // The zone's offset at both ends of the day, each time kept as given:
@@ -265,22 +276,32 @@ bool DateTimeTexts::plainDay(int year, int month, int day)
             && start.offsetFromUtc() == end.offsetFromUtc();
         it = plainDays_.insert(key, plain);
     }
-    lastDay_ = key;
-    lastPlain_ = it.value();
-    return lastPlain_;
+    note = {key, it.value()};
+    return note.plain;
 }
 
 QString DateTimeTexts::text(int year, int month, int day, int hour, int minute, int second)
 {
+    char16_t buffer[64];
+    const qsizetype length = write(year, month, day, hour, minute, second, buffer);
+    return QString(reinterpret_cast<const QChar *>(buffer), length);
+}
+
+qsizetype DateTimeTexts::write(
+    int year, int month, int day, int hour, int minute, int second, char16_t *out)
+{
     const QDate date(year, month, day);
     if (!date.isValid())
-        return {};
+        return 0;
     // QDateTime takes an impossible time of a valid day as midnight.
     if (!QTime::isValid(hour, minute, second))
         hour = minute = second = 0;
-    if (!plainDay(year, month, day))
-        return dateTimeText(QDateTime(date, QTime(hour, minute, second)));
-    return fieldsText(year, month, day, hour, minute, second);
+    if (plainDay(year, month, day))
+        return putFields(out, year, month, day, hour, minute, second) - out;
+    const QString slow = dateTimeText(QDateTime(date, QTime(hour, minute, second)));
+    const qsizetype length = std::min<qsizetype>(slow.size(), 64);
+    std::copy_n(slow.utf16(), length, out);
+    return length;
 }
 
 QString valueText(const QVariant &value)

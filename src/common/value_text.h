@@ -7,6 +7,8 @@
 #include <QStringView>
 #include <QVariant>
 
+#include <array>
+
 // The one place where numbers and dates become text and text becomes a number.
 // Everything here is independent of the C and Qt locale.
 
@@ -47,14 +49,23 @@ class DateTimeTexts
 {
 public:
     QString text(int year, int month, int day, int hour, int minute, int second);
+    // text() written at `out`, which has room for 64 units; returns the count.
+    qsizetype write(int year, int month, int day, int hour, int minute, int second, char16_t *out);
 
 private:
     // Whether every local time of the day exists once and keeps its fields.
     bool plainDay(int year, int month, int day);
 
-    qint64 lastDay_ = -1;
-    bool lastPlain_ = false;
-    QHash<qint64, bool> plainDays_; // by yyyymmdd
+    // The notes of recent days by a slot of their own (days in a scan are
+    // mostly a year or two, in any order), then all of them by yyyymmdd.
+    struct DayNote
+    {
+        qint64 day = -1;
+        bool plain = false;
+    };
+    static constexpr size_t recentSlots = 1024;
+    std::array<DayNote, recentSlots> recent_ {};
+    QHash<qint64, bool> plainDays_;
 };
 
 // Any record or grid value as text: texts as they are, numbers as numberText,

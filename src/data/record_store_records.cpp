@@ -155,6 +155,12 @@ QStringView RecordStore::readTextInto(int field, std::u16string &buffer) const
                 char16_t *out = roomFor(buffer, 64);
                 return QStringView(out, writeNumberText(sqlite3_column_double(stmt, column), out));
             }
+            case FieldKind::DateTime: {
+                char16_t *out = roomFor(buffer, 64);
+                return QStringView(out,
+                    writeDateTimeText(
+                        current_->dateTexts, sqlite3_column_int64(stmt, column), out));
+            }
             default:
                 break;
             }

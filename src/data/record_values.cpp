@@ -64,12 +64,19 @@ QDateTime unpackDateTime(qint64 packed)
 
 QString dateTimeText(DateTimeTexts &texts, qint64 packed)
 {
+    char16_t buffer[64];
+    const qsizetype length = writeDateTimeText(texts, packed, buffer);
+    return QString(reinterpret_cast<const QChar *>(buffer), length);
+}
+
+qsizetype writeDateTimeText(DateTimeTexts &texts, qint64 packed, char16_t *out)
+{
     if (packed <= 0)
-        return {};
+        return 0;
     const qint64 day = packed / 1000000;
     const qint64 time = packed % 1000000;
-    return texts.text(int(day / 10000), int(day / 100 % 100), int(day % 100), int(time / 10000),
-        int(time / 100 % 100), int(time % 100));
+    return texts.write(int(day / 10000), int(day / 100 % 100), int(day % 100), int(time / 10000),
+        int(time / 100 % 100), int(time % 100), out);
 }
 
 QDateTime toDateTime(const QVariant &value)

@@ -31,6 +31,8 @@ QDateTime unpackDateTime(qint64 packed);
 // The date-time text of a stored value, as dateTimeText(unpackDateTime(packed))
 // gives it, without building a QDateTime.
 QString dateTimeText(DateTimeTexts &texts, qint64 packed);
+// dateTimeText() written at `out`, which has room for 64 units; returns the count.
+qsizetype writeDateTimeText(DateTimeTexts &texts, qint64 packed, char16_t *out);
 
 // Conversions of a value written to a field of another kind.
 QDateTime toDateTime(const QVariant &value);

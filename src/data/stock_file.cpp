@@ -91,17 +91,21 @@ QString stockPath(const QString &programDir)
     return programDir + u'/' + Stock::fileName();
 }
 
-qint64 commitCount(const QString &programDir)
+Signature signature(const QString &programDir)
 {
     constexpr qint64 counterOffset = 24;
+    Signature result;
     QFile file(stockPath(programDir));
     if (!file.open(QIODevice::ReadOnly) || !file.seek(counterOffset))
-        return -1;
+        return result;
     const QByteArray bytes = file.read(4);
     if (bytes.size() != 4)
-        return -1;
-    return qint64(uchar(bytes[0])) << 24 | uchar(bytes[1]) << 16 | uchar(bytes[2]) << 8
+        return result;
+    result.commits = qint64(uchar(bytes[0])) << 24 | uchar(bytes[1]) << 16 | uchar(bytes[2]) << 8
         | uchar(bytes[3]);
+    result.size = file.size();
+    result.modifiedMs = file.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch();
+    return result;
 }
 
 Status backup(

@@ -18,11 +18,20 @@ namespace StockFile {
 QString backupFolder(const QString &programDir);
 QString stockPath(const QString &programDir);
 
-// How many write transactions the stock file has committed, from the change
-// counter in its header (SQLite advances it at every commit in the
-// rollback-journal mode the program keeps). The list compares it to know that
-// nothing but its own change came between two looks. -1 when unreadable.
-qint64 commitCount(const QString &programDir);
+// What tells two looks at the stock file apart. `commits` counts its write
+// transactions, from the change counter in its header (SQLite advances it at
+// every commit in the rollback-journal mode the program keeps); -1 when
+// unreadable. A file put in place whole (a restore, a clear) starts a count
+// of its own, so its size and modification time come with it.
+struct Signature
+{
+    qint64 commits = -1;
+    qint64 size = -1;
+    qint64 modifiedMs = -1; // since the epoch, UTC
+
+    friend bool operator==(const Signature &, const Signature &) = default;
+};
+Signature signature(const QString &programDir);
 
 // Copies every record of the stock file into the backup folder, named by the
 // date-time text of `now` ("2011年3月7日9时5分.zrb" + ".edt"); a backup of the

@@ -4,6 +4,8 @@
 #include "common/value_text.h"
 #include "table/table_file.h"
 
+#include <QHashFunctions>
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -182,11 +184,12 @@ bool DataSource::appendRowsFrom(const RowProvider &provider)
     const int take = std::min(provider.providedColumnCount(), columns_);
     Cell blank;
     blank.format = defaultFormat_;
-    // Room for every row at once, so no growing step copies the table; the
-    // texts get room after a sample of rows tells how long they run.
+    // Room for every row at once, and for one more (a total row often follows),
+    // so no growing step copies the table; the texts get room after a sample
+    // of rows tells how long they run.
     const size_t expected = size_t(std::max(provider.providedRowCount(), 0));
-    cells_.reserve(cells_.size() + expected * size_t(columns_));
-    rowHeights_.reserve(rowHeights_.size() + expected);
+    cells_.reserve(cells_.size() + (expected + 1) * size_t(columns_));
+    rowHeights_.reserve(rowHeights_.size() + expected + 1);
     constexpr int sampleRows = 256;
     const size_t textsBefore = texts_.size();
     int appended = 0;
@@ -261,6 +264,32 @@ void DataSource::reset()
     headerRows_ = headerColumns_ = 0;
     currentRow_ = 1;
     emit layoutReset();
+}
+
+void DataSource::resetLook()
+{
+    formats_ = {formats_[defaultFormat_]};
+    defaultFormat_ = 0;
+    for (Cell &c : cells_) {
+        c.format = 0;
+        c.edges = 0;
+    }
+    columnWidths_.assign(size_t(columns_), defaultColumnWidth);
+    rowHeights_.assign(size_t(rows_), defaultRowHeight);
+    merges_.clear();
+    headerRows_ = headerColumns_ = 0;
+    currentRow_ = 1;
+    emit layoutReset();
+}
+
+quint64 DataSource::textDigest() const
+{
+    // Every change of a text either moves a cell's range or changes units
+    // inside the buffer, so the ranges and the whole buffer tell them all.
+    quint64 digest = 0xcbf29ce484222325ULL ^ (quint64(quint32(rows_)) << 32 | quint32(columns_));
+    for (const Cell &c : cells_)
+        digest = (digest ^ (quint64(c.start) << 32 | c.length)) * 0x100000001b3ULL;
+    return digest ^ qHashBits(texts_.data(), texts_.size() * sizeof(char16_t), size_t(digest));
 }
 
 void DataSource::goToRow(int row)

@@ -61,6 +61,13 @@ public:
     // Removes everything: cells, merges, widths, heights, header counts; the
     // page setup and the default format stay.
     void reset();
+    // Gives the table the look of a new one while it keeps its size and its
+    // texts: every cell the default format and no borders, no merges, default
+    // widths and heights, no header rows or columns, the current row 1.
+    void resetLook();
+    // A digest of the size and of every text: a table whose digest is what it
+    // was holds the same texts in the same cells (up to a 64-bit hash).
+    quint64 textDigest() const;
 
     // --- Current row (clamped to 1..rowCount()) ----------------------------
 

@@ -82,14 +82,14 @@ protected:
 
     // Reads a workbook as the warehouse keeps it into the list: two title
     // rows, items from row 3.
-    void readSpreadsheet()
+    void readSpreadsheet(const QString &items = QStringLiteral("1,接地线,TJ-35,米,40,2.5,100,10\r\n"
+                                                               "2,扎带,4x200,包,3,8,24,5\r\n"))
     {
         QFile csv(dir.filePath(QStringLiteral("库存.csv")));
         ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
-        csv.write(QStringLiteral("序号,品名,规格,单位,数量,单价,金额,报警\r\n"
-                                 ",,,,,,,\r\n"
-                                 "1,接地线,TJ-35,米,40,2.5,100,10\r\n"
-                                 "2,扎带,4x200,包,3,8,24,5\r\n")
+        csv.write((QStringLiteral("序号,品名,规格,单位,数量,单价,金额,报警\r\n"
+                                  ",,,,,,,\r\n")
+            + items)
                       .toUtf8());
         csv.close();
         prompts.answer(csv.fileName());
@@ -206,6 +206,28 @@ TEST_F(MainCommandsTest, ASpreadsheetIsReadIntoTheListAndAddedAsNewItems)
     window->action(QStringLiteral("从电子表读"))->trigger();
     EXPECT_EQ(window->stockTable().rowCount(), 6);
     EXPECT_TRUE(prompts.messages().last().startsWith(QStringLiteral("无法读取电子表格文件")));
+}
+
+TEST_F(MainCommandsTest, ARefreshShowsTheStockAgainAfterASpreadsheetOfAsManyRows)
+{
+    // Three items read give ten rows (six blank names end the reading): a
+    // stock of nine items fills as many.
+    {
+        RecordStore writer;
+        ASSERT_TRUE(writer.open(stockPath(), QStringLiteral("w")));
+        for (int i = 1; i <= 6; ++i)
+            ASSERT_TRUE(writer.add({QStringLiteral("库存%1").arg(i)}));
+    }
+    window->action(QStringLiteral("刷新显示"))->trigger();
+    const DataSource &table = window->stockTable();
+    ASSERT_EQ(table.rowCount(), 10);
+    readSpreadsheet(QStringLiteral("1,甲,,个,1,1,1,0\r\n2,乙,,个,1,1,1,0\r\n3,丙,,个,1,1,1,0\r\n"));
+    ASSERT_EQ(table.rowCount(), 10);
+    ASSERT_EQ(table.text(2, 1), QStringLiteral("甲"));
+
+    window->action(QStringLiteral("刷新显示"))->trigger();
+    EXPECT_EQ(table.text(2, 1), QStringLiteral("今天出库")) << "the stock, not the spreadsheet";
+    EXPECT_EQ(table.text(10, 1), QStringLiteral("库存6"));
 }
 
 TEST_F(MainCommandsTest, AnImportSpreadsTheWindowOverTheScreen)

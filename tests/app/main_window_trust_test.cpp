@@ -16,8 +16,10 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -68,6 +70,66 @@ protected:
             note->setPdfOutput(pdf);
             onNote(note);
         });
+    }
+
+    // Cell for cell, text and format, the list shown is the one a build of
+    // the stock file gives now, and so are the title and the status line.
+    void expectListAsBuilt()
+    {
+        DataSource built;
+        const StockList::BuildResult result = StockList::build(built, store, state);
+        const DataSource &shown = window->stockTable();
+        ASSERT_EQ(shown.rowCount(), built.rowCount());
+        for (int r = 1; r <= built.rowCount(); ++r)
+            for (int c = 1; c <= StockList::columns; ++c) {
+                ASSERT_EQ(shown.text(r, c), built.text(r, c)) << r << "," << c;
+                ASSERT_TRUE(shown.format(r, c) == built.format(r, c)) << r << "," << c;
+            }
+        for (int c = 1; c <= StockList::columns; ++c)
+            EXPECT_EQ(shown.columnWidth(c), built.columnWidth(c));
+        EXPECT_EQ(shown.headerRows(), 1);
+        EXPECT_EQ(window->windowTitle(), StockList::title(result.lowStockCount));
+        EXPECT_EQ(window->listStatus()->text(),
+            QStringLiteral("共 %1 项材料，其中 %2 项库存数量不高于报警数量")
+                .arg(built.rowCount() - 1)
+                .arg(result.lowStockCount));
+    }
+
+    // Puts a copy of the stock file in place whose 略超 has `quantity`, with
+    // the commit count and size of the file it replaces, as a restore may.
+    void replaceStockKeepingItsCount(double quantity)
+    {
+        const QString copy = dir.filePath(QStringLiteral("copy.zrb"));
+        const QString copyMemos = dir.filePath(QStringLiteral("copy.edt"));
+        const auto counter = [](const QString &path) {
+            QFile file(path);
+            EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+            return file.readAll().mid(24, 4);
+        };
+        store.closePath(stockPath());
+        ASSERT_TRUE(QFile::copy(stockPath(), copy));
+        ASSERT_TRUE(QFile::copy(dir.filePath(QStringLiteral("data.edt")), copyMemos));
+        const QByteArray count = counter(stockPath());
+        {
+            RecordStore other;
+            ASSERT_TRUE(other.open(copy, QStringLiteral("copy")))
+                << other.lastError().toStdString();
+            for (other.first(); !other.atEnd(); other.skip()) {
+                if (other.readText(Stock::Name) == QStringLiteral("略超")) {
+                    ASSERT_TRUE(other.write(Stock::Quantity, quantity));
+                }
+            }
+        }
+        ASSERT_NE(counter(copy), count);
+        QFile file(copy);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        for (const qint64 at : {24, 92}) // the counter and the number it validates
+            ASSERT_TRUE(file.seek(at) && file.write(count) == 4);
+        file.close();
+        ASSERT_EQ(QFileInfo(copy).size(), QFileInfo(stockPath()).size());
+        // The memos are untouched: the file of the same pair stays.
+        ASSERT_TRUE(QFile::remove(copyMemos));
+        ASSERT_TRUE(QFile::remove(stockPath()) && QFile::rename(copy, stockPath()));
     }
 
     QString pdf = dir.filePath(QStringLiteral("note.pdf"));
@@ -205,21 +267,37 @@ TEST_F(MainWindowTrustTest, AnUndoRedrawsItsRowAsAFullRefreshWould)
     EXPECT_EQ(shownText(4, 4), QStringLiteral("5.001"));
     EXPECT_EQ(window->windowTitle(), StockList::title(lowCount()));
     EXPECT_TRUE(state.issueLines.isEmpty());
-    // Cell for cell, text and format, the list is the one a build gives.
-    DataSource built;
-    const StockList::BuildResult result = StockList::build(built, store, state);
-    const DataSource &shown = window->stockTable();
-    ASSERT_EQ(shown.rowCount(), built.rowCount());
-    for (int r = 1; r <= built.rowCount(); ++r)
-        for (int c = 1; c <= StockList::columns; ++c) {
-            ASSERT_EQ(shown.text(r, c), built.text(r, c)) << r << "," << c;
-            ASSERT_TRUE(shown.format(r, c) == built.format(r, c)) << r << "," << c;
-        }
-    EXPECT_EQ(result.lowStockCount, lowCount());
-    EXPECT_EQ(window->listStatus()->text(),
-        QStringLiteral("共 %1 项材料，其中 %2 项库存数量不高于报警数量")
-            .arg(built.rowCount() - 1)
-            .arg(lowCount()));
+    expectListAsBuilt();
+}
+
+TEST_F(MainWindowTrustTest, AWindowThatChangedNothingLeavesTheListABuildWouldShowWithoutAScan)
+{
+    dragRows(2, 3); // picked rows stay marked
+    click(2, 1);
+    prompts.answer(QStringLiteral("略超"));
+    trigger(QStringLiteral("项目查找"));
+    window->editMenu()->hide();
+    ASSERT_EQ(grid->cursorRow(), 4);
+    ASSERT_EQ(window->stockTable().format(4, 1).textColor, rgbColor(255, 255, 0)) << "found";
+
+    const QSignalSpy rebuilt(&window->stockTable(), &DataSource::rowsAppended);
+    runModal(QStringLiteral("进出库簿"),
+        [](QWidget *modal) { ASSERT_NE(qobject_cast<LedgerWindow *>(modal), nullptr); });
+    trigger(QStringLiteral("刷新显示"));
+    EXPECT_EQ(rebuilt.count(), 0) << "neither the file nor the list changed: no scan";
+    EXPECT_EQ(grid->cursorRow(), 1) << "the cursor goes back to the header row";
+    EXPECT_TRUE(state.issueLines.isEmpty());
+    EXPECT_TRUE(rowDrawnIn(2, StockList::markedColor));
+    expectListAsBuilt();
+
+    // A change behind the program's back that keeps the commit count and the
+    // size (a file put in place whole) is still read.
+    replaceStockKeepingItsCount(4.5);
+    trigger(QStringLiteral("刷新显示"));
+    EXPECT_EQ(rebuilt.count(), 1);
+    EXPECT_EQ(shownText(4, 4), QStringLiteral("4.5"));
+    EXPECT_EQ(window->windowTitle(), StockList::title(lowCount() + 1)) << "略超 is low now";
+    expectListAsBuilt();
 }
 
 } // namespace

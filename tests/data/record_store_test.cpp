@@ -137,8 +137,13 @@ TEST_F(RecordStoreTest, DateTimeTextsOfStoredValuesAreThoseOfTheirQDateTimes)
         expected << dateTimeText(store.readDateTime(3));
     }
     ASSERT_TRUE(store.forEachRecord([&](const RecordStore &s) { scanned << s.readText(3); }));
+    QStringList intoBuffer;
+    std::u16string buffer;
+    ASSERT_TRUE(store.forEachRecord(
+        [&](const RecordStore &s) { intoBuffer << s.readTextInto(3, buffer).toString(); }));
     EXPECT_EQ(read, expected);
     EXPECT_EQ(scanned, expected);
+    EXPECT_EQ(intoBuffer, expected);
     EXPECT_EQ(expected.first(), QStringLiteral("2011年12月7日9时5分7秒"));
     EXPECT_EQ(expected[8], QStringLiteral("2024年2月29日")) << "an impossible time is midnight";
     EXPECT_EQ(expected[6], QString()) << "an impossible date is empty";
