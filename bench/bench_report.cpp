@@ -125,6 +125,6 @@ void reportSyscalls(benchmark::State &state, const SyscallCounts &start)
 void stockSizes(benchmark::internal::Benchmark *b)
 {
     b->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-    if (!qEnvironmentVariableIsEmpty("WH_BENCH_MILLION"))
+    if (!qEnvironmentVariableIsEmpty("WAREHOUSE_BENCH_MILLION"))
         b->Arg(1000000);
 }

@@ -27,5 +27,5 @@ SyscallCounts syscallCounts();
 void reportSyscalls(benchmark::State &state, const SyscallCounts &start);
 
 // The sizes of the runs: 10 000 and 100 000 items, and 1 000 000 when
-// WH_BENCH_MILLION is set.
+// WAREHOUSE_BENCH_MILLION is set.
 void stockSizes(benchmark::internal::Benchmark *b);

@@ -1,5 +1,5 @@
 // Record store figures on stock files of 1 000, 10 000 and 100 000 items (and
-// 1 000 000 with WH_BENCH_MILLION set), each beside its floor: the same work
+// 1 000 000 with WAREHOUSE_BENCH_MILLION set), each beside its floor: the same work
 // done with plain SQL on the same files in the same run. A summary table with
 // the ratios is printed at the end.
 
@@ -311,7 +311,7 @@ void SafetyCopy_Floor(benchmark::State &state)
 void sizes(benchmark::internal::Benchmark *b)
 {
     b->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-    if (!qEnvironmentVariableIsEmpty("WH_BENCH_MILLION"))
+    if (!qEnvironmentVariableIsEmpty("WAREHOUSE_BENCH_MILLION"))
         b->Arg(1000000);
 }
 
