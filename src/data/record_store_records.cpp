@@ -1,14 +1,14 @@
 #include "data/record_store.h"
 
+#include "common/utf8.h"
 #include "common/value_text.h"
 #include "data/record_file.h"
 #include "data/sqlite_file.h"
 
-#include <QStringDecoder>
-
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <utility>
 
 using namespace RecordValues;
 
@@ -76,7 +76,7 @@ QVariant RecordStore::storedValue(int field) const
 int RecordStore::liveColumnOf(int field, FieldKind kind) const
 {
     if (!current_ || !current_->live || field < 1 || field > current_->layout.size()
-        || current_->layout[field - 1].kind != kind)
+        || std::as_const(current_->layout)[field - 1].kind != kind)
         return -1;
     return current_->liveColumn(field);
 }
@@ -126,18 +126,6 @@ char16_t *roomFor(std::u16string &buffer, size_t n)
     return buffer.data();
 }
 
-// The stored UTF-8 decoded as QString::fromUtf8 does (a leading BOM kept, bad
-// bytes as U+FFFD), into `buffer`.
-QStringView decodeUtf8Into(QByteArrayView bytes, std::u16string &buffer)
-{
-    thread_local QStringDecoder decoder(QStringDecoder::Utf8,
-        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    auto *out
-        = reinterpret_cast<QChar *>(roomFor(buffer, size_t(decoder.requiredSpace(bytes.size()))));
-    const QChar *end = decoder.appendToBuffer(out, bytes);
-    return QStringView(out, end - out);
-}
-
 } // namespace
 
 QStringView RecordStore::readTextInto(int field, std::u16string &buffer) const
@@ -145,11 +133,11 @@ QStringView RecordStore::readTextInto(int field, std::u16string &buffer) const
     if (current_ && current_->live && field >= 1 && field <= current_->layout.size()) {
         if (const int column = current_->liveColumn(field); column >= 0) {
             sqlite3_stmt *stmt = current_->live;
-            switch (current_->layout[field - 1].kind) {
+            switch (std::as_const(current_->layout)[field - 1].kind) {
             case FieldKind::Text:
-                return decodeUtf8Into(QByteArrayView(reinterpret_cast<const char *>(
-                                                         sqlite3_column_text(stmt, column)),
-                                          sqlite3_column_bytes(stmt, column)),
+                return Utf8::decodeInto(QByteArrayView(reinterpret_cast<const char *>(
+                                                           sqlite3_column_text(stmt, column)),
+                                            sqlite3_column_bytes(stmt, column)),
                     buffer);
             case FieldKind::Number: {
                 char16_t *out = roomFor(buffer, 64);

@@ -75,19 +75,27 @@ void DataSource::storeText(Cell &c, QStringView text)
         return; // more text than any table holds; the cell stays empty
     c.start = quint32(texts_.size());
     c.length = quint32(text.size());
-    texts_.insert(texts_.end(), from, from + text.size());
+    texts_.append(from, size_t(text.size()));
+}
+
+void DataSource::appendText(Cell &c, QStringView text)
+{
+    if (text.isEmpty() || texts_.size() + size_t(text.size()) > std::numeric_limits<quint32>::max())
+        return;
+    c.start = quint32(texts_.size());
+    c.length = quint32(text.size());
+    texts_.append(text.utf16(), size_t(text.size()));
 }
 
 void DataSource::compactTexts()
 {
     if (unusedUnits_ < (1u << 16) || unusedUnits_ * 2 < texts_.size())
         return;
-    std::vector<char16_t> compact;
+    std::u16string compact;
     compact.reserve(texts_.size() - unusedUnits_);
     for (Cell &c : cells_) {
         const quint32 start = quint32(compact.size());
-        compact.insert(
-            compact.end(), texts_.begin() + c.start, texts_.begin() + c.start + c.length);
+        compact.append(texts_, c.start, c.length);
         c.start = start;
     }
     texts_ = std::move(compact);
@@ -195,9 +203,9 @@ bool DataSource::appendRowsFrom(const RowProvider &provider)
     int appended = 0;
     const bool ok = provider.forEachRow([&](const QStringView *texts) {
         for (int c = 0; c < columns_; ++c) {
-            cells_.push_back(blank);
+            Cell &cell = cells_.emplace_back(blank);
             if (c < take)
-                storeText(cells_.back(), texts[c]);
+                appendText(cell, texts[c]);
         }
         rowHeights_.push_back(defaultRowHeight);
         ++rows_;
@@ -253,7 +261,7 @@ void DataSource::reset()
     const CellFormat fallback = defaultFormat();
     // Memory goes back too: a table of a million rows leaves none behind.
     std::vector<Cell>().swap(cells_);
-    std::vector<char16_t>().swap(texts_);
+    std::u16string().swap(texts_);
     unusedUnits_ = 0;
     formats_ = {fallback};
     defaultFormat_ = 0;

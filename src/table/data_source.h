@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <string>
 #include <vector>
 
 // The cells of one table, with everything that decides how they look on screen
@@ -169,6 +170,9 @@ private:
         return QStringView(texts_.data() + c.start, qsizetype(c.length));
     }
     void storeText(Cell &c, QStringView text);
+    // The text of a new, empty cell, put at the end of the buffer; `text` must
+    // not lie in the buffer (appending rows, it is the provider's).
+    void appendText(Cell &c, QStringView text);
     void dropText(Cell &c)
     {
         unusedUnits_ += c.length;
@@ -180,7 +184,7 @@ private:
     int rows_ = 0;
     int columns_ = 0;
     std::vector<Cell> cells_; // row-major
-    std::vector<char16_t> texts_; // the cells' texts, UTF-16
+    std::u16string texts_; // the cells' texts, UTF-16
     size_t unusedUnits_ = 0; // units in texts_ no cell refers to any more
     std::vector<CellFormat> formats_; // distinct formats, shared by cells
     quint32 defaultFormat_ = 0; // index of the format new cells get

@@ -149,6 +149,38 @@ TEST_F(RecordStoreTest, DateTimeTextsOfStoredValuesAreThoseOfTheirQDateTimes)
     EXPECT_EQ(expected[6], QString()) << "an impossible date is empty";
 }
 
+// A scan reads texts into its own buffers; a file from elsewhere may hold
+// bytes the program never writes (a byte-order mark, broken sequences), and
+// the scan must still give what a record read gives.
+TEST_F(RecordStoreTest, ScannedTextsAreTheTextsOfRecordReadsWhateverTheBytes)
+{
+    const char *stored[] = {"'接地线'", "X'EFBBBF41'", "X'EFBBBF'", "X'41EFBBBF42'", "X'E6B5'",
+        "X'C0AF41'", "X'EDA080'", "X'F09F9880'", "''", "NULL"};
+    QString cases;
+    {
+        RecordStore::Transaction transaction(store);
+        for (const char *value : stored) {
+            ASSERT_TRUE(store.add());
+            cases += QStringLiteral(" WHEN %1 THEN CAST(%2 AS TEXT)")
+                         .arg(store.recordNumber())
+                         .arg(QString::fromUtf8(value));
+        }
+        ASSERT_TRUE(transaction.commit());
+    }
+    execSql(path, QStringLiteral("UPDATE records SET c1=CASE id%1 END").arg(cases));
+    store.close();
+    ASSERT_TRUE(store.open(path, QStringLiteral("t")));
+    QStringList read, scanned;
+    for (store.first(); !store.atEnd(); store.skip())
+        read << store.readText(1);
+    std::u16string buffer;
+    ASSERT_TRUE(store.forEachRecord(
+        [&](const RecordStore &s) { scanned << s.readTextInto(1, buffer).toString(); }));
+    EXPECT_EQ(scanned, read);
+    EXPECT_EQ(read.first(), QStringLiteral("接地线"));
+    EXPECT_EQ(read[7], QStringLiteral("😀"));
+}
+
 TEST_F(RecordStoreTest, MemosAppendAndReplace)
 {
     ASSERT_TRUE(store.add({QStringLiteral("a"), 1, QVariant(), QStringLiteral("first\r\n")}));
