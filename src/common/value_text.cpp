@@ -40,10 +40,43 @@ bool isCSpace(char16_t c)
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
 }
 
+// The value of a plain decimal of at most 15 digits (no exponent): its digits
+// make a whole m below 2^53 and it is m / 10^k with 10^k exact, so the one
+// division rounds correctly, as from_chars does. False for anything else.
+bool plainDecimal(QStringView text, double &value)
+{
+    static constexpr double powers[]
+        = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    auto at = [&](qsizetype k) {
+        return k < n ? narrowed(text[k].unicode()) : char16_t(0);
+    };
+    while (isCSpace(at(i)))
+        ++i;
+    const bool negative = at(i) == u'-';
+    if (at(i) == u'+' || at(i) == u'-')
+        ++i;
+    quint64 whole = 0;
+    int digits = 0, decimals = 0;
+    for (; isDigit(at(i)); ++i, ++digits)
+        whole = whole * 10 + (at(i) - u'0');
+    if (at(i) == u'.')
+        for (++i; isDigit(at(i)); ++i, ++digits, ++decimals)
+            whole = whole * 10 + (at(i) - u'0');
+    if (digits == 0 || digits > 15 || at(i) == u'e' || at(i) == u'E')
+        return false;
+    const double magnitude = double(whole) / powers[decimals];
+    value = negative ? -magnitude : magnitude;
+    return true;
+}
+
 } // namespace
 
 double number(QStringView text)
 {
+    if (double value; plainDecimal(text, value))
+        return value;
     // Collect the number part as ASCII first, then convert it with from_chars,
     // which never looks at the C locale's decimal point.
     qsizetype i = 0;
@@ -189,6 +222,17 @@ namespace {
 // long scans format hundreds of thousands of dates.
 char16_t *putNumber(char16_t *out, qint64 value)
 {
+    if (value >= 0 && value < 100) { // months, days, times
+        if (value >= 10)
+            *out++ = char16_t(u'0' + value / 10);
+        *out++ = char16_t(u'0' + value % 10);
+        return out;
+    }
+    if (value >= 1000 && value < 10000) { // years
+        for (int place = 3; place >= 0; --place, value /= 10)
+            out[place] = char16_t(u'0' + value % 10);
+        return out + 4;
+    }
     if (value < 0) {
         *out++ = u'-';
         value = -value;
@@ -256,15 +300,15 @@ QString dateTimeText(const QDateTime &moment)
         date.year(), date.month(), date.day(), time.hour(), time.minute(), time.second());
 }
 
-bool DateTimeTexts::plainDay(int year, int month, int day)
+DateTimeTexts::Day DateTimeTexts::dayKind(int year, int month, int day)
 {
     const qint64 key = (qint64(year) * 100 + month) * 100 + day;
     // Consecutive days take consecutive slots: a year's days never share one.
     DayNote &note = recent_[size_t(qint64(year) * 372 + month * 31 + day) % recentSlots];
     if (note.day == key)
-        return note.plain;
-    auto it = plainDays_.constFind(key);
-    if (it == plainDays_.cend()) {
+        return note.kind;
+    auto it = days_.constFind(key);
+    if (it == days_.cend()) {
         // The zone's offset at both ends of the day, each time kept as given:
         // then no transition falls inside (zones change their offset at most
         // once a day), so no local time of the day is skipped or moved.
@@ -274,10 +318,10 @@ bool DateTimeTexts::plainDay(int year, int month, int day)
         const bool plain = start.isValid() && end.isValid() && start.date() == date
             && start.time() == first && end.date() == date && end.time() == last
             && start.offsetFromUtc() == end.offsetFromUtc();
-        it = plainDays_.insert(key, plain);
+        it = days_.insert(key, !date.isValid() ? Day::Invalid : plain ? Day::Plain : Day::Shifted);
     }
     note = {key, it.value()};
-    return note.plain;
+    return note.kind;
 }
 
 QString DateTimeTexts::text(int year, int month, int day, int hour, int minute, int second)
@@ -290,14 +334,15 @@ QString DateTimeTexts::text(int year, int month, int day, int hour, int minute, 
 qsizetype DateTimeTexts::write(
     int year, int month, int day, int hour, int minute, int second, char16_t *out)
 {
-    const QDate date(year, month, day);
-    if (!date.isValid())
+    const Day kind = dayKind(year, month, day);
+    if (kind == Day::Invalid)
         return 0;
     // QDateTime takes an impossible time of a valid day as midnight.
-    if (!QTime::isValid(hour, minute, second))
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
         hour = minute = second = 0;
-    if (plainDay(year, month, day))
+    if (kind == Day::Plain)
         return putFields(out, year, month, day, hour, minute, second) - out;
+    const QDate date(year, month, day);
     const QString slow = dateTimeText(QDateTime(date, QTime(hour, minute, second)));
     const qsizetype length = std::min<qsizetype>(slow.size(), 64);
     std::copy_n(slow.utf16(), length, out);

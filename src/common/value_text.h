@@ -53,19 +53,21 @@ public:
     qsizetype write(int year, int month, int day, int hour, int minute, int second, char16_t *out);
 
 private:
-    // Whether every local time of the day exists once and keeps its fields.
-    bool plainDay(int year, int month, int day);
+    // No date at all; a day whose every local time exists once and keeps its
+    // fields; a day the zone shifts.
+    enum class Day : quint8 { Invalid, Plain, Shifted };
+    Day dayKind(int year, int month, int day);
 
     // The notes of recent days by a slot of their own (days in a scan are
     // mostly a year or two, in any order), then all of them by yyyymmdd.
     struct DayNote
     {
         qint64 day = -1;
-        bool plain = false;
+        Day kind = Day::Invalid;
     };
     static constexpr size_t recentSlots = 1024;
     std::array<DayNote, recentSlots> recent_ {};
-    QHash<qint64, bool> plainDays_;
+    QHash<qint64, Day> days_;
 };
 
 // Any record or grid value as text: texts as they are, numbers as numberText,
