@@ -40,10 +40,9 @@ bool isCSpace(char16_t c)
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
 }
 
-// The value of a plain decimal of at most 15 digits (no exponent): its digits
-// make a whole m below 2^53 and it is m / 10^k with 10^k exact, so the one
-// division rounds correctly, as from_chars does. False for anything else.
-bool plainDecimal(QStringView text, double &value)
+} // namespace
+
+double number(QStringView text)
 {
     static constexpr double powers[]
         = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
@@ -57,6 +56,11 @@ bool plainDecimal(QStringView text, double &value)
     const bool negative = at(i) == u'-';
     if (at(i) == u'+' || at(i) == u'-')
         ++i;
+
+    // The mantissa's digits are also read as a whole number m: a plain decimal
+    // of at most 15 digits is m / 10^k with both exact doubles, so the one
+    // division rounds correctly, as a full conversion would.
+    const qsizetype mantissa = i;
     quint64 whole = 0;
     int digits = 0, decimals = 0;
     for (; isDigit(at(i)); ++i, ++digits)
@@ -64,68 +68,33 @@ bool plainDecimal(QStringView text, double &value)
     if (at(i) == u'.')
         for (++i; isDigit(at(i)); ++i, ++digits, ++decimals)
             whole = whole * 10 + (at(i) - u'0');
-    if (digits == 0 || digits > 15 || at(i) == u'e' || at(i) == u'E')
-        return false;
-    const double magnitude = double(whole) / powers[decimals];
-    value = negative ? -magnitude : magnitude;
-    return true;
-}
-
-} // namespace
-
-double number(QStringView text)
-{
-    if (double value; plainDecimal(text, value))
-        return value;
-    // Collect the number part as ASCII first, then convert it with from_chars,
-    // which never looks at the C locale's decimal point.
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    auto at = [&](qsizetype k) {
-        return k < n ? narrowed(text[k].unicode()) : char16_t(0);
-    };
-
-    while (isCSpace(at(i)))
-        ++i;
-    bool negative = false;
-    if (at(i) == u'+' || at(i) == u'-') {
-        negative = at(i) == u'-';
-        ++i;
-    }
-
-    std::string digits;
-    int mantissaDigits = 0;
-    while (isDigit(at(i))) {
-        digits += char(at(i++));
-        ++mantissaDigits;
-    }
-    if (at(i) == u'.') {
-        digits += '.';
-        ++i;
-        while (isDigit(at(i))) {
-            digits += char(at(i++));
-            ++mantissaDigits;
-        }
-    }
-    if (mantissaDigits == 0)
+    if (digits == 0)
         return 0;
-
+    qsizetype end = i;
     if (at(i) == u'e' || at(i) == u'E') {
         qsizetype k = i + 1;
-        std::string exponent = "e";
         if (at(k) == u'+' || at(k) == u'-')
-            exponent += char(at(k++));
+            ++k;
         if (isDigit(at(k))) {
             while (isDigit(at(k)))
-                exponent += char(at(k++));
-            digits += exponent;
+                ++k;
+            end = k;
         }
     }
+    if (end == i && digits <= 15) {
+        const double magnitude = double(whole) / powers[decimals];
+        return negative ? -magnitude : magnitude;
+    }
 
+    // Anything else goes through from_chars, which never looks at the C
+    // locale's decimal point, from the number's ASCII form.
+    std::string ascii;
+    for (qsizetype k = mantissa; k < end; ++k)
+        ascii += char(at(k));
     double value = 0;
-    const auto [end, error] = std::from_chars(
-        digits.data(), digits.data() + digits.size(), value, std::chars_format::general);
-    Q_UNUSED(end);
+    const auto [stop, error] = std::from_chars(
+        ascii.data(), ascii.data() + ascii.size(), value, std::chars_format::general);
+    Q_UNUSED(stop);
     // Too large or too small for a double: 0 keeps the arithmetic finite.
     if (error != std::errc() || !std::isfinite(value))
         return 0;
