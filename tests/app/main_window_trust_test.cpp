@@ -250,11 +250,13 @@ TEST_F(MainWindowTrustTest, ANoteThatFailsHalfWayLeavesTheLastRealIssueUndoable)
 
 TEST_F(MainWindowTrustTest, AnUndoRedrawsItsRowAsAFullRefreshWould)
 {
-    // 略超 (5.001 in stock, alarm 5) drops to 4.001 and turns low.
+    // 略超 (5.001 in stock, alarm 5) drops to 4 (stock is kept to two decimals)
+    // and turns low.
     withNote(4, 4, [&](IssueNoteWindow *note) {
-        typeQuantity(note, 4, QStringLiteral("1"));
+        typeQuantity(note, 5, QStringLiteral("1"));
         QTest::mouseClick(note->issueButton(), Qt::LeftButton);
     });
+    ASSERT_EQ(bookedOf(QStringLiteral("略超")).quantity, 4.0);
     ASSERT_EQ(window->windowTitle(), StockList::title(lowCount() + 1));
     dragRows(2, 3); // picked rows keep their marks across the undo
     click(4, 1);
@@ -267,6 +269,39 @@ TEST_F(MainWindowTrustTest, AnUndoRedrawsItsRowAsAFullRefreshWould)
     EXPECT_EQ(shownText(4, 4), QStringLiteral("5.001"));
     EXPECT_EQ(window->windowTitle(), StockList::title(lowCount()));
     EXPECT_TRUE(state.issueLines.isEmpty());
+    expectListAsBuilt();
+}
+
+TEST_F(MainWindowTrustTest, AnUndoWhileTheListShowsASpreadsheetShowsTheStockAgain)
+{
+    withNote(4, 4, [&](IssueNoteWindow *note) {
+        typeQuantity(note, 5, QStringLiteral("1"));
+        QTest::mouseClick(note->issueButton(), Qt::LeftButton);
+    });
+    ASSERT_EQ(bookedOf(QStringLiteral("略超")).quantity, 4.0);
+
+    // A spreadsheet of 24 items fills as many rows as the stock list (six
+    // blank names end the reading); its third item is 略超.
+    QFile csv(dir.filePath(QStringLiteral("盘点.csv")));
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    QString rows = QStringLiteral("序号,品名,规格,单位,数量,单价,金额,报警\r\n,,,,,,,\r\n");
+    for (int i = 1; i <= 24; ++i)
+        rows += i == 3 ? QStringLiteral("3,略超,M5.001,个,99,1,99,0\r\n")
+                       : QStringLiteral("%1,表内%1,,个,1,1,1,0\r\n").arg(i);
+    csv.write(rows.toUtf8());
+    csv.close();
+    prompts.answer(csv.fileName());
+    trigger(QStringLiteral("从电子表读"));
+    ASSERT_EQ(window->stockTable().rowCount(), int(items.size()) + 1);
+    ASSERT_EQ(shownText(2, 1), QStringLiteral("表内1"));
+
+    click(4, 1);
+    ASSERT_EQ(state.selectedItem.name, QStringLiteral("略超"));
+    prompts.answer(true);
+    trigger(QStringLiteral("取消出库"));
+    EXPECT_EQ(bookedOf(QStringLiteral("略超")).quantity, 5.001);
+    // The whole stock again, not the spreadsheet with one stock row in it.
+    EXPECT_EQ(shownText(2, 1), QStringLiteral("零库存"));
     expectListAsBuilt();
 }
 
