@@ -85,6 +85,20 @@ void restore(MainWindow &main)
     main.refresh();
 }
 
+// Tells how a command that changes many items ended: why it failed (the
+// stock is as it was), or that it is done, with any trouble the disk gave
+// after the commit; then shows the stock again.
+void tellStockChange(MainWindow &main, const Status &s, const QString &verb, const QString &done,
+    const QString &diskProblem)
+{
+    if (!s)
+        main.prompts().message(verb + QStringLiteral("失败，库存数据未改变：") + s.message());
+    else
+        main.prompts().message(
+            diskProblem.isEmpty() ? done : StockFile::bookedDespiteDiskMessage(verb, diskProblem));
+    main.refresh();
+}
+
 void clear(MainWindow &main)
 {
     const WaitCursor busy;
@@ -93,13 +107,7 @@ void clear(MainWindow &main)
         = StockFile::clear(main.store(), main.state().programDir, main.clock().now(), &diskProblem);
     main.setResultStatus(s ? QStringLiteral("数据库已清空，清空前的数据在“备份数据库”文件夹中")
                            : QStringLiteral("清空失败"));
-    if (!s)
-        main.prompts().message(QStringLiteral("清空失败，库存数据未改变：") + s.message());
-    else
-        main.prompts().message(diskProblem.isEmpty()
-                ? QStringLiteral("数据库已清空")
-                : StockFile::bookedDespiteDiskMessage(QStringLiteral("清空"), diskProblem));
-    main.refresh();
+    tellStockChange(main, s, QStringLiteral("清空"), QStringLiteral("数据库已清空"), diskProblem);
 }
 
 // Places a window's frame, wherever its frame lies around its client area.
@@ -166,13 +174,7 @@ void addRows(MainWindow &main)
             main.store(), main.state().programDir, rows, main.clock(), &diskProblem);
     main.setResultStatus(
         s ? QStringLiteral("已加入 %1 项材料").arg(rows.size()) : QStringLiteral("加入数据库失败"));
-    if (!s)
-        main.prompts().message(QStringLiteral("添加失败，库存数据未改变：") + s.message());
-    else
-        main.prompts().message(diskProblem.isEmpty()
-                ? QStringLiteral("添加完毕")
-                : StockFile::bookedDespiteDiskMessage(QStringLiteral("添加"), diskProblem));
-    main.refresh();
+    tellStockChange(main, s, QStringLiteral("添加"), QStringLiteral("添加完毕"), diskProblem);
 }
 
 void undo(MainWindow &main, Undo::Kind kind)
