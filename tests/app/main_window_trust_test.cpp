@@ -25,6 +25,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <sqlite3.h>
+
 namespace {
 
 class MainWindowTrustTest : public StockWindowTest
@@ -302,6 +304,29 @@ TEST_F(MainWindowTrustTest, AnUndoWhileTheListShowsASpreadsheetShowsTheStockAgai
     EXPECT_EQ(bookedOf(QStringLiteral("略超")).quantity, 5.001);
     // The whole stock again, not the spreadsheet with one stock row in it.
     EXPECT_EQ(shownText(2, 1), QStringLiteral("零库存"));
+    expectListAsBuilt();
+}
+
+// A stock file from elsewhere may hold bytes the program never writes: a
+// name that starts with a byte-order mark. The list shows it as every record
+// read (the item window, the ledger) gives it.
+TEST_F(MainWindowTrustTest, ANameStoredWithAByteOrderMarkIsListedAsARecordReadGivesIt)
+{
+    store.closePath(stockPath());
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(stockPath().toUtf8().constData(), &db), SQLITE_OK);
+    const int rc = sqlite3_exec(db,
+        "UPDATE records SET c1=CAST(X'EFBBBF' || CAST(c1 AS BLOB) AS TEXT) WHERE c1='盘点'",
+        nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    ASSERT_EQ(rc, SQLITE_OK);
+
+    trigger(QStringLiteral("刷新显示"));
+    RecordStore reader;
+    ASSERT_TRUE(reader.open(stockPath(), QStringLiteral("r")));
+    ASSERT_TRUE(reader.goTo(4));
+    EXPECT_EQ(shownText(5, 1), reader.readText(Stock::Name));
+    EXPECT_EQ(shownText(5, 1), QStringLiteral("盘点"));
     expectListAsBuilt();
 }
 
