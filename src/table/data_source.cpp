@@ -71,15 +71,12 @@ void DataSource::storeText(Cell &c, QStringView text)
     }
     dropText(c);
     compactTexts();
-    if (texts_.size() + size_t(text.size()) > std::numeric_limits<quint32>::max())
-        return; // more text than any table holds; the cell stays empty
-    c.start = quint32(texts_.size());
-    c.length = quint32(text.size());
-    texts_.append(from, size_t(text.size()));
+    appendText(c, text);
 }
 
 void DataSource::appendText(Cell &c, QStringView text)
 {
+    // More text than any table holds leaves the cell empty.
     if (text.isEmpty() || texts_.size() + size_t(text.size()) > std::numeric_limits<quint32>::max())
         return;
     c.start = quint32(texts_.size());
