@@ -158,7 +158,8 @@ struct Program
         const Statistics::Kind kind {Statistics::Movement::Issue, Statistics::Period::Year};
         QElapsedTimer timer;
         timer.start();
-        if (!Statistics::write(store, state.programDir, kind, clock.now()))
+        if (!Statistics::writeWithRows(
+                store, state.programDir, kind, clock.now(), editorState.queryRows))
             std::abort();
         if (writeMs)
             *writeMs = msSince(timer);

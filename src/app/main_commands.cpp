@@ -219,8 +219,8 @@ void showLedger(MainWindow &main)
 
 void showStatistics(MainWindow &main, const Statistics::Kind &kind, TableEditorState &editor)
 {
-    const Status s
-        = Statistics::write(main.store(), main.state().programDir, kind, main.clock().now());
+    const Status s = Statistics::writeWithRows(
+        main.store(), main.state().programDir, kind, main.clock().now(), editor.queryRows);
     if (!s) {
         main.prompts().message(QStringLiteral("统计失败：") + s.message());
         return;

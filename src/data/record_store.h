@@ -144,6 +144,12 @@ public:
     // leave it short, never mixed with another file.
     [[nodiscard]] bool copyDaysToScratch(const QString &path, int dateField, const QDate &first,
         const QDate &last, const QStringList &fieldNames);
+    // The rows that copyDaysToScratch() with the same arguments copies, as the
+    // copy's records would read: calls `row` with the readTextInto() texts of
+    // the named fields (no memos) of each, in record order. The texts are
+    // valid during the call only.
+    [[nodiscard]] bool forEachRowInDays(int dateField, const QDate &first, const QDate &last,
+        const QStringList &fieldNames, const std::function<void(const QStringView *texts)> &row);
     // Writes, with all fields, every record whose two text fields equal the
     // texts exactly into a new file replacing any file of that name: the copy
     // a booking keeps of one item. Served by the key index where there is one.
@@ -283,6 +289,9 @@ private:
     bool writeCopy(const QString &path, const std::vector<qint64> &ids,
         const QStringList &fieldNames, StagedCopy *staged = nullptr,
         Install install = Install::Durable, const QString &rowFilter = {});
+    // The SQL condition of the records whose date-time field falls on a day
+    // from `first` to `last`; fails when the field is no date-time.
+    bool daysFilter(int dateField, const QDate &first, const QDate &last, QString &filter);
     bool idsEqual(int field1, const QString &text1, int field2, const QString &text2,
         std::vector<qint64> &ids);
 

@@ -44,13 +44,11 @@ bool RecordStore::copyTo(
     return writeCopy(path, ids, fieldNames);
 }
 
-bool RecordStore::copyDaysToScratch(const QString &path, int dateField, const QDate &first,
-    const QDate &last, const QStringList &fieldNames)
+bool RecordStore::daysFilter(int dateField, const QDate &first, const QDate &last, QString &filter)
 {
-    clearError();
     if (!needCurrent() || !checkField(dateField))
         return false;
-    OpenRecordFile &f = *current_;
+    const OpenRecordFile &f = *current_;
     if (f.layout[dateField - 1].kind != FieldKind::DateTime)
         return fail(QStringLiteral("字段 %1 不是日期时间").arg(f.layout[dateField - 1].name));
     // Stored date-times are yyyymmddhhmmss, so a run of days is one range of
@@ -59,11 +57,20 @@ bool RecordStore::copyDaysToScratch(const QString &path, int dateField, const QD
     const auto dayStart = [](const QDate &day) {
         return (qint64(day.year()) * 10000 + day.month() * 100 + day.day()) * 1000000;
     };
-    const QString filter = QStringLiteral("%1>=%2 AND %1<%3")
-                               .arg(columnName(dateField))
-                               .arg(dayStart(first))
-                               .arg(dayStart(last) + 1000000);
-    return writeCopy(path, {}, fieldNames, nullptr, Install::Scratch, filter);
+    filter = QStringLiteral("%1>=%2 AND %1<%3")
+                 .arg(columnName(dateField))
+                 .arg(dayStart(first))
+                 .arg(dayStart(last) + 1000000);
+    return true;
+}
+
+bool RecordStore::copyDaysToScratch(const QString &path, int dateField, const QDate &first,
+    const QDate &last, const QStringList &fieldNames)
+{
+    clearError();
+    QString filter;
+    return daysFilter(dateField, first, last, filter)
+        && writeCopy(path, {}, fieldNames, nullptr, Install::Scratch, filter);
 }
 
 bool RecordStore::idsEqual(

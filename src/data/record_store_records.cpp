@@ -425,6 +425,48 @@ bool RecordStore::forEachRecord(const std::function<void(const RecordStore &)> &
     return ok;
 }
 
+bool RecordStore::forEachRowInDays(int dateField, const QDate &first, const QDate &last,
+    const QStringList &fieldNames, const std::function<void(const QStringView *texts)> &row)
+{
+    clearError();
+    QString filter;
+    if (!daysFilter(dateField, first, last, filter))
+        return false;
+    OpenRecordFile &f = *current_;
+    std::vector<int> fields;
+    QStringList columns;
+    f.liveColumns.assign(size_t(f.layout.size()), -1);
+    for (const QString &name : fieldNames) {
+        const int no = fieldNumber(name);
+        if (no == 0)
+            return fail(QStringLiteral("没有字段 %1").arg(name));
+        if (f.columns[size_t(no - 1)] < 0)
+            return fail(QStringLiteral("备注字段不能按条件复制"));
+        fields.push_back(no);
+        if (f.liveColumns[size_t(no - 1)] < 0) {
+            f.liveColumns[size_t(no - 1)] = RecordFile::firstFieldColumn + int(columns.size());
+            columns << columnName(no);
+        }
+    }
+    // The query of the copy: same condition, same order, deleted records too.
+    SqlStatement scan = f.db.prepare(
+        QStringLiteral("SELECT id,del%1%2 FROM records WHERE %3 ORDER BY id")
+            .arg(columns.isEmpty() ? QString() : QStringLiteral(","), columns.join(u','), filter));
+    if (!scan)
+        return fail(f.db.errorMessage());
+    std::vector<std::u16string> buffers(fields.size());
+    std::vector<QStringView> texts(fields.size());
+    f.live = scan.get();
+    int rc;
+    while ((rc = scan.step()) == SQLITE_ROW) {
+        for (size_t k = 0; k < fields.size(); ++k)
+            texts[k] = readTextInto(fields[k], buffers[k]);
+        row(texts.data());
+    }
+    f.live = nullptr;
+    return sqlOk(rc);
+}
+
 bool RecordStore::findFirstEqual(int field1, const QString &text1, int field2, const QString &text2)
 {
     clearError();

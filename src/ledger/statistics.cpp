@@ -1,7 +1,10 @@
 #include "ledger/statistics.h"
 
 #include "data/record_store.h"
+#include "data/stock_file.h"
 #include "data/stock_layout.h"
+
+#include <thread>
 
 namespace Statistics {
 
@@ -30,24 +33,78 @@ QString resultPath(const QString &programDir)
     return programDir + QStringLiteral("/qd.zrb");
 }
 
+namespace {
+
+struct Days
+{
+    QDate first, last;
+};
+
+Days periodOf(const Kind &kind, const QDateTime &now)
+{
+    const QDate today = now.date();
+    switch (kind.period) {
+    case Period::Day:
+        return {today, today};
+    case Period::Month:
+        return {QDate(today.year(), today.month(), 1),
+            QDate(today.year(), today.month(), today.daysInMonth())};
+    case Period::Year:
+        break;
+    }
+    return {QDate(today.year(), 1, 1), QDate(today.year(), 12, 31)};
+}
+
+int dateFieldOf(const Kind &kind)
+{
+    return kind.movement == Movement::Issue ? Stock::IssueDate : Stock::ReceiptDate;
+}
+
+} // namespace
+
 Status write(RecordStore &store, const QString &programDir, const Kind &kind, const QDateTime &now)
 {
     if (!store.openOrSelect(programDir + u'/' + Stock::fileName(), Stock::alias()))
         return Status::failure(store.lastError());
-    const int dateField = kind.movement == Movement::Issue ? Stock::IssueDate : Stock::ReceiptDate;
-    const QDate today = now.date();
-    const QDate first = kind.period == Period::Day ? today
-        : kind.period == Period::Month             ? QDate(today.year(), today.month(), 1)
-                                                   : QDate(today.year(), 1, 1);
-    const QDate last = kind.period == Period::Day ? today
-        : kind.period == Period::Month ? QDate(today.year(), today.month(), today.daysInMonth())
-                                       : QDate(today.year(), 12, 31);
+    const Days days = periodOf(kind, now);
     // The editor may still hold the last result open under "qd"; closing it
     // leaves the stock file current.
     store.closePath(resultPath(programDir));
-    if (!store.copyDaysToScratch(resultPath(programDir), dateField, first, last, fields(kind)))
+    if (!store.copyDaysToScratch(
+            resultPath(programDir), dateFieldOf(kind), days.first, days.last, fields(kind)))
         return Status::failure(store.lastError());
     return Status::success();
+}
+
+Status readRows(const QString &programDir, const Kind &kind, const QDateTime &now, TextRows &rows)
+{
+    RecordStore reader;
+    if (!reader.open(programDir + u'/' + Stock::fileName(), Stock::alias()))
+        return Status::failure(reader.lastError());
+    const Days days = periodOf(kind, now);
+    const QStringList names = fields(kind);
+    rows = TextRows(int(names.size()));
+    if (!reader.forEachRowInDays(dateFieldOf(kind), days.first, days.last, names,
+            [&rows](const QStringView *texts) { rows.append(texts); }))
+        return Status::failure(reader.lastError());
+    return Status::success();
+}
+
+Status writeWithRows(RecordStore &store, const QString &programDir, const Kind &kind,
+    const QDateTime &now, std::optional<TextRows> &rows)
+{
+    rows.reset();
+    const StockFile::Signature before = StockFile::signature(programDir);
+    TextRows read;
+    Status readStatus = Status::success();
+    std::thread reader([&] { readStatus = readRows(programDir, kind, now, read); });
+    const Status written = write(store, programDir, kind, now);
+    reader.join();
+    // Both read the stock file as it was before, unless another program
+    // committed to it meanwhile: then the rows may not be the file's.
+    if (written && readStatus && StockFile::signature(programDir) == before)
+        rows = std::move(read);
+    return written;
 }
 
 } // namespace Statistics

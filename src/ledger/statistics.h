@@ -1,10 +1,13 @@
 #pragma once
 
 #include "common/status.h"
+#include "table/text_rows.h"
 
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 class RecordStore;
 
@@ -35,5 +38,17 @@ QString resultPath(const QString &programDir);
 // Writes qd.zrb (replacing it) with every stock record, in stock-file
 // order, whose date of the latest movement shares the period with `now`.
 Status write(RecordStore &store, const QString &programDir, const Kind &kind, const QDateTime &now);
+
+// The rows of that result as the table editor shows them: the texts of the
+// seven fields of every record write() copies, in the same order. Reads the
+// stock file on a connection of its own, so it may run beside write().
+Status readRows(const QString &programDir, const Kind &kind, const QDateTime &now, TextRows &rows);
+
+// write(), while readRows() runs on a thread of its own, so the editor need
+// not read qd.zrb back. `rows` holds the rows when both succeeded and the
+// stock file did not change meanwhile; otherwise it stays empty and the
+// editor reads the file. The status is write()'s.
+Status writeWithRows(RecordStore &store, const QString &programDir, const Kind &kind,
+    const QDateTime &now, std::optional<TextRows> &rows);
 
 } // namespace Statistics

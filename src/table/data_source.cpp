@@ -3,6 +3,7 @@
 #include "common/gbk.h"
 #include "common/value_text.h"
 #include "table/table_file.h"
+#include "table/text_rows.h"
 
 #include <QHashFunctions>
 
@@ -214,6 +215,36 @@ bool DataSource::appendRowsFrom(const RowProvider &provider)
     if (rows_ >= first)
         emit rowsAppended(first, rows_ - first + 1);
     return ok;
+}
+
+void DataSource::appendRowsFrom(const TextRows &rows)
+{
+    const std::u16string &texts = rows.texts();
+    if (rows.columnCount() != columns_
+        || texts_.size() + texts.size() > std::numeric_limits<quint32>::max()) {
+        (void)appendRowsFrom(static_cast<const RowProvider &>(rows));
+        return;
+    }
+    const int first = rows_ + 1;
+    const int count = rows.rowCount();
+    Cell blank;
+    blank.format = defaultFormat_;
+    // Room for one row more: a total row often follows.
+    cells_.reserve(cells_.size() + (size_t(count) + 1) * size_t(columns_));
+    rowHeights_.reserve(rowHeights_.size() + size_t(count) + 1);
+    rowHeights_.insert(rowHeights_.end(), size_t(count), defaultRowHeight);
+    const size_t base = texts_.size();
+    texts_.append(texts);
+    size_t start = 0;
+    for (const size_t end : rows.cellEnds()) {
+        Cell &c = cells_.emplace_back(blank);
+        c.start = quint32(base + start);
+        c.length = quint32(end - start);
+        start = end;
+    }
+    rows_ += count;
+    if (count > 0)
+        emit rowsAppended(first, count);
 }
 
 void DataSource::insertColumns(int column, int count)

@@ -22,6 +22,8 @@
 //
 // Views learn about changes through the signals; a table no view is bound to
 // changes without any drawing cost.
+class TextRows;
+
 class DataSource : public QObject, public RowProvider
 {
     Q_OBJECT
@@ -55,6 +57,9 @@ public:
     // table are dropped, missing ones stay empty. False when the provider
     // failed (the rows read so far stay).
     bool appendRowsFrom(const RowProvider &provider);
+    // The same for rows kept in memory: with as many columns as the table,
+    // their texts go over in one copy.
+    void appendRowsFrom(const TextRows &rows);
     // Inserts empty columns before `column` (columnCount() + 1 appends).
     void insertColumns(int column, int count);
     // Empties the texts of a range; formats stay.

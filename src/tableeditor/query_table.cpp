@@ -4,6 +4,7 @@
 #include "data/record_store.h"
 #include "table/data_source.h"
 #include "table/record_file_provider.h"
+#include "table/text_rows.h"
 
 namespace QueryTable {
 
@@ -12,7 +13,7 @@ int columnWidthFor(int columns)
     return columns < narrowFromColumns ? wideColumnWidth : narrowColumnWidth;
 }
 
-Status load(DataSource &table, RecordStore &store, const QString &path)
+Status load(DataSource &table, RecordStore &store, const QString &path, const TextRows *rows)
 {
     table.reset();
     table.setSize(1, 0);
@@ -29,12 +30,18 @@ Status load(DataSource &table, RecordStore &store, const QString &path)
             if (store.fieldKind(f) == FieldKind::DateTime)
                 table.setColumnWidths(f, 1, dateTimeColumnWidth);
         }
+        // Rows read elsewhere must at least have the file's shape.
+        if (rows && (rows->columnCount() != fields || rows->rowCount() != store.recordCount()))
+            rows = nullptr;
         store.close(alias());
     } else {
         result = Status::failure(store.lastError());
+        rows = nullptr;
     }
 
-    if (table.columnCount() > 0) {
+    if (rows) {
+        (void)table.appendRowsFrom(*rows);
+    } else if (table.columnCount() > 0) {
         RecordFileProvider provider;
         if (Status s = provider.setFile(path); !s)
             result = s;

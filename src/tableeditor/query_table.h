@@ -7,6 +7,7 @@
 
 class DataSource;
 class RecordStore;
+class TextRows;
 
 // The table the editor shows for a statistics result (qd.zrb, or its sorted
 // copy qd4.zrb): the field names in row 1, one row per record in record order,
@@ -55,7 +56,11 @@ constexpr int dateTimeColumnWidth = 470;
 // are read on a connection of their own, closed before this returns. A file
 // that cannot be opened fails and leaves the table without columns; the
 // store's current file is then the one it was.
-Status load(DataSource &table, RecordStore &store, const QString &path);
+// `rows`, when given, are the file's rows already read (as RecordFileProvider
+// gives them) and are taken instead of reading the file again, unless their
+// column and row counts differ from the file's.
+Status load(
+    DataSource &table, RecordStore &store, const QString &path, const TextRows *rows = nullptr);
 
 // Appends the total row: totalCaption() in column 1 and, in the amount column,
 // the sum of that column over all rows above (texts that are no number count

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "exchange/find_in_grid.h"
+#include "table/text_rows.h"
 #include "tableeditor/print_setup_window.h"
+
+#include <optional>
 
 // What the table editor keeps from one window to the next during a run. The
 // caller owns it and hands it to every TableEditorWindow it opens.
@@ -11,6 +14,10 @@ struct TableEditorState
     // qd.zrb. Every window clears it once it has loaded its table, so a caller
     // that opens the window again while it is set shows the sort's result.
     bool loadSortedFile = false;
+    // The rows of qd.zrb as the statistics command read them while writing
+    // the file; the next window that loads qd.zrb takes them instead of
+    // reading the file back.
+    std::optional<TextRows> queryRows;
     // The cursor row of the last click or selection in the grid (a sort leaves
     // its cursor column here). The column sum of a one-row table shows the
     // cell of this row.

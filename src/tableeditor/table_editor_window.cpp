@@ -29,6 +29,9 @@
 #include <QShortcut>
 #include <QVBoxLayout>
 
+#include <optional>
+#include <utility>
+
 namespace {
 
 // Without a "&" the caption is what a screen reader should say.
@@ -234,7 +237,9 @@ void TableEditorWindow::loadQueryFile()
         = editorState_.loadSortedFile ? QueryTable::sortedFileName() : QueryTable::queryFileName();
     // A missing or unreadable file is not reported: the table shows what it
     // gave, the header row at least.
-    (void)QueryTable::load(table_, store_, state_.path(name));
+    const std::optional<TextRows> rows = std::exchange(editorState_.queryRows, std::nullopt);
+    (void)QueryTable::load(
+        table_, store_, state_.path(name), rows && !editorState_.loadSortedFile ? &*rows : nullptr);
     grid_->bind();
     editorState_.loadSortedFile = false;
 }

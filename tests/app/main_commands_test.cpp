@@ -18,7 +18,9 @@
 #include "support/main_window_fixture.h"
 #include "support/modal_window.h"
 #include "support/qt_print.h"
+#include "support/record_files.h"
 #include "table/data_source.h"
+#include "tableeditor/query_table.h"
 #include "tableeditor/table_editor_window.h"
 
 #include <QAction>
@@ -144,6 +146,41 @@ TEST_F(MainCommandsTest, StatisticsOpenTheTableEditorOnTheirResult)
     });
     EXPECT_EQ(store.currentAlias(), Stock::alias()) << "the stock file is current again";
     EXPECT_EQ(window->stockTable().rowCount(), 4) << "the list was rebuilt";
+}
+
+TEST_F(MainCommandsTest, StatisticsShowTheirResultFileCellForCell)
+{
+    // Twins, a deleted record, and values another program stored.
+    RecordStore writer;
+    ASSERT_TRUE(writer.open(stockPath(), QStringLiteral("w")));
+    ASSERT_TRUE(writer.goTo(1));
+    QVariantList twin;
+    for (int f = 1; f <= Stock::fieldCount; ++f)
+        twin << writer.read(f);
+    ASSERT_TRUE(writer.add(twin));
+    ASSERT_TRUE(writer.add(twin));
+    ASSERT_TRUE(writer.deleteRecord());
+    writer.closeAll();
+    execSql(stockPath(),
+        QStringLiteral("UPDATE records SET c5=0.1+0.2, c17=-1e300, c16=NULL WHERE id=1;"
+                       "UPDATE records SET c1=CAST(X'EFBBBF41' AS TEXT), c8='甲' WHERE id=2"));
+    window->action(QStringLiteral("刷新显示"))->trigger();
+
+    for (const char *caption :
+        {"本日出库", "本月出库", "本年出库", "本日进库", "本月进库", "本年进库"}) {
+        runModal(QString::fromUtf8(caption), [&](QWidget *modal) {
+            const DataSource &shown = qobject_cast<TableEditorWindow *>(modal)->table();
+            RecordStore reader;
+            DataSource fromFile;
+            ASSERT_TRUE(QueryTable::load(fromFile, reader, state.path(QStringLiteral("qd.zrb"))));
+            ASSERT_EQ(shown.rowCount(), fromFile.rowCount()) << caption;
+            ASSERT_EQ(shown.columnCount(), fromFile.columnCount()) << caption;
+            for (int r = 1; r <= shown.rowCount(); ++r)
+                for (int c = 1; c <= shown.columnCount(); ++c)
+                    EXPECT_EQ(shown.text(r, c), fromFile.text(r, c))
+                        << caption << " row " << r << " column " << c;
+        });
+    }
 }
 
 TEST_F(MainCommandsTest, TheLedgerShowsTheSelectedItemsHistory)

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include "support/qt_print.h"
+#include "support/record_files.h"
 
 // Helpers shared by the record store tests.
 
@@ -25,10 +26,6 @@ struct FileSnapshot
     bool operator==(const FileSnapshot &) const = default;
 };
 FileSnapshot snapshot(const QString &path);
-
-// Runs one SQL statement on a file with the plain SQLite interface.
-void execSql(const QString &path, const QString &sql);
-QString querySql(const QString &path, const QString &sql);
 
 // Fills a stock file with n items named "item<i>" / "spec<i>".
 void fillStock(RecordStore &store, int n);

@@ -3,6 +3,8 @@
 #include "data/record_store.h"
 #include "data/stock_layout.h"
 #include "support/qt_print.h"
+#include "support/record_files.h"
+#include "table/record_file_provider.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -51,6 +53,19 @@ protected:
         for (reader.first(); !reader.atEnd(); reader.skip())
             rows << reader.readText(1) + u' ' + reader.readText(5);
         return rows;
+    }
+
+    // Every row a provider gives, its texts joined by "|".
+    static QStringList rowsOf(const RowProvider &rows)
+    {
+        QStringList result;
+        EXPECT_TRUE(rows.forEachRow([&](const QStringView *texts) {
+            QStringList row;
+            for (int c = 0; c < rows.providedColumnCount(); ++c)
+                row << texts[c].toString();
+            result << row.join(u'|');
+        }));
+        return result;
     }
 
     QTemporaryDir dir;
@@ -124,6 +139,45 @@ TEST_F(StatisticsTest, APeriodRunsFromItsFirstSecondToItsLastAndIgnoresAStaleJou
     EXPECT_EQ(result({Movement::Issue, Period::Month}), QStringList({"年末 10", "月初 10"}));
     EXPECT_EQ(result({Movement::Issue, Period::Year}),
         QStringList({"年末 100", "月初 100", "上月末 100", "年初 100"}));
+}
+
+TEST_F(StatisticsTest, TheRowsReadBesideTheWriteAreTheRowsOfTheFileWritten)
+{
+    // The edges of every period, twins, a deleted record, a record never
+    // issued, and values only another program would have stored.
+    const QDateTime edges[] = {QDateTime(QDate(2011, 1, 1), QTime(0, 0)),
+        QDateTime(QDate(2010, 12, 31), QTime(23, 59, 59)),
+        QDateTime(QDate(2011, 12, 31), QTime(23, 59, 59)),
+        QDateTime(QDate(2012, 1, 1), QTime(0, 0)), QDateTime(QDate(2011, 3, 1), QTime(0, 0)),
+        QDateTime(QDate(2011, 2, 28), QTime(23, 59, 59)), now.addSecs(-60), now.addSecs(-60), now,
+        QDateTime(), now.addDays(-6), now.addSecs(3600)};
+    for (const QDateTime &when : edges)
+        add(QStringLiteral("项目%1").arg(store.recordCount() + 1), when, when.addDays(-1));
+    ASSERT_TRUE(store.goTo(9));
+    ASSERT_TRUE(store.deleteRecord());
+    execSql(programDir + "/data.zrb",
+        QStringLiteral("UPDATE records SET c1=CAST(X'EFBBBF41' AS TEXT), c5=0.1+0.2 WHERE id=1;"
+                       "UPDATE records SET c5=-1e300, c19=123456789012345.6 WHERE id=2;"
+                       "UPDATE records SET c9='2011年', c13=20110307120000.5 WHERE id=3;"
+                       "UPDATE records SET c2=NULL, c3=7, c18=NULL, c16='甲' WHERE id=7;"
+                       "UPDATE records SET c9=20110307000000, c13=20110306235959 WHERE id=11"));
+
+    int seen = 0;
+    for (const Movement movement : {Movement::Issue, Movement::Receipt}) {
+        for (const Period period : {Period::Day, Period::Month, Period::Year}) {
+            const Kind kind {movement, period};
+            std::optional<TextRows> rows;
+            const Status s = Statistics::writeWithRows(store, programDir, kind, now, rows);
+            ASSERT_TRUE(s) << s.message().toStdString();
+            ASSERT_TRUE(rows.has_value()) << Statistics::caption(kind).toStdString();
+            RecordFileProvider file;
+            ASSERT_TRUE(file.setFile(Statistics::resultPath(programDir)));
+            const QStringList written = rowsOf(file);
+            EXPECT_EQ(rowsOf(*rows), written) << Statistics::caption(kind).toStdString();
+            seen += int(written.size());
+        }
+    }
+    EXPECT_GE(seen, 20) << "the periods found the records";
 }
 
 } // namespace

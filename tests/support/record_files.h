@@ -15,3 +15,8 @@ Layout statisticsLayout();
 
 // Writes a record file of any layout, the records in one transaction.
 void writeRecordFile(const QString &path, const Layout &layout, const QList<QVariantList> &records);
+
+// Runs SQL on a file with the plain SQLite interface, as another program
+// would write it.
+void execSql(const QString &path, const QString &sql);
+QString querySql(const QString &path, const QString &sql);

@@ -4,6 +4,7 @@
 #include "data/stock_layout.h"
 #include "support/qt_print.h"
 #include "table/data_source.h"
+#include "table/text_rows.h"
 #include "tableeditor/query_file.h"
 
 #include <QFile>
@@ -66,6 +67,44 @@ TEST_F(QueryTableTest, LoadsFieldNamesRecordsAndARoundedTotalRow)
     EXPECT_EQ(table.columnWidth(7), QueryTable::dateTimeColumnWidth);
     // The names were read under "qd", which is closed again.
     EXPECT_FALSE(store.isOpen(QStringLiteral("qd")));
+}
+
+TEST_F(QueryTableTest, RowsReadBeforeAreTakenOnlyWhenTheyHaveTheFilesShape)
+{
+    DataSource fromFile;
+    ASSERT_TRUE(QueryTable::load(fromFile, store, qd));
+    const auto rows = [](int count, int columns) {
+        TextRows made(columns);
+        std::vector<QString> texts;
+        for (int c = 1; c <= columns; ++c)
+            texts.push_back(QStringLiteral("读过%1").arg(c));
+        const std::vector<QStringView> views(texts.begin(), texts.end());
+        for (int r = 0; r < count; ++r)
+            made.append(views.data());
+        return made;
+    };
+
+    const TextRows shaped = rows(3, 7);
+    ASSERT_TRUE(QueryTable::load(table, store, qd, &shaped));
+    ASSERT_EQ(table.rowCount(), 5);
+    EXPECT_EQ(row(1),
+        QStringList({"品名", "规格型号", "单位", "单价", "出库数量", "出库金额", "出库日期"}));
+    EXPECT_EQ(row(3).first(), QStringLiteral("读过1"));
+    EXPECT_EQ(row(5), QStringList({"合      计", "", "", "", "", "0", ""}));
+
+    for (const TextRows &other : {rows(2, 7), rows(4, 7), rows(3, 6)}) {
+        ASSERT_TRUE(QueryTable::load(table, store, qd, &other));
+        ASSERT_EQ(table.rowCount(), fromFile.rowCount());
+        for (int r = 1; r <= table.rowCount(); ++r)
+            EXPECT_EQ(row(r),
+                [&] {
+                    QStringList texts;
+                    for (int c = 1; c <= fromFile.columnCount(); ++c)
+                        texts << fromFile.text(r, c);
+                    return texts;
+                }())
+                << "row " << r << " of " << other.rowCount() << " x " << other.columnCount();
+    }
 }
 
 TEST_F(QueryTableTest, ColumnsNarrowFromTenColumnsOn)
