@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
+#include <vector>
 
 namespace GridGeometry {
 
@@ -26,12 +28,25 @@ int dominantRowHeight(const DataSource &source)
 {
     if (source.rowCount() == 0)
         return DataSource::defaultRowHeight;
-    QHash<int, int> counts;
+    // A table has a handful of heights, mostly in runs: a short list tried
+    // from the height of the row before costs a compare a row, where a hash
+    // costs a lookup. Heights past the list's room are counted in a hash.
+    constexpr size_t listed = 16;
+    std::vector<std::pair<int, int>> counts; // height, rows
+    QHash<int, int> more;
+    size_t last = 0;
     int best = source.rowHeight(1);
     int bestCount = 0;
     for (int row = 1; row <= source.rowCount(); ++row) {
         const int height = source.rowHeight(row);
-        const int count = ++counts[height];
+        if (last >= counts.size() || counts[last].first != height) {
+            last = size_t(std::find_if(counts.begin(), counts.end(), [height](const auto &c) {
+                return c.first == height;
+            }) - counts.begin());
+            if (last == counts.size() && counts.size() < listed)
+                counts.emplace_back(height, 0);
+        }
+        const int count = last < counts.size() ? ++counts[last].second : ++more[height];
         if (count > bestCount) {
             best = height;
             bestCount = count;

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
+
 using namespace GridGeometry;
 
 namespace {
@@ -105,4 +108,40 @@ TEST_F(GridGeometryTest, LayoutInPixelsWithRowsOfNoHeightAndFrozenHeaders)
 
     DataSource empty;
     EXPECT_EQ(dominantRowHeight(empty), DataSource::defaultRowHeight);
+}
+
+TEST(DominantRowHeight, IsTheFirstHeightToLeadTheCountWhateverTheMix)
+{
+    // The plain count: the first height whose count passes every count before.
+    const auto reference = [](const DataSource &t) {
+        std::map<int, int> counts;
+        int best = t.rowHeight(1);
+        int bestCount = 0;
+        for (int row = 1; row <= t.rowCount(); ++row) {
+            if (const int n = ++counts[t.rowHeight(row)]; n > bestCount) {
+                best = t.rowHeight(row);
+                bestCount = n;
+            }
+        }
+        return best;
+    };
+    std::mt19937 random(7);
+    for (const int distinct : {1, 2, 15, 16, 17, 40, 3000}) {
+        for (const int runLength : {1, 3, 50}) {
+            DataSource table;
+            table.setSize(3000, 1);
+            std::uniform_int_distribution<int> height(1, distinct);
+            for (int row = 1; row <= table.rowCount(); row += runLength)
+                table.setRowHeights(row, runLength, 10 * height(random));
+            EXPECT_EQ(dominantRowHeight(table), reference(table))
+                << distinct << " heights in runs of " << runLength;
+        }
+    }
+    DataSource tie;
+    tie.setSize(4, 1);
+    tie.setRowHeights(1, 1, 70);
+    tie.setRowHeights(2, 1, 80);
+    tie.setRowHeights(3, 1, 80);
+    tie.setRowHeights(4, 1, 70);
+    EXPECT_EQ(dominantRowHeight(tie), 80) << "80 reached two rows first";
 }
