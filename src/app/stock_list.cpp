@@ -7,6 +7,12 @@
 #include "data/stock_layout.h"
 #include "table/data_source.h"
 #include "table/selection_sum.h"
+#include "table/text_rows.h"
+
+#include <QThread>
+
+#include <climits>
+#include <thread>
 
 namespace StockList {
 namespace {
@@ -36,25 +42,31 @@ bool isLowStock(const RecordStore &record)
         >= -lowStockTolerance;
 }
 
-// The seven display fields of every stock record, in stock-file order, read
-// in one scan of the stock file: no copy of the file is written for a list
-// that lives only on screen.
+// The seven display fields of the stock records numbered first to last, in
+// stock-file order, read in one scan of the stock file: no copy of the file
+// is written for a list that lives only on screen.
 class DisplayRows : public RowProvider
 {
 public:
-    explicit DisplayRows(RecordStore &store)
+    // Records first to last; a last past the file reads to its end.
+    DisplayRows(RecordStore &store, int first, int last)
         : store_(store)
+        , first_(std::max(first, 1))
+        , last_(last)
     { }
 
     int providedColumnCount() const override { return columns; }
-    int providedRowCount() const override { return store_.recordCount(); }
+    int providedRowCount() const override
+    {
+        return std::max(std::min(last_, store_.recordCount()) - first_ + 1, 0);
+    }
     bool forEachRow(const std::function<void(const QStringView *texts)> &row) const override
     {
         std::u16string buffers[columns];
         QStringView texts[columns];
         lowStock_.clear();
-        lowStock_.reserve(size_t(std::max(store_.recordCount(), 0)));
-        return store_.forEachRecord([&](const RecordStore &record) {
+        lowStock_.reserve(size_t(providedRowCount()));
+        return store_.forEachRecordIn(first_, last_, [&](const RecordStore &record) {
             for (int c = 0; c < columns; ++c)
                 texts[c] = record.readTextInto(displayFields[c], buffers[c]);
             lowStock_.push_back(isLowStock(record));
@@ -68,8 +80,88 @@ public:
 
 private:
     RecordStore &store_;
+    int first_;
+    int last_;
     mutable std::vector<bool> lowStock_;
 };
+
+// The later records of a long stock file, read on a thread and a connection
+// of their own while the caller reads the earlier ones.
+class LaterRows
+{
+public:
+    LaterRows(const QString &stockPath, int first, int last)
+        : rows_(columns)
+        , thread_([this, stockPath, first, last] { read(stockPath, first, last); })
+    { }
+    ~LaterRows()
+    {
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+    // Waits for the rows; false when they could not be read.
+    bool wait()
+    {
+        thread_.join();
+        return ok_;
+    }
+    const TextRows &rows() const { return rows_; }
+    const std::vector<bool> &lowStock() const { return lowStock_; }
+
+private:
+    void read(const QString &stockPath, int first, int last)
+    {
+        RecordStore reader;
+        if (!reader.open(stockPath, Stock::alias()))
+            return;
+        const DisplayRows later(reader, first, last);
+        ok_ = later.forEachRow([this](const QStringView *texts) { rows_.append(texts); });
+        lowStock_ = later.lowStock();
+    }
+
+    TextRows rows_;
+    std::vector<bool> lowStock_;
+    bool ok_ = false;
+    std::thread thread_; // last: it starts once the rest is made
+};
+
+// From this many records on, a build on more than one core reads the stock
+// file in two halves at once.
+constexpr int splitFromRecords = 20000;
+
+// Appends the rows of every stock record to the table, the later half read
+// on a second thread; false, appending nothing, when that cannot be done
+// (one core, a short file, a failed read, a commit meanwhile) and one scan
+// must do it.
+bool appendInTwoHalves(
+    DataSource &table, RecordStore &store, const AppState &state, BuildResult &result)
+{
+    if (store.recordCount() < splitFromRecords || QThread::idealThreadCount() < 2)
+        return false;
+    // Both halves count records on connections opened now, so they agree on
+    // where the middle is.
+    const QString path = state.path(Stock::fileName());
+    RecordStore earlierStore;
+    if (!earlierStore.open(path, Stock::alias()))
+        return false;
+    const int half = earlierStore.recordCount() / 2;
+    LaterRows later(path, half + 1, INT_MAX);
+    const DisplayRows earlier(earlierStore, 1, half);
+    table.reserveRows(earlierStore.recordCount());
+    const bool earlierRead = table.appendRowsFrom(earlier);
+    // Each half was read in a transaction of its own: they make one list only
+    // if nothing was committed in between.
+    if (!later.wait() || !earlierRead || StockFile::signature(state.programDir) != result.stock) {
+        table.setSize(1, columns);
+        return false;
+    }
+    table.appendRowsFrom(later.rows());
+    result.lowStockRows = earlier.lowStock();
+    result.lowStockRows.insert(
+        result.lowStockRows.end(), later.lowStock().begin(), later.lowStock().end());
+    return true;
+}
 
 void markPicked(DataSource &table, int row)
 {
@@ -135,16 +227,16 @@ BuildResult build(DataSource &table, RecordStore &store, const AppState &state)
     // Taken before the scan: a commit in between makes the next look rebuild.
     result.stock = StockFile::signature(state.programDir);
     result.stockOpened = store.openOrSelect(state.path(Stock::fileName()), Stock::alias());
-    const DisplayRows rows(store);
-    if (result.stockOpened) {
+    if (result.stockOpened && !appendInTwoHalves(table, store, state, result)) {
+        const DisplayRows rows(store, 1, INT_MAX);
         result.stockOpened = table.appendRowsFrom(rows);
-        if (!result.stockOpened)
+        if (result.stockOpened)
+            result.lowStockRows = rows.lowStock();
+        else
             table.setSize(1, columns); // never a part of the list
     }
     if (!result.stockOpened)
         result.stockProblem = store.lastError();
-    if (table.rowCount() > 1)
-        result.lowStockRows = rows.lowStock();
     applyLook(table, state, result);
     result.textDigest = table.textDigest();
     return result;

@@ -12,6 +12,8 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
+
 using namespace RecordValues;
 using RecordFile::NewPair;
 
@@ -54,7 +56,7 @@ bool RecordStore::open(const QString &path, const QString &alias)
         return fail(QStringLiteral("别名为空"));
     if (findByPath(path))
         return fail(QStringLiteral("文件 %1 已经打开").arg(QFileInfo(path).fileName()));
-    static quint64 serials = 0;
+    static std::atomic<quint64> serials = 0; // stores may open files on several threads
     auto file = std::make_shared<OpenRecordFile>();
     file->serial = ++serials;
     file->alias = alias;

@@ -120,6 +120,10 @@ public:
     // was afterwards. Fields the visitor reads on the first record are read
     // fastest. False on a read error.
     [[nodiscard]] bool forEachRecord(const std::function<void(const RecordStore &)> &visit);
+    // The same for the records numbered first to last; a last past the file
+    // reads to its end.
+    [[nodiscard]] bool forEachRecordIn(
+        int first, int last, const std::function<void(const RecordStore &)> &visit);
     // The first record, in record order, whose text fields equal the texts
     // exactly (byte for byte). Moves there; not found: past the last record.
     [[nodiscard]] bool findFirstEqual(

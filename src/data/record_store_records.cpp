@@ -8,6 +8,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <climits>
 #include <utility>
 
 using namespace RecordValues;
@@ -409,17 +410,29 @@ bool RecordStore::find(const Condition &condition)
 
 bool RecordStore::forEachRecord(const std::function<void(const RecordStore &)> &visit)
 {
+    // To the end of the file as it is now, which another connection may have
+    // grown since this one counted it.
+    return forEachRecordIn(1, INT_MAX, visit);
+}
+
+bool RecordStore::forEachRecordIn(
+    int first, int last, const std::function<void(const RecordStore &)> &visit)
+{
     clearError();
     if (!needCurrent())
         return false;
     const int saved = current_->recno;
+    // The condition visits every record and matches the first one past
+    // `last` only, which ends the scan.
     const bool ok = scan(
-        1,
+        std::max(first, 1),
         [&](const RecordStore &store) {
+            if (store.current_->recno > last)
+                return true;
             visit(store);
             return false;
         },
-        [](int, qint64) { return true; });
+        [](int, qint64) { return false; });
     current_->recno = saved;
     current_->invalidateRow();
     return ok;

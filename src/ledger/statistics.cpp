@@ -4,6 +4,8 @@
 #include "data/stock_file.h"
 #include "data/stock_layout.h"
 
+#include <QThread>
+
 #include <thread>
 
 namespace Statistics {
@@ -94,6 +96,9 @@ Status writeWithRows(RecordStore &store, const QString &programDir, const Kind &
     const QDateTime &now, std::optional<TextRows> &rows)
 {
     rows.reset();
+    // On one core the two would only take turns, each through its own pages.
+    if (QThread::idealThreadCount() < 2)
+        return write(store, programDir, kind, now);
     const StockFile::Signature before = StockFile::signature(programDir);
     TextRows read;
     Status readStatus = Status::success();

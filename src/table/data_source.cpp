@@ -217,6 +217,13 @@ bool DataSource::appendRowsFrom(const RowProvider &provider)
     return ok;
 }
 
+void DataSource::reserveRows(int count)
+{
+    const size_t rows = size_t(rows_) + size_t(std::max(count, 0)) + 1;
+    cells_.reserve(rows * size_t(columns_));
+    rowHeights_.reserve(rows);
+}
+
 void DataSource::appendRowsFrom(const TextRows &rows)
 {
     const std::u16string &texts = rows.texts();
@@ -234,6 +241,7 @@ void DataSource::appendRowsFrom(const TextRows &rows)
     rowHeights_.reserve(rowHeights_.size() + size_t(count) + 1);
     rowHeights_.insert(rowHeights_.end(), size_t(count), defaultRowHeight);
     const size_t base = texts_.size();
+    texts_.reserve(base + texts.size() + texts.size() / 64);
     texts_.append(texts);
     size_t start = 0;
     for (const size_t end : rows.cellEnds()) {

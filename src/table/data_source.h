@@ -60,6 +60,9 @@ public:
     // The same for rows kept in memory: with as many columns as the table,
     // their texts go over in one copy.
     void appendRowsFrom(const TextRows &rows);
+    // Makes room for `count` more rows (and one beyond), so that appending
+    // them in parts moves no row already there.
+    void reserveRows(int count);
     // Inserts empty columns before `column` (columnCount() + 1 appends).
     void insertColumns(int column, int count);
     // Empties the texts of a range; formats stay.

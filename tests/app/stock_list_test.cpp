@@ -111,6 +111,66 @@ TEST_F(StockListTest, LowStockRowsAreColouredAndCountedInTheTitle)
     EXPECT_EQ(StockList::title(0), QStringLiteral("禾岭供电有限责任公司材料出库单打印系统"));
 }
 
+TEST_F(StockListTest, ALongFileListsEveryRecordAsARecordReadGivesIt)
+{
+    // Long enough to be read in two halves at once on more than one core:
+    // they must meet in order at the middle, low stock told on both sides.
+    const int count = 20001;
+    {
+        RecordStore writer;
+        ASSERT_TRUE(writer.open(state.path(Stock::fileName()), QStringLiteral("w")));
+        RecordStore::Transaction batch(writer);
+        for (int i = 1; i <= count; ++i) {
+            QVariantList values(Stock::fieldCount);
+            values[Stock::Name - 1] = QStringLiteral("材料%1").arg(i);
+            values[Stock::Spec - 1] = i % 5 == 0 ? QString() : QStringLiteral("型%1").arg(i % 97);
+            values[Stock::Unit - 1] = QStringLiteral("米");
+            values[Stock::Quantity - 1] = (i % 13) * 1.25;
+            values[Stock::UnitPrice - 1] = 0.1 * (i % 7);
+            values[Stock::Amount - 1] = (i % 13) * 1.25 * 0.1 * (i % 7);
+            values[Stock::AlarmQuantity - 1] = i % 11;
+            ASSERT_TRUE(writer.add(values));
+        }
+        ASSERT_TRUE(batch.commit());
+    }
+    const auto result = build();
+    ASSERT_TRUE(result.stockOpened);
+    ASSERT_EQ(table.rowCount(), count + 1);
+
+    RecordStore reader;
+    ASSERT_TRUE(reader.open(state.path(Stock::fileName()), QStringLiteral("r")));
+    const int fields[] = {Stock::Name, Stock::Spec, Stock::Unit, Stock::Quantity, Stock::UnitPrice,
+        Stock::Amount, Stock::AlarmQuantity};
+    int low = 0;
+    int row = 2;
+    for (reader.first(); !reader.atEnd(); reader.skip(), ++row) {
+        for (int c = 0; c < StockList::columns; ++c)
+            ASSERT_EQ(table.text(row, c + 1), reader.readText(fields[c])) << row << "," << c + 1;
+        const bool isLow
+            = reader.readNumber(Stock::AlarmQuantity) - reader.readNumber(Stock::Quantity)
+            >= -StockList::lowStockTolerance;
+        low += isLow;
+        ASSERT_EQ(colorOf(row), isLow ? StockList::lowStockColor : 0u) << row;
+    }
+    EXPECT_EQ(result.lowStockCount, low);
+    EXPECT_GT(low, 0);
+    EXPECT_EQ(result.lowStockRows.size(), size_t(count));
+
+    // Records another connection adds after this store counted the file are
+    // listed too, wherever the middle falls.
+    {
+        RecordStore writer;
+        ASSERT_TRUE(writer.open(state.path(Stock::fileName()), QStringLiteral("w")));
+        for (const char *name : {"后加一", "后加二", "后加三"})
+            ASSERT_TRUE(writer.add({QString::fromUtf8(name)}));
+    }
+    const auto grown = build();
+    ASSERT_EQ(table.rowCount(), count + 4);
+    EXPECT_EQ(table.text(count + 1, 1), QStringLiteral("材料%1").arg(count));
+    EXPECT_EQ(table.text(count + 4, 1), QStringLiteral("后加三"));
+    EXPECT_EQ(grown.lowStockRows.size(), size_t(count + 3));
+}
+
 TEST_F(StockListTest, MarkedRowsOutlastRebuildsByRowNumber)
 {
     addItems(

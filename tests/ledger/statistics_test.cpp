@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -169,11 +170,17 @@ TEST_F(StatisticsTest, TheRowsReadBesideTheWriteAreTheRowsOfTheFileWritten)
             std::optional<TextRows> rows;
             const Status s = Statistics::writeWithRows(store, programDir, kind, now, rows);
             ASSERT_TRUE(s) << s.message().toStdString();
-            ASSERT_TRUE(rows.has_value()) << Statistics::caption(kind).toStdString();
             RecordFileProvider file;
             ASSERT_TRUE(file.setFile(Statistics::resultPath(programDir)));
             const QStringList written = rowsOf(file);
-            EXPECT_EQ(rowsOf(*rows), written) << Statistics::caption(kind).toStdString();
+            TextRows read;
+            ASSERT_TRUE(Statistics::readRows(programDir, kind, now, read));
+            EXPECT_EQ(rowsOf(read), written) << Statistics::caption(kind).toStdString();
+            // Beside the write they are read only where there is a second core.
+            ASSERT_EQ(rows.has_value(), QThread::idealThreadCount() > 1);
+            if (rows) {
+                EXPECT_EQ(rowsOf(*rows), written) << Statistics::caption(kind).toStdString();
+            }
             seen += int(written.size());
         }
     }
