@@ -116,6 +116,8 @@ private:
         if (!reader.open(stockPath, Stock::alias()))
             return;
         const DisplayRows later(reader, first, last);
+        // Room enough for rows of common length: the buffers need not grow.
+        rows_.reserve(later.providedRowCount(), 48);
         ok_ = later.forEachRow([this](const QStringView *texts) { rows_.append(texts); });
         lowStock_ = later.lowStock();
     }
@@ -127,30 +129,31 @@ private:
 };
 
 // From this many records on, a build on more than one core reads the stock
-// file in two halves at once.
+// file in two parts at once.
 constexpr int splitFromRecords = 20000;
 
-// Appends the rows of every stock record to the table, the later half read
+// Appends the rows of every stock record to the table, the later part read
 // on a second thread; false, appending nothing, when that cannot be done
 // (one core, a short file, a failed read, a commit meanwhile) and one scan
 // must do it.
-bool appendInTwoHalves(
+bool appendInTwoParts(
     DataSource &table, RecordStore &store, const AppState &state, BuildResult &result)
 {
     if (store.recordCount() < splitFromRecords || QThread::idealThreadCount() < 2)
         return false;
-    // Both halves count records on connections opened now, so they agree on
+    // Both parts count records on connections opened now, so they agree on
     // where the middle is.
     const QString path = state.path(Stock::fileName());
     RecordStore earlierStore;
     if (!earlierStore.open(path, Stock::alias()))
         return false;
-    const int half = earlierStore.recordCount() / 2;
-    LaterRows later(path, half + 1, INT_MAX);
-    const DisplayRows earlier(earlierStore, 1, half);
+    // The thread copies its rows once more, so it takes the smaller part.
+    const int middle = int(qint64(earlierStore.recordCount()) * 11 / 20);
+    LaterRows later(path, middle + 1, INT_MAX);
+    const DisplayRows earlier(earlierStore, 1, middle);
     table.reserveRows(earlierStore.recordCount());
     const bool earlierRead = table.appendRowsFrom(earlier);
-    // Each half was read in a transaction of its own: they make one list only
+    // Each part was read in a transaction of its own: they make one list only
     // if nothing was committed in between.
     if (!later.wait() || !earlierRead || StockFile::signature(state.programDir) != result.stock) {
         table.setSize(1, columns);
@@ -227,7 +230,7 @@ BuildResult build(DataSource &table, RecordStore &store, const AppState &state)
     // Taken before the scan: a commit in between makes the next look rebuild.
     result.stock = StockFile::signature(state.programDir);
     result.stockOpened = store.openOrSelect(state.path(Stock::fileName()), Stock::alias());
-    if (result.stockOpened && !appendInTwoHalves(table, store, state, result)) {
+    if (result.stockOpened && !appendInTwoParts(table, store, state, result)) {
         const DisplayRows rows(store, 1, INT_MAX);
         result.stockOpened = table.appendRowsFrom(rows);
         if (result.stockOpened)

@@ -4,6 +4,13 @@ TextRows::TextRows(int columns)
     : columns_(std::max(columns, 0))
 { }
 
+void TextRows::reserve(int rows, int unitsPerRow)
+{
+    const size_t more = size_t(std::max(rows, 0));
+    ends_.reserve(ends_.size() + more * size_t(columns_));
+    texts_.reserve(texts_.size() + more * size_t(std::max(unitsPerRow, 0)));
+}
+
 void TextRows::append(const QStringView *texts)
 {
     if (columns_ == 0)

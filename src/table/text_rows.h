@@ -16,6 +16,8 @@ public:
 
     int columnCount() const { return columns_; }
     int rowCount() const { return int(ends_.size() / size_t(std::max(columns_, 1))); }
+    // Makes room for `rows` more rows of about `unitsPerRow` UTF-16 units.
+    void reserve(int rows, int unitsPerRow);
     // Appends a row of columnCount() texts.
     void append(const QStringView *texts);
 
