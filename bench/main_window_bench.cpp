@@ -8,8 +8,8 @@
 //    floor: one SELECT of the seven list columns into strings;
 //  - statistics: 本年出库 written and the table editor painted; floor: one
 //    SELECT of the qualifying rows' seven columns into strings. Its part
-//    "qd.zrb written" is the write and the reading of the rows beside it;
-//  - the first screen and the refresh read a long stock file in two halves at
+//    "qd.zrb and rows" is the write and the reading of the rows beside it;
+//  - the first screen and the refresh read a long stock file in two parts at
 //    once, and the statistics read beside their write, when the process may
 //    use more than one core: run pinned (taskset -c 1) and unpinned to see both;
 //  - export: "转为电子表格" of that table in MB/s; floor: writing the same
@@ -413,7 +413,7 @@ int main(int argc, char **argv)
             } else {
                 printRow(which + QStringLiteral(" ms"), items, figure(figures, "ms"),
                     figure(figures, "floor-ms"), "target < 150 ms");
-                printRow(QStringLiteral("  of it qd.zrb written, rows read ms"), items,
+                printRow(QStringLiteral("  of it qd.zrb and rows ms"), items,
                     figure(figures, "write-ms"), figure(figures, "floor-ms"), "");
             }
             if (peak >= 0)

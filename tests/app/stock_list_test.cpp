@@ -113,7 +113,7 @@ TEST_F(StockListTest, LowStockRowsAreColouredAndCountedInTheTitle)
 
 TEST_F(StockListTest, ALongFileListsEveryRecordAsARecordReadGivesIt)
 {
-    // Long enough to be read in two halves at once on more than one core:
+    // Long enough to be read in two parts at once on more than one core:
     // they must meet in order at the middle, low stock told on both sides.
     const int count = 20001;
     {
