@@ -86,6 +86,8 @@ Status readRows(const QString &programDir, const Kind &kind, const QDateTime &no
     const Days days = periodOf(kind, now);
     const QStringList names = fields(kind);
     rows = TextRows(int(names.size()));
+    // Room for every record at common lengths: a year's result is most of them.
+    rows.reserve(reader.recordCount(), 40);
     if (!reader.forEachRowInDays(dateFieldOf(kind), days.first, days.last, names,
             [&rows](const QStringView *texts) { rows.append(texts); }))
         return Status::failure(reader.lastError());
