@@ -314,11 +314,15 @@ bool canEncode(QStringView text)
     return appendGbk(text, bytes);
 }
 
-bool appendGbk(QStringView text, QByteArray &out)
+namespace {
+
+// The bytes of appendGbk(), for any byte buffer with size(), resize() and data().
+template<typename Bytes>
+bool appendGbkTo(QStringView text, Bytes &out)
 {
     if (isAscii(text)) {
-        const qsizetype at = out.size();
-        out.resize(at + text.size());
+        const size_t at = size_t(out.size());
+        out.resize(at + size_t(text.size()));
         char *to = out.data() + at;
         for (const QChar c : text)
             *to++ = char(c.unicode());
@@ -327,8 +331,8 @@ bool appendGbk(QStringView text, QByteArray &out)
     // A surrogate is half of a character outside the plane (or of none): GBK
     // has no such character.
     const BmpTable &table = BmpTable::instance();
-    const qsizetype at = out.size();
-    out.resize(at + text.size() * 2);
+    const size_t at = size_t(out.size());
+    out.resize(at + size_t(text.size()) * 2);
     char *to = out.data() + at;
     for (const QChar c : text) {
         const char16_t u = c.unicode();
@@ -344,8 +348,20 @@ bool appendGbk(QStringView text, QByteArray &out)
         *to++ = char(code >> 8);
         *to++ = char(code & 0xFF);
     }
-    out.resize(to - out.constData());
+    out.resize(size_t(to - out.data()));
     return true;
+}
+
+} // namespace
+
+bool appendGbk(QStringView text, QByteArray &out)
+{
+    return appendGbkTo(text, out);
+}
+
+bool appendGbk(QStringView text, std::string &out)
+{
+    return appendGbkTo(text, out);
 }
 
 int byteLength(QStringView text)

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <string>
+
 // The program counts text in GBK bytes wherever widths are measured in
 // characters (a Chinese character is two bytes). Encoding is GB18030, which is
 // byte for byte GBK for every character GBK has and still holds the others.
@@ -22,6 +24,7 @@ bool canEncode(QStringView text);
 // Appends the text's GBK bytes when every character has a GBK form, in one
 // conversion; false, with `out` as it was, when one has not.
 bool appendGbk(QStringView text, QByteArray &out);
+bool appendGbk(QStringView text, std::string &out);
 
 // The length of the text in GBK bytes (a character outside GBK counts 4).
 int byteLength(QStringView text);

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 namespace HtmlExport {
@@ -53,13 +54,15 @@ void appendLine(QByteArray &out, const QString &line)
 
 // A value or field name as it goes into a cell. Most values are digits or
 // Chinese without markup: they go over in one conversion.
-void appendValue(QByteArray &out, QStringView text)
+template<typename Bytes>
+void appendValue(Bytes &out, QStringView text)
 {
     const bool markup = std::any_of(
         text.cbegin(), text.cend(), [](QChar c) { return c == u'&' || c == u'<' || c == u'>'; });
     if (!markup && Gbk::appendGbk(text, out))
         return;
-    out += Gbk::encode(escaped(text.toString()));
+    const QByteArray bytes = Gbk::encode(escaped(text.toString()));
+    out.append(bytes.constData(), size_t(bytes.size()));
 }
 
 // Everything before the column count: 149 lines, then the open <col tag.
@@ -294,30 +297,33 @@ bool writeSpreadsheetHtml(RecordStore &store, const QString &recordFile, const Q
     writeHead(out.block(), store);
     runPendingEvents();
 
+    // A row is its values with the fixed markup between them: the row's
+    // opening and the first cell's, then from each cell's end to the next
+    // cell's start, then the row's end. It is made in a string of its own and
+    // goes to the block in one append, a small append each costing more than
+    // the bytes it copies.
     const int fields = store.fieldCount();
-    std::vector<QByteArray> prefixes;
-    prefixes.reserve(size_t(fields));
-    for (int field = 1; field <= fields; ++field)
-        prefixes.push_back(Gbk::encode(cellPrefix(store.fieldKind(field), field == 1)));
-    const QByteArray rowOpen
-        = Gbk::encode(QStringLiteral(" <tr height=21") + rowHeightStyle + u'>');
+    std::vector<std::string> glue;
+    glue.push_back((Gbk::encode(QStringLiteral(" <tr height=21") + rowHeightStyle + u'>') + lineEnd)
+                       .toStdString());
+    for (int field = 1; field <= fields; ++field) {
+        glue.back() += Gbk::encode(cellPrefix(store.fieldKind(field), field == 1)).toStdString();
+        glue.emplace_back("</td>\r\n");
+    }
+    glue.back() += " </tr>\r\n";
 
     // One scan in record order, blank records included; values are read into
     // buffers reused from row to row.
     int cells = 0;
     std::vector<std::u16string> buffers(static_cast<size_t>(fields));
+    std::string row;
     const bool read = store.forEachRecord([&](const RecordStore &record) {
-        QByteArray &block = out.block();
-        block += rowOpen;
-        block += lineEnd;
+        row = glue[0];
         for (int field = 1; field <= fields; ++field) {
-            block += prefixes[size_t(field - 1)];
-            appendValue(block, record.readTextInto(field, buffers[size_t(field - 1)]));
-            block += "</td>";
-            block += lineEnd;
+            appendValue(row, record.readTextInto(field, buffers[size_t(field - 1)]));
+            row += glue[size_t(field)];
         }
-        block += " </tr>";
-        block += lineEnd;
+        out.block().append(row.data(), qsizetype(row.size()));
         out.flushBlock();
         cells += fields;
         if (cells >= cellsBetweenEvents) {
