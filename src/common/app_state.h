@@ -12,6 +12,10 @@ struct IssueLine
     double unitPrice = 0; // 单价
     double quantity = 0; // 库存数量
     double amount = 0; // 库存金额
+    // The stock record the line was picked from (RecordStore::recordId), so
+    // that of two records with one key the picked one is booked; 0 when the
+    // line did not come from the stock (a row of an imported spreadsheet).
+    qint64 recordId = 0;
 };
 
 // The item of the stock-list row last clicked.
@@ -33,6 +37,9 @@ struct AppState
     QList<IssueLine> issueLines; // at most maxIssueLines, in the order picked
     QList<int> usedSelectionRows; // first rows of selections already taken
     QList<int> markedRows; // grid rows taken into issue lines during this run
+    // The list shows an imported spreadsheet, not the stock, until the next
+    // refresh: only such rows may be added to the stock in bulk.
+    bool listShowsImport = false;
 
     // A path inside the program directory.
     QString path(const QString &relativeName) const { return programDir + u'/' + relativeName; }

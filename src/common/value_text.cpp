@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <string>
+#include <string_view>
 
 double round2(double x)
 {
@@ -99,6 +100,75 @@ double number(QStringView text)
     if (error != std::errc() || !std::isfinite(value))
         return 0;
     return negative ? -value : value;
+}
+
+namespace {
+
+// Whether `digits` is an integer part with its thousands marked by commas:
+// one to three digits, then groups of exactly three.
+bool isGroupedInteger(std::string_view digits)
+{
+    size_t group = 0;
+    bool first = true;
+    for (const char c : digits) {
+        if (c == ',') {
+            if (group == 0 || group > 3 || (!first && group != 3))
+                return false;
+            first = false;
+            group = 0;
+        } else if (c >= '0' && c <= '9') {
+            ++group;
+        } else {
+            return false;
+        }
+    }
+    return !first && group == 3;
+}
+
+} // namespace
+
+std::optional<double> wholeNumber(QStringView text)
+{
+    std::string ascii;
+    ascii.reserve(size_t(text.size()));
+    for (const QChar c : text) {
+        const char16_t narrow = narrowed(c.unicode());
+        if (narrow > 0x7E && !isCSpace(narrow))
+            return std::nullopt;
+        ascii += char(narrow);
+    }
+    size_t begin = 0, end = ascii.size();
+    while (begin < end && isCSpace(char16_t(ascii[begin])))
+        ++begin;
+    while (end > begin && isCSpace(char16_t(ascii[end - 1])))
+        --end;
+    if (begin == end)
+        return 0.0;
+    std::string_view body(ascii.data() + begin, end - begin);
+    const bool negative = body.front() == '-';
+    if (body.front() == '+' || body.front() == '-')
+        body.remove_prefix(1);
+    // Digit grouping is allowed in the integer part only, and only whole.
+    const size_t integerEnd = std::min(body.find_first_of(".eE"), body.size());
+    std::string plain;
+    if (body.substr(0, integerEnd).find(',') != std::string_view::npos) {
+        if (!isGroupedInteger(body.substr(0, integerEnd)))
+            return std::nullopt;
+        for (const char c : body)
+            if (c != ',')
+                plain += c;
+        body = plain;
+    }
+    // from_chars takes no sign, no blanks and no hexadecimal, "inf" or "nan"
+    // in general format: what is left must be one plain decimal number.
+    if (body.empty() || !(isDigit(char16_t(body.front())) || body.front() == '.'))
+        return std::nullopt;
+    double value = 0;
+    const auto [stop, error] = std::from_chars(
+        body.data(), body.data() + body.size(), value, std::chars_format::general);
+    if (error != std::errc() || stop != body.data() + body.size() || !std::isfinite(value))
+        return std::nullopt;
+    return (negative ? -value : value) + 0.0;
 }
 
 namespace {

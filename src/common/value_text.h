@@ -8,6 +8,7 @@
 #include <QVariant>
 
 #include <array>
+#include <optional>
 
 // The one place where numbers and dates become text and text becomes a number.
 // Everything here is independent of the C and Qt locale.
@@ -22,6 +23,16 @@ double round2(double x);
 // "inf" and "nan" are not numbers. 0 when the text does not start with a number,
 // and 0 for a number too large for a double, so that no infinity reaches a record.
 double number(QStringView text);
+
+// The number a whole text means, as a spreadsheet reads it: blanks around it,
+// full-width forms (as number() turns them) and digit grouping with commas
+// ("1,234.5", every group after the first of three digits) are allowed; the
+// rest must be one decimal number (an exponent allowed). Nothing when any
+// part of the text is not, so "12abc" is never read as 12. A blank text
+// means 0, as an empty cell does. Wherever a typed or imported text is about
+// to be booked, this is the reading to use; number() stays for texts the
+// program wrote itself.
+std::optional<double> wholeNumber(QStringView text);
 
 // "%.13g": at most 13 significant digits, no trailing zeros. -0 gives "0".
 QString numberText(double value);

@@ -246,6 +246,24 @@ int RecordStore::recordCount() const
     return current_ ? current_->count : 0;
 }
 
+qint64 RecordStore::recordId() const
+{
+    return current_ && current_->onRecord() ? current_->idAt(current_->recno) : 0;
+}
+
+bool RecordStore::goToId(qint64 id)
+{
+    clearError();
+    if (!needCurrent())
+        return false;
+    const int n = id >= 1 ? current_->recordNumberOf(id) : 0;
+    if (n < 1 || n > current_->count || current_->idAt(n) != id)
+        return fail(QStringLiteral("没有编号为 %1 的记录").arg(id));
+    current_->recno = n;
+    current_->invalidateRow();
+    return true;
+}
+
 bool RecordStore::atEnd() const
 {
     return !current_ || current_->recno > current_->count;

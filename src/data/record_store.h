@@ -89,6 +89,15 @@ public:
     int recordCount() const;
     bool atEnd() const; // past the last record (also in an empty file)
     bool atStart() const; // before the first record
+    // The current record's identity in this file: it stays with the record
+    // while other records are added, written or purged, so what was read from
+    // a record can be written back to that very record. 0 off the records. A
+    // whole copy of a file keeps its identities only while the file was
+    // never purged; other copies number their records anew.
+    qint64 recordId() const;
+    // Moves to the record with that identity; fails, the cursor where it was,
+    // when the file has none (it was purged, or the file was replaced).
+    [[nodiscard]] bool goToId(qint64 id);
 
     // --- Values of the current record ----------------------------------------
 
