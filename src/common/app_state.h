@@ -18,11 +18,14 @@ struct IssueLine
     qint64 recordId = 0;
 };
 
-// The item of the stock-list row last clicked.
+// The item of the stock-list row under the cursor.
 struct SelectedItem
 {
     QString name; // 品名
     QString spec; // 规格型号
+    // The stock record of that row (RecordStore::recordId), which tells twins
+    // of one key apart; 0 when the row is no stock record.
+    qint64 recordId = 0;
 };
 
 // The state that lives for the whole run, created in main() and handed to every
