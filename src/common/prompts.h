@@ -108,6 +108,8 @@ public:
     // The texts of all message boxes so far, in order.
     QStringList messages() const;
     void clearShown() { shown_.clear(); }
+    // Drops the answers no prompt took.
+    void clearAnswers() { answers_.clear(); }
     int pendingAnswers() const { return int(answers_.size()); }
 
     void message(const QString &text, const QString &title, Icon icon) override;
