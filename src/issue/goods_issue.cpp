@@ -172,8 +172,7 @@ Status bookLine(RecordStore &store, BookingBackups &backups, const IssueNote &no
     double value = round2(store.readNumber(Stock::Amount) - booking.amount);
     if (value < -valueTolerance)
         value = 0;
-    if (!store.write(
-            Stock::Quantity, round2(store.readNumber(Stock::Quantity) - booking.quantity))
+    if (!store.write(Stock::Quantity, round2(store.readNumber(Stock::Quantity) - booking.quantity))
         || !store.write(Stock::Amount, value)
         || !addToPeriodTotals(store, issueTotals, booking.quantity, booking.amount, now)
         || !store.write(Stock::IssueDate, now)

@@ -279,8 +279,8 @@ TEST_F(GoodsIssueTest, ALineBooksTheRecordItWasPickedFromWhileItHoldsTheLinesKey
         double first;
         double second;
     } cases[] = {
-        {twin, 100, 30},
-        {cable, 90, 30}, // that record holds another key now: found by the key
+        {twin, 100, 30}, // the picked twin
+        {cable, 90, 30}, // a record of another key: found by the key
         {twin + 100, 80, 30}, // no such record
         {0, 70, 30}, // not picked from the stock
     };
