@@ -1,12 +1,9 @@
 #include "grid/grid_printer.h"
 
-#include "grid/grid_printing.h"
-#include "grid/pages_chosen_prompts.h"
 #include "printed_tables.h"
 #include "support/pdf_text.h"
 #include "table/data_source.h"
 
-#include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QPdfWriter>
@@ -542,31 +539,6 @@ TEST_F(GridPrinterPixels, AMergeCutByThePageShowsItsPartOnEachPage)
     // cell borders there.
     EXPECT_EQ(count(first, QRectF(1700 - 6, 104, 12, 20), dark), 0);
     EXPECT_GT(count(first, QRectF(1700 - 6, 204, 12, 20), dark), 0);
-}
-
-// A print is a print only when a page came out of it.
-TEST(GridPrinting, APrintThatProducedNoPageIsNotPrinted)
-{
-    QTemporaryDir dir;
-    DataSource t;
-    t.setSize(3, 2);
-    putRow(t, 1, {"电力电缆", "3"});
-    const struct
-    {
-        int from;
-        int to;
-        bool printed;
-    } cases[] = {{1, 1, true}, {0, 0, true}, {2, 3, false}, {5, 5, false}};
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.from);
-        PagesChosenPrompts prompts(c.from, c.to);
-        const QString pdf = dir.filePath(QStringLiteral("%1.pdf").arg(c.from));
-        bool printed = !c.printed;
-        const Status s = GridPrinting::print(t, prompts, pdf, &printed);
-        EXPECT_EQ(printed, c.printed);
-        EXPECT_EQ(bool(s), c.printed) << "no page is said, not passed over";
-        EXPECT_EQ(QFile::exists(pdf), c.printed);
-    }
 }
 
 } // namespace

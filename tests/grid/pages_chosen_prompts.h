@@ -4,8 +4,7 @@
 
 #include <QPrinter>
 
-// Prompts whose print dialog comes back with "pages from … to …" set, as a
-// user leaves it; everything else as ScriptedPrompts.
+// A print dialog the user leaves with "pages from … to …" set.
 class PagesChosenPrompts : public ScriptedPrompts
 {
 public:
@@ -13,17 +12,13 @@ public:
         : from_(from)
         , to_(to)
     { }
-
     bool printDialog(QPrinter &printer) override
     {
-        if (!ScriptedPrompts::printDialog(printer))
-            return false;
         printer.setPrintRange(QPrinter::PageRange);
         printer.setFromTo(from_, to_);
-        return true;
+        return ScriptedPrompts::printDialog(printer);
     }
 
 private:
-    int from_;
-    int to_;
+    int from_, to_;
 };

@@ -13,7 +13,6 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QInputMethodEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -30,25 +29,19 @@ protected:
     {
         state.programDir = dir.path();
         ASSERT_TRUE(Stock::createEmptyFile(state.path(Stock::fileName())));
-        addItem("电力电缆", 3, 12.5);
-        addItem("悬式绝缘子", 40, 36.8);
-        addItem("隔离开关", 0, 1200);
+        RecordStore writer;
+        ASSERT_TRUE(writer.open(state.path(Stock::fileName()), Stock::alias()));
+        for (const auto &[name, quantity, price] : {std::tuple {"电力电缆", 3.0, 12.5},
+                 std::tuple {"悬式绝缘子", 40.0, 36.8}, std::tuple {"隔离开关", 0.0, 1200.0}}) {
+            ASSERT_TRUE(writer.add({QString::fromUtf8(name), QStringLiteral("规格A"),
+                QStringLiteral("只"), quantity, price, quantity * price}));
+            state.issueLines.append({QString::fromUtf8(name), QStringLiteral("规格A"),
+                QStringLiteral("只"), price, quantity, quantity * price});
+        }
         state.usedSelectionRows = {2, 3, 4};
         writeFile("config.ini",
             "[领料部门]\r\n领料部门=供电所\r\n[领料]\r\n领料=张三\r\n"
             "[仓库名称]\r\n仓库名称=一号库\r\n");
-    }
-
-    // A stock record, picked for the note as the stock list picks it.
-    void addItem(const char *name, double quantity, double price)
-    {
-        RecordStore writer;
-        ASSERT_TRUE(writer.open(state.path(Stock::fileName()), Stock::alias()));
-        ASSERT_TRUE(writer.add({QString::fromUtf8(name), QStringLiteral("规格A"),
-            QStringLiteral("只"), quantity, price, quantity * price}));
-        ASSERT_TRUE(writer.goTo(writer.recordCount()));
-        state.issueLines.append({QString::fromUtf8(name), QStringLiteral("规格A"),
-            QStringLiteral("只"), price, quantity, quantity * price, writer.recordId()});
     }
 
     void writeFile(const char *name, const QString &text)
@@ -72,64 +65,29 @@ protected:
         ASSERT_TRUE(model->setData(model->index(row - 1, column - 1), text, Qt::EditRole));
     }
 
-    // The user clicks the cell, opens its editor, types over its text (through
-    // the input method when it is Chinese) and presses Enter.
+    // Clicks the cell, opens its editor, types over its text, Enter.
     static void typeInto(IssueNoteWindow &w, int row, int column, const QString &text)
     {
-        if (!w.isActiveWindow()) {
-            w.show();
-            w.activateWindow();
-            ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-        }
+        w.show();
+        w.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
         Grid *g = w.grid();
         const QPoint at = g->viewport()->mapTo(
             &w, g->visualRect(g->model()->index(row - 1, column - 1)).center());
         QWidget *under = w.childAt(at);
-        ASSERT_NE(under, nullptr);
         QTest::mouseClick(under, Qt::LeftButton, {}, under->mapFrom(&w, at));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_F2);
-        QWidget *editor = QApplication::focusWidget();
-        QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
-        bool latin = true;
-        for (const QChar c : text)
-            latin = latin && c.unicode() < 0x80;
-        if (latin) {
-            QTest::keyClicks(editor, text);
-        } else {
-            QInputMethodEvent commit;
-            commit.setCommitString(text);
-            QApplication::sendEvent(editor, &commit);
-        }
-        QTest::keyClick(editor, Qt::Key_Return);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(), text);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QApplication::processEvents(); // the editor commits after its key
     }
 
     QByteArray stockBytes() const
     {
-        QByteArray bytes;
-        for (const QString &name : {Stock::fileName(), QStringLiteral("data.edt")}) {
-            QFile file(state.path(name));
-            EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-            bytes += file.readAll();
-        }
-        return bytes;
-    }
-
-    bool printWasAsked(const ScriptedPrompts &p) const
-    {
-        for (const ScriptedPrompts::Shown &shown : p.shown())
-            if (shown.kind == QStringLiteral("print"))
-                return true;
-        return false;
-    }
-
-    // The quantity of the record numbered so in the stock file.
-    double stockAt(int recordNumber)
-    {
-        RecordStore reader;
-        EXPECT_TRUE(reader.open(state.path(Stock::fileName()), QStringLiteral("r")));
-        EXPECT_TRUE(reader.goTo(recordNumber));
-        return reader.readNumber(Stock::Quantity);
+        QFile file(state.path(Stock::fileName()));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        return file.readAll();
     }
 
     double stockOf(const char *name)
@@ -232,135 +190,88 @@ TEST_F(IssueNoteWindowTest, ANoteIsBookedOnceThenOnlyReprinted)
 {
     const auto w = open();
     typeInto(*w, 6, 3, QStringLiteral("10"));
-    ASSERT_EQ(w->note().text(6, 6), QStringLiteral("368"));
     QTest::mouseClick(w->issueButton(), Qt::LeftButton);
     EXPECT_EQ(stockOf("电力电缆"), 0.0);
     EXPECT_EQ(stockOf("悬式绝缘子"), 30.0);
-    EXPECT_EQ(stockOf("隔离开关"), 0.0);
     EXPECT_TRUE(QFile::exists(pdf));
     EXPECT_TRUE(prompts.messages().isEmpty()) << "a booked and printed note needs no message";
     EXPECT_EQ(w->bookedSummary(), QStringLiteral("出库已记账：3 行物资，金额合计 405.5"));
     EXPECT_TRUE(w->statusLabel()->text().startsWith(w->bookedSummary()));
 
-    // A second press books nothing: the button is off, the keyboard is on 打印.
-    EXPECT_FALSE(w->issueButton()->isEnabled());
+    // A second press books nothing; the keyboard is on 打印, which reprints
+    // the note as booked, and the note takes no more edits.
     QTest::mouseClick(w->issueButton(), Qt::LeftButton);
-    ASSERT_EQ(QApplication::focusWidget(), w->printButton());
     ASSERT_TRUE(QFile::remove(pdf));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
-    EXPECT_TRUE(QFile::exists(pdf)) << "打印 reprints the booked note";
-    EXPECT_EQ(stockOf("悬式绝缘子"), 30.0);
-    // And what is reprinted is what was booked.
+    EXPECT_TRUE(QFile::exists(pdf));
     typeInto(*w, 6, 3, QStringLiteral("1"));
     EXPECT_EQ(w->note().text(6, 3), QStringLiteral("10"));
-    EXPECT_TRUE(prompts.messages().isEmpty());
+    EXPECT_EQ(stockOf("悬式绝缘子"), 30.0);
 }
 
-TEST_F(IssueNoteWindowTest, AnEmptyNoteBooksAndPrintsNothingAndSaysSo)
-{
-    state.issueLines.clear();
-    const QByteArray before = stockBytes();
-    const auto w = open();
-    QTest::mouseClick(w->issueButton(), Qt::LeftButton);
-    EXPECT_EQ(prompts.messages(), QStringList {IssueNoteWindow::emptyNoteMessage()});
-    EXPECT_FALSE(printWasAsked(prompts));
-    EXPECT_FALSE(QFile::exists(pdf));
-    EXPECT_EQ(stockBytes(), before);
-    EXPECT_TRUE(w->issueButton()->isEnabled());
-    EXPECT_TRUE(w->bookedSummary().isEmpty());
-}
-
-TEST_F(IssueNoteWindowTest, ALineThatCannotBeBookedRefusesTheWholeNote)
+TEST_F(IssueNoteWindowTest, AnEmptyNoteOrALineThatCannotBeBookedBooksAndPrintsNothing)
 {
     const QList<IssueLine> picked = state.issueLines;
+    const QByteArray before = stockBytes();
     const struct
     {
         int column;
         const char *typed;
-        const char *named;
+        const char *said;
     } cases[] = {
-        {1, "悬式绝缘了", "第 2 行“悬式绝缘了 规格A”在库存中找不到"},
+        {0, "", "出库单上没有要出库的物资，没有记账。"},
+        {2, "A", "第 2 行“悬式绝缘子 A”在库存中找不到"}, // the specification mistyped
         {3, "12abc", "第 2 行“悬式绝缘子 规格A”的数量“12abc”不是数字"},
     };
-    const QByteArray before = stockBytes();
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.typed);
-        state.issueLines = picked;
+        SCOPED_TRACE(c.said);
+        state.issueLines = c.column ? picked : QList<IssueLine>();
         prompts.clearShown();
         const auto w = open();
-        typeInto(*w, 6, c.column, QString::fromUtf8(c.typed));
+        if (c.column)
+            typeInto(*w, 6, c.column, QString::fromUtf8(c.typed));
         QTest::mouseClick(w->issueButton(), Qt::LeftButton);
         ASSERT_EQ(prompts.messages().size(), 1);
-        EXPECT_TRUE(prompts.messages()[0].contains(QString::fromUtf8(c.named)))
-            << prompts.messages()[0].toStdString();
-        EXPECT_EQ(stockBytes(), before) << "nothing booked, not even the good lines";
-        EXPECT_FALSE(printWasAsked(prompts));
+        EXPECT_TRUE(prompts.messages()[0].contains(QString::fromUtf8(c.said)));
+        EXPECT_EQ(stockBytes(), before) << "not even the good lines";
         EXPECT_FALSE(QFile::exists(pdf));
-        EXPECT_TRUE(w->issueButton()->isEnabled());
-
-        // Corrected, the note books.
-        if (c.column == 3) {
-            typeInto(*w, 6, 3, QStringLiteral("10"));
-            QTest::mouseClick(w->issueButton(), Qt::LeftButton);
-            EXPECT_EQ(stockOf("悬式绝缘子"), 30.0);
-            EXPECT_TRUE(QFile::exists(pdf));
-        }
+        EXPECT_TRUE(w->issueButton()->isEnabled()) << "corrected, the note can be booked";
     }
 }
 
-TEST_F(IssueNoteWindowTest, AQuantityWithDigitGroupingIsBookedWhole)
+TEST_F(IssueNoteWindowTest, AQuantityPastTheStockIsAskedAboutOnceAndBookedWhole)
 {
-    addItem("钢芯铝绞线", 5000, 2);
     const auto w = open();
-    typeInto(*w, 8, 3, QStringLiteral("1,234.5"));
-    EXPECT_EQ(w->note().text(8, 6), QStringLiteral("2469"));
-    QTest::mouseClick(w->issueButton(), Qt::LeftButton);
-    EXPECT_EQ(stockOf("钢芯铝绞线"), 3765.5);
-    RecordStore reader;
-    ASSERT_TRUE(reader.open(state.path(Stock::fileName()), QStringLiteral("r")));
-    ASSERT_TRUE(reader.goTo(4));
-    EXPECT_EQ(reader.readNumber(Stock::Amount), 7531.0);
-    EXPECT_TRUE(
-        reader.readText(Stock::IssueHistory).startsWith(QStringLiteral("数量 1,234.5 金额 2469 ")))
-        << "the history keeps the text as shown";
-}
-
-TEST_F(IssueNoteWindowTest, ANoteThatTakesStockBelowZeroAsksOnceFirst)
-{
-    state.issueLines.append(state.issueLines.first()); // 电力电缆 picked twice: 3 + 3 of 3
+    typeInto(*w, 6, 3, QStringLiteral("1,234.5"));
+    EXPECT_EQ(w->note().text(6, 6), QStringLiteral("45429.6"));
     const QByteArray before = stockBytes();
-    const auto w = open();
     for (const bool yes : {false, true}) {
-        SCOPED_TRACE(yes);
         prompts.clearShown();
         prompts.answer(yes);
         QTest::mouseClick(w->issueButton(), Qt::LeftButton);
-        ASSERT_GE(prompts.shown().size(), 1u);
-        EXPECT_EQ(prompts.shown()[0].kind, QStringLiteral("question"));
+        ASSERT_EQ(prompts.shown()[0].kind, QStringLiteral("question"));
         EXPECT_TRUE(prompts.shown()[0].text.contains(
-            QStringLiteral("电力电缆 规格A：出库 6，出库后库存 -3")))
-            << prompts.shown()[0].text.toStdString();
-        EXPECT_FALSE(prompts.shown()[0].text.contains(QStringLiteral("悬式绝缘子")));
-        EXPECT_EQ(printWasAsked(prompts), yes);
-        EXPECT_TRUE(prompts.messages().isEmpty());
-        if (!yes) {
-            EXPECT_EQ(stockBytes(), before);
-        }
+            QStringLiteral("悬式绝缘子 规格A：出库 1234.5，出库后库存 -1194.5")));
+        EXPECT_EQ(QFile::exists(pdf), yes);
+        EXPECT_EQ(stockBytes() == before, !yes) << "否 books nothing";
     }
-    EXPECT_EQ(stockOf("电力电缆"), -3.0);
-    EXPECT_EQ(stockOf("悬式绝缘子"), 0.0);
+    EXPECT_EQ(stockOf("悬式绝缘子"), -1194.5);
 }
 
 TEST_F(IssueNoteWindowTest, EachLineBooksTheRecordItWasPickedFrom)
 {
-    // An import added a second 电力电缆 规格A; the user picked that one.
-    state.issueLines.clear();
-    addItem("电力电缆", 50, 12.5);
+    // An import added a second 电力电缆 规格A, and the user picked that one.
+    RecordStore writer;
+    ASSERT_TRUE(writer.open(state.path(Stock::fileName()), Stock::alias()));
+    ASSERT_TRUE(writer.add({"电力电缆", "规格A", "只", 50.0, 12.5, 625.0}));
+    ASSERT_TRUE(writer.goTo(4));
+    state.issueLines = {{"电力电缆", "规格A", "只", 12.5, 50, 625, writer.recordId()}};
     const auto w = open();
     typeInto(*w, 5, 3, QStringLiteral("20"));
     QTest::mouseClick(w->issueButton(), Qt::LeftButton);
-    EXPECT_EQ(stockAt(1), 3.0) << "the first of the twins is untouched";
-    EXPECT_EQ(stockAt(4), 30.0);
+    EXPECT_EQ(stockOf("电力电缆"), 3.0) << "the first of the twins is untouched";
+    ASSERT_TRUE(writer.goTo(4));
+    EXPECT_EQ(writer.readNumber(Stock::Quantity), 30.0);
 }
 
 TEST_F(IssueNoteWindowTest, APageRangePastTheNoteIsToldAsNotPrinted)
@@ -373,13 +284,7 @@ TEST_F(IssueNoteWindowTest, APageRangePastTheNoteIsToldAsNotPrinted)
     EXPECT_FALSE(QFile::exists(pdf));
     ASSERT_EQ(pages.messages().size(), 1);
     EXPECT_TRUE(pages.messages()[0].startsWith(IssueNoteWindow::notPrintedMessage()));
-    EXPECT_TRUE(pages.messages()[0].contains(QStringLiteral("第 2 至 3 页")))
-        << pages.messages()[0].toStdString();
-
-    QTest::mouseClick(w.printButton(), Qt::LeftButton);
-    ASSERT_EQ(pages.messages().size(), 2);
-    EXPECT_TRUE(pages.messages()[1].startsWith(QStringLiteral("没有打印")));
-    EXPECT_FALSE(QFile::exists(pdf));
+    EXPECT_TRUE(pages.messages()[0].contains(QStringLiteral("第 2 至 3 页")));
 }
 
 TEST_F(IssueNoteWindowTest, AFailedIssueIsNotPrinted)

@@ -333,14 +333,12 @@ TEST_F(PrintSetupWindowTest, APageRangePastTheTableIsToldAsNotPrinted)
 {
     PagesChosenPrompts pages(2, 3);
     PrintSetupWindow w(state, pages);
-    const QString pdf = dir.filePath(QStringLiteral("print.pdf"));
-    w.setPdfOutput(pdf);
+    w.setPdfOutput(dir.filePath(QStringLiteral("print.pdf")));
     ASSERT_TRUE(w.generate(store, query, editor, QDate(2011, 12, 4)));
     w.printButton()->click();
-    ASSERT_EQ(pages.messages().size(), 1);
-    EXPECT_EQ(pages.messages()[0],
-        QStringLiteral("没有打印：所选的页码范围（第 2 至 3 页）内没有页，这份表格共 1 页。"));
-    EXPECT_FALSE(QFile::exists(pdf));
+    EXPECT_EQ(pages.messages(),
+        QStringList {"没有打印：所选的页码范围（第 2 至 3 页）内没有页，这份表格共 1 页。"});
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("print.pdf"))));
 }
 
 } // namespace
