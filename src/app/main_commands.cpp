@@ -261,7 +261,17 @@ void installMainCommands(MainWindow &main)
             command->setText(QStringLiteral("项目查找"));
             find->step();
         });
-    main.setCommand(QStringLiteral("开票预览"), [&main] { openModal<IssueNoteWindow>(main); });
+    main.setCommand(QStringLiteral("开票预览"), [&main] {
+        QString booked;
+        {
+            IssueNoteWindow note(main.state(), main.store(), main.prompts(), main.clock(), &main);
+            note.exec();
+            booked = note.bookedSummary();
+        }
+        main.refresh();
+        if (!booked.isEmpty())
+            main.setResultStatus(booked);
+    });
     // The table editor's state lasts for the run, across its windows.
     auto editor = std::make_shared<TableEditorState>();
     using Statistics::Movement;

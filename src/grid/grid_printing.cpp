@@ -89,7 +89,9 @@ Status print(DataSource &table, Prompts &prompts, const QString &pdfFile, bool *
         return Status::success();
     const PageSetup chosen = GridPrinter::pageSetupFrom(*printer, table.pageSetup());
     PrintProgress progress;
-    Status s = GridPrinter(table, chosen).print(*printer, [&progress](int done, int total) {
+    bool anyPage = false;
+    Status s = GridPrinter(table, chosen).print(*printer, [&](int done, int total) {
+        anyPage = true;
         return progress.step(done, total);
     });
     if (progress.cancelled()) {
@@ -98,7 +100,20 @@ Status print(DataSource &table, Prompts &prompts, const QString &pdfFile, bool *
             QFile::remove(printer->outputFileName());
         return Status::success();
     }
-    if (s && printed)
+    if (!s)
+        return s;
+    if (!anyPage) {
+        // A range past the end prints nothing: that is not a print.
+        const int pages = GridPrinter(table, chosen).pageCount(printer.get());
+        const QString range = chosen.lastPage > 0
+            ? QStringLiteral("第 %1 至 %2 页").arg(chosen.firstPage).arg(chosen.lastPage)
+            : QStringLiteral("第 %1 页起").arg(chosen.firstPage);
+        return Status::failure(
+            QStringLiteral("没有打印：所选的页码范围（%1）内没有页，这份表格共 %2 页。")
+                .arg(range)
+                .arg(pages));
+    }
+    if (printed)
         *printed = true;
     return s;
 }

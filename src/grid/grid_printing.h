@@ -27,7 +27,8 @@ void preview(DataSource &table, Prompts &prompts, const QString &pdfFile = {});
 // Asks for the printer, then prints. A print of more than one page shows its
 // progress page by page with a button to cancel it; a cancelled print is
 // abandoned by the printer where its driver can, and a file it was writing
-// is removed. A cancelled dialog or print is no error (`printed` false).
+// is removed. A cancelled dialog or print is no error (`printed` false); a
+// page range that selects no page of the table is (nothing was printed).
 Status print(
     DataSource &table, Prompts &prompts, const QString &pdfFile = {}, bool *printed = nullptr);
 

@@ -1,5 +1,6 @@
 #include "issue/goods_issue.h"
 
+#include "common/app_state.h"
 #include "common/value_text.h"
 #include "data/booking_backups.h"
 #include "data/item_backup.h"
@@ -8,23 +9,142 @@
 #include "data/stock_layout.h"
 #include "table/data_source.h"
 
+#include <optional>
+
 namespace {
 
 // A value that small below zero is rounding noise, not a debt.
 constexpr double valueTolerance = 0.0000001;
 
+bool blank(const QString &text)
+{
+    return text.trimmed().isEmpty();
+}
+
+QString lineLabel(int k, const IssueNote::Line &line)
+{
+    return QStringLiteral("第 %1 行“%2 %3”").arg(k).arg(line.name, line.spec);
+}
+
+// Moves to the record a line books against: the record it was picked from
+// while that still holds its key (twins of one key are told apart so), else
+// the first record of the key. False when there is none; store.failed() then
+// tells a read error from a missing item.
+bool findItem(RecordStore &store, const IssueNote::Line &line)
+{
+    if (line.recordId != 0 && store.goToId(line.recordId)
+        && store.readText(Stock::Name) == line.name && store.readText(Stock::Spec) == line.spec)
+        return true;
+    return store.findFirstEqual(Stock::Name, line.name, Stock::Spec, line.spec);
+}
+
+// The number a cell's text means, or a problem naming the line and the text.
+std::optional<double> cellNumber(
+    const QString &text, const QString &what, const QString &label, QStringList &problems)
+{
+    const std::optional<double> value = wholeNumber(text);
+    if (!value)
+        problems << QStringLiteral("%1的%2“%3”不是数字").arg(label, what, text);
+    return value;
+}
+
+// Adds the line's quantity to the shortfall of its record.
+void countStock(IssueCheck &check, QHash<qint64, int> &shortfallOf, const RecordStore &store,
+    const IssueNote::Line &line, double quantity)
+{
+    const qint64 id = store.recordId();
+    auto found = shortfallOf.constFind(id);
+    if (found == shortfallOf.cend()) {
+        found = shortfallOf.insert(id, int(check.shortfalls.size()));
+        check.shortfalls.append({line.name, line.spec, 0, store.readNumber(Stock::Quantity)});
+    }
+    IssueCheck::Shortfall &s = check.shortfalls[*found];
+    s.issued = round2(s.issued + quantity);
+    s.stockAfter = round2(s.stockAfter - quantity);
+}
+
 } // namespace
 
 IssueNote IssueNote::fromGrid(const DataSource &note)
 {
+    return fromGrid(note, {});
+}
+
+IssueNote IssueNote::fromGrid(const DataSource &note, const QList<IssueLine> &picked)
+{
     IssueNote result;
     for (int k = 0; k < lineCount; ++k) {
         const int r = firstLineRow + k;
-        result.lines.append({note.text(r, 1), note.text(r, 2), note.text(r, 3), note.text(r, 6)});
+        Line line {note.text(r, 1), note.text(r, 2), note.text(r, 3), note.text(r, 6)};
+        if (k < picked.size() && picked[k].name == line.name && picked[k].spec == line.spec)
+            line.recordId = picked[k].recordId;
+        result.lines.append(line);
     }
     result.department = note.text(2, 3);
     result.handler = note.text(15, 6);
     return result;
+}
+
+double IssueCheck::bookedAmount() const
+{
+    double sum = 0;
+    for (const Booking &b : bookings)
+        sum = round2(sum + b.amount);
+    return sum;
+}
+
+IssueCheck checkIssue(RecordStore &store, const QString &programDir, const IssueNote &note)
+{
+    IssueCheck check;
+    if (!store.openOrSelect(programDir + u'/' + Stock::fileName(), Stock::alias())) {
+        check.status = Status::failure(store.lastError());
+        return check;
+    }
+    QHash<qint64, int> shortfallOf;
+    for (int k = 1; k <= note.lines.size(); ++k) {
+        const IssueNote::Line &line = note.lines[k - 1];
+        const bool unnamed = line.name.isEmpty() && line.spec.isEmpty();
+        if (unnamed && blank(line.quantity) && blank(line.amount))
+            continue; // an empty line of the note
+        const QString label = lineLabel(k, line);
+        const std::optional<double> quantity
+            = cellNumber(line.quantity, QStringLiteral("数量"), label, check.problems);
+        const std::optional<double> amount
+            = cellNumber(line.amount, QStringLiteral("金额"), label, check.problems);
+        if (unnamed) {
+            check.problems << QStringLiteral("第 %1 行有数量或金额，但没有品名和规格型号").arg(k);
+            continue;
+        }
+        if (!findItem(store, line)) {
+            if (store.failed()) {
+                check.status = Status::failure(store.lastError());
+                return check;
+            }
+            check.problems << label + QStringLiteral("在库存中找不到这个品名和规格型号");
+            continue;
+        }
+        if (!quantity || !amount)
+            continue;
+        check.bookings.append({k, store.recordId(), *quantity, *amount});
+        countStock(check, shortfallOf, store, line, *quantity);
+    }
+    // Only items the note takes below zero are asked about; one already
+    // below zero that the note does not lower further is not.
+    QList<IssueCheck::Shortfall> below;
+    for (const IssueCheck::Shortfall &s : std::as_const(check.shortfalls))
+        if (s.stockAfter < -valueTolerance && s.issued > 0)
+            below.append(s);
+    check.shortfalls = below;
+    return check;
+}
+
+QString belowZeroQuestion(const QList<IssueCheck::Shortfall> &shortfalls)
+{
+    QString text = QStringLiteral("以下物资出库后库存将小于零：\n");
+    for (const IssueCheck::Shortfall &s : shortfalls)
+        text += QStringLiteral("%1 %2：出库 %3，出库后库存 %4\n")
+                    .arg(s.name, s.spec, numberText(s.issued), numberText(s.stockAfter));
+    return text + QStringLiteral("仍然出库吗？");
 }
 
 QString issueHistoryLine(const IssueNote::Line &line, const QString &department,
@@ -35,48 +155,56 @@ QString issueHistoryLine(const IssueNote::Line &line, const QString &department,
         + QStringLiteral("  时间 ") + dateTimeText(now) + QStringLiteral("\r\n");
 }
 
+namespace {
+
+// Writes one checked line into its record, the item's backup taken first.
+Status bookLine(RecordStore &store, BookingBackups &backups, const IssueNote &note,
+    const IssueCheck::Booking &booking, const QDateTime &now)
+{
+    const IssueNote::Line &line = note.lines[booking.line - 1];
+    // The backup holds the item as it is now, inside this booking: a second
+    // line of the same item backs up the state after the first. It takes its
+    // place only once the whole note is booked.
+    if (Status s = backups.take(store, line.name, line.spec); !s)
+        return Status::failure(QStringLiteral("无法保存出库备份：") + s.message());
+    if (!store.goToId(booking.recordId))
+        return Status::failure(store.lastError());
+    double value = round2(store.readNumber(Stock::Amount) - booking.amount);
+    if (value < -valueTolerance)
+        value = 0;
+    if (!store.write(Stock::Quantity, round2(store.readNumber(Stock::Quantity) - booking.quantity))
+        || !store.write(Stock::Amount, value)
+        || !addToPeriodTotals(store, issueTotals, booking.quantity, booking.amount, now)
+        || !store.write(Stock::IssueDate, now)
+        || !store.appendMemo(
+            Stock::IssueHistory, issueHistoryLine(line, note.department, note.handler, now)))
+        return Status::failure(store.lastError());
+    return Status::success();
+}
+
+} // namespace
+
 Status bookIssue(RecordStore &store, const QString &programDir, const IssueNote &note,
     const QDateTime &now, QString *backupProblem, QString *diskProblem)
 {
-    const auto failed = [&] {
-        return Status::failure(store.lastError());
-    };
     if (!store.openOrSelect(programDir + u'/' + Stock::fileName(), Stock::alias()))
-        return failed();
+        return Status::failure(store.lastError());
 
     BookingBackups backups(ItemBackup::issueFolder(programDir));
     RecordStore::Transaction transaction(store);
     if (!transaction.active())
-        return failed();
-    for (const IssueNote::Line &line : note.lines) {
-        if (line.name.isEmpty() && line.spec.isEmpty())
-            continue; // an empty line of the note
-        if (!store.findFirstEqual(Stock::Name, line.name, Stock::Spec, line.spec)) {
-            if (store.failed())
-                return failed();
-            continue;
-        }
-        const int recordNumber = store.recordNumber();
-        // The backup holds the item as it is now, inside this booking: a second
-        // line of the same item backs up the state after the first. It takes
-        // its place only once the whole note is booked.
-        if (Status s = backups.take(store, line.name, line.spec); !s)
-            return Status::failure(QStringLiteral("无法保存出库备份：") + s.message());
-        if (!store.goTo(recordNumber))
-            return failed();
-        const double quantity = number(line.quantity);
-        const double amount = number(line.amount);
-        double value = round2(store.readNumber(Stock::Amount) - amount);
-        if (value < -valueTolerance)
-            value = 0;
-        if (!store.write(Stock::Quantity, round2(store.readNumber(Stock::Quantity) - quantity))
-            || !store.write(Stock::Amount, value)
-            || !addToPeriodTotals(store, issueTotals, quantity, amount, now)
-            || !store.write(Stock::IssueDate, now)
-            || !store.appendMemo(
-                Stock::IssueHistory, issueHistoryLine(line, note.department, note.handler, now)))
-            return failed();
-    }
+        return Status::failure(store.lastError());
+    // Checked inside the booking, so what is booked is what was checked.
+    const IssueCheck check = checkIssue(store, programDir, note);
+    if (!check.status)
+        return check.status;
+    if (!check.problems.isEmpty())
+        return Status::failure(check.problems.join(u'\n'));
+    if (check.bookings.isEmpty())
+        return Status::success(); // nothing to book, nothing written
+    for (const IssueCheck::Booking &booking : check.bookings)
+        if (Status s = bookLine(store, backups, note, booking, now); !s)
+            return s;
     if (Status s = backups.list(store); !s)
         return s;
     if (Status committed = transaction.commit(); !committed) {

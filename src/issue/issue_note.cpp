@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace IssueNoteLayout {
 namespace {
@@ -94,13 +95,19 @@ void build(
 void recompute(DataSource &note, int row, int column)
 {
     const bool lineRow = row >= firstLineRow && row <= lastLineRow;
-    if (lineRow && (column == quantityColumn || column == priceColumn))
+    if (lineRow && (column == quantityColumn || column == priceColumn)) {
+        const std::optional<double> quantity = wholeNumber(note.text(row, quantityColumn));
+        const std::optional<double> price = wholeNumber(note.text(row, priceColumn));
+        // A quantity or price that is no number has no amount: an old one
+        // left standing would be printed beside a quantity it does not fit.
         note.setText(row, amountColumn,
-            numberText(round2(note.number(row, quantityColumn) * note.number(row, priceColumn))));
-    // The total adds up what the lines show, which is what is booked.
+            quantity && price ? numberText(round2(*quantity * *price)) : QString());
+    }
+    // The total adds up what the lines show, which is what is booked; an
+    // amount that is no number is never booked and so not counted.
     double total = 0;
     for (int r = firstLineRow; r <= lastLineRow; ++r)
-        total += note.number(r, amountColumn);
+        total += wholeNumber(note.text(r, amountColumn)).value_or(0);
     note.setText(totalRow, columns, numberText(total));
 }
 

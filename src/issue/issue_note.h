@@ -36,8 +36,9 @@ void build(DataSource &note, const IssueParameters &parameters, const QList<Issu
 // After the user changed cell (row, column): a changed quantity or price sets
 // its line's amount to round2(quantity × price), 0 included, so the note
 // never shows (nor books) an amount its quantity no longer has; an amount the
-// user typed stays until then. The total is the sum of the amounts shown, so
-// the printed note adds up.
+// user typed stays until then. Texts are read whole (wholeNumber): when the
+// quantity or price is no number the amount is cleared. The total is the sum
+// of the amounts shown, so the printed note adds up.
 void recompute(DataSource &note, int row, int column);
 
 // The page setup of peizi.ini: twelve keys, each in the section of its own

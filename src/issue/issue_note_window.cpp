@@ -4,6 +4,7 @@
 #include "common/clock.h"
 #include "common/ini_file.h"
 #include "common/prompts.h"
+#include "common/value_text.h"
 #include "data/stock_file.h"
 #include "grid/grid.h"
 #include "grid/grid_printing.h"
@@ -15,6 +16,7 @@
 #include "ui/wait_cursor.h"
 #include "ui/window_geometry.h"
 
+#include <QLabel>
 #include <QPushButton>
 
 IssueNoteWindow::IssueNoteWindow(
@@ -33,8 +35,8 @@ IssueNoteWindow::IssueNoteWindow(
     const IniFile::Contents contents = config.load();
     WindowGeometry::attach(this, config, WindowGeometry::issueNoteWindow, contents);
 
-    IssueNoteLayout::build(
-        note_, IssueParameters::load(contents), state.issueLines, clock.now().date());
+    picked_ = state.issueLines.mid(0, AppState::maxIssueLines);
+    IssueNoteLayout::build(note_, IssueParameters::load(contents), picked_, clock.now().date());
     note_.setPageSetup(
         IssueNoteLayout::loadPageSetup(IniFile(state.path(QStringLiteral("peizi.ini")))));
     grid_->bind();
@@ -71,6 +73,12 @@ void IssueNoteWindow::buildControls()
     connect(previewButton_, &QPushButton::clicked, this, &IssueNoteWindow::preview);
     connect(printButton_, &QPushButton::clicked, this, &IssueNoteWindow::print);
     connect(issueButton_, &QPushButton::clicked, this, &IssueNoteWindow::issue);
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("出库状态"));
+    status_->setGeometry(9, 556, 767, 30);
+    status_->setAlignment(Qt::AlignCenter);
+    status_->setAccessibleName(QStringLiteral("出库状态"));
+
     setTabOrder(grid_, pageSetupButton_);
     setTabOrder(pageSetupButton_, previewButton_);
     setTabOrder(previewButton_, printButton_);
@@ -97,39 +105,86 @@ void IssueNoteWindow::preview()
 
 void IssueNoteWindow::print()
 {
-    printNote();
+    QString why;
+    if (!printNote(&why) && !why.isEmpty())
+        prompts_.message(why);
 }
 
-bool IssueNoteWindow::printNote()
+bool IssueNoteWindow::printNote(QString *why)
 {
     grid_->commitEdit();
     const WaitCursor busy;
     bool printed = false;
     const Status s = GridPrinting::print(note_, prompts_, pdfOutput_, &printed);
     if (!s)
-        prompts_.message(s.message());
+        *why = s.message();
     return printed;
+}
+
+bool IssueNoteWindow::confirm(const IssueCheck &check)
+{
+    if (!check.status) {
+        prompts_.message(QStringLiteral("出库失败，库存数据未改变：") + check.status.message());
+        return false;
+    }
+    if (!check.problems.isEmpty()) {
+        // Booked whole or not at all: the user corrects the note first.
+        prompts_.message(QStringLiteral("出库单有以下问题，没有记账，也没有打印：\n")
+            + check.problems.join(u'\n') + QStringLiteral("\n请改正出库单后再按“出库”。"));
+        return false;
+    }
+    if (check.bookings.isEmpty()) {
+        prompts_.message(emptyNoteMessage());
+        return false;
+    }
+    if (!check.shortfalls.isEmpty()
+        && !prompts_.askYesNo(belowZeroQuestion(check.shortfalls), title())) {
+        status_->setText(QStringLiteral("没有出库：出库后库存将小于零，未记账。"));
+        return false;
+    }
+    return true;
 }
 
 void IssueNoteWindow::issue()
 {
+    if (!bookedSummary_.isEmpty())
+        return; // a note is booked once
     grid_->commitEdit();
+    const IssueNote note = IssueNote::fromGrid(note_, picked_);
+    const IssueCheck check = checkIssue(store_, state_.programDir, note);
+    if (!confirm(check))
+        return;
     const WaitCursor busy;
     QString backupProblem;
     QString diskProblem;
-    const Status s = bookIssue(store_, state_.programDir, IssueNote::fromGrid(note_), clock_.now(),
-        &backupProblem, &diskProblem);
+    // The booking checks the note again inside its transaction.
+    const Status s
+        = bookIssue(store_, state_.programDir, note, clock_.now(), &backupProblem, &diskProblem);
     if (!s) {
         // Nothing was booked: the note must not leave the house on paper.
         prompts_.message(QStringLiteral("出库失败，库存数据未改变：") + s.message());
         return;
     }
+    booked(check);
     // A printed note needs no words; one that is not must not pass unnoticed.
-    if (!printNote())
-        prompts_.message(notPrintedMessage());
+    QString why;
+    if (!printNote(&why))
+        prompts_.message(why.isEmpty() ? notPrintedMessage() : notPrintedMessage() + u'\n' + why);
     if (!diskProblem.isEmpty())
         prompts_.message(StockFile::bookedDespiteDiskMessage(QStringLiteral("出库"), diskProblem));
     if (!backupProblem.isEmpty())
         prompts_.message(
             QStringLiteral("出库已记账，但出库备份暂未存好，下次启动程序时补存：") + backupProblem);
+}
+
+void IssueNoteWindow::booked(const IssueCheck &check)
+{
+    bookedSummary_ = QStringLiteral("出库已记账：%1 行物资，金额合计 %2")
+                         .arg(check.bookings.size())
+                         .arg(numberText(check.bookedAmount()));
+    status_->setText(bookedSummary_ + QStringLiteral("。可按“打印”补打。"));
+    // The note on paper is the note booked: no second booking, no edits.
+    issueButton_->setEnabled(false);
+    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    printButton_->setFocus();
 }

@@ -1,21 +1,27 @@
 #pragma once
 
+#include "common/app_state.h"
 #include "table/data_source.h"
 
 #include <QDialog>
+#include <QList>
 
 class Clock;
 class Grid;
 class Prompts;
+class QLabel;
 class QPushButton;
 class RecordStore;
-struct AppState;
+struct IssueCheck;
 
 // The issue note as it will be printed (表格1, 15 × 6), laid out from the
 // lines picked in the stock list and the parameters in config.ini, with the
 // page setup of peizi.ini. The user corrects quantities (amounts and the
 // total follow), then 按钮4 "出库" books the issue and prints the note;
 // 按钮1 "打印设置", 按钮3 "打印预览" and 按钮2 "打印" print without booking.
+// A note is booked once, whole: a line that matches no item or holds no
+// number refuses the whole note, and once it is booked 出库 is disabled and
+// the note can no longer be edited, so a reprint is what was booked.
 // Geometry: window 2 of WindowGeometry (keys ck2z … ck2g).
 //
 // Consumes the picked lines: the lists of the application state are empty
@@ -31,11 +37,20 @@ public:
 
     static QString title() { return QStringLiteral("澄州禾岭供电有限责任公司材料出库单系统"); }
     // Said after "出库" when the note did not print (the print dialog was
-    // cancelled, or printing failed).
+    // cancelled, or printing failed: then the reason follows).
     static QString notPrintedMessage()
     {
         return QStringLiteral("出库已记账，但出库单没有打印。可按“打印”补打这张出库单。");
     }
+    static QString emptyNoteMessage()
+    {
+        return QStringLiteral("出库单上没有要出库的物资，没有记账。");
+    }
+
+    // What the note booked, once it is booked ("" before): shown under the
+    // buttons, and for the main window once this one is closed.
+    QString bookedSummary() const { return bookedSummary_; }
+    QLabel *statusLabel() const { return status_; }
 
     Grid *grid() const { return grid_; }
     DataSource &note() { return note_; }
@@ -56,8 +71,13 @@ public:
 
 private:
     void buildControls();
-    // True when the note went to the printer.
-    bool printNote();
+    // True when the note went to the printer; otherwise `why` holds the
+    // reason when there is one (a cancel has none).
+    bool printNote(QString *why);
+    // Asks what must be asked before booking; false when nothing is to be
+    // booked (and the user has been told why).
+    bool confirm(const IssueCheck &check);
+    void booked(const IssueCheck &check);
     void showSelectionSum();
 
     AppState &state_;
@@ -70,5 +90,9 @@ private:
     QPushButton *printButton_ = nullptr;
     QPushButton *previewButton_ = nullptr;
     QPushButton *issueButton_ = nullptr;
+    QLabel *status_ = nullptr;
     QString pdfOutput_;
+    // The lines the note was laid out from, by row: their records are booked.
+    QList<IssueLine> picked_;
+    QString bookedSummary_;
 };

@@ -121,6 +121,15 @@ TEST(IssueNoteLayout, EditsRecomputeAmountsAndTotal)
     EXPECT_EQ(note.text(5, 6), QStringLiteral("0"));
     EXPECT_EQ(note.text(14, 6), QStringLiteral("0")) << "a recompute writes even a zero total";
 
+    // Read whole: grouped digits count; a quantity that is no number has no amount.
+    note.setText(5, 3, QStringLiteral("1,234.5"));
+    IssueNoteLayout::recompute(note, 5, 3);
+    EXPECT_EQ(note.text(5, 6), QStringLiteral("15431.25"));
+    note.setText(5, 3, QStringLiteral("12abc"));
+    IssueNoteLayout::recompute(note, 5, 3);
+    EXPECT_EQ(note.text(5, 6), QString()) << "never 150";
+    EXPECT_EQ(note.text(14, 6), QStringLiteral("0"));
+
     note.setText(9, 3, QStringLiteral("1.005"));
     note.setText(9, 5, QStringLiteral("1"));
     IssueNoteLayout::recompute(note, 9, 5);

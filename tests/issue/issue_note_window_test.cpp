@@ -6,11 +6,14 @@
 #include "data/record_store.h"
 #include "data/stock_layout.h"
 #include "grid/grid.h"
+#include "grid/pages_chosen_prompts.h"
 #include "support/disk_faults.h"
 #include "support/pdf_text.h"
 #include "support/qt_print.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -60,6 +63,31 @@ protected:
     {
         QAbstractItemModel *model = w.grid()->model();
         ASSERT_TRUE(model->setData(model->index(row - 1, column - 1), text, Qt::EditRole));
+    }
+
+    // Clicks the cell, opens its editor, types over its text, Enter.
+    static void typeInto(IssueNoteWindow &w, int row, int column, const QString &text)
+    {
+        w.show();
+        w.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        Grid *g = w.grid();
+        const QPoint at = g->viewport()->mapTo(
+            &w, g->visualRect(g->model()->index(row - 1, column - 1)).center());
+        QWidget *under = w.childAt(at);
+        QTest::mouseClick(under, Qt::LeftButton, {}, under->mapFrom(&w, at));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F2);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(), text);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QApplication::processEvents(); // the editor commits after its key
+    }
+
+    QByteArray stockBytes() const
+    {
+        QFile file(state.path(Stock::fileName()));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        return file.readAll();
     }
 
     double stockOf(const char *name)
@@ -158,19 +186,105 @@ TEST_F(IssueNoteWindowTest, PrintsTheNoteOnOnePageOfTheConfiguredPaper)
     }
 }
 
-TEST_F(IssueNoteWindowTest, IssueBooksTheNoteThenPrintsIt)
+TEST_F(IssueNoteWindowTest, ANoteIsBookedOnceThenOnlyReprinted)
 {
     const auto w = open();
-    type(*w, 6, 3, QStringLiteral("10"));
-    w->issue();
+    typeInto(*w, 6, 3, QStringLiteral("10"));
+    QTest::mouseClick(w->issueButton(), Qt::LeftButton);
     EXPECT_EQ(stockOf("电力电缆"), 0.0);
     EXPECT_EQ(stockOf("悬式绝缘子"), 30.0);
-    EXPECT_EQ(stockOf("隔离开关"), 0.0);
     EXPECT_TRUE(QFile::exists(pdf));
-    EXPECT_TRUE(prompts.messages().isEmpty()) << "a booked issue says nothing";
+    EXPECT_TRUE(prompts.messages().isEmpty()) << "a booked and printed note needs no message";
+    EXPECT_EQ(w->bookedSummary(), QStringLiteral("出库已记账：3 行物资，金额合计 405.5"));
+    EXPECT_TRUE(w->statusLabel()->text().startsWith(w->bookedSummary()));
 
-    w->issue(); // the window stays open and books again
-    EXPECT_EQ(stockOf("悬式绝缘子"), 20.0);
+    // A second press books nothing; the keyboard is on 打印, which reprints
+    // the note as booked, and the note takes no more edits.
+    QTest::mouseClick(w->issueButton(), Qt::LeftButton);
+    ASSERT_TRUE(QFile::remove(pdf));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    EXPECT_TRUE(QFile::exists(pdf));
+    typeInto(*w, 6, 3, QStringLiteral("1"));
+    EXPECT_EQ(w->note().text(6, 3), QStringLiteral("10"));
+    EXPECT_EQ(stockOf("悬式绝缘子"), 30.0);
+}
+
+TEST_F(IssueNoteWindowTest, AnEmptyNoteOrALineThatCannotBeBookedBooksAndPrintsNothing)
+{
+    const QList<IssueLine> picked = state.issueLines;
+    const QByteArray before = stockBytes();
+    const struct
+    {
+        int column;
+        const char *typed;
+        const char *said;
+    } cases[] = {
+        {0, "", "出库单上没有要出库的物资，没有记账。"},
+        {2, "A", "第 2 行“悬式绝缘子 A”在库存中找不到"}, // the specification mistyped
+        {3, "12abc", "第 2 行“悬式绝缘子 规格A”的数量“12abc”不是数字"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.said);
+        state.issueLines = c.column ? picked : QList<IssueLine>();
+        prompts.clearShown();
+        const auto w = open();
+        if (c.column)
+            typeInto(*w, 6, c.column, QString::fromUtf8(c.typed));
+        QTest::mouseClick(w->issueButton(), Qt::LeftButton);
+        ASSERT_EQ(prompts.messages().size(), 1);
+        EXPECT_TRUE(prompts.messages()[0].contains(QString::fromUtf8(c.said)));
+        EXPECT_EQ(stockBytes(), before) << "not even the good lines";
+        EXPECT_FALSE(QFile::exists(pdf));
+        EXPECT_TRUE(w->issueButton()->isEnabled()) << "corrected, the note can be booked";
+    }
+}
+
+TEST_F(IssueNoteWindowTest, AQuantityPastTheStockIsAskedAboutOnceAndBookedWhole)
+{
+    const auto w = open();
+    typeInto(*w, 6, 3, QStringLiteral("1,234.5"));
+    EXPECT_EQ(w->note().text(6, 6), QStringLiteral("45429.6"));
+    const QByteArray before = stockBytes();
+    for (const bool yes : {false, true}) {
+        prompts.clearShown();
+        prompts.answer(yes);
+        QTest::mouseClick(w->issueButton(), Qt::LeftButton);
+        ASSERT_EQ(prompts.shown()[0].kind, QStringLiteral("question"));
+        EXPECT_TRUE(prompts.shown()[0].text.contains(
+            QStringLiteral("悬式绝缘子 规格A：出库 1234.5，出库后库存 -1194.5")));
+        EXPECT_EQ(QFile::exists(pdf), yes);
+        EXPECT_EQ(stockBytes() == before, !yes) << "否 books nothing";
+    }
+    EXPECT_EQ(stockOf("悬式绝缘子"), -1194.5);
+}
+
+TEST_F(IssueNoteWindowTest, EachLineBooksTheRecordItWasPickedFrom)
+{
+    // An import added a second 电力电缆 规格A, and the user picked that one.
+    RecordStore writer;
+    ASSERT_TRUE(writer.open(state.path(Stock::fileName()), Stock::alias()));
+    ASSERT_TRUE(writer.add({"电力电缆", "规格A", "只", 50.0, 12.5, 625.0}));
+    ASSERT_TRUE(writer.goTo(4));
+    state.issueLines = {{"电力电缆", "规格A", "只", 12.5, 50, 625, writer.recordId()}};
+    const auto w = open();
+    typeInto(*w, 5, 3, QStringLiteral("20"));
+    QTest::mouseClick(w->issueButton(), Qt::LeftButton);
+    EXPECT_EQ(stockOf("电力电缆"), 3.0) << "the first of the twins is untouched";
+    ASSERT_TRUE(writer.goTo(4));
+    EXPECT_EQ(writer.readNumber(Stock::Quantity), 30.0);
+}
+
+TEST_F(IssueNoteWindowTest, APageRangePastTheNoteIsToldAsNotPrinted)
+{
+    PagesChosenPrompts pages(2, 3);
+    IssueNoteWindow w(state, store, pages, clock);
+    w.setPdfOutput(pdf);
+    QTest::mouseClick(w.issueButton(), Qt::LeftButton);
+    EXPECT_EQ(stockOf("悬式绝缘子"), 0.0) << "booked";
+    EXPECT_FALSE(QFile::exists(pdf));
+    ASSERT_EQ(pages.messages().size(), 1);
+    EXPECT_TRUE(pages.messages()[0].startsWith(IssueNoteWindow::notPrintedMessage()));
+    EXPECT_TRUE(pages.messages()[0].contains(QStringLiteral("第 2 至 3 页")));
 }
 
 TEST_F(IssueNoteWindowTest, AFailedIssueIsNotPrinted)

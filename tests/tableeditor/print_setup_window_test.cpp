@@ -3,6 +3,7 @@
 #include "common/prompts.h"
 #include "data/record_store.h"
 #include "grid/grid.h"
+#include "grid/pages_chosen_prompts.h"
 #include "support/pdf_text.h"
 #include "support/qt_print.h"
 #include "support/record_files.h"
@@ -326,6 +327,18 @@ TEST_F(PrintSetupWindowTest, PreviewAndPrintGoThroughThePrinterDialogs)
         ASSERT_EQ(pages.size(), 1);
         EXPECT_TRUE(pages[0].contains(QStringLiteral("物资3")));
     }
+}
+
+TEST_F(PrintSetupWindowTest, APageRangePastTheTableIsToldAsNotPrinted)
+{
+    PagesChosenPrompts pages(2, 3);
+    PrintSetupWindow w(state, pages);
+    w.setPdfOutput(dir.filePath(QStringLiteral("print.pdf")));
+    ASSERT_TRUE(w.generate(store, query, editor, QDate(2011, 12, 4)));
+    w.printButton()->click();
+    EXPECT_EQ(pages.messages(),
+        QStringList {"没有打印：所选的页码范围（第 2 至 3 页）内没有页，这份表格共 1 页。"});
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("print.pdf"))));
 }
 
 } // namespace
