@@ -27,6 +27,7 @@
 #include "issue/issue_note_window.h"
 #include "movements/bulk_addition.h"
 #include "movements/receipt.h"
+#include "support/pdf_text.h"
 #include "table/data_source.h"
 
 #include <QDir>
@@ -51,6 +52,14 @@ struct Record
     qint64 id = 0; // the stock file's identity, learnt when the record appears
     Values f;
     QString key() const { return f[Stock::Name].toString() + u'\x1f' + f[Stock::Spec].toString(); }
+};
+
+// A line of an issue note as the model expects it booked.
+struct NoteLine
+{
+    Record *record;
+    double q, a;
+    QString qText, aText;
 };
 
 struct Backup
@@ -184,6 +193,8 @@ protected:
     void expectListAsModelled();
     void expectPicksAsModelled();
     void resynchronise();
+    void expectPrintedAsBooked(
+        const QString &pdf, const DataSource &cells, const std::vector<NoteLine> &lines);
 
     std::unique_ptr<QTemporaryDir> dir;
     AppState state;
@@ -317,13 +328,7 @@ void StorekeeperSession::issueNote()
     }
 
     // What the model expects the note to book.
-    struct Line
-    {
-        Record *record;
-        double q, a;
-        QString qText, aText;
-    };
-    std::vector<Line> lines;
+    std::vector<NoteLine> lines;
     bool refused = false;
     std::map<Record *, double> left;
     for (int k = 0; k < IssueNote::lineCount; ++k) {
@@ -361,7 +366,7 @@ void StorekeeperSession::issueNote()
 
     if (book) {
         const QDateTime now = clock.now();
-        for (const Line &line : lines) {
+        for (const NoteLine &line : lines) {
             issueBackups[line.record->key()] = {recordsOf(line.record->key()), true};
             Values &v = line.record->f;
             v[Stock::Quantity] = round2(v[Stock::Quantity].toDouble() - line.q);
@@ -374,11 +379,38 @@ void StorekeeperSession::issueNote()
                     {{}, {}, line.qText, line.aText}, cells.text(2, 3), cells.text(15, 6), now);
         }
         ++notesBooked;
+        expectPrintedAsBooked(pdf, cells, lines);
     }
     EXPECT_EQ(QFileInfo::exists(pdf), book) << "[打印] a note is printed exactly when it is booked";
     // As the main window does once the note is closed.
     window2.reset();
     window->refresh();
+}
+
+// The paper shows what was booked: each line's quantity and amount as the
+// history keeps them, and a total that is their sum. Read back from every
+// fifth note, which is enough to meet every kind of line.
+void StorekeeperSession::expectPrintedAsBooked(
+    const QString &pdf, const DataSource &cells, const std::vector<NoteLine> &lines)
+{
+    double total = 0;
+    for (const NoteLine &line : lines)
+        total += line.a;
+    const std::optional<double> printedTotal = wholeNumber(cells.text(14, 6));
+    EXPECT_TRUE(printedTotal && std::abs(*printedTotal - total) < 0.005)
+        << "[打印] total " << qPrintable(cells.text(14, 6)) << " of lines booked " << total;
+    if (notesBooked % 5 != 1 || !PdfText::available())
+        return;
+    const QStringList pages = PdfText::pages(pdf);
+    ASSERT_EQ(pages.size(), 1) << "[打印] one page";
+    QString page = pages.first();
+    page.remove(u',').remove(u' ');
+    for (const NoteLine &line : lines)
+        for (const QString &text : {line.qText, line.aText}) {
+            const QString shown
+                = text.normalized(QString::NormalizationForm_KC).remove(u',').trimmed();
+            EXPECT_TRUE(page.contains(shown)) << "[打印] " << qPrintable(shown) << " on the note";
+        }
 }
 
 void StorekeeperSession::undo()
