@@ -26,6 +26,7 @@
 #include "issue/issue_note.h"
 #include "issue/issue_note_window.h"
 #include "movements/bulk_addition.h"
+#include "movements/item_window.h"
 #include "movements/receipt.h"
 #include "support/pdf_text.h"
 #include "table/data_source.h"
@@ -33,6 +34,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -179,7 +181,9 @@ protected:
     void forgetPicks() { picked.clear(); }
 
     // --- steps --------------------------------------------------------------
+    const Record *chooseItem(const QString &name, const QString &spec);
     void receipt();
+    void deletion();
     void pick();
     void issueNote();
     void undo();
@@ -213,22 +217,51 @@ protected:
     int notesBooked = 0;
 };
 
+// The item the storekeeper puts the cursor on: one of the key's records
+// (twins too), or a key the stock does not hold yet.
+const Record *StorekeeperSession::chooseItem(const QString &name, const QString &spec)
+{
+    const std::vector<Record> twins = recordsOf(name + u'\x1f' + spec);
+    const Record *shown = nullptr;
+    if (!twins.empty()) {
+        const qint64 id = twins[size_t(chance(int(twins.size())))].id;
+        shown = byId(id, name + u'\x1f' + spec);
+        for (size_t i = 0; i < model.size(); ++i)
+            if (model[i].id == id)
+                window->stockGrid()->setCursorCell(int(i) + 2, 1);
+    }
+    state.selectedItem = {name, spec, shown ? shown->id : 0};
+    return shown;
+}
+
 void StorekeeperSession::receipt()
 {
-    const auto &[name, spec] = keys[size_t(chance(int(keys.size())))];
-    const double quantity = amountOf(100 * (1 + chance(1500)) + 50 * chance(2));
-    const double price = amountOf(1 + chance(20000));
-    ReceiptInput input {QString::fromUtf16(name), QString::fromUtf16(spec), QStringLiteral("个"),
-        numberText(price), numberText(quantity), numberText(round2(quantity * price)),
-        numberText(chance(50))};
-    const QString key = input.name + u'\x1f' + input.spec;
-    history += QStringLiteral("进库 %1 %2 数量 %3\n").arg(input.name, input.spec, input.quantity);
+    const auto &[n, s] = keys[size_t(chance(int(keys.size())))];
+    const QString name = QString::fromUtf16(n), spec = QString::fromUtf16(s);
+    const QString key = name + u'\x1f' + spec;
+    Record *shown = const_cast<Record *>(chooseItem(name, spec));
+    // In the item window: a new price now and then, the quantity received.
+    auto itemWindow = std::make_unique<ItemWindow>(state, store, prompts, clock, window.get());
+    const auto box = [&](int i) {
+        return itemWindow->findChild<QLineEdit *>(QStringLiteral("编辑框%1").arg(i));
+    };
+    if (!shown)
+        box(3)->setText(QStringLiteral("个"));
+    if (!shown || percent(30))
+        box(4)->setText(numberText(amountOf(1 + chance(20000))));
+    box(5)->setText(numberText(amountOf(100 * (1 + chance(1500)) + 50 * chance(2))));
+    if (percent(10))
+        box(7)->setText(numberText(chance(50)));
+    const ReceiptInput input {
+        name, spec, box(3)->text(), box(4)->text(), box(5)->text(), box(6)->text(), box(7)->text()};
+    history += QStringLiteral("进库 %1 %2 数量 %3\n").arg(name, spec, input.quantity);
 
     receiptBackups[key] = {recordsOf(key), true};
     const QDateTime now = clock.now();
-    const double q = quantity, a = number(input.amount);
-    if (Record *r = firstOf(key)) {
-        Values &v = r->f;
+    const double q = number(input.quantity), a = number(input.amount);
+    const double price = number(input.unitPrice);
+    if (shown) {
+        Values &v = shown->f;
         const double stock = round2(v[Stock::Quantity].toDouble() + q);
         const double value = round2(v[Stock::Amount].toDouble() + a);
         const double average = stock != 0 ? round2(value / stock) : v[Stock::UnitPrice].toDouble();
@@ -256,12 +289,32 @@ void StorekeeperSession::receipt()
         v[Stock::ReceiptHistory] = receiptHistoryLine(input, price, q, now);
         model.push_back(added);
     }
-    // As the item window books it, and the main window shows it once closed.
-    ASSERT_TRUE(store.openOrSelect(state.path(Stock::fileName()), Stock::alias()));
-    ASSERT_TRUE(bookReceipt(store, state.programDir, input, now));
+    itemWindow->addButton()->click();
+    // As the main window does once the item window is closed.
+    itemWindow.reset();
     window->refresh();
     forgetPicks();
     learnNewIds(0);
+}
+
+void StorekeeperSession::deletion()
+{
+    if (model.empty())
+        return;
+    const Record &target = model[size_t(chance(int(model.size())))];
+    const QString name = target.f[Stock::Name].toString();
+    const QString spec = target.f[Stock::Spec].toString();
+    const Record *shown = chooseItem(name, spec);
+    const bool yes = percent(70);
+    history += QStringLiteral("删除 %1 %2 %3\n").arg(name, spec, yes ? u"是" : u"否");
+    auto itemWindow = std::make_unique<ItemWindow>(state, store, prompts, clock, window.get());
+    prompts.answer(yes);
+    itemWindow->deleteButton()->click();
+    itemWindow.reset();
+    window->refresh();
+    forgetPicks();
+    if (yes)
+        model.erase(model.begin() + (shown - model.data()));
 }
 
 void StorekeeperSession::pick()
@@ -430,15 +483,10 @@ void StorekeeperSession::undo()
     if (candidates.empty())
         return;
     const QString key = candidates[size_t(chance(int(candidates.size())))];
-    const std::vector<Record> twins = recordsOf(key);
-    const Record &shown = twins[size_t(chance(int(twins.size())))];
     history += (ofReceipt ? QStringLiteral("取消进库 ") : QStringLiteral("取消出库 "))
         + QString(key).replace(u'\x1f', u' ') + u'\n';
-    for (size_t i = 0; i < model.size(); ++i)
-        if (model[i].id == shown.id)
-            window->stockGrid()->setCursorCell(int(i) + 2, 1);
-    state.selectedItem
-        = {shown.f[Stock::Name].toString(), shown.f[Stock::Spec].toString(), shown.id};
+    const Record *first = firstOf(key);
+    chooseItem(first->f[Stock::Name].toString(), first->f[Stock::Spec].toString());
     prompts.answer(true);
     trigger(ofReceipt ? QStringLiteral("取消进库") : QStringLiteral("取消出库"));
     forgetPicks();
@@ -594,8 +642,10 @@ void StorekeeperSession::step()
         undo();
     else if (what < 93)
         bulkAddition();
-    else if (what < 97)
+    else if (what < 96)
         wholeFile();
+    else if (what < 98)
+        deletion();
     else {
         history += QStringLiteral("刷新显示\n");
         trigger(QStringLiteral("刷新显示"));
