@@ -197,6 +197,7 @@ std::optional<QList<BulkAddition::Row>> rowsToAdd(MainWindow &main)
 
 void addRows(MainWindow &main)
 {
+    const WaitCursor busy;
     // The stock list itself would only be added again, twin for twin.
     if (!main.state().listShowsImport) {
         main.prompts().message(
@@ -204,7 +205,6 @@ void addRows(MainWindow &main)
                            "请先用“数据”菜单的“从电子表读”读入要加入的电子表格。"));
         return;
     }
-    const WaitCursor busy;
     const std::optional<QList<BulkAddition::Row>> rows = rowsToAdd(main);
     if (!rows)
         return;

@@ -120,7 +120,8 @@ void Grid::bindKeepingPlace()
         return;
     keptBlock_ = {keptBlock_.row, keptBlock_.column, 1, 1};
     keptCurrent_ = {-1, -1};
-    // Not a new binding: the reset keeps the place (onReset()).
+    // Not a new binding: the reset keeps the place unbind() took (onReset()).
+    FlagScope keeping(keepingPlace_);
     model_->setDataSource(source_);
 }
 
@@ -128,7 +129,7 @@ void Grid::unbind()
 {
     if (!isBound())
         return;
-    keptBlock_ = selectedBlock();
+    keepPlace();
     commitEdit();
     model_->setDataSource(nullptr);
 }
@@ -140,12 +141,8 @@ bool Grid::isBound() const
 
 void Grid::onAboutToReset()
 {
-    if (!binding_ && isBound()) {
-        keptBlock_ = selectedBlock();
-        const QModelIndex current = currentIndex();
-        keptCurrent_ = current.isValid() ? QPoint(current.column(), current.row()) : QPoint(-1, -1);
-        keptScroll_ = QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
-    }
+    if (!binding_ && !keepingPlace_ && isBound())
+        keepPlace();
     anchor_ = QPersistentModelIndex();
     leftPressActive_ = pressOnCell_ = false;
     // The cells may hold other things after the reset: the cursor is told
@@ -159,6 +156,14 @@ void Grid::onAboutToReset()
         const QSignalBlocker blocker(verticalHeader());
         verticalHeader()->setDefaultSectionSize(pixels);
     }
+}
+
+void Grid::keepPlace()
+{
+    keptBlock_ = selectedBlock();
+    const QModelIndex current = currentIndex();
+    keptCurrent_ = current.isValid() ? QPoint(current.column(), current.row()) : QPoint(-1, -1);
+    keptScroll_ = QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
 }
 
 void Grid::onReset()

@@ -189,6 +189,7 @@ protected:
 
 private:
     void onAboutToReset();
+    void keepPlace();
     void onReset();
     void onRowsInserted(int first, int last);
     void computeLayout();
@@ -219,6 +220,7 @@ private:
 
     // Kept across a reset of the model that is not a new binding.
     bool binding_ = false;
+    bool keepingPlace_ = false; // bindKeepingPlace() under way
     CellRange keptBlock_ {1, 1, 0, 0};
     QPoint keptCurrent_ {-1, -1};
     QPoint keptScroll_;
