@@ -298,8 +298,8 @@ qint64 recordOfRow(const DataSource &table, RecordStore &store, const AppState &
         return 0;
     // A row read from another state of the file names another record: the
     // texts must agree before the row's record is trusted.
-    if (!store.openOrSelect(state.path(Stock::fileName()), Stock::alias())
-        || !store.goTo(row - 1) || store.readText(Stock::Name) != table.text(row, 1)
+    if (!store.openOrSelect(state.path(Stock::fileName()), Stock::alias()) || !store.goTo(row - 1)
+        || store.readText(Stock::Name) != table.text(row, 1)
         || store.readText(Stock::Spec) != table.text(row, 2))
         return 0;
     return store.recordId();
@@ -355,7 +355,7 @@ SelectionOutcome select(const CellRange &selection, DataSource &table, RecordSto
     // A row already on the note is passed over, whatever gesture reached it
     // again: a second line would propose (and issue) its stock twice.
     for (int r = std::max(selection.row, table.headerRows() + 1);
-        r <= selection.lastRow() && state.issueLines.size() < AppState::maxIssueLines; ++r) {
+         r <= selection.lastRow() && state.issueLines.size() < AppState::maxIssueLines; ++r) {
         if (state.pickedRows.contains(r))
             continue;
         state.issueLines.append(lineOfRow(table, store, state, r));

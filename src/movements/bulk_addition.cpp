@@ -77,9 +77,12 @@ Collected collect(const DataSource &table, int cursorRow)
 
 QString badNumbersMessage(const QList<BadNumber> &bad)
 {
-    QString text = QStringLiteral("以下单元格不是数字，没有加入任何一行。请在电子表格中改正后重新读入：");
+    QString text
+        = QStringLiteral("以下单元格不是数字，没有加入任何一行。请在电子表格中改正后重新读入：");
     for (const BadNumber &b : bad)
-        text += QStringLiteral("\n第 %1 行 %2：%3“%4”").arg(b.gridRow).arg(b.name, b.heading, b.text);
+        text += QStringLiteral("\n第 %1 行 %2：%3“%4”")
+                    .arg(b.gridRow)
+                    .arg(b.name, b.heading, b.text);
     return text;
 }
 
@@ -91,8 +94,7 @@ Status findTwins(
     for (const Row &row : rows)
         keys.insert(keyOf(row.name, row.spec));
     QSet<QString> known;
-    const bool read
-        = store.openOrSelect(programDir + u'/' + Stock::fileName(), Stock::alias())
+    const bool read = store.openOrSelect(programDir + u'/' + Stock::fileName(), Stock::alias())
         && store.forEachRecord([&](const RecordStore &record) {
                const QString key
                    = keyOf(record.readText(Stock::Name), record.readText(Stock::Spec));
@@ -112,7 +114,9 @@ QString twinsQuestion(const Collected &collected, const QList<int> &twins)
     QString text = QStringLiteral("以下各行的品名和规格型号在库存中已有：");
     for (const int i : twins) {
         const Row &row = collected.rows[i];
-        text += QStringLiteral("\n第 %1 行 %2 %3").arg(collected.gridRows[i]).arg(row.name, row.spec);
+        text += QStringLiteral("\n第 %1 行 %2 %3")
+                    .arg(collected.gridRows[i])
+                    .arg(row.name, row.spec);
     }
     text += QStringLiteral("\n\n是：把这些行作为新的项目加入（库存中会有同名同规格的两项）；"
                            "否：不加入这些行。其余各行照常加入。");

@@ -97,8 +97,7 @@ TEST_F(MainWindowPickingTest, TheCommandsActOnTheRowUnderTheCursor)
     EXPECT_EQ(state.selectedItem.name, items[5].name);
     EXPECT_EQ(state.selectedItem.recordId, idOfRecord(6));
     runModal(QStringLiteral("项目编辑"), [&](QWidget *modal) {
-        EXPECT_EQ(qobject_cast<ItemWindow *>(modal)->box(ItemWindow::Name)->text(),
-            items[5].name);
+        EXPECT_EQ(qobject_cast<ItemWindow *>(modal)->box(ItemWindow::Name)->text(), items[5].name);
     });
     // The list was refreshed; the cursor and its item stayed.
     EXPECT_EQ(grid->cursorRow(), 7);
