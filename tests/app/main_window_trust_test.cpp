@@ -260,7 +260,7 @@ TEST_F(MainWindowTrustTest, AnUndoRedrawsItsRowAsAFullRefreshWould)
     });
     ASSERT_EQ(bookedOf(QStringLiteral("略超")).quantity, 4.0);
     ASSERT_EQ(window->windowTitle(), StockList::title(lowCount() + 1));
-    dragRows(2, 3); // picked rows keep their marks across the undo
+    dragRows(2, 3); // picked rows lose their marks with the undo
     click(4, 1);
     ASSERT_EQ(state.selectedItem.name, QStringLiteral("略超"));
 

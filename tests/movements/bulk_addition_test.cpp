@@ -113,31 +113,4 @@ TEST_F(BulkAdditionTest, EachItemOpensWithItsStockAsItsFirstReceipt)
             .startsWith(QStringLiteral("数量 3 单价 0.333 金额 0.999 2011年3月7日9时5分数量 1")));
 }
 
-TEST_F(BulkAdditionTest, NumbersAreReadWholeOrNamedAndTwinsAreFound)
-{
-    table.setText(2, 4, QStringLiteral("1,234.5"));
-    table.setText(2, 6, QStringLiteral(" ４１１.５ "));
-    table.setText(2, 7, QString());
-    table.setText(4, 5, QStringLiteral("0.3元"));
-    table.setText(6, 4, QStringLiteral("1,23"));
-    const BulkAddition::Collected collected = BulkAddition::collect(table, 2);
-    ASSERT_EQ(collected.rows.size(), 7);
-    EXPECT_EQ(collected.rows[0].quantity, 1234.5);
-    EXPECT_EQ(collected.rows[0].value, 411.5);
-    EXPECT_EQ(collected.rows[0].alarm, 0.0) << "a blank cell is 0";
-    ASSERT_EQ(collected.badNumbers.size(), 2);
-    const QString message = BulkAddition::badNumbersMessage(collected.badNumbers);
-    EXPECT_TRUE(message.contains(QStringLiteral("第 4 行 新材料3：单价“0.3元”")));
-    EXPECT_TRUE(message.contains(QStringLiteral("第 6 行 新材料5：库存数量“1,23”")));
-
-    // The good rows from row 5 on go into the stock: of the seven good rows
-    // (2, 3, 5, 7 to 10), the last five have twins there.
-    ASSERT_TRUE(add(5));
-    QList<int> twins;
-    ASSERT_TRUE(BulkAddition::findTwins(store, state.programDir, collected.rows, &twins));
-    EXPECT_EQ(twins, QList<int>({2, 3, 4, 5, 6}));
-    EXPECT_TRUE(BulkAddition::twinsQuestion(collected, twins)
-                    .contains(QStringLiteral("第 7 行 新材料6 型号6")));
-}
-
 } // namespace
