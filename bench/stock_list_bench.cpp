@@ -23,7 +23,7 @@ void Refresh_Ours(benchmark::State &state)
 {
     AppState app;
     app.programDir = programDirWith(int(state.range(0)));
-    app.markedRows = {2, 3, 4, 5, 6, 7, 8, 9, 10};
+    app.pickedRows = {2, 3, 4, 5, 6, 7, 8, 9, 10};
     RecordStore store;
     DataSource table;
     for (auto _ : state) {

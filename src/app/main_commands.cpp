@@ -30,6 +30,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <optional>
 #include <utility>
 
 namespace {
@@ -149,6 +150,7 @@ void importSpreadsheet(MainWindow &main)
         main.prompts().message(s.message());
         return;
     }
+    main.showImported();
     // The list no longer shows the stock: say so until the next refresh.
     const QString source = path.isEmpty() ? QStringLiteral("（未选文件）") : fileNameOf(path);
     QString status = QStringLiteral("列表显示的是电子表 %1 的内容，不是库存；核对后用"
@@ -161,25 +163,67 @@ void importSpreadsheet(MainWindow &main)
     main.setListStatus(status);
 }
 
+// The rows to add, as the user settles them: nothing when a number is bad
+// (said so) or nothing is left; rows whose key the stock holds are asked
+// about once.
+std::optional<QList<BulkAddition::Row>> rowsToAdd(MainWindow &main)
+{
+    const BulkAddition::Collected collected
+        = BulkAddition::collect(main.stockTable(), main.stockGrid()->cursorRow());
+    if (!collected.badNumbers.isEmpty()) {
+        main.prompts().message(BulkAddition::badNumbersMessage(collected.badNumbers));
+        return std::nullopt;
+    }
+    QList<int> twins;
+    if (const Status s
+        = BulkAddition::findTwins(main.store(), main.state().programDir, collected.rows, &twins);
+        !s) {
+        main.prompts().message(QStringLiteral("无法读取库存数据，没有加入：") + s.message());
+        return std::nullopt;
+    }
+    QList<BulkAddition::Row> rows = collected.rows;
+    if (!twins.isEmpty()
+        && !main.prompts().askYesNo(
+            BulkAddition::twinsQuestion(collected, twins), Prompts::defaultTitle())) {
+        for (auto i = twins.size(); i-- > 0;)
+            rows.removeAt(twins[i]);
+    }
+    if (rows.isEmpty()) {
+        main.prompts().message(QStringLiteral("没有要加入的行，库存数据未改变"));
+        return std::nullopt;
+    }
+    return rows;
+}
+
 void addRows(MainWindow &main)
 {
     const WaitCursor busy;
-    const QList<BulkAddition::Row> rows
-        = BulkAddition::collect(main.stockTable(), main.stockGrid()->cursorRow());
+    // The stock list itself would only be added again, twin for twin.
+    if (!main.state().listShowsImport) {
+        main.prompts().message(
+            QStringLiteral("“加入数据库”只加入从电子表读入的行：列表现在显示的是库存。"
+                           "请先用“数据”菜单的“从电子表读”读入要加入的电子表格。"));
+        return;
+    }
+    const std::optional<QList<BulkAddition::Row>> rows = rowsToAdd(main);
+    if (!rows)
+        return;
     // Taken first, so that an unwanted addition can be undone by a restore.
     Status s = StockFile::safetyBackup(main.store(), main.state().programDir, main.clock().now());
     QString diskProblem;
     if (s)
         s = BulkAddition::add(
-            main.store(), main.state().programDir, rows, main.clock(), &diskProblem);
-    main.setResultStatus(
-        s ? QStringLiteral("已加入 %1 项材料").arg(rows.size()) : QStringLiteral("加入数据库失败"));
+            main.store(), main.state().programDir, *rows, main.clock(), &diskProblem);
+    main.setResultStatus(s ? QStringLiteral("已加入 %1 项材料").arg(rows->size())
+                           : QStringLiteral("加入数据库失败"));
     tellStockChange(main, s, QStringLiteral("添加"), QStringLiteral("添加完毕"), diskProblem);
 }
 
 void undo(MainWindow &main, Undo::Kind kind)
 {
     const WaitCursor busy;
+    // Told after the refresh, which may move the item under the cursor.
+    const SelectedItem item = main.state().selectedItem;
     int rewritten = 0;
     const Undo::Outcome outcome = Undo::run(
         kind, main.store(), main.state(), main.prompts(), main.clock().now(), &rewritten);
@@ -191,7 +235,6 @@ void undo(MainWindow &main, Undo::Kind kind)
     else
         main.refresh();
     if (outcome == Undo::Outcome::Restored) {
-        const SelectedItem &item = main.state().selectedItem;
         main.setResultStatus(
             (kind == Undo::Kind::Receipt ? QStringLiteral("已取消 %1 %2 的最近一次进库")
                                          : QStringLiteral("已取消 %1 %2 的最近一次出库"))

@@ -99,24 +99,44 @@ MainWindow::~MainWindow()
 
 void MainWindow::refresh()
 {
-    state_.issueLines.clear();
-    state_.usedSelectionRows.clear();
+    forgetPickedLines();
+    state_.listShowsImport = false;
     grid_->unbind();
     if (!StockList::restyle(table_, store_, state_, listBuild_))
         listBuild_ = StockList::build(table_, store_, state_);
-    grid_->bind();
+    // The commands act on the cursor's row: it stays where the user left it.
+    grid_->bindKeepingPlace();
+    followCursor();
     showListOutcome();
 }
 
 void MainWindow::refreshRecord(int recordNumber)
 {
-    state_.issueLines.clear();
-    state_.usedSelectionRows.clear();
-    if (!StockList::updateRecord(table_, store_, state_, recordNumber, listBuild_)) {
+    const QList<int> picked = state_.pickedRows;
+    forgetPickedLines();
+    if (state_.listShowsImport
+        || !StockList::updateRecord(table_, store_, state_, recordNumber, listBuild_)) {
         refresh();
         return;
     }
+    StockList::unmark(table_, picked, listBuild_);
+    followCursor();
     showListOutcome();
+}
+
+void MainWindow::showImported()
+{
+    // The table was replaced: the marks went with it, so the lines go too.
+    forgetPickedLines();
+    state_.listShowsImport = true;
+    followCursor();
+    showPickedCount();
+}
+
+void MainWindow::forgetPickedLines()
+{
+    state_.issueLines.clear();
+    state_.pickedRows.clear();
 }
 
 void MainWindow::showListOutcome()
@@ -236,8 +256,9 @@ void MainWindow::buildGrid()
     // The list shows the stock file; items are changed in the item window.
     grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     connect(grid_, &Grid::rightButtonPressed, this, &MainWindow::popUpEditMenu);
-    connect(grid_, &Grid::leftButtonPressed, this, &MainWindow::takeSelectedItem);
-    connect(grid_, &Grid::leftButtonReleased, this, &MainWindow::takeSelectedItem);
+    connect(grid_, &Grid::cursorMoved, this, &MainWindow::followCursor);
+    connect(grid_, &Grid::leftButtonPressed, this, &MainWindow::takeClickedItem);
+    connect(grid_, &Grid::leftButtonReleased, this, &MainWindow::takeClickedItem);
     connect(grid_, &Grid::selectionChangedByUser, this, &MainWindow::onSelectionChanged);
 
     auto *area = new QWidget(this);
@@ -264,16 +285,25 @@ void MainWindow::buildStatusBar()
     resultStatus_ = part(QStringLiteral("操作结果"), 1);
 }
 
-void MainWindow::takeSelectedItem()
+void MainWindow::takeClickedItem()
+{
+    // A click on the header row makes the column titles the item (no
+    // record); the cursor arriving there otherwise leaves no item.
+    state_.selectedItem = StockList::itemOfRow(table_, store_, state_, grid_->cursorRow());
+}
+
+void MainWindow::followCursor()
 {
     const int row = grid_->cursorRow();
-    state_.selectedItem = {table_.text(row, 1), table_.text(row, 2)};
+    state_.selectedItem = row > table_.headerRows() && row <= table_.rowCount()
+        ? StockList::itemOfRow(table_, store_, state_, row)
+        : SelectedItem();
 }
 
 void MainWindow::onSelectionChanged()
 {
     const StockList::SelectionOutcome outcome
-        = StockList::select(grid_->selectedBlock(), table_, state_, prompts_);
+        = StockList::select(grid_->selectedBlock(), table_, store_, state_, prompts_);
     // A sum belongs to its selection: picking lines puts an old one away.
     grid_->setToolTipFont(selectionSumFontFamily(), selectionSumFontPointSize());
     grid_->setToolTipText(outcome.toolTip);

@@ -23,8 +23,9 @@ struct AppState;
 //
 // The list is built once the window is made and again by refresh(), which
 // the commands call after every change of the stock file and after every
-// window they open has closed. Clicking a row selects its item; dragging over
-// rows picks issue lines; a block in a number column shows its sum.
+// window they open has closed. The row under the cursor is the selected item,
+// however the cursor came there; dragging over rows (or stepping onto them)
+// picks issue lines; a block in a number column shows its sum.
 //
 // Each command is a QAction found by its caption. A command stays disabled
 // until setCommand() gives it its handler, so the menu never offers a command
@@ -61,15 +62,20 @@ public:
     Grid *stockGrid() const { return grid_; }
     DataSource &stockTable() { return table_; }
 
-    // Forgets the picked issue lines and rebuilds the stock list from the
-    // stock file; the marked rows stay marked. When neither the file nor the
-    // list's texts changed since the last build, the list keeps its texts and
-    // only gets its look back (no scan). A stock file that does not open is
-    // told in a message box with what to do (once for each new reason).
+    // Forgets the picked issue lines (their marks go with them) and rebuilds
+    // the stock list from the stock file; the cursor keeps its cell. When
+    // neither the file nor the list's texts changed since the last build, the
+    // list keeps its texts and only gets its look back (no scan). A stock file
+    // that does not open is told in a message box with what to do (once for
+    // each new reason).
     void refresh();
     // As refresh() after one record was written back in place (an undo),
     // redrawing its row alone; a full refresh when the list does not match.
     void refreshRecord(int recordNumber);
+    // The list was replaced by the rows of a spreadsheet: lines picked from
+    // the stock are given up, and until the next refresh the rows are no
+    // stock records.
+    void showImported();
 
     // Connects a command to its handler (replacing an earlier one) and enables
     // it. False when there is no command with this caption.
@@ -96,7 +102,9 @@ private:
     void showPickedCount();
     void showListOutcome();
     void popUpEditMenu(const QPoint &globalPos);
-    void takeSelectedItem();
+    void takeClickedItem();
+    void followCursor();
+    void forgetPickedLines();
     void onSelectionChanged();
     void placeOnScreen();
     void removeTemporaryFiles();

@@ -208,7 +208,7 @@ void applyLook(DataSource &table, const AppState &state, BuildResult &result)
             ++result.lowStockCount;
         }
     }
-    for (const int r : state.markedRows)
+    for (const int r : state.pickedRows)
         if (r >= 1 && r <= table.rowCount())
             markPicked(table, r);
     for (int c = 1; c <= columns; ++c)
@@ -287,13 +287,61 @@ bool updateRecord(DataSource &table, RecordStore &store, const AppState &state, 
     result.stock = stock;
     result.textDigest = table.textDigest();
     table.setTextColor({row, 1, 1, columns}, low ? lowStockColor : table.defaultFormat().textColor);
-    if (state.markedRows.contains(row))
+    if (state.pickedRows.contains(row))
         markPicked(table, row);
     return true;
 }
 
-SelectionOutcome select(
-    const CellRange &selection, DataSource &table, AppState &state, Prompts &prompts)
+qint64 recordOfRow(const DataSource &table, RecordStore &store, const AppState &state, int row)
+{
+    if (state.listShowsImport || row <= table.headerRows() || row > table.rowCount())
+        return 0;
+    // A row read from another state of the file names another record: the
+    // texts must agree before the row's record is trusted.
+    if (!store.openOrSelect(state.path(Stock::fileName()), Stock::alias()) || !store.goTo(row - 1)
+        || store.readText(Stock::Name) != table.text(row, 1)
+        || store.readText(Stock::Spec) != table.text(row, 2))
+        return 0;
+    return store.recordId();
+}
+
+SelectedItem itemOfRow(const DataSource &table, RecordStore &store, const AppState &state, int row)
+{
+    return {table.text(row, 1), table.text(row, 2), recordOfRow(table, store, state, row)};
+}
+
+void unmark(DataSource &table, const QList<int> &rows, const BuildResult &result)
+{
+    const CellFormat &plain = table.defaultFormat();
+    for (const int r : rows) {
+        if (r <= table.headerRows() || r > table.rowCount())
+            continue;
+        const size_t record = size_t(r - 2);
+        const bool low = record < result.lowStockRows.size() && result.lowStockRows[record];
+        table.setTextColor({r, 1, 1, columns}, low ? lowStockColor : plain.textColor);
+        table.setBackground({r, 1, 1, columns}, plain.background);
+    }
+}
+
+namespace {
+
+IssueLine lineOfRow(const DataSource &table, RecordStore &store, const AppState &state, int row)
+{
+    IssueLine line;
+    line.name = table.text(row, 1);
+    line.spec = table.text(row, 2);
+    line.unit = table.text(row, 3);
+    line.unitPrice = table.number(row, 5);
+    line.quantity = table.number(row, 4);
+    line.amount = table.number(row, 6);
+    line.recordId = recordOfRow(table, store, state, row);
+    return line;
+}
+
+} // namespace
+
+SelectionOutcome select(const CellRange &selection, DataSource &table, RecordStore &store,
+    AppState &state, Prompts &prompts)
 {
     SelectionOutcome outcome;
     if (selection.column >= 4 && selection.column <= 6) {
@@ -304,25 +352,15 @@ SelectionOutcome select(
     // it only selects the column titles as the item.
     if (selection.lastRow() <= table.headerRows())
         return outcome;
-    if (state.usedSelectionRows.contains(selection.row))
-        return outcome;
-    state.usedSelectionRows.append(selection.row);
-    for (int i = 1; i <= selection.rows; ++i) {
-        if (state.issueLines.size() >= AppState::maxIssueLines)
-            break;
-        const int r = selection.row + i - 1;
-        if (r <= table.headerRows())
+    // A row already on the note is passed over, whatever gesture reached it
+    // again: a second line would propose (and issue) its stock twice.
+    for (int r = std::max(selection.row, table.headerRows() + 1);
+         r <= selection.lastRow() && state.issueLines.size() < AppState::maxIssueLines; ++r) {
+        if (state.pickedRows.contains(r))
             continue;
-        IssueLine line;
-        line.name = table.text(r, 1);
-        line.spec = table.text(r, 2);
-        line.unit = table.text(r, 3);
-        line.unitPrice = table.number(r, 5);
-        line.quantity = table.number(r, 4);
-        line.amount = table.number(r, 6);
-        state.issueLines.append(line);
+        state.issueLines.append(lineOfRow(table, store, state, r));
+        state.pickedRows.append(r);
         markPicked(table, r);
-        state.markedRows.append(r);
     }
     if (selection.rows > AppState::maxIssueLines)
         prompts.message(

@@ -11,6 +11,7 @@ class DataSource;
 class Prompts;
 class RecordStore;
 struct AppState;
+struct SelectedItem;
 
 // The stock list of the main window: one row per stock item under a header
 // row, low-stock items in purple, items picked for the issue note in yellow
@@ -69,6 +70,21 @@ bool restyle(DataSource &table, RecordStore &store, const AppState &state, Build
 bool updateRecord(DataSource &table, RecordStore &store, const AppState &state, int recordNumber,
     BuildResult &result);
 
+// The stock record a data row of the list shows (RecordStore::recordId):
+// row r is record r - 1 of the stock file as built, trusted only when its
+// 品名 and 规格型号 are the row's texts. 0 for the header row, for a row no
+// record matches, and while the list shows an imported spreadsheet.
+qint64 recordOfRow(const DataSource &table, RecordStore &store, const AppState &state, int row);
+
+// The item of a row, as the commands take it: its 品名, 规格型号 and record.
+// Row 1 gives the column titles and no record.
+SelectedItem itemOfRow(const DataSource &table, RecordStore &store, const AppState &state, int row);
+
+// Takes the picked rows' marks off the table (after the lines were given up)
+// and gives those rows the look a build gives them: `result` is the outcome
+// of the build the table holds.
+void unmark(DataSource &table, const QList<int> &rows, const BuildResult &result);
+
 // What the main window shows after a selection.
 struct SelectionOutcome
 {
@@ -76,11 +92,11 @@ struct SelectionOutcome
 };
 
 // Handles one finished selection gesture: a block starting in a numeric
-// column (4, 5, 6) asks for a sum; any other block picks issue lines (at
-// most nine in all), unless a block starting at the same top row was taken
-// before. Messages go through `prompts`.
-SelectionOutcome select(
-    const CellRange &selection, DataSource &table, AppState &state, Prompts &prompts);
+// column (4, 5, 6) asks for a sum; any other block picks its data rows as
+// issue lines, each row once at most (rows already picked are passed over)
+// and nine lines in all, and marks them. Messages go through `prompts`.
+SelectionOutcome select(const CellRange &selection, DataSource &table, RecordStore &store,
+    AppState &state, Prompts &prompts);
 
 // What the user is told, with what to do, when the stock file does not open.
 QString unopenedMessage(const QString &problem);

@@ -38,8 +38,10 @@ struct AppState
     QString programDir; // without a trailing separator
     SelectedItem selectedItem;
     QList<IssueLine> issueLines; // at most maxIssueLines, in the order picked
-    QList<int> usedSelectionRows; // first rows of selections already taken
-    QList<int> markedRows; // grid rows taken into issue lines during this run
+    // The list row each issue line was taken from, in the same order: a row
+    // is picked once at most, and exactly these rows are marked in the list.
+    // Cleared with the lines (and the marks go) at every refresh.
+    QList<int> pickedRows;
     // The list shows an imported spreadsheet, not the stock, until the next
     // refresh: only such rows may be added to the stock in bulk.
     bool listShowsImport = false;

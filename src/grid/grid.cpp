@@ -83,6 +83,8 @@ Grid::Grid(QWidget *parent)
     connect(model_, &QAbstractItemModel::rowsInserted, this,
         [this](const QModelIndex &, int first, int last) { onRowsInserted(first, last); });
     model_->setFontScale(pixelsPerUnitY());
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &Grid::noteCursor);
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &Grid::noteCursor);
 }
 
 Grid::~Grid()
@@ -112,11 +114,22 @@ void Grid::bind()
     model_->setDataSource(source_);
 }
 
+void Grid::bindKeepingPlace()
+{
+    if (isBound())
+        return;
+    keptBlock_ = {keptBlock_.row, keptBlock_.column, 1, 1};
+    keptCurrent_ = {-1, -1};
+    // Not a new binding: the reset keeps the place unbind() took (onReset()).
+    FlagScope keeping(keepingPlace_);
+    model_->setDataSource(source_);
+}
+
 void Grid::unbind()
 {
     if (!isBound())
         return;
-    keptBlock_ = selectedBlock();
+    keepPlace();
     commitEdit();
     model_->setDataSource(nullptr);
 }
@@ -128,14 +141,13 @@ bool Grid::isBound() const
 
 void Grid::onAboutToReset()
 {
-    if (!binding_ && isBound()) {
-        keptBlock_ = selectedBlock();
-        const QModelIndex current = currentIndex();
-        keptCurrent_ = current.isValid() ? QPoint(current.column(), current.row()) : QPoint(-1, -1);
-        keptScroll_ = QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
-    }
+    if (!binding_ && !keepingPlace_ && isBound())
+        keepPlace();
     anchor_ = QPersistentModelIndex();
     leftPressActive_ = pressOnCell_ = false;
+    // The cells may hold other things after the reset: the cursor is told
+    // again even where it stays.
+    toldCursor_ = {-1, -1};
     // The reset builds the sections at the default size: give them the table's
     // usual row height now rather than resizing 100 000 of them afterwards.
     if (const DataSource *source = model_->dataSource()) {
@@ -144,6 +156,14 @@ void Grid::onAboutToReset()
         const QSignalBlocker blocker(verticalHeader());
         verticalHeader()->setDefaultSectionSize(pixels);
     }
+}
+
+void Grid::keepPlace()
+{
+    keptBlock_ = selectedBlock();
+    const QModelIndex current = currentIndex();
+    keptCurrent_ = current.isValid() ? QPoint(current.column(), current.row()) : QPoint(-1, -1);
+    keptScroll_ = QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
 }
 
 void Grid::onReset()
@@ -172,6 +192,18 @@ void Grid::onReset()
     placeCursor(block, current);
     horizontalScrollBar()->setValue(keptScroll_.x());
     verticalScrollBar()->setValue(keptScroll_.y());
+}
+
+void Grid::noteCursor()
+{
+    if (!isBound())
+        return;
+    const CellRange block = selectedBlock();
+    const QPoint cell(block.column, block.row);
+    if (block.rows < 1 || cell == toldCursor_)
+        return;
+    toldCursor_ = cell;
+    emit cursorMoved(block.row, block.column);
 }
 
 void Grid::onRowsInserted(int first, int last)

@@ -56,6 +56,11 @@ public:
     DataSource *dataSource() const;
     // Binds the remembered table again; unbind() detaches the view from it.
     void bind();
+    // As bind(), but for a table rebuilt in place: the cursor goes back to the
+    // top-left cell of the block selected when the grid was unbound (clipped
+    // to the table; the block itself is not selected again) and the view
+    // scrolls as it was, so the user keeps the place.
+    void bindKeepingPlace();
     void unbind();
     bool isBound() const;
 
@@ -155,6 +160,10 @@ signals:
     // already moved when leftButtonPressed() is raised.
     void leftButtonPressed(int row, int column);
     void leftButtonReleased(int row, int column);
+    // The cursor (the top-left cell of the selected block) came to another
+    // cell, whatever moved it: the mouse, a key, code, or a new binding. Also
+    // raised after every reset of the table, where it may stay on its cell.
+    void cursorMoved(int row, int column);
     void rightButtonPressed(const QPoint &globalPos);
     void rightButtonReleased(const QPoint &globalPos);
     // Raised before the grid handles the key.
@@ -180,11 +189,13 @@ protected:
 
 private:
     void onAboutToReset();
+    void keepPlace();
     void onReset();
     void onRowsInserted(int first, int last);
     void computeLayout();
     void applyLayout();
     void placeCursor(const CellRange &block, const QModelIndex &current);
+    void noteCursor();
     void redrawAll();
 
     CellRange widenToMerges(const CellRange &range) const;
@@ -209,9 +220,11 @@ private:
 
     // Kept across a reset of the model that is not a new binding.
     bool binding_ = false;
+    bool keepingPlace_ = false; // bindKeepingPlace() under way
     CellRange keptBlock_ {1, 1, 0, 0};
     QPoint keptCurrent_ {-1, -1};
     QPoint keptScroll_;
+    QPoint toldCursor_ {-1, -1}; // the cursor last told by cursorMoved()
 
     // The user's gesture in progress.
     QPersistentModelIndex anchor_; // the fixed corner of a selection being extended

@@ -42,7 +42,7 @@ IssueNoteWindow::IssueNoteWindow(
     grid_->bind();
     grid_->setCursorCell(IssueNoteLayout::rows, IssueNoteLayout::columns);
     state.issueLines.clear();
-    state.usedSelectionRows.clear();
+    state.pickedRows.clear();
     printButton_->setDefault(true);
     printButton_->setFocus();
 }

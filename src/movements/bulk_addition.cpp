@@ -6,24 +6,121 @@
 #include "data/stock_layout.h"
 #include "table/data_source.h"
 
+#include <QSet>
+
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 namespace BulkAddition {
 
-QList<Row> collect(const DataSource &table, int cursorRow)
+namespace {
+
+// The number columns, in the order a Row holds them.
+constexpr int priceColumn = 5;
+constexpr int quantityColumn = 4;
+constexpr int valueColumn = 6;
+constexpr int alarmColumn = 7;
+
+QString headingOf(int column)
 {
-    QList<Row> rows;
+    switch (column) {
+    case quantityColumn:
+        return QStringLiteral("库存数量");
+    case priceColumn:
+        return QStringLiteral("单价");
+    case valueColumn:
+        return QStringLiteral("库存金额");
+    default:
+        return QStringLiteral("报警数量");
+    }
+}
+
+QString keyOf(const QString &name, const QString &spec)
+{
+    return name + QChar(0) + spec;
+}
+
+} // namespace
+
+Collected collect(const DataSource &table, int cursorRow)
+{
+    Collected collected;
     // Row 1 is the heading: a cursor left there (as the import leaves it)
     // starts at the first data row.
-    const int first = std::max(cursorRow, 2);
-    for (int i = 1; i <= table.rowCount(); ++i) {
-        const int r = first + i - 1;
+    for (int r = std::max(cursorRow, 2); r <= table.rowCount(); ++r) {
         if (table.text(r, 1).isEmpty())
-            continue; // also the rows past the end
-        rows.append({table.text(r, 1), table.text(r, 2), table.text(r, 3), table.number(r, 5),
-            table.number(r, 4), table.number(r, 6), table.number(r, 7)});
+            continue;
+        Row row;
+        row.name = table.text(r, 1);
+        row.spec = table.text(r, 2);
+        row.unit = table.text(r, 3);
+        bool whole = true;
+        for (const auto &[column, value] :
+            {std::pair {priceColumn, &row.unitPrice}, std::pair {quantityColumn, &row.quantity},
+                std::pair {valueColumn, &row.value}, std::pair {alarmColumn, &row.alarm}}) {
+            const QString text = table.text(r, column);
+            if (const std::optional<double> n = wholeNumber(text)) {
+                *value = *n;
+            } else {
+                collected.badNumbers.append({r, row.name, headingOf(column), text});
+                whole = false;
+            }
+        }
+        if (whole) {
+            collected.rows.append(row);
+            collected.gridRows.append(r);
+        }
     }
-    return rows;
+    return collected;
+}
+
+QString badNumbersMessage(const QList<BadNumber> &bad)
+{
+    QString text
+        = QStringLiteral("以下单元格不是数字，没有加入任何一行。请在电子表格中改正后重新读入：");
+    for (const BadNumber &b : bad)
+        text += QStringLiteral("\n第 %1 行 %2：%3“%4”")
+                    .arg(b.gridRow)
+                    .arg(b.name, b.heading, b.text);
+    return text;
+}
+
+Status findTwins(
+    RecordStore &store, const QString &programDir, const QList<Row> &rows, QList<int> *twins)
+{
+    twins->clear();
+    QSet<QString> keys;
+    for (const Row &row : rows)
+        keys.insert(keyOf(row.name, row.spec));
+    QSet<QString> known;
+    const bool read = store.openOrSelect(programDir + u'/' + Stock::fileName(), Stock::alias())
+        && store.forEachRecord([&](const RecordStore &record) {
+               const QString key
+                   = keyOf(record.readText(Stock::Name), record.readText(Stock::Spec));
+               if (keys.contains(key))
+                   known.insert(key);
+           });
+    if (!read)
+        return Status::failure(store.lastError());
+    for (int i = 0; i < rows.size(); ++i)
+        if (known.contains(keyOf(rows[i].name, rows[i].spec)))
+            twins->append(i);
+    return Status::success();
+}
+
+QString twinsQuestion(const Collected &collected, const QList<int> &twins)
+{
+    QString text = QStringLiteral("以下各行的品名和规格型号在库存中已有：");
+    for (const int i : twins) {
+        const Row &row = collected.rows[i];
+        text += QStringLiteral("\n第 %1 行 %2 %3")
+                    .arg(collected.gridRows[i])
+                    .arg(row.name, row.spec);
+    }
+    text += QStringLiteral("\n\n是：把这些行作为新的项目加入（库存中会有同名同规格的两项）；"
+                           "否：不加入这些行。其余各行照常加入。");
+    return text;
 }
 
 QString openingEntry(const Row &row, const QString &dateTimeText)

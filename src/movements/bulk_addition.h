@@ -25,10 +25,42 @@ struct Row
     double alarm = 0; // column 7
 };
 
+// A number cell (columns 4 to 7) whose text is not wholly a number.
+struct BadNumber
+{
+    int gridRow = 0;
+    QString name; // the row's 品名
+    QString heading; // the column's heading
+    QString text;
+};
+
+struct Collected
+{
+    QList<Row> rows;
+    QList<int> gridRows; // the table row of each of `rows`
+    // When not empty, nothing may be added: a number read in part ("12abc"
+    // as 12) would be booked without a word.
+    QList<BadNumber> badNumbers;
+};
+
 // The rows from the cursor row to the last row whose column 1 is not empty.
 // Row 1 is the heading row and never taken: a cursor on it (or above) starts
-// at row 2.
-QList<Row> collect(const DataSource &table, int cursorRow);
+// at row 2. Numbers are read whole (wholeNumber(): digit grouping, full-width
+// digits and blanks allowed, a blank cell is 0).
+Collected collect(const DataSource &table, int cursorRow);
+
+// What the user is told about bad numbers: every row and text, and that
+// nothing was added.
+QString badNumbersMessage(const QList<BadNumber> &bad);
+
+// The indexes of the rows whose 品名 and 规格型号 are those of a stock record
+// already, read from the stock file of the program directory.
+Status findTwins(
+    RecordStore &store, const QString &programDir, const QList<Row> &rows, QList<int> *twins);
+
+// The one question about such rows: Yes adds them as new records, No leaves
+// them out (the other rows are added either way).
+QString twinsQuestion(const Collected &collected, const QList<int> &twins);
 
 // The opening line of 进库记录, without a line end.
 QString openingEntry(const Row &row, const QString &dateTimeText);

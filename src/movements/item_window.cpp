@@ -62,7 +62,7 @@ ItemWindow::ItemWindow(
         prompts_.message(QStringLiteral("无法读取库存数据：") + store_.lastError());
     // A window opened from the main window starts a new choice of lines.
     state.issueLines.clear();
-    state.usedSelectionRows.clear();
+    state.pickedRows.clear();
 }
 
 ItemWindow::~ItemWindow()

@@ -89,7 +89,7 @@ TEST_F(MainWindowCommandsTest, TheIssuePreviewLaysOutThePickedLinesAndForgetsThe
         changeElsewhere();
     });
     EXPECT_TRUE(state.issueLines.isEmpty());
-    EXPECT_TRUE(state.usedSelectionRows.isEmpty());
+    EXPECT_TRUE(state.pickedRows.isEmpty());
     EXPECT_TRUE(showsLatestChange()) << "the list was rebuilt";
 
     // The next note starts from nothing: the same rows can be picked again.

@@ -171,31 +171,14 @@ TEST_F(StockListTest, ALongFileListsEveryRecordAsARecordReadGivesIt)
     EXPECT_EQ(grown.lowStockRows.size(), size_t(count + 3));
 }
 
-TEST_F(StockListTest, MarkedRowsOutlastRebuildsByRowNumber)
+TEST_F(StockListTest, ExactlyThePickedRowsAreMarked)
 {
     addItems(
         {{QStringLiteral("甲"), 0, 1}, {QStringLiteral("乙"), 9, 1}, {QStringLiteral("丙"), 9, 1}});
-    build();
-    state.markedRows = {2, 3, 40};
+    state.pickedRows = {2, 3, 40};
     build();
     EXPECT_EQ(colorOf(2), StockList::markedColor) << "marked wins over low stock";
     EXPECT_EQ(colorOf(3), StockList::markedColor);
-    EXPECT_EQ(colorOf(4), 0u);
-
-    // Items added meanwhile: the same row numbers stay marked.
-    addItems({{QStringLiteral("新"), 9, 1}});
-    {
-        RecordStore writer;
-        ASSERT_TRUE(writer.open(state.path(Stock::fileName()), QStringLiteral("w")));
-        writer.first();
-        ASSERT_TRUE(writer.deleteRecord());
-        ASSERT_TRUE(writer.purge());
-    }
-    store.closeAll();
-    build();
-    ASSERT_EQ(table.rowCount(), 4);
-    EXPECT_EQ(table.text(2, 1), QStringLiteral("乙"));
-    EXPECT_EQ(colorOf(2), StockList::markedColor);
     EXPECT_EQ(colorOf(4), 0u);
 }
 
@@ -235,7 +218,7 @@ protected:
 
     QString select(const CellRange &range)
     {
-        return StockList::select(range, table, state, prompts).toolTip;
+        return StockList::select(range, table, store, state, prompts).toolTip;
     }
 };
 
@@ -261,22 +244,24 @@ TEST_F(StockSelectionTest, BlocksPickAtMostNineLines)
     EXPECT_EQ(first.quantity, 1.0);
     EXPECT_EQ(first.unitPrice, 2.5);
     EXPECT_EQ(first.amount, 2.5);
-    EXPECT_EQ(state.markedRows, QList<int>({2, 3, 4}));
+    EXPECT_EQ(state.pickedRows, QList<int>({2, 3, 4}));
     EXPECT_EQ(colorOf(3), StockList::markedColor);
     EXPECT_TRUE(prompts.messages().isEmpty());
 
-    // The same top row again adds nothing, even as a larger block.
-    select({2, 1, 6, 1});
+    // A row already picked is passed over, alone or inside a larger block.
+    select({3, 1, 1, 1});
     EXPECT_EQ(state.issueLines.size(), 3);
+    select({2, 1, 6, 1});
+    EXPECT_EQ(state.pickedRows, QList<int>({2, 3, 4, 5, 6, 7}));
 
-    // Twelve more rows: six fit, and the nine-line message is shown.
+    // Twelve more rows: three fit, and the nine-line message is shown.
     select({8, 2, 12, 1});
     EXPECT_EQ(state.issueLines.size(), 9);
-    EXPECT_EQ(state.issueLines[8].name, QStringLiteral("材料12"));
+    EXPECT_EQ(state.issueLines[8].name, QStringLiteral("材料9"));
     EXPECT_EQ(prompts.messages(),
         QStringList({"您的选择已达到或超过了9项,一张票据只能打印9行数,"
                      "系统将打印前9项"}));
-    EXPECT_EQ(colorOf(14), 0u) << "rows beyond the ninth line stay unmarked";
+    EXPECT_EQ(colorOf(11), 0u) << "rows beyond the ninth line stay unmarked";
 }
 
 TEST_F(StockSelectionTest, TheHeaderRowIsNoIssueLine)
@@ -287,7 +272,7 @@ TEST_F(StockSelectionTest, TheHeaderRowIsNoIssueLine)
     select({1, 1, 3, 2}); // a drag from the titles into the items
     ASSERT_EQ(state.issueLines.size(), 2);
     EXPECT_EQ(state.issueLines[0].name, QStringLiteral("材料1"));
-    EXPECT_EQ(state.markedRows, QList<int>({2, 3}));
+    EXPECT_EQ(state.pickedRows, QList<int>({2, 3}));
 }
 
 TEST_F(StockSelectionTest, TwelveRowsOnAnEmptyNoteAddNine)
@@ -311,12 +296,29 @@ TEST_F(StockSelectionTest, NothingPickedAsksForADrag)
 
     // A refresh forgets the chosen lines; a table without items gives none.
     state.issueLines.clear();
-    state.usedSelectionRows.clear();
+    state.pickedRows.clear();
     table.setSize(1, 7);
     state.issueLines.clear();
-    StockList::select({3, 1, 0, 1}, table, state, prompts);
+    StockList::select({3, 1, 0, 1}, table, store, state, prompts);
     EXPECT_EQ(
         prompts.messages().last(), QStringLiteral("请选择要打印的材料,您可以按下鼠标左键拖选"));
+}
+
+// A line keeps the record its row shows, trusted only when the texts agree;
+// a spreadsheet's row is no stock record.
+TEST_F(StockSelectionTest, ALineKeepsTheRecordItsRowShows)
+{
+    ASSERT_TRUE(store.openOrSelect(state.path(Stock::fileName()), Stock::alias()));
+    ASSERT_TRUE(store.goTo(1));
+    const qint64 first = store.recordId();
+    table.setText(3, 2, QStringLiteral("别的规格")); // a change not yet rebuilt for
+    select({2, 1, 2, 1});
+    state.listShowsImport = true;
+    select({4, 1, 1, 1});
+    ASSERT_EQ(state.issueLines.size(), 3);
+    EXPECT_EQ(state.issueLines[0].recordId, first);
+    EXPECT_EQ(state.issueLines[1].recordId, 0) << "a row that names another record";
+    EXPECT_EQ(state.issueLines[2].recordId, 0) << "an imported row";
 }
 
 } // namespace

@@ -38,7 +38,7 @@ protected:
             state.issueLines.append({QString::fromUtf8(name), QStringLiteral("规格A"),
                 QStringLiteral("只"), price, quantity, quantity * price});
         }
-        state.usedSelectionRows = {2, 3, 4};
+        state.pickedRows = {2, 3, 4};
         writeFile("config.ini",
             "[领料部门]\r\n领料部门=供电所\r\n[领料]\r\n领料=张三\r\n"
             "[仓库名称]\r\n仓库名称=一号库\r\n");
@@ -122,7 +122,7 @@ TEST_F(IssueNoteWindowTest, LaysOutThePickedLinesAndConsumesThem)
     EXPECT_EQ(note.text(14, 6), QStringLiteral("1509.5"));
     EXPECT_EQ(note.text(15, 6), QStringLiteral("张三"));
     EXPECT_TRUE(state.issueLines.isEmpty());
-    EXPECT_TRUE(state.usedSelectionRows.isEmpty());
+    EXPECT_TRUE(state.pickedRows.isEmpty());
     EXPECT_EQ(w->grid()->cursorRow(), 15);
     EXPECT_EQ(w->grid()->cursorColumn(), 6);
     EXPECT_TRUE(w->printButton()->isDefault());

@@ -42,7 +42,7 @@ protected:
     Status add(int cursorRow)
     {
         return BulkAddition::add(
-            store, state.programDir, BulkAddition::collect(table, cursorRow), clock);
+            store, state.programDir, BulkAddition::collect(table, cursorRow).rows, clock);
     }
 
     DataSource table;
@@ -74,7 +74,7 @@ TEST_F(BulkAdditionTest, TheHeadingRowIsNeverAnItem)
 {
     // Where the spreadsheet import leaves the cursor, and where no cursor is.
     for (const int cursorRow : {1, 0}) {
-        const QList<BulkAddition::Row> rows = BulkAddition::collect(table, cursorRow);
+        const QList<BulkAddition::Row> rows = BulkAddition::collect(table, cursorRow).rows;
         ASSERT_EQ(rows.size(), 9) << "cursor on row " << cursorRow;
         EXPECT_EQ(rows.first().name, QStringLiteral("新材料1"));
         EXPECT_EQ(rows.last().name, QStringLiteral("新材料9"));

@@ -48,12 +48,12 @@ protected:
 TEST_F(ItemWindowTest, OpensOnTheClickedItemWithItsAmount)
 {
     state.issueLines.append(IssueLine());
-    state.usedSelectionRows.append(5);
+    state.pickedRows.append(5);
     const auto w = open(QStringLiteral("电缆"), QStringLiteral("YJV"));
     EXPECT_EQ(w->windowTitle(), QStringLiteral("澄州禾岭供电有限责任公司材料出库单系统"));
     EXPECT_EQ(shown(*w), QStringList({"电缆", "YJV", "个", "12.5", "3", "37.5", "4"}));
     EXPECT_TRUE(state.issueLines.isEmpty());
-    EXPECT_TRUE(state.usedSelectionRows.isEmpty());
+    EXPECT_TRUE(state.pickedRows.isEmpty());
     EXPECT_EQ(store.recordNumber(), 2) << "the first of two equal keys";
     const QStringList names = {"编辑框1", "编辑框7", "按钮1", "按钮2", "按钮3", "按钮4"};
     for (const QString &name : names)

@@ -1,0 +1,161 @@
+// Picking issue lines and choosing the item in the stock list as the
+// storekeeper does, with the mouse and the keys, and adding a spreadsheet's
+// rows: each row is picked once, the marks are the picked rows, the commands
+// act on the cursor's row, and only an imported list is added, read whole.
+
+#include "support/main_window_fixture.h"
+
+#include "data/stock_layout.h"
+#include "issue/issue_note_window.h"
+#include "ledger/ledger_window.h"
+#include "movements/item_window.h"
+#include "table/data_source.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTest>
+
+namespace {
+
+class MainWindowPickingTest : public StockWindowTest
+{
+protected:
+    static constexpr quint32 yellow = rgbColor(255, 255, 0);
+
+    qint64 idOfRecord(int recordNumber) const
+    {
+        RecordStore reader;
+        EXPECT_TRUE(reader.open(stockPath(), QStringLiteral("r")));
+        EXPECT_TRUE(reader.goTo(recordNumber));
+        return reader.recordId();
+    }
+    int recordsNamed(const QString &name) const
+    {
+        RecordStore reader;
+        EXPECT_TRUE(reader.open(stockPath(), QStringLiteral("r")));
+        int n = 0;
+        for (reader.first(); !reader.atEnd(); reader.skip())
+            n += reader.readText(Stock::Name) == name;
+        return n;
+    }
+    // Reads items (rows from spreadsheet row 3 on) into the list.
+    void import(const QString &rows)
+    {
+        QFile csv(dir.filePath(QStringLiteral("入库.csv")));
+        ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+        csv.write((QStringLiteral("序号,品名,规格,单位,数量,单价,金额,报警\r\n,,,,,,,\r\n") + rows)
+                      .toUtf8());
+        csv.close();
+        prompts.answer(csv.fileName());
+        trigger(QStringLiteral("从电子表读"));
+        ASSERT_TRUE(state.listShowsImport);
+    }
+};
+
+TEST_F(MainWindowPickingTest, ARowIsPickedOnceWhateverTheGestureAndMarkedWhilePicked)
+{
+    dragRows(2, 4);
+    click(3, 1); // to look at it
+    EXPECT_EQ(pickedNames(), namesOfRows(2, 4));
+    EXPECT_EQ(window->pickedStatus()->text(), QStringLiteral("已选 3/9 行"));
+    pressKey(Qt::Key_Down); // row 4, picked already
+    pressKey(Qt::Key_Down); // row 5
+    pressKey(Qt::Key_Down, Qt::ShiftModifier); // rows 5 and 6
+    pressKey(Qt::Key_Up); // row 5 alone
+    ASSERT_EQ(pickedNames(), namesOfRows(2, 6));
+    EXPECT_EQ(window->pickedStatus()->text(), QStringLiteral("已选 5/9 行"));
+    for (int r = 2; r <= 6; ++r) {
+        EXPECT_TRUE(rowDrawnIn(r, yellow)) << r;
+        EXPECT_EQ(state.issueLines[r - 2].recordId, idOfRecord(r - 1)) << r;
+    }
+
+    runModal(QStringLiteral("开票预览"), [&](QWidget *modal) {
+        const DataSource &note = qobject_cast<IssueNoteWindow *>(modal)->note();
+        for (int k = 0; k < 5; ++k)
+            EXPECT_EQ(note.text(5 + k, 1), items[k].name);
+        EXPECT_TRUE(note.text(10, 1).isEmpty()) << "each item once";
+    });
+    // The lines went to the note: no row stays marked.
+    for (int r = 3; r <= 6; ++r)
+        EXPECT_TRUE(rowDrawnIn(r, r == 3 ? StockList::lowStockColor : CellFormat::black)) << r;
+    EXPECT_EQ(window->stockTable().format(5, 1).background, CellFormat::white);
+}
+
+TEST_F(MainWindowPickingTest, TheCommandsActOnTheRowUnderTheCursor)
+{
+    click(5, 1); // 盘点
+    pressKey(Qt::Key_Down);
+    pressKey(Qt::Key_Down); // 材料6
+    EXPECT_EQ(state.selectedItem.name, items[5].name);
+    EXPECT_EQ(state.selectedItem.recordId, idOfRecord(6));
+    runModal(QStringLiteral("项目编辑"), [&](QWidget *modal) {
+        EXPECT_EQ(qobject_cast<ItemWindow *>(modal)->box(ItemWindow::Name)->text(), items[5].name);
+    });
+    // The list was refreshed; the cursor and its item stayed.
+    EXPECT_EQ(grid->cursorRow(), 7);
+    runModal(QStringLiteral("进出库簿"), [&](QWidget *modal) {
+        EXPECT_TRUE(qobject_cast<LedgerWindow *>(modal)->textBox()->toPlainText().startsWith(
+            QStringLiteral("以下是%1进库记录").arg(items[5].name)));
+    });
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+
+    pressKey(Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(state.selectedItem.name, items.last().name);
+    EXPECT_EQ(state.selectedItem.recordId, idOfRecord(int(items.size())));
+    pressKey(Qt::Key_Home, Qt::ControlModifier); // the header row: no item
+    prompts.answer(QStringLiteral("略超"));
+    trigger(QStringLiteral("项目查找"));
+    window->editMenu()->hide();
+    EXPECT_EQ(state.selectedItem.name, QStringLiteral("略超"));
+    EXPECT_EQ(state.selectedItem.recordId, idOfRecord(3));
+}
+
+TEST_F(MainWindowPickingTest, OnlyAnImportedListIsAddedAndItsTwinsAreAskedAbout)
+{
+    trigger(QStringLiteral("加入数据库"));
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(prompts.messages()[0].contains(QStringLiteral("从电子表读")));
+    EXPECT_EQ(recordsNamed(QStringLiteral("盘点")), 1) << "the stock list is not added again";
+
+    // No leaves the twins out, Yes adds them as records of their own.
+    for (const bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        import(QStringLiteral("1,新件%1,A,个,1,1,1,0\r\n2,盘点,Φ20,个,2,3,6,0\r\n").arg(int(yes)));
+        prompts.clearShown();
+        prompts.answer(yes);
+        trigger(QStringLiteral("加入数据库"));
+        ASSERT_EQ(prompts.shown().size(), 2u);
+        EXPECT_TRUE(prompts.shown()[0].text.contains(QStringLiteral("第 3 行 盘点 Φ20")));
+        EXPECT_FALSE(prompts.shown()[0].text.contains(QStringLiteral("新件"))) << "no twin";
+        EXPECT_EQ(prompts.messages(), QStringList {QStringLiteral("添加完毕")});
+        EXPECT_EQ(recordsNamed(QStringLiteral("盘点")), yes ? 2 : 1);
+        EXPECT_EQ(recordsNamed(QStringLiteral("新件%1").arg(int(yes))), 1);
+    }
+}
+
+TEST_F(MainWindowPickingTest, ImportedNumbersAreBookedWholeOrNotAtAll)
+{
+    import(QStringLiteral("1,电缆,YJV,米,\"1,234.5\",2,\"2,469.00\",１０\r\n"
+                          "2,螺栓,M10,个,12abc,1,12,0\r\n"));
+    prompts.clearShown();
+    trigger(QStringLiteral("加入数据库"));
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(prompts.messages()[0].contains(QStringLiteral("第 3 行 螺栓：库存数量“12abc”")))
+        << prompts.messages()[0].toStdString();
+    EXPECT_EQ(recordsNamed(QStringLiteral("电缆")), 0) << "nothing added";
+
+    import(QStringLiteral("1,电缆,YJV,米,\"1,234.5\",2,\"2,469.00\",１０\r\n"));
+    trigger(QStringLiteral("加入数据库"));
+    RecordStore reader;
+    ASSERT_TRUE(reader.open(stockPath(), QStringLiteral("r")));
+    ASSERT_TRUE(reader.goTo(int(items.size()) + 1));
+    EXPECT_EQ(reader.readNumber(Stock::Quantity), 1234.5);
+    EXPECT_EQ(reader.readNumber(Stock::Amount), 2469.0);
+    EXPECT_EQ(reader.readNumber(Stock::AlarmQuantity), 10.0);
+}
+
+} // namespace
