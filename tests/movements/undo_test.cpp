@@ -1,11 +1,13 @@
 #include "movement_fixture.h"
 
+#include "common/clock.h"
 #include "common/value_text.h"
 #include "data/interrupted_work.h"
 #include "data/item_backup.h"
 #include "data/stock_file.h"
 #include "data/stock_layout.h"
 #include "issue/goods_issue.h"
+#include "movements/bulk_addition.h"
 #include "movements/receipt.h"
 #include "movements/undo.h"
 #include "support/file_faults.h"
@@ -75,6 +77,38 @@ protected:
         for (reader.first(); !reader.atEnd(); reader.skip())
             result << reader.readText(Stock::Name) + u' ' + reader.readText(Stock::Quantity);
         return result;
+    }
+
+    // The backup as an earlier version wrote it: without the identities of
+    // the records it was copied from.
+    void makeOldStyle(Undo::Kind kind, const QString &name = QStringLiteral("电缆"),
+        const QString &spec = QStringLiteral("YJV"))
+    {
+        RecordStore backup;
+        const QString path = ItemBackup::path(Undo::backupFolder(kind, state.programDir), name, spec);
+        ASSERT_TRUE(backup.open(path, QStringLiteral("b"))) << backup.lastError().toStdString();
+        ASSERT_FALSE(backup.copiedFromIds().empty());
+        ASSERT_TRUE(backup.writeNote(QStringLiteral("copied from"), QString()));
+        ASSERT_TRUE(backup.copiedFromIds().empty());
+    }
+
+    // Adds a record of the key as 加入数据库 does.
+    void addInBulk(double quantity, double value)
+    {
+        ASSERT_TRUE(BulkAddition::add(store, state.programDir,
+            {{QStringLiteral("电缆"), QStringLiteral("YJV"), "米", value / quantity, quantity, value}},
+            FixedClock(now)));
+        ASSERT_TRUE(store.open(state.path(Stock::fileName()), Stock::alias()));
+    }
+
+    // Quantity, value and histories of the record numbered `record`.
+    QStringList recordAt(int record)
+    {
+        RecordStore reader;
+        EXPECT_TRUE(reader.open(state.path(Stock::fileName()), QStringLiteral("r")));
+        EXPECT_TRUE(reader.goTo(record));
+        return {reader.readText(Stock::Quantity), reader.readText(Stock::Amount),
+            reader.readText(Stock::ReceiptHistory), reader.readText(Stock::IssueHistory)};
     }
 
     QStringList leftovers() const
@@ -217,15 +251,72 @@ TEST_F(UndoTest, TwinRecordsOfTheKeyComeBackOnceEach)
     issue("4");
     EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 6", "开关 3", "电缆 7"}))
         << "only the first twin is issued";
-    prompts.answer(true);
-    EXPECT_EQ(undo(Undo::Kind::Issue), Undo::Outcome::Restored);
-    // The backup holds both twins; they take the first one's place, and the
-    // second is not there twice.
-    EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 10", "电缆 7", "开关 3"}));
-    prompts.answer(true);
-    EXPECT_EQ(undo(Undo::Kind::Issue), Undo::Outcome::Restored);
-    EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 10", "电缆 7", "开关 3"}));
+    // The backup holds both twins: each goes back over its own record.
+    for (int round = 0; round < 2; ++round) {
+        prompts.answer(true);
+        EXPECT_EQ(undo(Undo::Kind::Issue), Undo::Outcome::Restored);
+        EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 10", "开关 3", "电缆 7"})) << round;
+    }
+    // A backup of an earlier version names no records: the twins take the
+    // first one's place, and the second is not there twice.
+    issue("4");
+    makeOldStyle(Undo::Kind::Issue);
+    for (int round = 0; round < 2; ++round) {
+        prompts.answer(true);
+        EXPECT_EQ(undo(Undo::Kind::Issue), Undo::Outcome::Restored);
+        EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 10", "电缆 7", "开关 3"})) << round;
+    }
     EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(u' ').toStdString();
+}
+
+// 加入数据库 may add a record of a key already in stock; undoing an earlier
+// movement of the key puts back only the records it changed.
+TEST_F(UndoTest, ARecordOfTheKeyAddedAfterTheMovementStays)
+{
+    receive("5");
+    addInBulk(7, 21);
+    const QStringList added = recordAt(4);
+    ASSERT_EQ(added.mid(0, 2), QStringList({"7", "21"}));
+    ASSERT_FALSE(added[2].isEmpty()) << "its opening receipt line";
+    int rewritten = -1;
+    for (int round = 0; round < 2; ++round) {
+        prompts.answer(true);
+        EXPECT_EQ(Undo::run(Undo::Kind::Receipt, store, state, prompts, now, &rewritten),
+            Undo::Outcome::Restored);
+        EXPECT_EQ(rewritten, 2);
+        EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 10", "开关 3", "电缆 7"})) << round;
+        EXPECT_EQ(recordAt(4), added) << round;
+    }
+
+    // An issue backs up both records; a third one added afterwards stays.
+    issue("4");
+    EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 6", "开关 3", "电缆 7"}));
+    addInBulk(2, 8);
+    const QStringList third = recordAt(5);
+    for (int round = 0; round < 2; ++round) {
+        prompts.answer(true);
+        EXPECT_EQ(Undo::run(Undo::Kind::Issue, store, state, prompts, now, &rewritten),
+            Undo::Outcome::Restored);
+        EXPECT_EQ(rewritten, 0) << "two records written back: the list is read again";
+        EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 10", "开关 3", "电缆 7", "电缆 2"}));
+        EXPECT_EQ(recordAt(2)[3], QString()) << "the issue line is gone";
+        EXPECT_EQ(recordAt(4), added);
+        EXPECT_EQ(recordAt(5), third);
+    }
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(u' ').toStdString();
+}
+
+TEST_F(UndoTest, ABackupOfAnEarlierVersionStillUndoesOneRecord)
+{
+    receive("5");
+    makeOldStyle(Undo::Kind::Receipt);
+    prompts.answer(true);
+    int rewritten = -1;
+    EXPECT_EQ(Undo::run(Undo::Kind::Receipt, store, state, prompts, now, &rewritten),
+        Undo::Outcome::Restored);
+    EXPECT_EQ(rewritten, 2);
+    EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 10", "开关 3"}));
+    EXPECT_EQ(recordAt(2)[2], QString());
 }
 
 TEST_F(UndoTest, UndoWorksAfterTheFirstRecordWasDeletedAndPurged)
@@ -286,9 +377,11 @@ TEST_F(UndoTest, OnlyARebuildKeepsAWholeCopyOfTheStockFileBeforeIt)
     EXPECT_EQ(rewritten, 2) << "电缆 is record 2";
     EXPECT_TRUE(copies.entryList(pattern, QDir::Files).isEmpty());
 
-    // Twins rebuild the whole file: the state before it is kept.
+    // Twins of a backup that names no records rebuild the whole file: the
+    // state before it is kept.
     addItem(QStringLiteral("电缆"), QStringLiteral("YJV"), 7, 14);
     issue("4");
+    makeOldStyle(Undo::Kind::Issue);
     prompts.answer(true);
     EXPECT_EQ(Undo::run(Undo::Kind::Issue, store, state, prompts, now, &rewritten),
         Undo::Outcome::Restored);
@@ -334,6 +427,8 @@ TEST_F(UndoTest, EveryFailedStepOfAnUndoLeavesTheOldOrTheNewStockFile)
             if (twins)
                 addItem(QStringLiteral("电缆"), QStringLiteral("YJV"), 7, 14);
             issue("4");
+            if (twins) // a backup naming no records: the rebuild
+                makeOldStyle(Undo::Kind::Issue);
             const QStringList old = items();
             const QStringList undone = twins ? QStringList({"螺栓 100", "电缆 10", "电缆 7"})
                                              : QStringList({"螺栓 100", "电缆 10"});
