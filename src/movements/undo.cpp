@@ -101,8 +101,8 @@ bool identitiesResolve(
 
 // Each record takes its values in one transaction: all of them or none.
 // `places` are identities when `byId`, else record numbers.
-Status writeInPlace(RecordStore &store, const QList<qint64> &places, bool byId,
-    const QList<QVariantList> &records)
+Status writeInPlace(
+    RecordStore &store, const QList<qint64> &places, bool byId, const QList<QVariantList> &records)
 {
     if (!store.select(Stock::alias()))
         return Status::failure(store.lastError());
@@ -213,7 +213,7 @@ Status restore(RecordStore &store, const QString &programDir, int recordNumber,
     // key is still its own.
     if (!byId)
         places = writable && records == 1 && saved.size() == 1 ? QList<qint64> {recordNumber}
-                                                                : QList<qint64>();
+                                                               : QList<qint64>();
     if (!places.isEmpty()) {
         store.close(backupAlias);
         const Status s = writeInPlace(store, places, byId, saved);

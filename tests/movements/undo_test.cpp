@@ -85,7 +85,8 @@ protected:
         const QString &spec = QStringLiteral("YJV"))
     {
         RecordStore backup;
-        const QString path = ItemBackup::path(Undo::backupFolder(kind, state.programDir), name, spec);
+        const QString path
+            = ItemBackup::path(Undo::backupFolder(kind, state.programDir), name, spec);
         ASSERT_TRUE(backup.open(path, QStringLiteral("b"))) << backup.lastError().toStdString();
         ASSERT_FALSE(backup.copiedFromIds().empty());
         ASSERT_TRUE(backup.writeNote(QStringLiteral("copied from"), QString()));
@@ -96,7 +97,8 @@ protected:
     void addInBulk(double quantity, double value)
     {
         ASSERT_TRUE(BulkAddition::add(store, state.programDir,
-            {{QStringLiteral("电缆"), QStringLiteral("YJV"), "米", value / quantity, quantity, value}},
+            {{QStringLiteral("电缆"), QStringLiteral("YJV"), "米", value / quantity, quantity,
+                value}},
             FixedClock(now)));
         ASSERT_TRUE(store.open(state.path(Stock::fileName()), Stock::alias()));
     }
