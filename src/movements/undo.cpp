@@ -75,11 +75,14 @@ bool backupRecords(RecordStore &store, QList<QVariantList> *records)
         if (store.isDeleted())
             return false;
         QVariantList values;
-        for (int field = 1; field <= store.fieldCount(); ++field)
+        for (int field = 1; field <= store.fieldCount(); ++field) {
             values.append(store.read(field));
+            if (store.failed()) // each read clears the error of the one before
+                return false;
+        }
         records->append(values);
     }
-    return !store.failed();
+    return true;
 }
 
 // Whether every identity names its own record of the item in the stock file
@@ -206,14 +209,13 @@ Status restore(RecordStore &store, const QString &programDir, int recordNumber,
     // One transaction, no copy of the whole file: it is all or nothing, the
     // item's backup stays for a repeat, and a copy per undo (tens of
     // megabytes on a large stock) would fill the disk.
-    QList<qint64> places(sources.begin(), sources.end());
-    bool byId = writable && !places.isEmpty() && places.size() == saved.size()
+    const bool byId = writable && !sources.empty() && sources.size() == size_t(saved.size())
         && store.select(Stock::alias()) && identitiesResolve(store, sources, name, spec);
     // A backup of an earlier version names no records: one record of the
     // key is still its own.
-    if (!byId)
-        places = writable && records == 1 && saved.size() == 1 ? QList<qint64> {recordNumber}
-                                                               : QList<qint64>();
+    const QList<qint64> places = byId ? QList<qint64>(sources.begin(), sources.end())
+        : writable && records == 1 && saved.size() == 1 ? QList<qint64> {recordNumber}
+                                                        : QList<qint64>();
     if (!places.isEmpty()) {
         store.close(backupAlias);
         const Status s = writeInPlace(store, places, byId, saved);

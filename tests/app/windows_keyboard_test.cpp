@@ -88,10 +88,7 @@ TEST_F(WindowsKeyboardTest, DeletingAnItemAsksAndKeepsTheStockFileFirst)
         EXPECT_EQ(item->box(ItemWindow::Name)->text(), QStringLiteral("盘点"));
         QTest::mouseClick(item->deleteButton(), Qt::LeftButton);
     });
-    QStringList kinds;
-    for (const ScriptedPrompts::Shown &shown : prompts.shown())
-        kinds << shown.kind;
-    EXPECT_EQ(kinds, QStringList({"question", "message", "question", "message"}));
+    EXPECT_EQ(prompts.pendingAnswers(), 0) << "each delete asked";
     EXPECT_EQ(prompts.messages(),
         QStringList({"项目已删除\n删除前的库存数据已备份在 备份数据库 文件夹的 "
                      "2011年3月7日9时5分.zrb",

@@ -101,12 +101,10 @@ void buildTemplate(const QString &programDir)
     ASSERT_TRUE(QFile::rename(
         RecordStore::companionPath(backup), RecordStore::companionPath(earlier + ".zrb")));
     ASSERT_TRUE(bookIssue(store, programDir, sweepNote(), sweepMoment.addSecs(-1800)));
-    // The twin's backup as an earlier version wrote it, naming no records:
-    // its undo rebuilds the file (the other undo writes records in place).
-    RecordStore twinBackup;
-    ASSERT_TRUE(twinBackup.open(ItemBackup::issueFolder(programDir) + u'/' + sweepItem(sweepTwin)
-            + sweepSpec + QStringLiteral(".zrb"),
-        QStringLiteral("b")));
+    RecordStore twinBackup; // naming no records, as of an earlier version: its undo rebuilds
+    ASSERT_TRUE(twinBackup.open(
+        ItemBackup::issueFolder(programDir) + u'/' + sweepItem(sweepTwin) + sweepSpec + ".zrb",
+        "b"));
     ASSERT_TRUE(twinBackup.writeNote(QStringLiteral("copied from"), QString()));
 }
 
