@@ -30,6 +30,20 @@ Status rollbackWith(SqlDatabase &db, const QString &message)
     return Status::failure(message);
 }
 
+// The plan's note, into the copy's meta table under `schema`.
+Status writeNote(SqlDatabase &db, const QString &schema, const CopyPlan &plan)
+{
+    if (plan.noteKey.isEmpty())
+        return Status::success();
+    SqlStatement note = db.prepare(
+        QStringLiteral("INSERT OR REPLACE INTO %1meta(key,value) VALUES(?,?)").arg(schema));
+    if (!note)
+        return Status::failure(db.errorMessage());
+    note.bindText(1, QStringLiteral("note:") + plan.noteKey);
+    note.bindText(2, plan.noteValue);
+    return note.run() ? Status::success() : Status::failure(db.errorMessage());
+}
+
 } // namespace
 
 Status registerFunctions(OpenRecordFile &f)
@@ -91,6 +105,8 @@ Status copyBySql(
                       .arg(plan.memoFieldMapping(), plan.memoFieldList());
             s = f.db.exec(QStringLiteral("INSERT INTO cpedt.memos(id,field,seq,text) ") + memos);
         }
+        if (s)
+            s = writeNote(f.db, QStringLiteral("cp."), plan);
         s = s ? f.db.exec(QStringLiteral("COMMIT")) : rollbackWith(f.db, s.message());
     }
     f.copyMap = {};
@@ -173,6 +189,9 @@ Status copyRows(
             error = sqliteErrorText(rc);
         memos.reset();
     }
+    if (error.isEmpty())
+        if (Status noted = writeNote(out, QString(), plan); !noted)
+            error = noted.message();
     if (!error.isEmpty())
         return rollbackWith(out, error);
     return out.exec(QStringLiteral("COMMIT"));

@@ -27,6 +27,10 @@ struct CopyPlan
     // When set (only without memo fields): the SQL condition on the source
     // records that chooses the rows, in place of a list of ids.
     QString rowFilter;
+    // When set: a note written into the copy with its records (the key
+    // without the notes' prefix), in the same transaction.
+    QString noteKey;
+    QString noteValue;
 
     QString memoFieldList() const
     {

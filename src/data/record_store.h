@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 struct OpenRecordFile;
 
@@ -166,6 +167,8 @@ public:
     // Writes, with all fields, every record whose two text fields equal the
     // texts exactly into a new file replacing any file of that name: the copy
     // a booking keeps of one item. Served by the key index where there is one.
+    // The copy keeps the identities its records had here (copiedFromIds()),
+    // so that they can be written back over those very records.
     [[nodiscard]] bool copyEqualTo(
         const QString &path, int field1, const QString &text1, int field2, const QString &text2);
     // A copy written completely under temporary names beside its target and
@@ -207,6 +210,11 @@ public:
     // empty value removes the note; reading a missing note gives "".
     [[nodiscard]] bool writeNote(const QString &key, const QString &value);
     QString readNote(const QString &key) const;
+    // In a copy made by copyEqualTo() or stageEqualCopy(): the identities
+    // (recordId()) of its records, in its record order, in the file it was
+    // copied from. Empty for other files (an older copy, a whole copy) and on
+    // a read error, which lastError() tells.
+    std::vector<qint64> copiedFromIds() const;
 
     // --- Layout --------------------------------------------------------------
 
@@ -301,7 +309,8 @@ private:
     // the records, for layouts without memos) the records meeting it.
     bool writeCopy(const QString &path, const std::vector<qint64> &ids,
         const QStringList &fieldNames, StagedCopy *staged = nullptr,
-        Install install = Install::Durable, const QString &rowFilter = {});
+        Install install = Install::Durable, const QString &rowFilter = {},
+        bool noteSources = false);
     // The SQL condition of the records whose date-time field falls on a day
     // from `first` to `last`; fails when the field is no date-time.
     bool daysFilter(int dateField, const QDate &first, const QDate &last, QString &filter);

@@ -106,7 +106,8 @@ bool RecordStore::copyEqualTo(
 {
     clearError();
     std::vector<qint64> ids;
-    return idsEqual(field1, text1, field2, text2, ids) && writeCopy(path, ids, {});
+    return idsEqual(field1, text1, field2, text2, ids)
+        && writeCopy(path, ids, {}, nullptr, Install::Durable, {}, true);
 }
 
 bool RecordStore::stageEqualCopy(const QString &path, int field1, const QString &text1, int field2,
@@ -114,7 +115,28 @@ bool RecordStore::stageEqualCopy(const QString &path, int field1, const QString 
 {
     clearError();
     std::vector<qint64> ids;
-    return idsEqual(field1, text1, field2, text2, ids) && writeCopy(path, ids, {}, staged);
+    return idsEqual(field1, text1, field2, text2, ids)
+        && writeCopy(path, ids, {}, staged, Install::Durable, {}, true);
+}
+
+namespace {
+
+const QString copiedFromNote = QStringLiteral("copied from");
+
+} // namespace
+
+std::vector<qint64> RecordStore::copiedFromIds() const
+{
+    std::vector<qint64> ids;
+    const QString note = readNote(copiedFromNote);
+    for (const QStringView part : QStringView(note).split(u' ', Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const qint64 id = part.toLongLong(&ok);
+        if (!ok || id <= 0)
+            return {}; // not a note of ours: as good as none
+        ids.push_back(id);
+    }
+    return ids;
 }
 
 bool RecordStore::stageCopy(const QString &path, StagedCopy *staged)
@@ -264,7 +286,8 @@ bool RecordStore::sortTo(const QString &path, int field, bool descending)
 }
 
 bool RecordStore::writeCopy(const QString &path, const std::vector<qint64> &ids,
-    const QStringList &fieldNames, StagedCopy *staged, Install install, const QString &rowFilter)
+    const QStringList &fieldNames, StagedCopy *staged, Install install, const QString &rowFilter,
+    bool noteSources)
 {
     OpenRecordFile &f = *current_;
     if (findByPath(path))
@@ -285,6 +308,13 @@ bool RecordStore::writeCopy(const QString &path, const std::vector<qint64> &ids,
     }
     RecordCopy::CopyPlan plan;
     plan.rowFilter = rowFilter;
+    if (noteSources) {
+        plan.noteKey = copiedFromNote;
+        QStringList numbers;
+        for (const qint64 id : ids)
+            numbers << QString::number(id);
+        plan.noteValue = numbers.join(u' ');
+    }
     for (size_t k = 0; k < fields.size(); ++k) {
         const int no = fields[k];
         plan.layout.append(f.layout[no - 1]);

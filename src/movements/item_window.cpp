@@ -13,6 +13,7 @@
 #include "ui/wait_cursor.h"
 #include "ui/window_geometry.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -54,9 +55,7 @@ ItemWindow::ItemWindow(
 
     boxes_[Name]->setText(state.selectedItem.name);
     boxes_[Spec]->setText(state.selectedItem.spec);
-    if (selectStock()
-        && store_.findFirstEqual(
-            Stock::Name, state.selectedItem.name, Stock::Spec, state.selectedItem.spec))
+    if (selectStock() && goToSelected())
         showCurrent();
     else if (store_.failed())
         prompts_.message(QStringLiteral("无法读取库存数据：") + store_.lastError());
@@ -115,11 +114,23 @@ void ItemWindow::buildControls()
     setTabOrder(previousButton_, nextButton_);
 }
 
+bool ItemWindow::goToSelected()
+{
+    // The row under the list's cursor, which tells twins of one key apart,
+    // while it still holds the key; else the first record of the key.
+    const SelectedItem &item = state_.selectedItem;
+    if (item.recordId != 0 && store_.goToId(item.recordId)
+        && store_.readText(Stock::Name) == item.name && store_.readText(Stock::Spec) == item.spec)
+        return true;
+    return store_.findFirstEqual(Stock::Name, item.name, Stock::Spec, item.spec);
+}
+
 void ItemWindow::recomputeAmount()
 {
-    const double amount
-        = round2(number(boxes_[UnitPrice]->text()) * number(boxes_[Quantity]->text()));
-    boxes_[Amount]->setText(numberText(amount));
+    // Read as a receipt reads them: a box that is no number gives no amount.
+    const std::optional<double> price = wholeNumber(boxes_[UnitPrice]->text());
+    const std::optional<double> quantity = wholeNumber(boxes_[Quantity]->text());
+    boxes_[Amount]->setText(price && quantity ? numberText(round2(*price * *quantity)) : QString());
 }
 
 void ItemWindow::showCurrent()
@@ -130,6 +141,7 @@ void ItemWindow::showCurrent()
     boxes_[UnitPrice]->setText(numberText(store_.readNumber(Stock::UnitPrice)));
     boxes_[Quantity]->setText(numberText(store_.readNumber(Stock::Quantity)));
     boxes_[Alarm]->setText(numberText(store_.readNumber(Stock::AlarmQuantity)));
+    shownId_ = store_.recordId();
     // Equal texts raise no change signal: an amount typed for the previous
     // item must not stay for this one.
     recomputeAmount();
@@ -165,12 +177,12 @@ void ItemWindow::showNext()
     showCurrent();
 }
 
-bool ItemWindow::backUpBeforeDelete(int recordNumber)
+bool ItemWindow::backUpBeforeDelete(int recordNumber, QString *backup)
 {
-    // Nothing is asked before a delete, so the whole stock file is kept first,
-    // as before a clear: a restore brings the item back.
+    // The whole stock file is kept first, as before a clear: a restore brings
+    // the item back.
     const WaitCursor busy;
-    const Status saved = StockFile::safetyBackup(store_, state_.programDir, clock_.now());
+    const Status saved = StockFile::safetyBackup(store_, state_.programDir, clock_.now(), backup);
     // The backup works on the same file: back to the item shown.
     const bool back = store_.openOrSelect(state_.path(Stock::fileName()), Stock::alias())
         && store_.goTo(recordNumber);
@@ -188,7 +200,19 @@ void ItemWindow::deleteShown()
     const int recordNumber = store_.recordNumber();
     if (store_.atEnd() || store_.atStart())
         return; // no item is shown: nothing to delete
-    if (!backUpBeforeDelete(recordNumber))
+    // The button sits beside 添  加: one slip must not remove an item.
+    const QString question
+        = QStringLiteral("确定删除项目 %1 %2 吗？它的库存数量是 %3 %4。")
+              .arg(store_.readText(Stock::Name), store_.readText(Stock::Spec),
+                  numberText(store_.readNumber(Stock::Quantity)), store_.readText(Stock::Unit));
+    if (store_.failed()) {
+        prompts_.message(QStringLiteral("无法读取库存数据：") + store_.lastError());
+        return;
+    }
+    if (!prompts_.askYesNo(question, QStringLiteral("提醒询问：")))
+        return;
+    QString backup;
+    if (!backUpBeforeDelete(recordNumber, &backup))
         return;
     {
         RecordStore::Transaction transaction(store_);
@@ -200,7 +224,8 @@ void ItemWindow::deleteShown()
             return;
         }
     }
-    prompts_.message(QStringLiteral("项目已删除"));
+    prompts_.message(QStringLiteral("项目已删除\n删除前的库存数据已备份在 备份数据库 文件夹的 %1")
+                         .arg(QFileInfo(backup).fileName()));
     // Record 0, before the first, is a place too: the boxes show it empty.
     (void)store_.goTo(recordNumber - 1);
     showCurrent();
@@ -218,7 +243,13 @@ void ItemWindow::receive()
         boxes_[Quantity]->text(),
         boxes_[Amount]->text(),
         boxes_[Alarm]->text(),
+        shownId_,
     };
+    // Nothing is booked from an empty 品名 or a box that is no number.
+    if (const Status checked = checkReceipt(input); !checked) {
+        prompts_.message(checked.message());
+        return;
+    }
     ReceiptOutcome outcome;
     const Status s = bookReceipt(store_, state_.programDir, input, clock_.now(), &outcome);
     if (!s) {

@@ -16,11 +16,14 @@ struct AppState;
 // 按钮4 "下一项"), deletes the item shown (按钮2 "删除") and books a goods
 // receipt or adds a new item (按钮1 "添  加").
 //
-// Opens on the item last clicked in the stock list and holds the stock file
-// open under "data" until it closes. A delete asks nothing, but first backs up
-// the whole stock file into 备份数据库 (never over an earlier backup). 金额 follows 单价 × 数量 as
-// either box changes, also while an item is being shown. Geometry: window 1 of WindowGeometry (keys
-// ck1z … ck1g).
+// Opens on the stock-list row under the cursor (of twins of one key, that
+// one) and holds the stock file open under "data" until it closes. A delete
+// asks first, then backs up the whole stock file into 备份数据库 (never over
+// an earlier backup) and says where. 添  加 books nothing without a 品名 or
+// from a number box that is not wholly a number, and books on the record
+// shown while the boxes hold its key. 金额 follows 单价 × 数量 as either box
+// changes, also while an item is being shown. Geometry: window 1 of
+// WindowGeometry (keys ck1z … ck1g).
 class ItemWindow : public QDialog
 {
     Q_OBJECT
@@ -52,8 +55,11 @@ private:
     bool selectStock();
     void showCurrent();
     void recomputeAmount();
-    // The safety backup of the whole stock file; false (and said) when it failed.
-    bool backUpBeforeDelete(int recordNumber);
+    // Moves to the selected item's record; false when the key has none.
+    bool goToSelected();
+    // The safety backup of the whole stock file, its path into `backup`;
+    // false (and said) when it failed.
+    bool backUpBeforeDelete(int recordNumber, QString *backup);
 
     AppState &state_;
     RecordStore &store_;
@@ -64,4 +70,5 @@ private:
     QPushButton *deleteButton_ = nullptr;
     QPushButton *previousButton_ = nullptr;
     QPushButton *nextButton_ = nullptr;
+    qint64 shownId_ = 0; // the record last shown, for the receipt
 };

@@ -7,6 +7,8 @@
 #include "data/record_store.h"
 #include "data/stock_layout.h"
 
+#include <utility>
+
 QString receiptHistoryLine(
     const ReceiptInput &input, double averagePrice, double stockQuantity, const QDateTime &now)
 {
@@ -16,14 +18,43 @@ QString receiptHistoryLine(
         + QStringLiteral(" 时间 ") + dateTimeText(now) + QStringLiteral("\r\n");
 }
 
+Status checkReceipt(const ReceiptInput &input)
+{
+    if (input.name.isEmpty())
+        return Status::failure(QStringLiteral("请填写品名，未入库"));
+    const std::pair<const char16_t *, const QString *> boxes[] = {{u"单价", &input.unitPrice},
+        {u"数量", &input.quantity}, {u"金额", &input.amount}, {u"报警数量", &input.alarm}};
+    for (const auto &[label, text] : boxes)
+        if (!wholeNumber(*text))
+            return Status::failure(
+                QStringLiteral("%1“%2”不是数字，未入库").arg(QString::fromUtf16(label), *text));
+    return Status::success();
+}
+
+namespace {
+
+// Moves to the record to book: the one shown while it holds the key, else the
+// first of the key. False, past the end, when the key has none.
+bool findItem(RecordStore &store, const ReceiptInput &input)
+{
+    if (input.recordId != 0 && store.goToId(input.recordId)
+        && store.readText(Stock::Name) == input.name && store.readText(Stock::Spec) == input.spec)
+        return true;
+    return store.findFirstEqual(Stock::Name, input.name, Stock::Spec, input.spec);
+}
+
+} // namespace
+
 Status bookReceipt(RecordStore &store, const QString &programDir, const ReceiptInput &input,
     const QDateTime &now, ReceiptOutcome *outcome)
 {
     ReceiptOutcome result;
-    const double quantity = number(input.quantity);
-    const double amount = number(input.amount);
-    const double price = number(input.unitPrice);
-    const double alarm = number(input.alarm);
+    if (Status checked = checkReceipt(input); !checked)
+        return checked;
+    const double quantity = *wholeNumber(input.quantity);
+    const double amount = *wholeNumber(input.amount);
+    const double price = *wholeNumber(input.unitPrice);
+    const double alarm = *wholeNumber(input.alarm);
     const auto failed = [&] {
         return Status::failure(store.lastError());
     };
@@ -37,7 +68,7 @@ Status bookReceipt(RecordStore &store, const QString &programDir, const ReceiptI
     if (Status s = backups.take(store, input.name, input.spec, &result.backupTaken); !s)
         return Status::failure(QStringLiteral("无法保存进库备份：") + s.message());
 
-    if (store.findFirstEqual(Stock::Name, input.name, Stock::Spec, input.spec)) {
+    if (findItem(store, input)) {
         const double stock = round2(store.readNumber(Stock::Quantity) + quantity);
         const double value = round2(store.readNumber(Stock::Amount) + amount);
         // With no stock left there is no average: the last price stays.

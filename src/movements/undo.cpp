@@ -11,6 +11,7 @@
 #include "data/stock_layout.h"
 
 #include <QFileInfo>
+#include <QSet>
 
 namespace Undo {
 namespace {
@@ -66,26 +67,59 @@ bool backupHoldsItem(RecordStore &store, const QString &backup, const QString &n
         && store.readText(Stock::Name) == name && store.readText(Stock::Spec) == spec;
 }
 
-// The one record of the backup (current) as values for every field.
-QVariantList recordValues(const RecordStore &store)
+// The records of the backup (current) as values for every field, in its
+// order; false when one of them is marked deleted, or on a read error.
+bool backupRecords(RecordStore &store, QList<QVariantList> *records)
 {
-    QVariantList values;
-    for (int field = 1; field <= store.fieldCount(); ++field)
-        values.append(store.read(field));
-    return values;
+    for (store.first(); !store.atEnd(); store.skip()) {
+        if (store.isDeleted())
+            return false;
+        QVariantList values;
+        for (int field = 1; field <= store.fieldCount(); ++field) {
+            values.append(store.read(field));
+            if (store.failed()) // each read clears the error of the one before
+                return false;
+        }
+        records->append(values);
+    }
+    return true;
 }
 
-// The record takes the values in one transaction: all of them or none.
-Status writeInPlace(RecordStore &store, int recordNumber, const QVariantList &values)
+// Whether every identity names its own record of the item in the stock file
+// (current): then the backup goes back over exactly the records it was
+// taken from. Not so after the item was deleted or the file restored or
+// rebuilt, where the identities name other records or none.
+bool identitiesResolve(
+    RecordStore &store, const std::vector<qint64> &ids, const QString &name, const QString &spec)
+{
+    QSet<qint64> seen;
+    for (const qint64 id : ids) {
+        if (seen.contains(id) || !store.goToId(id) || store.readText(Stock::Name) != name
+            || store.readText(Stock::Spec) != spec)
+            return false;
+        seen.insert(id);
+    }
+    return true;
+}
+
+// Each record takes its values in one transaction: all of them or none.
+// `places` are identities when `byId`, else record numbers.
+Status writeInPlace(
+    RecordStore &store, const QList<qint64> &places, bool byId, const QList<QVariantList> &records)
 {
     if (!store.select(Stock::alias()))
         return Status::failure(store.lastError());
     RecordStore::Transaction transaction(store);
-    if (!transaction.active() || !store.goTo(recordNumber))
+    if (!transaction.active())
         return Status::failure(store.lastError());
-    for (int field = 1; field <= values.size(); ++field)
-        if (!store.write(field, values[field - 1]))
+    for (qsizetype i = 0; i < places.size(); ++i) {
+        if (!(byId ? store.goToId(places[i]) : store.goTo(int(places[i]))))
             return Status::failure(store.lastError());
+        const QVariantList &values = records[i];
+        for (int field = 1; field <= values.size(); ++field)
+            if (!store.write(field, values[field - 1]))
+                return Status::failure(store.lastError());
+    }
     return transaction.commit();
 }
 
@@ -143,11 +177,12 @@ Status restore(RecordStore &store, const QString &programDir, int recordNumber,
     Result &r = result ? *result : ignored;
     r = {};
     const QString data = programDir + u'/' + Stock::fileName();
+    int landing = recordNumber;
     // The reason is copied before reopening clears the store's error.
     const auto done = [&](const Status &s) {
         store.closeAll();
         if (store.open(data, Stock::alias()))
-            (void)store.goTo(recordNumber); // past the end is a place too
+            (void)store.goTo(landing); // past the end is a place too
         return s;
     };
 
@@ -161,24 +196,39 @@ Status restore(RecordStore &store, const QString &programDir, int recordNumber,
         r.keyMismatch = error.isEmpty();
         return done(Status::failure(error));
     }
-    const bool inPlace = records == 1 && store.recordCount() == 1 && !store.isDeleted();
-    const QVariantList values = inPlace ? recordValues(store) : QVariantList();
+    const std::vector<qint64> sources = store.copiedFromIds();
+    if (store.failed())
+        return done(Status::failure(store.lastError()));
+    QList<QVariantList> saved;
+    const bool writable = backupRecords(store, &saved);
     if (store.failed())
         return done(Status::failure(store.lastError()));
 
-    // One record written back in one transaction needs no copy of the whole
-    // file: it is all or nothing, the item's backup stays for a repeat, and
-    // a copy per undo (tens of megabytes on a large stock) would fill the disk.
-    if (inPlace) {
+    // The backup's records go back over the very records they were taken
+    // from; a record of the key added since (in bulk, say) stays as it is.
+    // One transaction, no copy of the whole file: it is all or nothing, the
+    // item's backup stays for a repeat, and a copy per undo (tens of
+    // megabytes on a large stock) would fill the disk.
+    const bool byId = writable && !sources.empty() && sources.size() == size_t(saved.size())
+        && store.select(Stock::alias()) && identitiesResolve(store, sources, name, spec);
+    // A backup of an earlier version names no records: one record of the
+    // key is still its own.
+    const QList<qint64> places = byId ? QList<qint64>(sources.begin(), sources.end())
+        : writable && records == 1 && saved.size() == 1 ? QList<qint64> {recordNumber}
+                                                        : QList<qint64>();
+    if (!places.isEmpty()) {
         store.close(backupAlias);
-        const Status s = writeInPlace(store, recordNumber, values);
+        const Status s = writeInPlace(store, places, byId, saved);
         r.changed = bool(s);
-        if (s)
-            r.rewrittenRecord = recordNumber;
+        if (s && byId && store.goToId(places.first()))
+            landing = store.recordNumber();
+        if (s && saved.size() == 1)
+            r.rewrittenRecord = landing;
         return done(s);
     }
-    // A rebuild rewrites the whole file; a quick copy of it first is enough to
-    // take back a mistaken one.
+    // Otherwise every record of the key gives way to the backup's, so the
+    // file is rebuilt; a quick copy of it first is enough to take back a
+    // mistaken one.
     if (Status s
         = StockFile::safetyBackup(store, programDir, now, nullptr, StockFile::SafetyCopy::Quick);
         !s)

@@ -9,9 +9,9 @@ class Prompts;
 class RecordStore;
 struct AppState;
 
-// Undo of the latest receipt or issue of the selected item: the item's
-// record is put back as its backup holds it, every other record keeping its
-// place.
+// Undo of the latest receipt or issue of the selected item: the records the
+// movement's backup was taken from are put back as it holds them, every
+// other record (also one of the same key added since) keeping its place.
 namespace Undo {
 
 enum class Kind { Receipt, Issue };
@@ -30,7 +30,8 @@ QString backupFolder(Kind kind, const QString &programDir);
 
 // Runs the whole command with its messages and question. `now` names the
 // safety backup a rebuild takes first. When the undo wrote one record back in
-// place, `rewrittenRecord` (if given) receives its number, else 0.
+// place, `rewrittenRecord` (if given) receives its number, else 0 (several
+// records, or a rebuild: the whole list is to be read again).
 Outcome run(Kind kind, RecordStore &store, const AppState &state, Prompts &prompts,
     const QDateTime &now, int *rewrittenRecord = nullptr);
 
@@ -39,22 +40,27 @@ struct Result
 {
     bool keyMismatch = false; // the backup holds another item (or none)
     bool changed = false; // the stock file holds the backup's records, even on failure
-    int rewrittenRecord = 0; // the one record written back in place, on success
+    int rewrittenRecord = 0; // the one record written back in place, on success, else 0
 };
 
-// Replaces the records of the item (name, spec) in the stock file, the first
-// of which is record `recordNumber`, by the records of the backup, which must
+// Puts the item (name, spec) of the stock file, the first of whose records
+// is record `recordNumber`, back as the backup holds it; the backup must
 // hold the item first.
 //
-// The usual case, one record of the item and one in the backup, is one
-// transaction on the stock file: the record's fields and memos take the
-// backup's values, in its place. Several records of the key (twins) take the
-// first one's place together, so the stock file is rebuilt under temporary
-// names and put in place whole by the pair replacement, after a quick safety
-// backup of the stock file (named by `now`, in 备份数据库). Either way a failure
-// before the point of no return leaves the stock file as it was; after it
-// `changed` is set and the message says what is left for the next start-up.
-// Afterwards the stock file is open under "data" on record `recordNumber`.
+// The usual case is one transaction on the stock file: the backup names the
+// records it was copied from (RecordStore::copiedFromIds()), and while each
+// of them is still there with the item's key it takes its backup's fields and
+// memos, in its place. A backup that names none (of an earlier version), or
+// whose records are gone (the item deleted, the stock file restored or
+// rebuilt), falls back on the key: one record of it and one in the backup
+// are written in place the same way; otherwise every record of the key gives
+// way to the backup's records, which take the first one's place together, so
+// the stock file is rebuilt under temporary names and put in place whole by
+// the pair replacement, after a quick safety backup of the stock file (named
+// by `now`, in 备份数据库). Either way a failure before the point of no return
+// leaves the stock file as it was; after it `changed` is set and the message
+// says what is left for the next start-up. Afterwards the stock file is open
+// under "data" on the first record written back, or on record `recordNumber`.
 Status restore(RecordStore &store, const QString &programDir, int recordNumber,
     const QString &backup, const QString &name, const QString &spec, const QDateTime &now,
     Result *result = nullptr);

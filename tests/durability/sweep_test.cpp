@@ -79,7 +79,7 @@ void copyTree(const QString &from, const QString &to)
 
 // A stock file of 40 items after an issue of nine of them and a receipt (so
 // both backup folders hold pairs), a whole-file backup 早先 taken before a
-// second issue, and a twin of one item.
+// second issue, and a twin of one item whose issue backup names no records.
 void buildTemplate(const QString &programDir)
 {
     const QString data = StockFile::stockPath(programDir);
@@ -101,6 +101,11 @@ void buildTemplate(const QString &programDir)
     ASSERT_TRUE(QFile::rename(
         RecordStore::companionPath(backup), RecordStore::companionPath(earlier + ".zrb")));
     ASSERT_TRUE(bookIssue(store, programDir, sweepNote(), sweepMoment.addSecs(-1800)));
+    RecordStore twinBackup; // naming no records, as of an earlier version: its undo rebuilds
+    ASSERT_TRUE(twinBackup.open(
+        ItemBackup::issueFolder(programDir) + u'/' + sweepItem(sweepTwin) + sweepSpec + ".zrb",
+        "b"));
+    ASSERT_TRUE(twinBackup.writeNote(QStringLiteral("copied from"), QString()));
 }
 
 struct ChildRun

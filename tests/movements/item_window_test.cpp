@@ -1,11 +1,13 @@
 #include "movement_fixture.h"
 
 #include "common/clock.h"
+#include "common/value_text.h"
 #include "data/stock_layout.h"
 #include "movements/item_window.h"
 #include "support/disk_faults.h"
 
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -32,6 +34,30 @@ protected:
     {
         state.selectedItem = {name, spec};
         return std::make_unique<ItemWindow>(state, store, prompts, clock);
+    }
+
+    // Types into the box over what it held, by keys to whatever has the focus;
+    // Chinese and full-width characters come from the input method.
+    static void typeInto(ItemWindow &w, ItemWindow::Box which, const QString &text)
+    {
+        QTest::mouseClick(w.box(which), Qt::LeftButton);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+        for (const QChar c : text) {
+            QInputMethodEvent commit;
+            commit.setCommitString(c);
+            if (c.unicode() < 0x80)
+                QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+            else
+                QApplication::sendEvent(QApplication::focusWidget(), &commit);
+        }
+        ASSERT_EQ(w.box(which)->text(), text);
+    }
+
+    std::pair<double, qsizetype> quantityAndLines(int record)
+    {
+        EXPECT_TRUE(store.select(Stock::alias()) && store.goTo(record));
+        return {number(Stock::Quantity), text(Stock::ReceiptHistory).count(u'\n')};
     }
 
     static QStringList shown(const ItemWindow &w)
@@ -88,7 +114,7 @@ TEST_F(ItemWindowTest, AmountFollowsPriceAndQuantity)
     EXPECT_EQ(w->box(ItemWindow::Amount)->text(), QStringLiteral("7"))
         << "without a quantity the amount stays";
     w->box(ItemWindow::Quantity)->setText(QStringLiteral("abc"));
-    EXPECT_EQ(w->box(ItemWindow::Amount)->text(), QStringLiteral("0"));
+    EXPECT_EQ(w->box(ItemWindow::Amount)->text(), QString()) << "no number, no amount";
 }
 
 TEST_F(ItemWindowTest, StepsOffBothEndsAndBack)
@@ -121,22 +147,29 @@ TEST_F(ItemWindowTest, StepsOffBothEndsAndBack)
 TEST_F(ItemWindowTest, DeleteRemovesTheItemAndShowsTheOneBefore)
 {
     const auto w = open(QStringLiteral("开关"), QStringLiteral("K1"));
+    w->deleteShown(); // no answer is No
+    EXPECT_EQ(prompts.shown().at(0).text,
+        QStringLiteral("确定删除项目 开关 K1 吗？它的库存数量是 2 个。"));
+    EXPECT_EQ(store.recordCount(), 4);
+    prompts.clearShown();
+    prompts.answer(true);
     w->deleteShown();
-    EXPECT_EQ(prompts.messages(), QStringList({"项目已删除"}));
+    EXPECT_TRUE(prompts.messages().value(0).startsWith(QStringLiteral("项目已删除\n")));
     EXPECT_EQ(store.recordCount(), 3);
     EXPECT_EQ(store.recordNumber(), 3);
     EXPECT_EQ(shown(*w), QStringList({"电缆", "YJV", "个", "1", "7", "7", "0"}));
 
     // Deleting the first item shows the place before the first record.
     EXPECT_TRUE(store.goTo(1));
+    prompts.answer(true);
     w->deleteShown();
     EXPECT_EQ(store.recordCount(), 2);
     EXPECT_EQ(shown(*w), QStringList({"", "", "", "0", "0", "0", "0"}));
 
-    // With no item shown there is nothing to delete and nothing to report.
+    // With no item shown there is nothing to delete, ask or report.
     prompts.clearShown();
     w->deleteShown();
-    EXPECT_TRUE(prompts.messages().isEmpty());
+    EXPECT_TRUE(prompts.shown().empty());
     EXPECT_EQ(store.recordCount(), 2);
 }
 
@@ -203,6 +236,47 @@ TEST_F(ItemWindowTest, SteppingToAnItemOfEqualTextsStillShowsItsOwnAmount)
     QTest::mouseClick(w->addButton(), Qt::LeftButton);
     goToItem(QStringLiteral("灯泡"), QStringLiteral("E27"));
     EXPECT_EQ(number(Stock::Amount), 10.0);
+}
+
+TEST_F(ItemWindowTest, AddBooksOnlyWholeNumbersAndNeedsAName)
+{
+    const auto w = open(QStringLiteral("开关"), QStringLiteral("K1")); // record 4: 2 at 2.5
+    w->show();
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    const std::pair<QString, std::optional<double>> cases[] = {{"", 0}, {"abc", {}}, {"十", {}},
+        {"12abc", {}}, {"1,234.5", 1234.5}, {"１２．５", 12.5}, {" 7 ", 7}};
+    for (const auto &[typed, booked] : cases) {
+        const auto [quantity, lines] = quantityAndLines(4);
+        prompts.clearShown();
+        typeInto(*w, ItemWindow::Quantity, typed);
+        EXPECT_EQ(w->box(ItemWindow::Amount)->text(),
+            booked ? numberText(round2(2.5 * *booked)) : QString());
+        QTest::mouseClick(w->addButton(), Qt::LeftButton);
+        EXPECT_EQ(prompts.messages().value(0),
+            booked ? "添加成功返回主界面后刷新可显示" : "数量“" + typed + "”不是数字，未入库");
+        EXPECT_EQ(quantityAndLines(4),
+            std::make_pair(round2(quantity + booked.value_or(0)), lines + (booked ? 1 : 0)))
+            << typed.toStdString();
+    }
+    typeInto(*w, ItemWindow::Name, QString());
+    prompts.clearShown();
+    QTest::mouseClick(w->addButton(), Qt::LeftButton);
+    EXPECT_EQ(prompts.messages(), QStringList({"请填写品名，未入库"}));
+    EXPECT_EQ(store.recordCount(), 4);
+}
+
+TEST_F(ItemWindowTest, OpensAndBooksOnTheRowUnderTheCursor)
+{
+    ASSERT_TRUE(store.open(state.path(Stock::fileName()), Stock::alias()) && store.goTo(3));
+    state.selectedItem = {QStringLiteral("电缆"), QStringLiteral("YJV"), store.recordId()};
+    store.closeAll();
+    ItemWindow w(state, store, prompts, clock);
+    EXPECT_EQ(shown(w), QStringList({"电缆", "YJV", "个", "1", "7", "7", "0"}));
+    w.box(ItemWindow::Quantity)->setText(QStringLiteral("5"));
+    QTest::mouseClick(w.addButton(), Qt::LeftButton);
+    EXPECT_EQ(quantityAndLines(3).first, 12.0) << "the twin shown is booked";
+    EXPECT_EQ(quantityAndLines(2).first, 3.0);
 }
 
 } // namespace

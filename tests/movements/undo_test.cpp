@@ -1,11 +1,13 @@
 #include "movement_fixture.h"
 
+#include "common/clock.h"
 #include "common/value_text.h"
 #include "data/interrupted_work.h"
 #include "data/item_backup.h"
 #include "data/stock_file.h"
 #include "data/stock_layout.h"
 #include "issue/goods_issue.h"
+#include "movements/bulk_addition.h"
 #include "movements/receipt.h"
 #include "movements/undo.h"
 #include "support/file_faults.h"
@@ -75,6 +77,23 @@ protected:
         for (reader.first(); !reader.atEnd(); reader.skip())
             result << reader.readText(Stock::Name) + u' ' + reader.readText(Stock::Quantity);
         return result;
+    }
+
+    // The item's backup as an earlier version wrote it, naming no records.
+    void makeOldStyle(Undo::Kind kind)
+    {
+        RecordStore backup;
+        ASSERT_TRUE(backup.open(Undo::backupFolder(kind, state.programDir) + "/电缆YJV.zrb", "b"));
+        ASSERT_TRUE(backup.writeNote(QStringLiteral("copied from"), QString()));
+    }
+
+    // Quantity, value and histories of a record.
+    QStringList recordAt(int record)
+    {
+        EXPECT_TRUE(store.openOrSelect(state.path(Stock::fileName()), Stock::alias()));
+        EXPECT_TRUE(store.goTo(record));
+        return {text(Stock::Quantity), text(Stock::Amount), text(Stock::ReceiptHistory),
+            text(Stock::IssueHistory)};
     }
 
     QStringList leftovers() const
@@ -217,15 +236,48 @@ TEST_F(UndoTest, TwinRecordsOfTheKeyComeBackOnceEach)
     issue("4");
     EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 6", "开关 3", "电缆 7"}))
         << "only the first twin is issued";
+    // The backup holds both twins: each goes back over its own record, once.
     prompts.answer(true);
     EXPECT_EQ(undo(Undo::Kind::Issue), Undo::Outcome::Restored);
-    // The backup holds both twins; they take the first one's place, and the
-    // second is not there twice.
-    EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 10", "电缆 7", "开关 3"}));
+    EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 10", "开关 3", "电缆 7"}));
+    // One of an earlier version names no records: they take the first one's place.
+    makeOldStyle(Undo::Kind::Issue);
     prompts.answer(true);
     EXPECT_EQ(undo(Undo::Kind::Issue), Undo::Outcome::Restored);
     EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 10", "电缆 7", "开关 3"}));
     EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(u' ').toStdString();
+}
+
+// 加入数据库 may add a record of a key in stock: an undo of an earlier movement
+// of the key puts back the records it changed, and only those, every time.
+TEST_F(UndoTest, ARecordOfTheKeyAddedAfterTheMovementStays)
+{
+    const auto addInBulk = [&](double quantity) {
+        ASSERT_TRUE(BulkAddition::add(store, state.programDir,
+            {{"电缆", "YJV", "米", 3, quantity, 3 * quantity}}, FixedClock(now)));
+    };
+    receive("5");
+    addInBulk(7);
+    const QStringList added = recordAt(4);
+    ASSERT_EQ(added.mid(0, 2), QStringList({"7", "21"}));
+    int rewritten = -1;
+    for (const auto kind : {Undo::Kind::Receipt, Undo::Kind::Issue}) {
+        if (kind == Undo::Kind::Issue) { // it backs up both records; a third comes after
+            issue("4");
+            addInBulk(2);
+        }
+        const QStringList last = recordAt(int(items().size()));
+        for (int round = 0; round < 2; ++round) {
+            prompts.answer(true);
+            EXPECT_EQ(
+                Undo::run(kind, store, state, prompts, now, &rewritten), Undo::Outcome::Restored);
+            EXPECT_EQ(rewritten, kind == Undo::Kind::Receipt ? 2 : 0) << "0: read the list again";
+            EXPECT_EQ(items().mid(0, 4), QStringList({"螺栓 100", "电缆 10", "开关 3", "电缆 7"}));
+            EXPECT_EQ(recordAt(2).mid(2), QStringList({"", ""}));
+            EXPECT_EQ(recordAt(4), added);
+            EXPECT_EQ(recordAt(int(items().size())), last);
+        }
+    }
 }
 
 TEST_F(UndoTest, UndoWorksAfterTheFirstRecordWasDeletedAndPurged)
@@ -279,6 +331,7 @@ TEST_F(UndoTest, OnlyARebuildKeepsAWholeCopyOfTheStockFileBeforeIt)
     const QStringList pattern = {QStringLiteral("*.zrb")};
     // One record written back: all or nothing in one transaction, no copy.
     receive("5");
+    makeOldStyle(Undo::Kind::Receipt); // also from a backup of an earlier version
     prompts.answer(true);
     int rewritten = -1;
     EXPECT_EQ(Undo::run(Undo::Kind::Receipt, store, state, prompts, now, &rewritten),
@@ -286,9 +339,10 @@ TEST_F(UndoTest, OnlyARebuildKeepsAWholeCopyOfTheStockFileBeforeIt)
     EXPECT_EQ(rewritten, 2) << "电缆 is record 2";
     EXPECT_TRUE(copies.entryList(pattern, QDir::Files).isEmpty());
 
-    // Twins rebuild the whole file: the state before it is kept.
+    // Twins of a backup naming no records rebuild the file: the state before it is kept.
     addItem(QStringLiteral("电缆"), QStringLiteral("YJV"), 7, 14);
     issue("4");
+    makeOldStyle(Undo::Kind::Issue);
     prompts.answer(true);
     EXPECT_EQ(Undo::run(Undo::Kind::Issue, store, state, prompts, now, &rewritten),
         Undo::Outcome::Restored);
@@ -334,6 +388,8 @@ TEST_F(UndoTest, EveryFailedStepOfAnUndoLeavesTheOldOrTheNewStockFile)
             if (twins)
                 addItem(QStringLiteral("电缆"), QStringLiteral("YJV"), 7, 14);
             issue("4");
+            if (twins) // a backup naming no records: the rebuild
+                makeOldStyle(Undo::Kind::Issue);
             const QStringList old = items();
             const QStringList undone = twins ? QStringList({"螺栓 100", "电缆 10", "电缆 7"})
                                              : QStringList({"螺栓 100", "电缆 10"});
