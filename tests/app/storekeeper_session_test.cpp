@@ -383,7 +383,7 @@ void StorekeeperSession::issueNote()
     // What the model expects the note to book.
     std::vector<NoteLine> lines;
     bool refused = false;
-    std::map<Record *, double> left;
+    std::map<Record *, std::pair<double, double>> left; // stock left, quantity issued
     for (int k = 0; k < IssueNote::lineCount; ++k) {
         const int r = IssueNoteLayout::firstLineRow + k;
         const QString key = cells.text(r, 1) + u'\x1f' + cells.text(r, 2);
@@ -401,12 +401,16 @@ void StorekeeperSession::issueNote()
             continue;
         }
         if (!left.count(record))
-            left[record] = record->f[Stock::Quantity].toDouble();
-        left[record] = round2(left[record] - *q);
+            left[record] = {record->f[Stock::Quantity].toDouble(), 0};
+        left[record].first = round2(left[record].first - *q);
+        left[record].second = round2(left[record].second + *q);
         lines.push_back({record, *q, *a, cells.text(r, 3), cells.text(r, 6)});
     }
     bool book = !refused && !lines.empty();
-    if (book && std::any_of(left.begin(), left.end(), [](auto &l) { return l.second < -1e-7; })) {
+    if (book && std::any_of(left.begin(), left.end(), [](auto &l) {
+            // Stock the note takes below zero; not stock that was there already.
+            return l.second.first < -1e-7 && l.second.second > 0;
+        })) {
         book = percent(50);
         prompts.answer(book);
         history += book ? QStringLiteral(" 超出库存:是") : QStringLiteral(" 超出库存:否");
@@ -500,8 +504,7 @@ void StorekeeperSession::bulkAddition()
         // On the stock list itself: nothing to add.
         history += QStringLiteral("加入数据库（列表是库存）\n");
         trigger(QStringLiteral("加入数据库"));
-        forgetPicks();
-        return;
+        return; // refused: the list and its picks stay
     }
     // A spreadsheet of a few rows: twins of stock items, new items, a blank
     // row, numbers with digit grouping, now and then a cell that is no number.
@@ -561,8 +564,12 @@ void StorekeeperSession::bulkAddition()
     const size_t before = model.size();
     trigger(QStringLiteral("加入数据库"));
     forgetPicks();
-    if (faulty) {
-        trigger(QStringLiteral("刷新显示")); // back to the stock, to correct the sheet
+    const bool nothingToAdd
+        = std::none_of(rows.begin(), rows.end(), [&](const Row &r) { return !r.twin || addTwins; });
+    if (faulty || nothingToAdd) {
+        // The list still shows the sheet, to be corrected; back to the stock.
+        EXPECT_TRUE(state.listShowsImport) << "[列表] the sheet stays on screen";
+        trigger(QStringLiteral("刷新显示"));
         return;
     }
     const QDateTime now = clock.now();
@@ -602,6 +609,7 @@ void StorekeeperSession::wholeFile()
         wholeBackups.push_back({StockFile::backupFolder(state.programDir) + u'/'
                 + dateTimeText(clock.now()) + QStringLiteral(".zrb"),
             model});
+        return; // the stock and the list stay as they are
     } else if (what < 9) {
         if (wholeBackups.empty())
             return;
