@@ -65,12 +65,6 @@ struct NoteLine
     QString qText, aText;
 };
 
-struct Backup
-{
-    std::vector<Record> records; // the item's records before its latest movement
-    bool current = true; // false once a restore or clear replaced the file
-};
-
 const std::array<std::pair<const char16_t *, const char16_t *>, 6> keys {{
     {u"电缆", u"YJV-3×70"},
     {u"螺栓", u"M16"},
@@ -147,17 +141,6 @@ protected:
     }
 
     // --- the model's arithmetic, as a storekeeper checks it by hand -------
-    static Values emptyValues()
-    {
-        Values v;
-        for (int f = 1; f <= Stock::fieldCount; ++f) {
-            const FieldKind kind = Stock::layout()[f - 1].kind;
-            v[size_t(f)] = kind == FieldKind::Number ? QVariant(0.0)
-                : kind == FieldKind::DateTime        ? QVariant(QDateTime())
-                                                     : QVariant(QString());
-        }
-        return v;
-    }
     static void addTotals(
         Values &v, const PeriodTotalFields &t, double q, double a, const QDateTime &now)
     {
@@ -174,6 +157,28 @@ protected:
         add(t.monthAmount, month, a);
         add(t.yearQuantity, year, q);
         add(t.yearAmount, year, a);
+    }
+    // A new item as a receipt or a bulk addition writes it: the totals of its
+    // first receipt, and its opening history.
+    void append(const QStringList &texts, double q, double price, double value, double alarm,
+        double receivedAmount, const QString &history)
+    {
+        Record added;
+        Values &v = added.f;
+        for (int f = 1; f <= Stock::fieldCount; ++f)
+            v[size_t(f)] = Stock::layout()[f - 1].kind == FieldKind::Number ? QVariant(0.0)
+                : Stock::layout()[f - 1].kind == FieldKind::DateTime        ? QVariant(QDateTime())
+                                                                            : QVariant(QString());
+        for (int f = Stock::Name; f <= Stock::Unit; ++f)
+            v[size_t(f)] = texts[f - 1];
+        v[Stock::Quantity] = q;
+        v[Stock::UnitPrice] = price;
+        v[Stock::Amount] = value;
+        v[Stock::AlarmQuantity] = alarm;
+        addTotals(v, receiptTotals, q, receivedAmount, clock.now());
+        v[Stock::ReceiptDate] = clock.now();
+        v[Stock::ReceiptHistory] = history;
+        model.push_back(added);
     }
     Record *byId(qint64 id, const QString &key)
     {
@@ -230,7 +235,9 @@ protected:
 
     std::vector<Record> model;
     std::vector<int> picked; // list rows picked, in order
-    std::map<QString, Backup> receiptBackups, issueBackups; // by key
+    // By key: the item's records before its latest receipt (issue), while
+    // the model can tell what an undo does (no restore or clear since).
+    std::map<QString, std::vector<Record>> receiptBackups, issueBackups;
     std::vector<std::pair<QString, std::vector<Record>>> wholeBackups;
     QString history; // the steps so far, for the failure message
     int notesBooked = 0;
@@ -295,7 +302,7 @@ void StorekeeperSession::receipt()
         return;
     }
 
-    receiptBackups[key] = {recordsOf(key), true};
+    receiptBackups[key] = recordsOf(key);
     const QDateTime now = clock.now();
     const double q = number(input.quantity), a = number(input.amount);
     const double price = number(input.unitPrice);
@@ -313,20 +320,8 @@ void StorekeeperSession::receipt()
             = v[Stock::ReceiptHistory].toString() + receiptHistoryLine(input, average, stock, now);
         v[Stock::AlarmQuantity] = number(input.alarm);
     } else {
-        Record added;
-        added.f = emptyValues();
-        Values &v = added.f;
-        v[Stock::Name] = input.name;
-        v[Stock::Spec] = input.spec;
-        v[Stock::Unit] = input.unit;
-        v[Stock::Quantity] = q;
-        v[Stock::UnitPrice] = price;
-        v[Stock::Amount] = price * q;
-        v[Stock::AlarmQuantity] = number(input.alarm);
-        addTotals(v, receiptTotals, q, a, now);
-        v[Stock::ReceiptDate] = now;
-        v[Stock::ReceiptHistory] = receiptHistoryLine(input, price, q, now);
-        model.push_back(added);
+        append({input.name, input.spec, input.unit}, q, price, price * q, number(input.alarm), a,
+            receiptHistoryLine(input, price, q, now));
     }
     itemWindow->addButton()->click();
     // As the main window does once the item window is closed.
@@ -467,7 +462,7 @@ void StorekeeperSession::issueNote()
     if (book) {
         const QDateTime now = clock.now();
         for (const NoteLine &line : lines) {
-            issueBackups[line.record->key()] = {recordsOf(line.record->key()), true};
+            issueBackups[line.record->key()] = recordsOf(line.record->key());
             Values &v = line.record->f;
             v[Stock::Quantity] = round2(v[Stock::Quantity].toDouble() - line.q);
             const double value = round2(v[Stock::Amount].toDouble() - line.a);
@@ -525,9 +520,9 @@ void StorekeeperSession::undo()
     // Only what the model can tell: a backup of this file whose records are
     // all still there, each under its key.
     std::vector<QString> candidates;
-    for (const auto &[key, backup] : backups) {
-        bool resolvable = backup.current && firstOf(key);
-        for (const Record &r : backup.records)
+    for (const auto &[key, records] : backups) {
+        bool resolvable = firstOf(key);
+        for (const Record &r : records)
             resolvable = resolvable && byId(r.id, key);
         if (resolvable)
             candidates.push_back(key);
@@ -542,7 +537,7 @@ void StorekeeperSession::undo()
     prompts.answer(true);
     trigger(ofReceipt ? QStringLiteral("取消进库") : QStringLiteral("取消出库"));
     forgetPicks();
-    for (const Record &old : backups[key].records)
+    for (const Record &old : backups[key])
         byId(old.id, key)->f = old.f;
 }
 
@@ -620,31 +615,11 @@ void StorekeeperSession::bulkAddition()
         trigger(QStringLiteral("刷新显示"));
         return;
     }
-    const QDateTime now = clock.now();
-    for (const Row &r : rows) {
-        if (r.twin && !addTwins)
-            continue;
-        Record added;
-        added.f = emptyValues();
-        Values &v = added.f;
-        const BulkAddition::Row &row = r.row;
-        v[Stock::Name] = row.name;
-        v[Stock::Spec] = row.spec;
-        v[Stock::Unit] = row.unit;
-        v[Stock::Quantity] = row.quantity;
-        v[Stock::UnitPrice] = row.unitPrice;
-        v[Stock::Amount] = row.value;
-        for (const int f :
-            {Stock::ReceiptQuantity, Stock::MonthReceiptQuantity, Stock::YearReceiptQuantity})
-            v[size_t(f)] = row.quantity;
-        for (const int f :
-            {Stock::ReceiptAmount, Stock::MonthReceiptAmount, Stock::YearReceiptAmount})
-            v[size_t(f)] = row.value;
-        v[Stock::ReceiptDate] = now;
-        v[Stock::ReceiptHistory] = BulkAddition::openingEntry(row, dateTimeText(now));
-        v[Stock::AlarmQuantity] = row.alarm;
-        model.push_back(added);
-    }
+    for (const Row &r : rows)
+        if (!r.twin || addTwins)
+            append({r.row.name, r.row.spec, r.row.unit}, r.row.quantity, r.row.unitPrice,
+                r.row.value, r.row.alarm, r.row.value,
+                BulkAddition::openingEntry(r.row, dateTimeText(clock.now())));
     learnNewIds(before);
 }
 
@@ -673,9 +648,8 @@ void StorekeeperSession::wholeFile()
         trigger(QStringLiteral("清空数据库"));
         model.clear();
     }
-    for (auto *backups : {&receiptBackups, &issueBackups})
-        for (auto &[key, backup] : *backups)
-            backup.current = false;
+    receiptBackups.clear();
+    issueBackups.clear();
     forgetPicks();
     learnNewIds(0);
 }
@@ -777,8 +751,8 @@ void StorekeeperSession::resynchronise()
         for (int f = 1; f <= Stock::fieldCount; ++f)
             model[size_t(i - 1)].f[size_t(f)] = reader.read(f);
     }
-    for (auto *backups : {&receiptBackups, &issueBackups})
-        backups->clear();
+    receiptBackups.clear();
+    issueBackups.clear();
     wholeBackups.clear();
     prompts.clearAnswers();
     trigger(QStringLiteral("刷新显示"));
