@@ -2,6 +2,7 @@
 
 #include "common/app_state.h"
 #include "common/prompts.h"
+#include "common/value_text.h"
 #include "data/record_store.h"
 #include "data/stock_file.h"
 #include "data/stock_layout.h"
@@ -331,9 +332,14 @@ IssueLine lineOfRow(const DataSource &table, RecordStore &store, const AppState 
     line.name = table.text(row, 1);
     line.spec = table.text(row, 2);
     line.unit = table.text(row, 3);
-    line.unitPrice = table.number(row, 5);
-    line.quantity = table.number(row, 4);
-    line.amount = table.number(row, 6);
+    // Read whole, as a booking reads them: a row of an imported sheet may
+    // show "1,234.5", which is not 1.
+    const auto cellNumber = [&](int column) {
+        return wholeNumber(table.text(row, column)).value_or(0);
+    };
+    line.unitPrice = cellNumber(5);
+    line.quantity = cellNumber(4);
+    line.amount = cellNumber(6);
     line.recordId = recordOfRow(table, store, state, row);
     return line;
 }
