@@ -169,9 +169,11 @@ int main(int argc, char *argv[])
             ok = false;
             return;
         }
-        ok = shoot(note, output.filePath(QStringLiteral("issue_note.png"))) && ok;
+        // Booked and printed: the window says what it booked, and 出库 is
+        // off for this note.
         note->setPdfOutput(output.filePath(QStringLiteral("printed_note.pdf")));
-        note->printButton()->click();
+        note->issueButton()->click();
+        ok = shoot(note, output.filePath(QStringLiteral("issue_note.png"))) && ok;
         note->close();
     });
     window.action(QStringLiteral("开票预览"))->trigger();
