@@ -73,15 +73,17 @@ IssueNote IssueNote::fromGrid(const DataSource &note)
 IssueNote IssueNote::fromGrid(const DataSource &note, const QList<IssueLine> &picked)
 {
     IssueNote result;
+    using namespace IssueNoteLayout;
     for (int k = 0; k < lineCount; ++k) {
         const int r = firstLineRow + k;
-        Line line {note.text(r, 1), note.text(r, 2), note.text(r, 3), note.text(r, 6)};
+        Line line {note.text(r, nameColumn), note.text(r, specColumn), note.text(r, quantityColumn),
+            note.text(r, amountColumn)};
         if (k < picked.size() && picked[k].name == line.name && picked[k].spec == line.spec)
             line.recordId = picked[k].recordId;
         result.lines.append(line);
     }
-    result.department = note.text(2, 3);
-    result.handler = note.text(15, 6);
+    result.department = note.text(departmentCell.row, departmentCell.column);
+    result.handler = note.text(handlerCell.row, handlerCell.column);
     return result;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/status.h"
+#include "issue/issue_note.h"
 
 #include <QDateTime>
 #include <QList>
@@ -28,8 +29,8 @@ struct IssueNote
     QString department; // cell (2, 3): 领料部门
     QString handler; // cell (15, 6): 领料
 
-    static constexpr int firstLineRow = 5;
-    static constexpr int lineCount = 9;
+    static constexpr int firstLineRow = IssueNoteLayout::firstLineRow;
+    static constexpr int lineCount = IssueNoteLayout::lineCount;
 
     static IssueNote fromGrid(const DataSource &note);
     // With the lines the note was laid out from, in their rows: a row whose

@@ -41,50 +41,54 @@ void build(
     note.setDefaultFormat(CellFormat());
     note.setSize(rows, columns);
 
-    note.setRowHeights(1, 1, 100);
+    note.setRowHeights(titleRow, 1, 100);
     note.setAlignment({1, 1, rows, columns}, CellFormat::Centre);
-    note.merge({1, 1, 1, columns});
-    note.setText(1, 1, title());
-    note.setFontSize({1, 1, 1, 1}, 70);
+    note.merge({titleRow, 1, 1, columns});
+    note.setText(titleRow, 1, title());
+    note.setFontSize({titleRow, 1, 1, 1}, 70);
 
-    note.merge({2, 1, 1, 2});
-    note.merge({2, 3, 1, 3});
-    note.setText(2, 1, p.warehouse);
-    note.merge({3, 1, 1, 2});
-    note.merge({3, 3, 1, 3});
-    note.setText(3, 1, p.purpose);
-    note.setText(2, 3, p.department);
-    note.setText(3, 3, p.project);
-    note.setText(3, 6, dateText(today));
+    // Each header field takes two (left) or three (middle) columns.
+    for (const Cell cell : {warehouseCell, purposeCell})
+        note.merge({cell.row, cell.column, 1, 2});
+    for (const Cell cell : {departmentCell, projectCell})
+        note.merge({cell.row, cell.column, 1, 3});
+    const auto put = [&note](Cell cell, const QString &text) {
+        note.setText(cell.row, cell.column, text);
+    };
+    put(warehouseCell, p.warehouse);
+    put(purposeCell, p.purpose);
+    put(departmentCell, p.department);
+    put(projectCell, p.project);
+    put(dateCell, dateText(today));
 
     for (int c = 1; c <= columns; ++c) {
-        note.setText(4, c, columnHeads()[c - 1]);
+        note.setText(headingRow, c, columnHeads()[c - 1]);
         note.setColumnWidths(c, 1, widths[c - 1]);
     }
 
     double total = 0;
-    for (int k = 0; k < lines.size() && k < AppState::maxIssueLines; ++k) {
+    for (int k = 0; k < lines.size() && k < lineCount; ++k) {
         const IssueLine &line = lines[k];
         const int r = firstLineRow + k;
-        note.setText(r, 1, line.name);
-        note.setText(r, 2, line.spec);
-        note.setText(r, 3, numberText(line.quantity));
-        note.setText(r, 4, line.unit);
-        note.setText(r, 5, numberText(line.unitPrice));
+        note.setText(r, nameColumn, line.name);
+        note.setText(r, specColumn, line.spec);
+        note.setText(r, quantityColumn, numberText(line.quantity));
+        note.setText(r, unitColumn, line.unit);
+        note.setText(r, priceColumn, numberText(line.unitPrice));
         const double amount = round2(line.quantity * line.unitPrice);
-        note.setText(r, 6, numberText(amount));
+        note.setText(r, amountColumn, numberText(amount));
         total += amount;
     }
 
-    note.setBorders({4, 1, totalRow - 3, columns}, BorderAll);
-    for (int r = 4; r <= totalRow; ++r)
+    note.setBorders({headingRow, 1, totalRow - headingRow + 1, columns}, BorderAll);
+    for (int r = headingRow; r <= totalRow; ++r)
         for (int c = 1; c <= columns; ++c)
             if (note.text(r, c) == QLatin1String("0"))
                 note.setText(r, c, QString());
 
     note.setText(totalRow, 1, QStringLiteral("合       计"));
     const QString totalText = numberText(total);
-    note.setText(totalRow, columns, totalText == QLatin1String("0") ? QString() : totalText);
+    note.setText(totalRow, amountColumn, totalText == QLatin1String("0") ? QString() : totalText);
 
     const QString signatures[columns] = {p.approval, p.financialReview, p.technicalDepartment,
         p.issuedBy, p.storekeeper, p.receivedBy};

@@ -17,13 +17,36 @@ namespace IssueNoteLayout {
 
 constexpr int rows = 15;
 constexpr int columns = 6;
+constexpr int titleRow = 1;
+constexpr int headingRow = 4; // the column heads
+constexpr int lineCount = AppState::maxIssueLines;
 constexpr int firstLineRow = 5;
-constexpr int lastLineRow = 13;
+constexpr int lastLineRow = firstLineRow + lineCount - 1;
 constexpr int totalRow = 14;
 constexpr int signatureRow = 15;
+static_assert(lastLineRow + 1 == totalRow && totalRow + 1 == signatureRow && signatureRow == rows);
+
+// The columns of a material line.
+constexpr int nameColumn = 1;
+constexpr int specColumn = 2;
 constexpr int quantityColumn = 3;
+constexpr int unitColumn = 4;
 constexpr int priceColumn = 5;
 constexpr int amountColumn = 6;
+
+// The header fields, each at the left of its merged cell.
+struct Cell
+{
+    int row;
+    int column;
+};
+constexpr Cell warehouseCell {2, 1}; // 仓库名称
+constexpr Cell departmentCell {2, 3}; // 领料部门
+constexpr Cell purposeCell {3, 1}; // 使用方向
+constexpr Cell projectCell {3, 3}; // 项目名称
+constexpr Cell dateCell {3, 6};
+// The last signature, 领料: who takes the material away.
+constexpr Cell handlerCell {signatureRow, columns};
 
 QString title();
 
