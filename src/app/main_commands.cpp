@@ -135,9 +135,8 @@ void importSpreadsheet(MainWindow &main)
     WorkbookReader reader;
     reader.setWatcher(&progress);
     // A cancelled dialog reads from no workbook: the list is left empty.
-    int formulasWithoutResult = 0;
-    const Status s
-        = SpreadsheetImport::importFile(main.stockTable(), path, reader, &formulasWithoutResult);
+    SpreadsheetImport::Findings findings;
+    const Status s = SpreadsheetImport::importFile(main.stockTable(), path, reader, &findings);
     grid->bind();
     if (const QScreen *screen = main.screen() ? main.screen() : QGuiApplication::primaryScreen())
         placeFrame(main, SpreadsheetImport::windowFrame(screen->availableGeometry()));
@@ -155,11 +154,8 @@ void importSpreadsheet(MainWindow &main)
     const QString source = path.isEmpty() ? QStringLiteral("（未选文件）") : fileNameOf(path);
     QString status = QStringLiteral("列表显示的是电子表 %1 的内容，不是库存；核对后用"
                                     "“数据”菜单的“加入数据库”加入库存，“刷新显示”回到库存")
-                         .arg(source);
-    if (formulasWithoutResult > 0)
-        status += QStringLiteral("；%1 个单元格是没有结果的公式，读作空白，请在电子表格中"
-                                 "计算并保存后再读")
-                      .arg(formulasWithoutResult);
+                         .arg(source)
+        + SpreadsheetImport::findingsNote(findings);
     main.setListStatus(status);
 }
 

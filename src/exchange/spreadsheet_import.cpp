@@ -14,9 +14,8 @@ QStringList headings()
 
 namespace {
 
-// Reads the values a workbook shows and counts the formula cells among them
-// that were saved without a result: they read empty, which the user must be
-// told, since an empty 库存数量 is not a zero one.
+// Reads the values a workbook shows and notes what the user must be told:
+// formula cells saved without a result and texts cut to a cell's length.
 class ShownValues
 {
 public:
@@ -28,20 +27,45 @@ public:
     {
         QString value = excel_.GetRangeValue(address);
         if (value.isEmpty() && excel_.GetRangeFormula(address).startsWith(u'='))
-            ++formulasWithoutResult_;
+            ++findings_.formulasWithoutResult;
+        // The reader cuts long texts already; a workbook built otherwise
+        // must not bring one into the table either.
+        if (Workbook::cutToCellLength(value) || excel_.valueWasCut(address))
+            findings_.cutCells.append(address);
         return value;
     }
 
-    int formulasWithoutResult() const { return formulasWithoutResult_; }
+    const Findings &findings() const { return findings_; }
 
 private:
     const ExcelAutomation &excel_;
-    int formulasWithoutResult_ = 0;
+    Findings findings_;
 };
 
 } // namespace
 
-int importInto(DataSource &table, ExcelAutomation &excel)
+QString findingsNote(const Findings &findings)
+{
+    QString note;
+    if (findings.formulasWithoutResult > 0)
+        note += QStringLiteral("；%1 个单元格是没有结果的公式，读作空白，请在电子表格中"
+                               "计算并保存后再读")
+                    .arg(findings.formulasWithoutResult);
+    if (!findings.cutCells.isEmpty()) {
+        // The first few name the place; the count says how many there are.
+        constexpr int named = 10;
+        QString cells = findings.cutCells.mid(0, named).join(u'、');
+        if (findings.cutCells.size() > named)
+            cells += QStringLiteral(" 等");
+        note += QStringLiteral("；%1 个单元格的文字超过 %2 个字符，只读入了前 %2 个字符（%3）")
+                    .arg(findings.cutCells.size())
+                    .arg(Workbook::maxTextLength)
+                    .arg(cells);
+    }
+    return note;
+}
+
+Findings importInto(DataSource &table, ExcelAutomation &excel)
 {
     const QStringList texts = headings();
     const int columns = int(texts.size());
@@ -82,13 +106,16 @@ int importInto(DataSource &table, ExcelAutomation &excel)
     table.setColumnWidths(1, 2, 850);
     table.setColumnWidths(3, 2, 140);
     table.setHeaderRows(1);
-    return shown.formulasWithoutResult();
+    return shown.findings();
 }
 
-Status importFile(DataSource &table, const QString &path, const WorkbookReader &reader,
-    int *formulasWithoutResult)
+Status importFile(
+    DataSource &table, const QString &path, const WorkbookReader &reader, Findings *findings)
 {
-    ExcelAutomation excel(reader);
+    // Only the rows the import may read are read, however long the file.
+    WorkbookReader rowsNeeded = reader;
+    rowsNeeded.setRowLimit(lastSheetRow);
+    ExcelAutomation excel(rowsNeeded);
     excel.CreateApplication();
     if (!path.isEmpty()) {
         if (Status opened = excel.OpenWorkbook(path, QString(), false); !opened) {
@@ -96,9 +123,9 @@ Status importFile(DataSource &table, const QString &path, const WorkbookReader &
             return opened;
         }
     }
-    const int unresolved = importInto(table, excel);
-    if (formulasWithoutResult)
-        *formulasWithoutResult = unresolved;
+    const Findings found = importInto(table, excel);
+    if (findings)
+        *findings = found;
     excel.CloseWorkbooks();
     excel.Quit();
     return Status::success();

@@ -44,18 +44,37 @@ inline QRect windowFrame(const QRect &screenArea)
     return screenArea.adjusted(1, 1, -1, -9);
 }
 
+// The last spreadsheet row the import may read.
+inline constexpr int lastSheetRow = firstSheetRow + maxRows - 1;
+
+// What the user must be told about the cells read.
+struct Findings
+{
+    // Formulas saved without a result: they read empty, and an empty 库存数量
+    // is not a zero one.
+    int formulasWithoutResult = 0;
+    // Where a text was longer than a cell holds and only its first
+    // Workbook::maxTextLength characters were taken ("B7"), in reading order.
+    QStringList cutCells;
+};
+
+// The remark on the findings for the status line, starting with "；"; empty
+// when there is nothing to tell.
+QString findingsNote(const Findings &findings);
+
 // Replaces the table by the rows read through `excel` (whose active workbook
 // may be none: every cell then reads empty and the read ends at the sixth
-// row) and sets the table's column widths and header row. Returns how many of
-// the cells read are formulas saved without a result (they read empty).
-int importInto(DataSource &table, ExcelAutomation &excel);
+// row) and sets the table's column widths and header row. No text longer than
+// a cell holds reaches the table.
+Findings importInto(DataSource &table, ExcelAutomation &excel);
 
 // The whole import of one file: starts the workbook engine, opens the file in
-// a reading child process, imports, closes the workbook and ends the engine.
-// An empty path (the file dialog was cancelled) imports from no workbook. A
-// file that cannot be read leaves the table as it was and gives the reason.
-// `formulasWithoutResult`, when given, receives importInto()'s count.
+// a reading child process (reading no row after lastSheetRow), imports,
+// closes the workbook and ends the engine. An empty path (the file dialog was
+// cancelled) imports from no workbook. A file that cannot be read leaves the
+// table as it was and gives the reason. `findings`, when given, receives
+// importInto()'s.
 Status importFile(DataSource &table, const QString &path,
-    const WorkbookReader &reader = WorkbookReader(), int *formulasWithoutResult = nullptr);
+    const WorkbookReader &reader = WorkbookReader(), Findings *findings = nullptr);
 
 } // namespace SpreadsheetImport

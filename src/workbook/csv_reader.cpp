@@ -14,14 +14,19 @@ QChar separatorOf(const QString &text)
 
 } // namespace
 
-WorkbookResult readCsv(const QByteArray &bytes)
+WorkbookResult readCsv(const QByteArray &bytes, int rowLimit, bool wholeFile)
 {
     const QString text = decodeExternalText(bytes);
     WorkbookSheet sheet(QStringLiteral("Sheet1"));
     int cells = 0;
+    bool pastLimit = false;
     // Empty fields leave their cells empty; the limits stop a huge file early.
     const bool read
         = splitDelimited(text, separatorOf(text), [&](int row, int column, const QString &field) {
+              if (row > rowLimit) {
+                  pastLimit = true;
+                  return false;
+              }
               if (field.isEmpty())
                   return true;
               if (!WorkbookSheet::isInside(row, column) || ++cells > Workbook::maxCells)
@@ -29,8 +34,11 @@ WorkbookResult readCsv(const QByteArray &bytes)
               sheet.setValue(row, column, field);
               return true;
           });
-    if (!read)
+    if (!read && !pastLimit)
         return WorkbookResult::failure(QStringLiteral("文件中的行、列或单元格过多"));
+    if (!wholeFile && !pastLimit)
+        return WorkbookResult::failure(
+            QStringLiteral("文件过大（超过 %1 MB）").arg(Workbook::maxFileBytes / (1024 * 1024)));
     WorkbookResult result;
     result.workbook.sheets.append(std::move(sheet));
     return result;

@@ -290,6 +290,13 @@ QString ExcelAutomation::GetRangeValue(const QString &address) const
     return sheet->value(range->first.row, range->first.column);
 }
 
+bool ExcelAutomation::valueWasCut(const QString &address) const
+{
+    const WorkbookSheet *sheet = activeSheet();
+    const auto range = A1::parseRange(address);
+    return sheet && range && sheet->cell(range->first.row, range->first.column).cut;
+}
+
 Status ExcelAutomation::DeleteSheet(int sheet)
 {
     OpenBook *book = activeBook();

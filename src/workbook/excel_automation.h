@@ -25,6 +25,8 @@
 //   was saved), sheet numbers are 1-based.
 // - A cell or range that does not exist reads as the empty text; reading a
 //   range gives its first cell.
+// - No cell holds more than Workbook::maxTextLength characters: a longer text,
+//   read or set, is cut there and the cell marked (valueWasCut()).
 // - Formulas are kept as text and not calculated: a formula cell reads as the
 //   value saved with the file, or empty when the formula was set here.
 // - Borders and fonts are recorded (borders(), fonts()) but neither drawn nor
@@ -96,6 +98,9 @@ public:
     int workbookCount() const;
     // The active workbook, or null.
     const Workbook *activeWorkbook() const;
+    // Whether the value GetRangeValue() reads at `address` is cut: its text
+    // was longer than a cell holds (Workbook::maxTextLength).
+    bool valueWasCut(const QString &address) const;
     QList<BorderSetting> borders() const;
     QList<FontSetting> fonts() const;
 

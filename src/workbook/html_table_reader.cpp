@@ -161,7 +161,7 @@ QString decodeHtmlEntities(QStringView text)
     return result;
 }
 
-WorkbookResult readHtmlTable(const QByteArray &bytes)
+WorkbookResult readHtmlTable(const QByteArray &bytes, int rowLimit)
 {
     const QString text = decodeExternalText(bytes);
     WorkbookSheet sheet(QStringLiteral("Sheet1"));
@@ -177,7 +177,7 @@ WorkbookResult readHtmlTable(const QByteArray &bytes)
         inCell = false;
         const QString value = trimmedLines(decodeHtmlEntities(cell));
         cell.clear();
-        if (!value.isEmpty()) {
+        if (!value.isEmpty() && row <= rowLimit) {
             if (!WorkbookSheet::isInside(row, column) || ++cells > Workbook::maxCells)
                 return false;
             sheet.setValue(row, column, value);
@@ -226,6 +226,8 @@ WorkbookResult readHtmlTable(const QByteArray &bytes)
                 return WorkbookResult::failure(QStringLiteral("表格中的行、列或单元格过多"));
         }
         if (tag->name == QLatin1String("tr") && !tag->closing) {
+            if (row == rowLimit)
+                break;
             ++row;
             column = 0;
             span = 1;

@@ -11,7 +11,8 @@
 // character references are decoded. A "<" that starts no tag is kept as text, so
 // older exports that did not escape it still read. Comments, <style> and
 // <script> are skipped. The bytes are decoded by decodeExternalText().
-WorkbookResult readHtmlTable(const QByteArray &bytes);
+// Rows after `rowLimit` are left unread.
+WorkbookResult readHtmlTable(const QByteArray &bytes, int rowLimit = WorkbookSheet::maxRows);
 
 // Replaces character references (&amp; &lt; &gt; &quot; &apos; &nbsp; &#NNN;
 // &#xHH;) by their characters; anything else is left as it is.

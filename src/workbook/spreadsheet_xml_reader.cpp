@@ -38,7 +38,7 @@ QString dataText(const QString &type, const QString &raw)
 
 } // namespace
 
-WorkbookResult readSpreadsheetXml(const QByteArray &bytes)
+WorkbookResult readSpreadsheetXml(const QByteArray &bytes, int rowLimit)
 {
     QXmlStreamReader xml(bytes);
     WorkbookResult result;
@@ -66,7 +66,8 @@ WorkbookResult readSpreadsheetXml(const QByteArray &bytes)
             const int index = attribute(xml, QLatin1String("Index")).toInt();
             row = index > 0 ? index : row + 1;
             column = 0;
-        } else if (name == QLatin1String("Cell") && !sheets.isEmpty() && row > 0) {
+        } else if (name == QLatin1String("Cell") && !sheets.isEmpty() && row > 0
+            && row <= rowLimit) {
             const int index = attribute(xml, QLatin1String("Index")).toInt();
             cellColumn = index > 0 ? index : column + 1;
             // The cells a merge covers are skipped by the next cell's number.
@@ -77,7 +78,7 @@ WorkbookResult readSpreadsheetXml(const QByteArray &bytes)
             cell = {{}, attribute(xml, QLatin1String("Formula"))};
             if (!cell.formula.isEmpty())
                 sheets.last().setCell(row, cellColumn, cell);
-        } else if (name == QLatin1String("Data") && !sheets.isEmpty() && row > 0
+        } else if (name == QLatin1String("Data") && !sheets.isEmpty() && row > 0 && row <= rowLimit
             && cellColumn > 0) {
             const QString type = attribute(xml, QLatin1String("Type"));
             cell.value

@@ -9,4 +9,5 @@
 // every worksheet, with ss:Index and ss:MergeAcross placing rows and cells.
 // Numbers come as numberText(), date-times as date text, logical values as
 // valueText() does; a cell's ss:Formula is kept as its formula.
-WorkbookResult readSpreadsheetXml(const QByteArray &bytes);
+// Rows after `rowLimit` are skipped.
+WorkbookResult readSpreadsheetXml(const QByteArray &bytes, int rowLimit = WorkbookSheet::maxRows);

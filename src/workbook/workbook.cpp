@@ -13,10 +13,15 @@ void WorkbookSheet::setCell(int row, int column, const WorkbookCell &cell)
 {
     if (!isInside(row, column))
         return;
-    if (cell.isEmpty())
+    if (cell.isEmpty()) {
         cells_.remove(key(row, column));
-    else
-        cells_.insert(key(row, column), cell);
+        return;
+    }
+    WorkbookCell kept = cell;
+    if (Workbook::cutToCellLength(kept.value))
+        kept.cut = true;
+    Workbook::cutToCellLength(kept.formula);
+    cells_.insert(key(row, column), kept);
 }
 
 int WorkbookSheet::usedRows() const
@@ -54,6 +59,15 @@ void WorkbookSheet::moveCells(const std::function<void(int &row, int &column)> &
             moved.insert(key(row, column), it.value());
     }
     cells_ = std::move(moved);
+}
+
+bool Workbook::cutToCellLength(QString &text)
+{
+    if (text.size() <= maxTextLength)
+        return false;
+    const bool splitsPair = text.at(maxTextLength - 1).isHighSurrogate();
+    text = text.left(maxTextLength - (splitsPair ? 1 : 0)); // a copy of the part only
+    return true;
 }
 
 int Workbook::cellCount() const

@@ -14,6 +14,8 @@ struct WorkbookCell
 {
     QString value;
     QString formula;
+    // The value was longer than a cell holds and is cut to Workbook::maxTextLength.
+    bool cut = false;
 
     bool isEmpty() const { return value.isEmpty() && formula.isEmpty(); }
     friend bool operator==(const WorkbookCell &, const WorkbookCell &) = default;
@@ -44,6 +46,7 @@ public:
     WorkbookCell cell(int row, int column) const;
     QString value(int row, int column) const { return cell(row, column).value; }
     // Stores a cell; an empty one removes the cell. Ignored outside the limits.
+    // A value or formula longer than a cell holds is cut (the value marked cut).
     void setCell(int row, int column, const WorkbookCell &cell);
     void setValue(int row, int column, const QString &value) { setCell(row, column, {value, {}}); }
 
@@ -78,6 +81,11 @@ struct Workbook
     static constexpr qint64 maxFileBytes = 64 * 1024 * 1024;
     static constexpr int maxCells = 1'000'000;
     static constexpr int maxSheets = 256;
+    // The most characters (UTF-16 units) a spreadsheet cell holds.
+    static constexpr qsizetype maxTextLength = 32767;
+    // Cuts `text` to maxTextLength, never between the halves of a surrogate
+    // pair; true when it was longer.
+    static bool cutToCellLength(QString &text);
 
     QList<WorkbookSheet> sheets;
     int activeSheet = 0; // index into sheets: the tab shown when the file was saved

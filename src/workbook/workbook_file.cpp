@@ -46,15 +46,18 @@ bool looksLikeText(QByteArrayView bytes)
     return controls * 100 <= head.size();
 }
 
-WorkbookResult readFromFile(const QString &path, const QByteArray &bytes)
+WorkbookResult readFromFile(const QString &path, const QByteArray &bytes, int rowLimit)
 {
     switch (detectWorkbookFormat(bytes)) {
-    case WorkbookFormat::Xlsx:
-        return XlsxReader().read(bytes);
+    case WorkbookFormat::Xlsx: {
+        XlsxReader::Limits limits;
+        limits.maxRows = rowLimit;
+        return XlsxReader(limits).read(bytes);
+    }
     case WorkbookFormat::Xls:
-        return readXlsFile(path);
+        return readXlsFile(path, rowLimit);
     case WorkbookFormat::SpreadsheetXml:
-        return readSpreadsheetXml(bytes);
+        return readSpreadsheetXml(bytes, rowLimit);
     case WorkbookFormat::Html:
     case WorkbookFormat::Csv:
         break;
@@ -62,8 +65,27 @@ WorkbookResult readFromFile(const QString &path, const QByteArray &bytes)
     if (!looksLikeText(bytes))
         return WorkbookResult::failure(QStringLiteral("不是可以读取的电子表格文件"));
     if (detectWorkbookFormat(bytes) == WorkbookFormat::Html)
-        return readHtmlTable(bytes);
-    return readCsv(bytes);
+        return readHtmlTable(bytes, rowLimit);
+    return readCsv(bytes, rowLimit);
+}
+
+QString tooLarge()
+{
+    return QStringLiteral("文件过大（超过 %1 MB）").arg(Workbook::maxFileBytes / (1024 * 1024));
+}
+
+// A text file too large to read whole may still hold the first rows a reader
+// asks for: its start is read up to the last line end inside the bound (so
+// that no character is cut in two), and must reach past those rows.
+WorkbookResult readStartOfText(QFile &file, int rowLimit)
+{
+    QByteArray start = file.read(Workbook::maxFileBytes);
+    const bool utf16 = start.startsWith("\xFF\xFE") || start.startsWith("\xFE\xFF");
+    if (rowLimit >= WorkbookSheet::maxRows || utf16
+        || detectWorkbookFormat(start) != WorkbookFormat::Csv || !looksLikeText(start))
+        return WorkbookResult::failure(tooLarge());
+    start.truncate(start.lastIndexOf('\n') + 1);
+    return readCsv(start, rowLimit, false);
 }
 
 } // namespace
@@ -94,30 +116,28 @@ WorkbookFormat detectWorkbookFormat(QByteArrayView head)
     return WorkbookFormat::Html;
 }
 
-WorkbookResult readWorkbookFile(const QString &path)
+WorkbookResult readWorkbookFile(const QString &path, int rowLimit)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return WorkbookResult::failure(QStringLiteral("文件不存在或无法打开"));
     if (file.size() > Workbook::maxFileBytes)
-        return WorkbookResult::failure(
-            QStringLiteral("文件过大（超过 %1 MB）").arg(Workbook::maxFileBytes / (1024 * 1024)));
+        return readStartOfText(file, rowLimit);
     const QByteArray bytes = file.read(Workbook::maxFileBytes + 1);
     if (bytes.size() > Workbook::maxFileBytes)
-        return WorkbookResult::failure(
-            QStringLiteral("文件过大（超过 %1 MB）").arg(Workbook::maxFileBytes / (1024 * 1024)));
+        return WorkbookResult::failure(tooLarge());
     if (bytes.isEmpty())
         return WorkbookResult::failure(QStringLiteral("文件是空的"));
-    return readFromFile(path, bytes);
+    return readFromFile(path, bytes, rowLimit);
 }
 
-WorkbookResult readWorkbookData(const QByteArray &bytes)
+WorkbookResult readWorkbookData(const QByteArray &bytes, int rowLimit)
 {
     if (detectWorkbookFormat(bytes) != WorkbookFormat::Xls)
-        return readFromFile(QString(), bytes);
+        return readFromFile(QString(), bytes, rowLimit);
     QTemporaryFile file(QDir::tempPath() + QStringLiteral("/workbook-XXXXXX.xls"));
     if (!file.open() || file.write(bytes) != bytes.size() || !file.flush())
         return WorkbookResult::failure(QStringLiteral("无法写入临时文件"));
     file.close();
-    return readXlsFile(file.fileName());
+    return readXlsFile(file.fileName(), rowLimit);
 }

@@ -19,10 +19,12 @@ enum class WorkbookFormat {
 WorkbookFormat detectWorkbookFormat(QByteArrayView head);
 
 // Reads a workbook file in this process with the reader its contents call for.
-// Files larger than Workbook::maxFileBytes are refused unread. Meant for the
-// reading child process (WorkbookReader) and for tests: a damaged file may
-// take this process down with it when FreeXL reads it.
-WorkbookResult readWorkbookFile(const QString &path);
+// Only rows 1..rowLimit of each sheet are read; cell texts longer than a cell
+// holds are cut (WorkbookCell::cut). Files larger than Workbook::maxFileBytes
+// are refused unread, but for a text file whose start holds the rows asked
+// for. Meant for the reading child process (WorkbookReader) and for tests: a
+// damaged file may take this process down with it when FreeXL reads it.
+WorkbookResult readWorkbookFile(const QString &path, int rowLimit = WorkbookSheet::maxRows);
 
 // The same over bytes in memory; .xls is read through a temporary file.
-WorkbookResult readWorkbookData(const QByteArray &bytes);
+WorkbookResult readWorkbookData(const QByteArray &bytes, int rowLimit = WorkbookSheet::maxRows);

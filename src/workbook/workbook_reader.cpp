@@ -144,8 +144,8 @@ WorkbookResult WorkbookReader::read(const QString &path) const
 
     QProcess child;
     child.setProgram(program_);
-    child.setArguments(
-        {QString::fromLatin1(childOption), QString::fromLatin1(path.toUtf8().toHex())});
+    child.setArguments({QString::fromLatin1(childOption),
+        QString::fromLatin1(path.toUtf8().toHex()), QString::number(rowLimit_)});
     child.setStandardInputFile(QProcess::nullDevice());
     child.setStandardErrorFile(QProcess::nullDevice());
 #ifdef Q_OS_UNIX
@@ -177,14 +177,21 @@ int runWorkbookReaderChild(int argc, char **argv)
 {
     if (argc < 2 || std::strcmp(argv[1], WorkbookReader::childOption) != 0)
         return -1;
-    if (argc != 3)
+    if (argc != 3 && argc != 4)
         return 2;
+    int rowLimit = WorkbookSheet::maxRows;
+    if (argc == 4) {
+        bool ok = false;
+        rowLimit = QByteArray(argv[3]).toInt(&ok);
+        if (!ok || rowLimit < 0)
+            return 2;
+    }
 #ifdef Q_OS_WIN
     limitOwnMemory();
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
     const QString path = QString::fromUtf8(QByteArray::fromHex(QByteArray(argv[2])));
-    const WorkbookResult result = readWorkbookFile(path);
+    const WorkbookResult result = readWorkbookFile(path, rowLimit);
     // Written as it is encoded: the stream is never held whole.
     QFile out;
     if (!out.open(stdout, QIODevice::WriteOnly))

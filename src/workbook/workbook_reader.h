@@ -22,8 +22,8 @@ public:
 
 // Reads a workbook file in a child process, so that a file that makes a
 // reader crash, hang or run away with memory ends only the child: this same
-// program started with `--read-workbook <path as hex UTF-8>` (the path is
-// hex-coded so that no code page on any platform can mangle it). The child
+// program started with `--read-workbook <path as hex UTF-8> <row limit>` (the
+// path is hex-coded so that no code page on any platform can mangle it). The child
 // writes the cells to its standard output as it goes (WorkbookStream); the
 // program kills it after the time limit, or when the watcher cancels, and
 // checks everything it hands back. The child may take at most
@@ -53,6 +53,10 @@ public:
 
     // Whom to tell about a long read (not owned; none by default).
     void setWatcher(WorkbookReadWatcher *watcher) { watcher_ = watcher; }
+    // Reads only rows 1..rows of each sheet (all by default): a caller that
+    // needs the first rows of a long file gets them, not a refusal.
+    void setRowLimit(int rows) { rowLimit_ = rows; }
+    int rowLimit() const { return rowLimit_; }
 
     const QString &program() const { return program_; }
     int timeoutMs() const { return timeoutMs_; }
@@ -62,10 +66,11 @@ private:
     int timeoutMs_;
     qint64 maxOutputBytes_;
     WorkbookReadWatcher *watcher_ = nullptr;
+    int rowLimit_ = WorkbookSheet::maxRows;
 };
 
 // The child's side: when argv[1] is WorkbookReader::childOption, reads the file
-// named by argv[2], writes the result to standard output and returns the exit
-// code; otherwise returns -1 and the program starts as usual. Needs no Qt
-// application object.
+// named by argv[2] up to the row limit argv[3] (all rows without it), writes the result to standard
+// output and returns the exit code; otherwise returns -1 and the program starts as usual. Needs no
+// Qt application object.
 int runWorkbookReaderChild(int argc, char **argv);

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr quint32 streamStart = 0x57424B32; // "WBK2"
+constexpr quint32 streamStart = 0x57424B33; // "WBK3"
 constexpr quint32 streamEnd = 0x454E4431; // "END1"
 // A text reference: 0 is the empty text, n the n-th text sent, and this
 // marker a new text that follows at once and takes the next number.
@@ -84,6 +84,14 @@ public:
             return std::nullopt;
         return value;
     }
+    std::optional<quint8> flags()
+    {
+        quint8 value = 0;
+        in_ >> value;
+        if (in_.status() != QDataStream::Ok || value > 1)
+            return std::nullopt;
+        return value;
+    }
     std::optional<quint32> number(quint32 min, quint32 max)
     {
         const auto value = number();
@@ -139,11 +147,15 @@ std::optional<WorkbookSheet> decodeSheet(Decoder &in, qint64 &totalCells)
     for (quint32 c = 0; c < *cells; ++c) {
         const auto row = in.number(1, WorkbookSheet::maxRows);
         const auto column = in.number(1, WorkbookSheet::maxColumns);
+        const auto cut = in.flags();
         const auto value = in.textReference();
         const auto formula = in.textReference();
-        if (!row || !column || !value || !formula)
+        // The child cuts every cell text to a cell's length: a longer one is
+        // no text it sent.
+        if (!row || !column || !cut || !value || !formula || value->size() > Workbook::maxTextLength
+            || formula->size() > Workbook::maxTextLength)
             return std::nullopt;
-        sheet.setCell(int(*row), int(*column), {*value, *formula});
+        sheet.setCell(int(*row), int(*column), {*value, *formula, *cut == 1});
     }
     return sheet;
 }
@@ -199,7 +211,7 @@ bool write(QIODevice &device, const WorkbookResult &result)
             writeText(out, sheet.name());
             out << quint32(sheet.cellCount());
             sheet.forEachCell([&](int row, int column, const WorkbookCell &cell) {
-                out << quint32(row) << quint32(column);
+                out << quint32(row) << quint32(column) << quint8(cell.cut ? 1 : 0);
                 texts.write(cell.value);
                 texts.write(cell.formula);
             });

@@ -9,8 +9,9 @@ class QIODevice;
 // The form in which the reading child process hands a workbook (or its
 // failure) to the program: a tagged, length-prefixed binary stream. The
 // program treats it as untrusted: decode() checks every count, length,
-// reference and cell position against the limits and the bytes actually
-// there, and refuses anything truncated, oversized or followed by stray bytes.
+// reference, cell position and cell length against the limits and the bytes
+// actually there, and refuses anything truncated, oversized or followed by
+// stray bytes. A cell's mark that its value was cut travels with it.
 //
 // Each text travels once: a cell refers to a text sent before by its number.
 // A workbook whose shared string fills every cell thus costs the child, the

@@ -4,9 +4,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QTemporaryFile>
 
 #include <freexl.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -54,7 +57,29 @@ QString cellText(const FreeXL_CellValue &value)
     }
 }
 
-WorkbookResult readOpened(const void *handle)
+// The cells of shared strings, each made once: every cell showing one shares
+// its text, cut to a cell's length once.
+class SharedTexts
+{
+public:
+    WorkbookCell cell(const FreeXL_CellValue &value)
+    {
+        if (value.type != FREEXL_CELL_SST_TEXT)
+            return {cellText(value), {}};
+        auto known = cells_.constFind(value.value.text_value);
+        if (known == cells_.cend()) {
+            WorkbookCell made {cellText(value), {}};
+            made.cut = Workbook::cutToCellLength(made.value);
+            known = cells_.insert(value.value.text_value, made);
+        }
+        return *known;
+    }
+
+private:
+    QHash<const char *, WorkbookCell> cells_;
+};
+
+WorkbookResult readOpened(const void *handle, int rowLimit)
 {
     unsigned int info = 0;
     if (freexl_get_info(handle, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK
@@ -69,6 +94,7 @@ WorkbookResult readOpened(const void *handle)
 
     WorkbookResult result;
     int cellBudget = Workbook::maxCells;
+    SharedTexts shared;
     for (unsigned short index = 0; index < sheetCount; ++index) {
         const char *name = nullptr;
         freexl_get_worksheet_name(handle, index, &name);
@@ -78,19 +104,20 @@ WorkbookResult readOpened(const void *handle)
         if (freexl_select_active_worksheet(handle, index) != FREEXL_OK
             || freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK)
             return WorkbookResult::failure(QStringLiteral("工作簿已损坏：无法读取工作表"));
+        rows = std::min(rows, unsigned(std::max(rowLimit, 0)));
         for (unsigned int row = 0; row < rows; ++row) {
             for (unsigned short column = 0; column < columns; ++column) {
                 FreeXL_CellValue value;
                 if (freexl_get_cell_value(handle, row, column, &value) != FREEXL_OK)
                     continue;
-                const QString text = cellText(value);
-                if (text.isEmpty())
+                const WorkbookCell cell = shared.cell(value);
+                if (cell.isEmpty())
                     continue;
                 if (--cellBudget < 0)
                     return WorkbookResult::failure(
                         QStringLiteral("工作簿中的单元格过多（超过 %1 个）")
                             .arg(Workbook::maxCells));
-                sheet.setValue(int(row) + 1, int(column) + 1, text);
+                sheet.setCell(int(row) + 1, int(column) + 1, cell);
             }
         }
         result.workbook.sheets.append(std::move(sheet));
@@ -100,7 +127,7 @@ WorkbookResult readOpened(const void *handle)
 
 } // namespace
 
-WorkbookResult readXlsFile(const QString &path)
+WorkbookResult readXlsFile(const QString &path, int rowLimit)
 {
     QByteArray localPath = QFile::encodeName(path);
     QTemporaryFile copy(QDir::tempPath() + QStringLiteral("/workbook-XXXXXX.xls"));
@@ -117,5 +144,5 @@ WorkbookResult readXlsFile(const QString &path)
     if (opened != FREEXL_OK)
         return WorkbookResult::failure(
             QStringLiteral("不是有效的 .xls 工作簿或已损坏（错误代码 %1）").arg(opened));
-    return readOpened(xls.handle);
+    return readOpened(xls.handle, rowLimit);
 }

@@ -9,4 +9,5 @@
 // text, times as "HH:MM:SS", texts as they are. Password-protected workbooks
 // are refused. FreeXL wants a local 8-bit path; a path that has no such form is
 // read through a temporary copy.
-WorkbookResult readXlsFile(const QString &path);
+// Rows after `rowLimit` are left unread.
+WorkbookResult readXlsFile(const QString &path, int rowLimit = WorkbookSheet::maxRows);

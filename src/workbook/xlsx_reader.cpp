@@ -255,13 +255,24 @@ WorkbookPart parseWorkbookPart(const QByteArray &bytes)
     return workbook;
 }
 
-QStringList parseSharedStrings(const QByteArray &bytes, bool &failed)
+// The shared strings, each cut to a cell's length here, once: the cells that
+// show one share the cut text.
+struct SharedStrings
 {
-    QStringList strings;
+    QStringList texts;
+    QList<bool> cut;
+};
+
+SharedStrings parseSharedStrings(const QByteArray &bytes, bool &failed)
+{
+    SharedStrings strings;
     XmlPart part(bytes);
     while (part.next()) {
-        if (part.isStart(QLatin1String("si")))
-            strings.append(part.stringText(QLatin1String("si")));
+        if (part.isStart(QLatin1String("si"))) {
+            QString text = part.stringText(QLatin1String("si"));
+            strings.cut.append(Workbook::cutToCellLength(text));
+            strings.texts.append(std::move(text));
+        }
     }
     failed = part.failed();
     return strings;
@@ -309,12 +320,13 @@ QList<XlsxReader::DateKind> parseStyles(const QByteArray &bytes)
 class SheetParser
 {
 public:
-    SheetParser(const QStringList &strings, const QList<XlsxReader::DateKind> &styles,
-        bool date1904, int cellBudget)
+    SheetParser(const SharedStrings &strings, const QList<XlsxReader::DateKind> &styles,
+        bool date1904, int cellBudget, int rowLimit)
         : strings_(strings)
         , styles_(styles)
         , date1904_(date1904)
         , cellBudget_(cellBudget)
+        , rowLimit_(rowLimit)
     { }
 
     // Fills the sheet; false with the reason in error() on a damaged part or too
@@ -338,7 +350,7 @@ public:
                     ++column;
                 }
                 const WorkbookCell cell = readCell(part);
-                if (cell.isEmpty() || !WorkbookSheet::isInside(row, column))
+                if (cell.isEmpty() || !WorkbookSheet::isInside(row, column) || row > rowLimit_)
                     continue;
                 if (--cellBudget_ < 0) {
                     error_ = QStringLiteral("工作簿中的单元格过多（超过 %1 个）")
@@ -379,18 +391,22 @@ private:
         WorkbookCell cell;
         if (!formula.isEmpty())
             cell.formula = u'=' + formula;
-        cell.value = displayText(type, style, value, inlineText);
+        if (type == QLatin1String("s")) {
+            bool ok = false;
+            const int index = value.toInt(&ok);
+            if (ok && index >= 0 && index < strings_.texts.size()) {
+                cell.value = strings_.texts[index];
+                cell.cut = strings_.cut[index];
+            }
+        } else {
+            cell.value = displayText(type, style, value, inlineText);
+        }
         return cell;
     }
 
     QString displayText(
         const QString &type, int style, const QString &value, const QString &inlineText) const
     {
-        if (type == QLatin1String("s")) {
-            bool ok = false;
-            const int index = value.toInt(&ok);
-            return ok && index >= 0 && index < strings_.size() ? strings_[index] : QString();
-        }
         if (type == QLatin1String("inlineStr"))
             return inlineText;
         if (type == QLatin1String("str"))
@@ -414,10 +430,11 @@ private:
         return XlsxReader::serialText(number, kind, date1904_);
     }
 
-    const QStringList &strings_;
+    const SharedStrings &strings_;
     const QList<XlsxReader::DateKind> &styles_;
     bool date1904_;
     int cellBudget_;
+    int rowLimit_;
     QString error_;
 };
 
@@ -565,7 +582,7 @@ WorkbookResult XlsxReader::read(const QByteArray &zipBytes) const
         else if (r.type.endsWith(QLatin1String("/styles")))
             stylesName = resolvePart(workbookName, r.target);
     }
-    QStringList strings;
+    SharedStrings strings;
     if (parts.contains(stringsName)) {
         const auto bytes = parts.read(stringsName);
         if (!bytes)
@@ -593,7 +610,7 @@ WorkbookResult XlsxReader::read(const QByteArray &zipBytes) const
             const auto bytes = parts.read(resolvePart(workbookName, relationship.target));
             if (!bytes)
                 return WorkbookResult::failure(parts.error());
-            SheetParser parser(strings, styles, workbookPart.date1904, cellBudget);
+            SheetParser parser(strings, styles, workbookPart.date1904, cellBudget, limits_.maxRows);
             if (!parser.parse(*bytes, sheet))
                 return WorkbookResult::failure(parser.error());
             cellBudget = parser.cellBudget();

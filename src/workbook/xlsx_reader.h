@@ -23,6 +23,7 @@ public:
     {
         qint64 maxUncompressedBytes = 64 * 1024 * 1024;
         int maxEntries = 1000;
+        int maxRows = WorkbookSheet::maxRows; // later rows are skipped
     };
 
     XlsxReader() = default;

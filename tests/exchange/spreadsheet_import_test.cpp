@@ -5,6 +5,7 @@
 #include "workbook_fixtures.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -222,12 +223,70 @@ TEST_F(ImportFileTest, FormulasSavedWithoutAResultAreCountedAndThoseWithOneReadA
                                                 "<c r=\"E4\"><f>SUM(E1:E3)</f></c></row>"});
     const QString path = dir.filePath(QStringLiteral("公式.xlsx"));
     ASSERT_TRUE(writeFile(path, package));
-    int unresolved = -1;
-    ASSERT_TRUE(SpreadsheetImport::importFile(table, path, reader, &unresolved));
+    SpreadsheetImport::Findings findings;
+    ASSERT_TRUE(SpreadsheetImport::importFile(table, path, reader, &findings));
     EXPECT_EQ(table.text(2, 4), QStringLiteral("12"));
     EXPECT_EQ(table.text(2, 5), QString());
     EXPECT_EQ(table.text(3, 4), QString());
-    EXPECT_EQ(unresolved, 2);
+    EXPECT_EQ(findings.formulasWithoutResult, 2);
 }
 
 } // namespace
+
+// One 10 MB shared string in every cell of 500 rows: each cell takes the
+// first 32 767 characters, and the user learns which cells were cut.
+TEST_F(ImportFileTest, ALongSharedStringIsCutToACellsLengthInEveryCell)
+{
+    const QByteArray longText(10 * 1024 * 1024, 'x');
+    QByteArray rows;
+    for (int row = 3; row <= 502; ++row) {
+        const QByteArray n = QByteArray::number(row);
+        rows += "<row r=\"" + n + "\">";
+        for (char column = 'B'; column <= 'I'; ++column)
+            rows += "<c r=\"" + (column + n) + "\" t=\"s\"><v>0</v></c>";
+        rows += "</row>";
+    }
+    const QString path = dir.filePath(QStringLiteral("长文字.xlsx"));
+    ASSERT_TRUE(writeFile(path, makeXlsxPackage({rows}, "<si><t>" + longText + "</t></si>")));
+
+    SpreadsheetImport::Findings findings;
+    ASSERT_TRUE(SpreadsheetImport::importFile(table, path, reader, &findings));
+    ASSERT_EQ(table.rowCount(), 501);
+    const QString cut(Workbook::maxTextLength, u'x');
+    for (int row : {2, 250, 501})
+        for (int column = 1; column <= 7; ++column)
+            EXPECT_EQ(table.text(row, column), cut) << row << ' ' << column;
+    ASSERT_EQ(findings.cutCells.size(), 500 * 7);
+    EXPECT_EQ(findings.cutCells.first(), QStringLiteral("B3"));
+    const QString note = SpreadsheetImport::findingsNote(findings);
+    EXPECT_TRUE(note.contains(QStringLiteral("3500 个单元格的文字超过 32767 个字符")))
+        << note.toStdString();
+    EXPECT_TRUE(note.contains(QStringLiteral("B3、C3"))) << note.toStdString();
+}
+
+// A CSV far longer than the import reads: its first 500 data rows come in, a
+// field over a cell's length is cut and named, nothing is refused.
+TEST_F(ImportFileTest, ALongCsvGivesItsFirstRowsAndLongFieldsAreCut)
+{
+    const QString path = dir.filePath(QStringLiteral("长.csv"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("库存表\n品名,规格,单位,数量,单价,金额,报警\n");
+    const QByteArray longField(Workbook::maxTextLength + 10, 'y');
+    for (int row = 3; row <= 200'000; ++row) {
+        const QByteArray n = QByteArray::number(row);
+        const QByteArray spec = row == 7 ? longField : "M" + n;
+        file.write(",品名" + n + ',' + spec + ",个," + n + ",1.5,2,3\n");
+    }
+    file.close();
+
+    SpreadsheetImport::Findings findings;
+    ASSERT_TRUE(SpreadsheetImport::importFile(table, path, reader, &findings));
+    ASSERT_EQ(table.rowCount(), 501);
+    EXPECT_EQ(table.text(2, 1), QStringLiteral("品名3"));
+    EXPECT_EQ(table.text(501, 1), QStringLiteral("品名502"));
+    EXPECT_EQ(table.text(501, 4), QStringLiteral("502"));
+    EXPECT_EQ(table.text(6, 2), QString(Workbook::maxTextLength, u'y'));
+    EXPECT_EQ(findings.cutCells, QStringList {QStringLiteral("C7")});
+    EXPECT_TRUE(SpreadsheetImport::findingsNote(findings).contains(QStringLiteral("（C7）")));
+}

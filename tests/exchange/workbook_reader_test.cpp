@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 WorkbookResult sampleResult()
@@ -55,23 +57,31 @@ TEST(WorkbookStreamTest, RefusesEveryTruncationAndStrayBytes)
 }
 
 // A stream written field by field, to break one rule at a time.
-QByteArray stream(
-    quint32 sheets, quint32 active, quint32 cells, quint32 row, quint32 column, quint32 textLength)
+QByteArray stream(quint32 sheets, quint32 active, quint32 cells, quint32 row, quint32 column,
+    quint32 textLength, quint8 flags = 0)
 {
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
-    out << quint32(0x57424B32) << quint32(1) << sheets << active;
-    out << quint32(4) << quint32('S') << cells << row << column;
+    out << quint32(0x57424B33) << quint32(1) << sheets << active;
+    out << quint32(4) << quint32('S') << cells << row << column << flags;
     // The value: a new text of textLength bytes; the formula: empty.
-    out << quint32(0xFFFFFFFF) << textLength << quint32(0) << quint32(0);
+    out << quint32(0xFFFFFFFF) << textLength;
+    out.writeRawData(QByteArray(qsizetype(std::min(textLength, 65536u)), 'a').constData(),
+        int(std::min(textLength, 65536u)));
+    out << quint32(0);
     out << quint32(0x454E4431);
     return bytes;
 }
 
 TEST(WorkbookStreamTest, RefusesCountsAndPositionsOutsideTheLimits)
 {
-    // The reference stream is well formed: one sheet, one cell "\0\0\0\0".
+    // The reference stream is well formed: one sheet, one cell "aaaa".
     EXPECT_TRUE(WorkbookStream::decode(stream(1, 0, 1, 3, 2, 4)).status);
+    const WorkbookResult cut = WorkbookStream::decode(stream(1, 0, 1, 3, 2, 32767, 1));
+    ASSERT_TRUE(cut.status);
+    EXPECT_TRUE(cut.workbook.sheets[0].cell(3, 2).cut);
+    EXPECT_FALSE(WorkbookStream::decode(stream(1, 0, 1, 3, 2, 4, 2)).status); // unknown mark
+    EXPECT_FALSE(WorkbookStream::decode(stream(1, 0, 1, 3, 2, 32768)).status); // over a cell
     EXPECT_FALSE(WorkbookStream::decode(stream(0, 0, 1, 3, 2, 4)).status);
     EXPECT_FALSE(WorkbookStream::decode(stream(1, 1, 1, 3, 2, 4)).status); // no sheet 2
     EXPECT_FALSE(WorkbookStream::decode(stream(100000, 0, 1, 3, 2, 4)).status);
@@ -89,12 +99,12 @@ TEST(WorkbookStreamTest, CarriesATextOnceHoweverManyCellsHoldIt)
 {
     WorkbookResult result;
     WorkbookSheet sheet(QStringLiteral("S"));
-    const QString big(1024 * 1024, u'长');
+    const QString big(Workbook::maxTextLength, u'长');
     for (int row = 1; row <= 200; ++row)
         sheet.setValue(row, 2, big);
     result.workbook.sheets = {sheet};
     const QByteArray bytes = WorkbookStream::encode(result);
-    EXPECT_LT(bytes.size(), 4 * 1024 * 1024) << "one copy, not 200";
+    EXPECT_LT(bytes.size(), 2 * big.size() * 3) << "one copy, not 200";
     const WorkbookResult decoded = WorkbookStream::decode(bytes);
     ASSERT_TRUE(decoded.status);
     const WorkbookSheet &back = decoded.workbook.sheets[0];
@@ -211,7 +221,9 @@ TEST_F(WorkbookReaderTest, SmallFilesThatExplodeAreReadWithinBounds)
         writeFile(shared, makeXlsxPackage({cells}, "<si><t>" + big.toLatin1() + "</t></si>")));
     const WorkbookResult read = reader().read(shared);
     ASSERT_TRUE(read.status) << read.status.message().toStdString();
-    EXPECT_EQ(read.workbook.sheets[0].value(300, 2), big);
+    // Each cell holds what a cell can of it, and says it was cut.
+    EXPECT_EQ(read.workbook.sheets[0].value(300, 2), big.left(Workbook::maxTextLength));
+    EXPECT_TRUE(read.workbook.sheets[0].cell(300, 2).cut);
 
     QByteArray styles = "<styleSheet><numFmts><numFmt numFmtId=\"200\" formatCode=\""
         + QByteArray(2 * 1024 * 1024, '0') + "\"/></numFmts><cellXfs>";
