@@ -7,6 +7,39 @@
 #include <QLineEdit>
 #include <QPainter>
 
+namespace {
+
+// The part of `items` that a window of `room` items shows, placed as the
+// alignment places an overflowing run: its start, its end or its middle.
+template<typename List>
+List window(const List &items, qsizetype room, bool atEnd, bool centred)
+{
+    if (items.size() <= room)
+        return items;
+    const qsizetype from = atEnd ? items.size() - room : centred ? (items.size() - room) / 2 : 0;
+    return items.mid(from, room);
+}
+
+// The part of a cell's text that can show in `box`. A cell read from a
+// spreadsheet may hold tens of thousands of characters, which would be laid
+// out whole at every repaint; no character is narrower than a pixel, nor a
+// line lower, so the cut never shows.
+QString visiblePart(const QString &text, const QRect &box, Qt::Alignment alignment)
+{
+    const qsizetype columns = qsizetype(box.width()) + 2;
+    const qsizetype lines = qsizetype(box.height()) + 2;
+    if (text.size() <= columns)
+        return text;
+    QStringList parts = window(text.split(u'\n'), lines, bool(alignment & Qt::AlignBottom),
+        bool(alignment & Qt::AlignVCenter));
+    for (QString &part : parts)
+        part = window(
+            part, columns, bool(alignment & Qt::AlignRight), bool(alignment & Qt::AlignHCenter));
+    return parts.join(u'\n');
+}
+
+} // namespace
+
 GridDelegate::GridDelegate(QObject *parent)
     : QStyledItemDelegate(parent)
 { }
@@ -39,14 +72,15 @@ void GridDelegate::paint(
         const auto alignment = qvariant_cast<Qt::Alignment>(index.data(Qt::TextAlignmentRole));
         // Clipped to the cell, one line unless the text holds line breaks.
         const QRect textRect = rect.adjusted(4, 1, -4, -1);
+        const QString shown = visiblePart(text, textRect, alignment);
         // Very light text (the yellow of picked rows) gets a dark shadow, so it
         // stays readable on white and on the selection tint.
         if (0.299 * color.red() + 0.587 * color.green() + 0.114 * color.blue() > 200) {
             painter->setPen(QColor(60, 60, 60));
-            painter->drawText(textRect.translated(1, 1), int(alignment), text);
+            painter->drawText(textRect.translated(1, 1), int(alignment), shown);
         }
         painter->setPen(color);
-        painter->drawText(textRect, int(alignment), text);
+        painter->drawText(textRect, int(alignment), shown);
     }
 
     // Grid lines on the right and bottom of every cell, so neighbours share one.
