@@ -29,7 +29,8 @@ bool isPlainName(const QString &name)
 }
 
 // A note comes from our own file, but it names files to rename: only our
-// temporaries onto a safe backup name inside the folder are taken.
+// temporaries onto a backup name inside the folder, plain or encoded, are
+// taken.
 QList<ListedPair> parseList(const QString &text)
 {
     QList<ListedPair> pairs;
@@ -43,7 +44,7 @@ QList<ListedPair> parseList(const QString &text)
             || (!pair.companion.isEmpty()
                 && (!PairReplacement::isTemporaryName(pair.companion)
                     || !isPlainName(pair.companion)))
-            || !pair.target.endsWith(QLatin1String(".zrb")) || !ItemBackup::isSafeFileName(stem))
+            || !pair.target.endsWith(QLatin1String(".zrb")) || !ItemBackup::fitsEveryPlatform(stem))
             continue;
         pairs.append(pair);
     }
@@ -129,8 +130,6 @@ Status BookingBackups::take(
     if (taken)
         *taken = false;
     const QString target = ItemBackup::path(folder_, name, spec);
-    if (target.isEmpty())
-        return Status::success();
     if (!QDir().mkpath(folder_))
         return Status::failure(QStringLiteral("无法建立文件夹 %1").arg(folder_));
     RecordStore::StagedCopy copy;

@@ -43,8 +43,8 @@ public:
     BookingBackups &operator=(const BookingBackups &) = delete;
 
     // Stages the backup of every record of the current file (the stock file)
-    // whose 品名 and 规格型号 equal the texts. An item whose name is no safe
-    // file name gets no backup: success, with `taken` false.
+    // whose 品名 and 规格型号 equal the texts, under the item's backup name
+    // (ItemBackup::path, encoded when the key is no file name as it is).
     Status take(
         RecordStore &store, const QString &name, const QString &spec, bool *taken = nullptr);
 

@@ -261,8 +261,9 @@ Outcome run(Kind kind, RecordStore &store, const AppState &state, Prompts &promp
         prompts.message(QStringLiteral("恢复失败，库存数据未改变：") + store.lastError());
         return Outcome::Failed;
     }
+    // An item no longer in stock has no backup to go back to.
     const QString backup = ItemBackup::path(backupFolder(kind, state.programDir), name, spec);
-    if (backup.isEmpty() || !QFileInfo::exists(backup)) {
+    if (recordNumber == 0 || !QFileInfo::exists(backup)) {
         prompts.message(texts.noBackup);
         return Outcome::NoBackup;
     }

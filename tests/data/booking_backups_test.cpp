@@ -157,21 +157,23 @@ TEST_F(BookingBackupsTest, SettlingAFailedCommitAsksTheStockFile)
     EXPECT_TRUE(temporaries().isEmpty());
 }
 
-TEST_F(BookingBackupsTest, TheLaterLineOfAnItemWinsAndUnsafeNamesGetNone)
+TEST_F(BookingBackupsTest, TheLaterLineOfAnItemWinsAndAPathInANameStaysInTheFolder)
 {
     BookingBackups backups(folder);
     RecordStore::Transaction transaction(store);
     ASSERT_TRUE(backups.take(store, QStringLiteral("item2"), QStringLiteral("spec2")));
     ASSERT_TRUE(setQuantity(QStringLiteral("item2"), 80));
     ASSERT_TRUE(backups.take(store, QStringLiteral("item2"), QStringLiteral("spec2")));
-    bool taken = true;
+    bool taken = false;
     ASSERT_TRUE(backups.take(store, QStringLiteral("a/b"), QString(), &taken));
-    EXPECT_FALSE(taken);
-    EXPECT_EQ(temporaries().size(), 2) << "one pair: the earlier copy is gone";
+    EXPECT_TRUE(taken);
+    EXPECT_EQ(temporaries().size(), 4) << "a pair each: the earlier copy of item2 is gone";
     ASSERT_TRUE(backups.list(store));
     ASSERT_TRUE(transaction.commit());
     ASSERT_TRUE(backups.install());
     EXPECT_EQ(backedUpQuantity(), 80.0) << "the state after the first line";
+    EXPECT_TRUE(QFileInfo::exists(ItemBackup::path(folder, QStringLiteral("a/b"), QString())));
+    EXPECT_FALSE(QFileInfo::exists(folder + "/a"));
 }
 
 TEST_F(BookingBackupsTest, AListNamingFilesOutsideTheFolderIsNotFollowed)

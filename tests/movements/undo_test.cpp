@@ -197,6 +197,22 @@ TEST_F(UndoTest, TheReceiptThatCreatedAnItemCannotBeUndone)
     EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(u' ').toStdString();
 }
 
+TEST_F(UndoTest, ItemsWhoseNamesAreNoFileNamesAreUndoneToo)
+{
+    const QString spec = QStringLiteral("YJV22-3*95");
+    addItem(QStringLiteral("电缆"), spec, 10, 20);
+    state.selectedItem = {QStringLiteral("电缆"), spec};
+    receive("5", QStringLiteral("电缆"), spec);
+    issue("12", QStringLiteral("电缆"), spec);
+    EXPECT_EQ(items().last(), QStringLiteral("电缆 3"));
+    prompts.answer(true);
+    EXPECT_EQ(undo(Undo::Kind::Issue), Undo::Outcome::Restored);
+    EXPECT_EQ(items().last(), QStringLiteral("电缆 15"));
+    prompts.answer(true);
+    EXPECT_EQ(undo(), Undo::Outcome::Restored);
+    EXPECT_EQ(items(), QStringList({"螺栓 100", "电缆 10", "开关 3", "电缆 10"}));
+}
+
 TEST_F(UndoTest, ABackupOfAnotherItemIsRefused)
 {
     // AB+C and A+BC share a backup: the latest receipt was of the other item.
