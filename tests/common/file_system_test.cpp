@@ -1,4 +1,7 @@
 #include "common/file_system.h"
+#include "common/ini_file.h"
+#include "data/pair_replacement.h"
+#include "table/data_source.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +11,11 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #endif
 
 namespace {
@@ -125,5 +133,74 @@ TEST_F(FileSystemTest, ReadRegularFileReadsOnlySmallRegularFiles)
     EXPECT_TRUE(fifo.message().contains(u"不是普通文件")) << fifo.message().toStdString();
 #endif
 }
+
+#ifdef Q_OS_LINUX
+// A full disk: a small tmpfs filled up where this process may mount one, else
+// a file size limit of 0, which fails every write that grows a file as well.
+class FullDisk
+{
+public:
+    explicit FullDisk(const QString &dir)
+        : dir_(QFile::encodeName(dir))
+        , mounted_(::mount("tmpfs", dir_.constData(), "tmpfs", 0, "size=64k") == 0)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &limit_);
+    }
+    ~FullDisk()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &limit_);
+        if (mounted_)
+            ::umount2(dir_.constData(), MNT_DETACH);
+    }
+    void fill()
+    {
+        QFile filler(QFile::decodeName(dir_ + "/.filler")); // hidden from listings
+        if (mounted_ && filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            while (filler.write(QByteArray(4096, 'x')) == 4096) { }
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit none {0, limit_.rlim_max};
+        ASSERT_TRUE(mounted_ || ::setrlimit(RLIMIT_FSIZE, &none) == 0);
+    }
+
+private:
+    QByteArray dir_;
+    bool mounted_;
+    rlimit limit_ {};
+};
+
+// Files written whole are small enough to sit in a write buffer: on a full
+// disk each write fails, says so, and leaves the folder as it was.
+TEST_F(FileSystemTest, WritesOnAFullDiskFailAndKeepTheOldFiles)
+{
+    const QString at = "full/";
+    ASSERT_TRUE(QDir(dir.path()).mkdir(at));
+    FullDisk disk(path(at));
+    const QStringList names {
+        "config.ini", "入库.grd", "data.zrb", "data.edt", "~wh-1.zrb", "~wh-1.edt"};
+    for (const QString &name : names)
+        put(at + name, name.toUtf8().repeated(90));
+    DataSource table;
+    table.setSize(40, 8);
+    table.setText(1, 1, u"螺栓");
+    const std::function<Status()> writes[] = {
+        [&] { return IniFile(path(at + "config.ini")).write("dyzb", "dyzb", "17"); },
+        [&] { return table.save(path(at + "入库.grd")); },
+        [&] {
+            return PairReplacement::replace(
+                path(at + "data.zrb"), path(at + "~wh-1.zrb"), path(at + "~wh-1.edt"));
+        },
+    };
+    disk.fill();
+    for (const auto &write : writes) {
+        const Status status = write();
+        EXPECT_FALSE(status);
+        EXPECT_TRUE(status.message().contains(u"无法写入")) << status.message().toStdString();
+    }
+    EXPECT_EQ(
+        QDir(path(at)).entryList(QDir::Files).size(), names.size()); // no temporary file, no marker
+    for (const QString &name : names)
+        EXPECT_EQ(contents(at + name), name.toUtf8().repeated(90)) << name.toStdString();
+}
+#endif
 
 } // namespace
