@@ -151,15 +151,11 @@ Status flushOpened(const QString &path, int flags, const QString &kind, int (*fl
 }
 #endif
 
-} // namespace
-
-namespace FileSystem {
-
-Status replaceFile(const QString &from, const QString &to)
+// Renames `from` over `to`: the reason when that failed, else empty.
+QString renameOver(const QString &from, const QString &to)
 {
-    if (const int fault = injectedFault(Operation::Rename, to))
-        return Status::failure(QStringLiteral("无法把 %1 改名为 %2：%3")
-                                   .arg(shown(from), shown(to), errnoText(fault)));
+    if (const int fault = injectedFault(FileSystem::Operation::Rename, to))
+        return errnoText(fault);
 #ifdef Q_OS_WIN
     const QString nativeFrom = shown(from), nativeTo = shown(to);
     if (!MoveFileExW(native(nativeFrom), native(nativeTo),
@@ -167,11 +163,19 @@ Status replaceFile(const QString &from, const QString &to)
 #else
     if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
 #endif
-    {
-        const QString reason = lastError();
+        return lastError();
+    return QString();
+}
+
+} // namespace
+
+namespace FileSystem {
+
+Status replaceFile(const QString &from, const QString &to)
+{
+    if (const QString reason = renameOver(from, to); !reason.isEmpty())
         return Status::failure(
             QStringLiteral("无法把 %1 改名为 %2：%3").arg(shown(from), shown(to), reason));
-    }
     return Status::success();
 }
 
@@ -326,10 +330,9 @@ Status AtomicFileWriter::commit()
     if (file_->error() != QFileDevice::NoError)
         return cancel(fileError(*file_));
     file_.reset();
-    if (Status renamed = replaceFile(temporary_, path_); !renamed) {
+    if (const QString reason = renameOver(temporary_, path_); !reason.isEmpty()) {
         (void)QFile::remove(temporary_); // the old file stays; the new one is void
-        return Status::failure(
-            QStringLiteral("无法写入 %1：%2").arg(shown(path_), renamed.message()));
+        return Status::failure(QStringLiteral("无法写入 %1：%2").arg(shown(path_), reason));
     }
     return syncDirectory(QFileInfo(path_).absolutePath());
 }
