@@ -8,7 +8,6 @@
 #include <cerrno>
 
 #ifdef Q_OS_WIN
-#include <io.h>
 #include <windows.h>
 #else
 #include <cstdio>
@@ -319,16 +318,19 @@ Status AtomicFileWriter::commit()
     // disk that is full or failing may say so only now.
     if (const int fault = injectedFault(Operation::SyncFile, path_))
         return cancel(errnoText(fault));
-#ifdef Q_OS_WIN
-    if (_commit(file_->handle()) != 0)
-        return cancel(errnoText(errno));
-#else
+#ifndef Q_OS_WIN
+    // The descriptor that wrote is the one that is told of a failed write-back.
     if (::fsync(file_->handle()) != 0)
         return cancel(errnoText(errno));
 #endif
     file_->close();
     if (file_->error() != QFileDevice::NoError)
         return cancel(fileError(*file_));
+#ifdef Q_OS_WIN
+    // Qt keeps its Windows handle to itself: the flush goes through one of ours.
+    if (Status synced = syncFile(temporary_); !synced)
+        return cancel(synced.message());
+#endif
     file_.reset();
     if (const QString reason = renameOver(temporary_, path_); !reason.isEmpty()) {
         (void)QFile::remove(temporary_); // the old file stays; the new one is void

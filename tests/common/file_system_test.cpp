@@ -137,35 +137,32 @@ TEST_F(FileSystemTest, ReadRegularFileReadsOnlySmallRegularFiles)
 #ifdef Q_OS_LINUX
 // A full disk: a small tmpfs filled up where this process may mount one, else
 // a file size limit of 0, which fails every write that grows a file as well.
-class FullDisk
+struct FullDisk
 {
-public:
     explicit FullDisk(const QString &dir)
-        : dir_(QFile::encodeName(dir))
-        , mounted_(::mount("tmpfs", dir_.constData(), "tmpfs", 0, "size=64k") == 0)
+        : at(dir)
+        , mounted(::mount("tmpfs", QFile::encodeName(dir), "tmpfs", 0, "size=64k") == 0)
     {
-        ::getrlimit(RLIMIT_FSIZE, &limit_);
+        ::getrlimit(RLIMIT_FSIZE, &limit);
     }
     ~FullDisk()
     {
-        ::setrlimit(RLIMIT_FSIZE, &limit_);
-        if (mounted_)
-            ::umount2(dir_.constData(), MNT_DETACH);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        if (mounted)
+            ::umount2(QFile::encodeName(at), MNT_DETACH);
     }
-    void fill()
+    bool fill()
     {
-        QFile filler(QFile::decodeName(dir_ + "/.filler")); // hidden from listings
-        if (mounted_ && filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        QFile filler(at + "/.filler"); // hidden from listings
+        if (mounted && filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             while (filler.write(QByteArray(4096, 'x')) == 4096) { }
         std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit none {0, limit_.rlim_max};
-        ASSERT_TRUE(mounted_ || ::setrlimit(RLIMIT_FSIZE, &none) == 0);
+        const rlimit none {0, limit.rlim_max};
+        return mounted || ::setrlimit(RLIMIT_FSIZE, &none) == 0;
     }
-
-private:
-    QByteArray dir_;
-    bool mounted_;
-    rlimit limit_ {};
+    const QString at;
+    const bool mounted;
+    rlimit limit {};
 };
 
 // Files written whole are small enough to sit in a write buffer: on a full
@@ -180,8 +177,6 @@ TEST_F(FileSystemTest, WritesOnAFullDiskFailAndKeepTheOldFiles)
     for (const QString &name : names)
         put(at + name, name.toUtf8().repeated(90));
     DataSource table;
-    table.setSize(40, 8);
-    table.setText(1, 1, u"螺栓");
     const std::function<Status()> writes[] = {
         [&] { return IniFile(path(at + "config.ini")).write("dyzb", "dyzb", "17"); },
         [&] { return table.save(path(at + "入库.grd")); },
@@ -190,7 +185,7 @@ TEST_F(FileSystemTest, WritesOnAFullDiskFailAndKeepTheOldFiles)
                 path(at + "data.zrb"), path(at + "~wh-1.zrb"), path(at + "~wh-1.edt"));
         },
     };
-    disk.fill();
+    ASSERT_TRUE(disk.fill());
     for (const auto &write : writes) {
         const Status status = write();
         EXPECT_FALSE(status);
