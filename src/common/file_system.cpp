@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QUuid>
 
 #include <cerrno>
 
@@ -150,15 +150,11 @@ Status flushOpened(const QString &path, int flags, const QString &kind, int (*fl
 }
 #endif
 
-} // namespace
-
-namespace FileSystem {
-
-Status replaceFile(const QString &from, const QString &to)
+// Renames `from` over `to`: the reason when that failed, else empty.
+QString renameOver(const QString &from, const QString &to)
 {
-    if (const int fault = injectedFault(Operation::Rename, to))
-        return Status::failure(QStringLiteral("无法把 %1 改名为 %2：%3")
-                                   .arg(shown(from), shown(to), errnoText(fault)));
+    if (const int fault = injectedFault(FileSystem::Operation::Rename, to))
+        return errnoText(fault);
 #ifdef Q_OS_WIN
     const QString nativeFrom = shown(from), nativeTo = shown(to);
     if (!MoveFileExW(native(nativeFrom), native(nativeTo),
@@ -166,11 +162,19 @@ Status replaceFile(const QString &from, const QString &to)
 #else
     if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0)
 #endif
-    {
-        const QString reason = lastError();
+        return lastError();
+    return QString();
+}
+
+} // namespace
+
+namespace FileSystem {
+
+Status replaceFile(const QString &from, const QString &to)
+{
+    if (const QString reason = renameOver(from, to); !reason.isEmpty())
         return Status::failure(
             QStringLiteral("无法把 %1 改名为 %2：%3").arg(shown(from), shown(to), reason));
-    }
     return Status::success();
 }
 
@@ -240,19 +244,36 @@ AtomicFileWriter::AtomicFileWriter(const QString &path)
 AtomicFileWriter::~AtomicFileWriter()
 {
     if (file_)
-        file_->cancelWriting();
+        (void)cancel(QString()); // nothing to tell: the caller gave up on the file
 }
 
 Status AtomicFileWriter::open()
 {
-    file_ = std::make_unique<QSaveFile>(path_);
-    if (!file_->open(QIODevice::WriteOnly)) {
+    // A new name of its own beside the target, so the rename stays on one
+    // volume and no other writer's temporary file is ever touched.
+    const QFileInfo target(path_);
+    temporary_ = target.absolutePath() + u'/' + target.fileName() + u'.'
+        + QUuid::createUuid().toString(QUuid::Id128).left(12) + QStringLiteral(".tmp");
+    file_ = std::make_unique<QFile>(temporary_);
+    if (!file_->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
         const Status failed = Status::failure(
             QStringLiteral("无法写入 %1：%2").arg(shown(path_), fileError(*file_)));
         file_.reset();
         return failed;
     }
+    // The old file's permissions are a courtesy to whoever set them; the
+    // contents do not depend on them.
+    if (target.exists())
+        (void)file_->setPermissions(target.permissions());
     return Status::success();
+}
+
+Status AtomicFileWriter::cancel(const QString &reason)
+{
+    file_->close();
+    file_.reset();
+    (void)QFile::remove(temporary_); // a leftover is only a stray file
+    return Status::failure(QStringLiteral("无法写入 %1：%2").arg(shown(path_), reason));
 }
 
 bool AtomicFileWriter::writeOut()
@@ -289,23 +310,32 @@ Status AtomicFileWriter::commit()
 {
     if (!file_)
         return Status::failure(QStringLiteral("无法写入 %1").arg(shown(path_)));
-    if (!writeOut()) {
-        file_->cancelWriting();
-        file_.reset();
-        return Status::failure(QStringLiteral("无法写入 %1：%2").arg(shown(path_), error_));
-    }
-    if (const int fault = injectedFault(Operation::Rename, path_)) {
-        file_->cancelWriting();
-        file_.reset();
-        return Status::failure(
-            QStringLiteral("无法写入 %1：%2").arg(shown(path_), errnoText(fault)));
-    }
-    // commit() flushes the temporary file to the disk before renaming it.
-    const bool committed = file_->commit();
-    const QString reason = committed ? QString() : fileError(*file_);
+    if (!writeOut())
+        return cancel(error_);
+    if (!file_->flush() || file_->error() != QFileDevice::NoError)
+        return cancel(fileError(*file_));
+    // The bytes must be on the disk before the rename makes them the file: a
+    // disk that is full or failing may say so only now.
+    if (const int fault = injectedFault(Operation::SyncFile, path_))
+        return cancel(errnoText(fault));
+#ifndef Q_OS_WIN
+    // The descriptor that wrote is the one that is told of a failed write-back.
+    if (::fsync(file_->handle()) != 0)
+        return cancel(errnoText(errno));
+#endif
+    file_->close();
+    if (file_->error() != QFileDevice::NoError)
+        return cancel(fileError(*file_));
+#ifdef Q_OS_WIN
+    // Qt keeps its Windows handle to itself: the flush goes through one of ours.
+    if (Status synced = syncFile(temporary_); !synced)
+        return cancel(synced.message());
+#endif
     file_.reset();
-    if (!committed)
+    if (const QString reason = renameOver(temporary_, path_); !reason.isEmpty()) {
+        (void)QFile::remove(temporary_); // the old file stays; the new one is void
         return Status::failure(QStringLiteral("无法写入 %1：%2").arg(shown(path_), reason));
+    }
     return syncDirectory(QFileInfo(path_).absolutePath());
 }
 

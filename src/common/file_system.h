@@ -11,7 +11,7 @@
 
 #include <memory>
 
-class QSaveFile;
+class QFile;
 
 // File operations the program needs to be crash safe, on every platform.
 namespace FileSystem {
@@ -28,8 +28,8 @@ Status syncFile(const QString &path);
 // it survives a power loss. A no-op where the platform has no such call.
 Status syncDirectory(const QString &dir);
 
-// Writes a whole file through QSaveFile (temporary file, then rename) and syncs
-// the directory afterwards.
+// Writes a whole file through AtomicFileWriter: a failure leaves the old file
+// as it was.
 Status writeFileAtomically(const QString &path, const QByteArray &contents);
 
 // Reads a whole file the program expects to be small (settings, markers,
@@ -44,7 +44,10 @@ Status readRegularFile(const QString &path, qint64 maxBytes, QByteArray *content
 // commit() syncs it, renames it over the target and syncs the directory. A
 // writer destroyed without commit(), or one whose writing failed, leaves the
 // target as it was and removes the temporary file. Pieces are gathered into
-// blocks, so small writes cost no system call each.
+// blocks, so small writes cost no system call each, and every block goes to
+// the system unbuffered with its result checked: QSaveFile would keep a small
+// file in its own buffer and, when flushing that fails on a full disk, still
+// rename the empty temporary file over the target.
 class AtomicFileWriter
 {
 public:
@@ -64,10 +67,12 @@ public:
 
 private:
     bool writeOut();
+    Status cancel(const QString &reason);
 
     QString path_;
+    QString temporary_;
     QByteArray block_;
-    std::unique_ptr<QSaveFile> file_;
+    std::unique_ptr<QFile> file_;
     QString error_;
 };
 

@@ -1,4 +1,7 @@
 #include "common/file_system.h"
+#include "common/ini_file.h"
+#include "data/pair_replacement.h"
+#include "table/data_source.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +11,11 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #endif
 
 namespace {
@@ -125,5 +133,69 @@ TEST_F(FileSystemTest, ReadRegularFileReadsOnlySmallRegularFiles)
     EXPECT_TRUE(fifo.message().contains(u"不是普通文件")) << fifo.message().toStdString();
 #endif
 }
+
+#ifdef Q_OS_LINUX
+// A full disk: a small tmpfs filled up where this process may mount one, else
+// a file size limit of 0, which fails every write that grows a file as well.
+struct FullDisk
+{
+    explicit FullDisk(const QString &dir)
+        : at(dir)
+        , mounted(::mount("tmpfs", QFile::encodeName(dir), "tmpfs", 0, "size=64k") == 0)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FullDisk()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        if (mounted)
+            ::umount2(QFile::encodeName(at), MNT_DETACH);
+    }
+    bool fill()
+    {
+        QFile filler(at + "/.filler"); // hidden from listings
+        if (mounted && filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            while (filler.write(QByteArray(4096, 'x')) == 4096) { }
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit none {0, limit.rlim_max};
+        return mounted || ::setrlimit(RLIMIT_FSIZE, &none) == 0;
+    }
+    const QString at;
+    const bool mounted;
+    rlimit limit {};
+};
+
+// Files written whole are small enough to sit in a write buffer: on a full
+// disk each write fails, says so, and leaves the folder as it was.
+TEST_F(FileSystemTest, WritesOnAFullDiskFailAndKeepTheOldFiles)
+{
+    const QString at = "full/";
+    ASSERT_TRUE(QDir(dir.path()).mkdir(at));
+    FullDisk disk(path(at));
+    const QStringList names {
+        "config.ini", "入库.grd", "data.zrb", "data.edt", "~wh-1.zrb", "~wh-1.edt"};
+    for (const QString &name : names)
+        put(at + name, name.toUtf8().repeated(90));
+    DataSource table;
+    const std::function<Status()> writes[] = {
+        [&] { return IniFile(path(at + "config.ini")).write("dyzb", "dyzb", "17"); },
+        [&] { return table.save(path(at + "入库.grd")); },
+        [&] {
+            return PairReplacement::replace(
+                path(at + "data.zrb"), path(at + "~wh-1.zrb"), path(at + "~wh-1.edt"));
+        },
+    };
+    ASSERT_TRUE(disk.fill());
+    for (const auto &write : writes) {
+        const Status status = write();
+        EXPECT_FALSE(status);
+        EXPECT_TRUE(status.message().contains(u"无法写入")) << status.message().toStdString();
+    }
+    EXPECT_EQ(
+        QDir(path(at)).entryList(QDir::Files).size(), names.size()); // no temporary file, no marker
+    for (const QString &name : names)
+        EXPECT_EQ(contents(at + name), name.toUtf8().repeated(90)) << name.toStdString();
+}
+#endif
 
 } // namespace
