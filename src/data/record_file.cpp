@@ -314,31 +314,78 @@ Status open(OpenRecordFile &f, const QString &path)
     return s;
 }
 
+namespace {
+
+QString badIdText(const OpenRecordFile &f, const QString &id)
+{
+    return QStringLiteral("数据文件 %1 含有无效的记录编号 %2，无法打开")
+        .arg(QFileInfo(f.path).fileName(), id);
+}
+
+// Whether the ids are exactly 1..n, whatever the note says; `rows` is n.
+Status checkDense(OpenRecordFile &f, bool &dense, qint64 &rows)
+{
+    SqlStatement range = f.db.prepare(QStringLiteral(
+        "SELECT count(*),min(id),max(id),typeof(min(id)),typeof(max(id)) FROM records"));
+    if (!range)
+        return Status::failure(f.db.errorMessage());
+    if (range.step() != SQLITE_ROW)
+        return Status::failure(f.db.errorMessage());
+    rows = range.columnInt(0);
+    const bool integers = range.columnText(3) == QLatin1String("integer")
+        && range.columnText(4) == QLatin1String("integer");
+    dense = rows == 0
+        || (integers && range.columnInt(1) == 1 && range.columnInt(2) == rows
+            && rows <= maxRecordId);
+    return Status::success();
+}
+
+// Reads the ids in order; each must be a whole number in 1..maxRecordId and
+// larger than the one before.
+Status readIds(OpenRecordFile &f)
+{
+    SqlStatement all = f.db.prepare(QStringLiteral("SELECT id FROM records ORDER BY id"));
+    if (!all)
+        return Status::failure(f.db.errorMessage());
+    int rc;
+    while ((rc = all.step()) == SQLITE_ROW) {
+        const qint64 id = all.columnInt(0);
+        if (sqlite3_column_type(all.get(), 0) != SQLITE_INTEGER || id < 1 || id > maxRecordId
+            || (!f.ids.empty() && id <= f.ids.back())) {
+            const QString shown = all.columnText(0);
+            f.ids.clear();
+            return Status::failure(badIdText(f, shown.left(30)));
+        }
+        f.ids.push_back(id);
+    }
+    if (rc != SQLITE_DONE) {
+        f.ids.clear();
+        return Status::failure(f.db.errorMessage());
+    }
+    return Status::success();
+}
+
+} // namespace
+
 Status loadOrder(OpenRecordFile &f)
 {
     bool ok = false;
-    const QString dense
+    const QString note
         = f.db.queryText(QStringLiteral("SELECT value FROM meta WHERE key='dense'"), &ok);
     if (!ok)
         return Status::failure(f.db.errorMessage());
-    f.dense = dense == QLatin1String("1");
     f.ids.clear();
+    f.dense = false;
+    qint64 rows = 0;
+    if (note == QLatin1String("1")) {
+        if (Status s = checkDense(f, f.dense, rows); !s)
+            return s;
+    }
     if (f.dense) {
-        f.count
-            = int(f.db.queryInt(QStringLiteral("SELECT coalesce(max(id),0) FROM records"), &ok));
-        if (!ok)
-            return Status::failure(f.db.errorMessage());
+        f.count = int(rows);
     } else {
-        SqlStatement all = f.db.prepare(QStringLiteral("SELECT id FROM records ORDER BY id"));
-        if (!all)
-            return Status::failure(f.db.errorMessage());
-        int rc;
-        while ((rc = all.step()) == SQLITE_ROW)
-            f.ids.push_back(all.columnInt(0));
-        if (rc != SQLITE_DONE) {
-            f.ids.clear();
-            return Status::failure(f.db.errorMessage());
-        }
+        if (Status s = readIds(f); !s)
+            return s;
         f.count = int(f.ids.size());
     }
     f.invalidateRow();
