@@ -322,21 +322,30 @@ QString badIdText(const OpenRecordFile &f, const QString &id)
         .arg(QFileInfo(f.path).fileName(), id);
 }
 
-// Whether the ids are exactly 1..n, whatever the note says; `rows` is n.
+// Whether the note's "dense" (ids exactly 1..n) can be taken at its word;
+// `rows` is then n. Asked in O(log n): the smallest and the largest id, which
+// must be whole numbers from 1, and the largest no more than the file's size
+// in bytes (every record takes more than a byte), so no count read from a
+// file is ever larger than the file. A note that hides gaps costs nothing
+// worse: a record number with no record reads as empty, as a deleted one does.
 Status checkDense(OpenRecordFile &f, bool &dense, qint64 &rows)
 {
-    SqlStatement range = f.db.prepare(QStringLiteral(
-        "SELECT count(*),min(id),max(id),typeof(min(id)),typeof(max(id)) FROM records"));
-    if (!range)
-        return Status::failure(f.db.errorMessage());
-    if (range.step() != SQLITE_ROW)
-        return Status::failure(f.db.errorMessage());
-    rows = range.columnInt(0);
-    const bool integers = range.columnText(3) == QLatin1String("integer")
-        && range.columnText(4) == QLatin1String("integer");
-    dense = rows == 0
-        || (integers && range.columnInt(1) == 1 && range.columnInt(2) == rows
-            && rows <= maxRecordId);
+    qint64 ends[2] = {0, 0};
+    bool integers = true;
+    const char *queries[2] = {"SELECT min(id),typeof(min(id)) FROM records",
+        "SELECT max(id),typeof(max(id)) FROM records"};
+    for (int i = 0; i < 2; ++i) {
+        SqlStatement end = f.db.prepare(QString::fromLatin1(queries[i]));
+        if (!end || end.step() != SQLITE_ROW)
+            return Status::failure(f.db.errorMessage());
+        const QString type = end.columnText(1);
+        if (type == QLatin1String("null"))
+            return dense = true, rows = 0, Status::success(); // no records
+        integers = integers && type == QLatin1String("integer");
+        ends[i] = end.columnInt(0);
+    }
+    rows = ends[1];
+    dense = integers && ends[0] == 1 && rows <= maxRecordId && rows <= QFileInfo(f.path).size();
     return Status::success();
 }
 
