@@ -16,10 +16,10 @@ namespace {
 
 void newIdFunction(sqlite3_context *context, int, sqlite3_value **argv)
 {
-    const auto *map = static_cast<const std::vector<qint64> *>(sqlite3_user_data(context));
-    const qint64 id = sqlite3_value_int64(argv[0]);
-    if (id >= 0 && id < qint64(map->size()) && (*map)[size_t(id)] != 0)
-        sqlite3_result_int64(context, (*map)[size_t(id)]);
+    const auto *map
+        = static_cast<const std::unordered_map<qint64, qint64> *>(sqlite3_user_data(context));
+    if (const auto it = map->find(sqlite3_value_int64(argv[0])); it != map->end())
+        sqlite3_result_int64(context, it->second);
     else
         sqlite3_result_null(context);
 }
@@ -66,12 +66,10 @@ Status copyBySql(
     const bool identity = !filtered && f.dense && ids.size() == size_t(f.count)
         && std::is_sorted(ids.begin(), ids.end());
     if (!identity && !filtered) {
-        // Sized by the ids themselves: a scan reads them fresh from the file,
-        // which another connection may have grown since it was opened here.
-        const qint64 maxId = ids.empty() ? 0 : *std::max_element(ids.begin(), ids.end());
-        f.copyMap.assign(size_t(std::max(maxId, f.lastId())) + 1, 0);
+        f.copyMap.clear();
+        f.copyMap.reserve(ids.size());
         for (size_t i = 0; i < ids.size(); ++i)
-            f.copyMap[size_t(ids[i])] = qint64(i) + 1;
+            f.copyMap[ids[i]] = qint64(i) + 1;
     }
     Status s = attachFile(f.db, pair.recordFile, QStringLiteral("cp"), Use::Building);
     if (s && !pair.companion.isEmpty())
@@ -199,9 +197,12 @@ Status copyRows(
 
 Status appendBySql(OpenRecordFile &from, OpenRecordFile &to, const std::vector<int> &sourceOf)
 {
-    to.copyMap.assign(size_t(from.lastId()) + 1, 0);
+    if (to.lastId() + from.count > RecordFile::maxRecordId)
+        return Status::failure(QStringLiteral("文件 %1 的记录编号已用尽").arg(to.alias));
+    to.copyMap.clear();
+    to.copyMap.reserve(size_t(from.count));
     for (int r = 1; r <= from.count; ++r)
-        to.copyMap[size_t(from.idAt(r))] = to.lastId() + r;
+        to.copyMap[from.idAt(r)] = to.lastId() + r;
     QStringList targets;
     QStringList sources;
     std::vector<std::pair<int, int>> memoFields; // source field -> target field

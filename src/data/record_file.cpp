@@ -314,31 +314,87 @@ Status open(OpenRecordFile &f, const QString &path)
     return s;
 }
 
+namespace {
+
+QString badIdText(const OpenRecordFile &f, const QString &id)
+{
+    return QStringLiteral("数据文件 %1 含有无效的记录编号 %2，无法打开")
+        .arg(QFileInfo(f.path).fileName(), id);
+}
+
+// Whether the note's "dense" (ids exactly 1..n) can be taken at its word;
+// `rows` is then n. Asked in O(log n): the smallest and the largest id, which
+// must be whole numbers from 1, and the largest no more than the file's size
+// in bytes (every record takes more than a byte), so no count read from a
+// file is ever larger than the file. A note that hides gaps costs nothing
+// worse: a record number with no record reads as empty, as a deleted one does.
+Status checkDense(OpenRecordFile &f, bool &dense, qint64 &rows)
+{
+    qint64 ends[2] = {0, 0};
+    bool integers = true;
+    const char *queries[2] = {"SELECT min(id),typeof(min(id)) FROM records",
+        "SELECT max(id),typeof(max(id)) FROM records"};
+    for (int i = 0; i < 2; ++i) {
+        SqlStatement end = f.db.prepare(QString::fromLatin1(queries[i]));
+        if (!end || end.step() != SQLITE_ROW)
+            return Status::failure(f.db.errorMessage());
+        const QString type = end.columnText(1);
+        if (type == QLatin1String("null"))
+            return dense = true, rows = 0, Status::success(); // no records
+        integers = integers && type == QLatin1String("integer");
+        ends[i] = end.columnInt(0);
+    }
+    rows = ends[1];
+    dense = integers && ends[0] == 1 && rows <= maxRecordId && rows <= QFileInfo(f.path).size();
+    return Status::success();
+}
+
+// Reads the ids in order; each must be a whole number in 1..maxRecordId and
+// larger than the one before.
+Status readIds(OpenRecordFile &f)
+{
+    SqlStatement all = f.db.prepare(QStringLiteral("SELECT id FROM records ORDER BY id"));
+    if (!all)
+        return Status::failure(f.db.errorMessage());
+    int rc;
+    while ((rc = all.step()) == SQLITE_ROW) {
+        const qint64 id = all.columnInt(0);
+        if (sqlite3_column_type(all.get(), 0) != SQLITE_INTEGER || id < 1 || id > maxRecordId
+            || (!f.ids.empty() && id <= f.ids.back())) {
+            const QString shown = all.columnText(0);
+            f.ids.clear();
+            return Status::failure(badIdText(f, shown.left(30)));
+        }
+        f.ids.push_back(id);
+    }
+    if (rc != SQLITE_DONE) {
+        f.ids.clear();
+        return Status::failure(f.db.errorMessage());
+    }
+    return Status::success();
+}
+
+} // namespace
+
 Status loadOrder(OpenRecordFile &f)
 {
     bool ok = false;
-    const QString dense
+    const QString note
         = f.db.queryText(QStringLiteral("SELECT value FROM meta WHERE key='dense'"), &ok);
     if (!ok)
         return Status::failure(f.db.errorMessage());
-    f.dense = dense == QLatin1String("1");
     f.ids.clear();
+    f.dense = false;
+    qint64 rows = 0;
+    if (note == QLatin1String("1")) {
+        if (Status s = checkDense(f, f.dense, rows); !s)
+            return s;
+    }
     if (f.dense) {
-        f.count
-            = int(f.db.queryInt(QStringLiteral("SELECT coalesce(max(id),0) FROM records"), &ok));
-        if (!ok)
-            return Status::failure(f.db.errorMessage());
+        f.count = int(rows);
     } else {
-        SqlStatement all = f.db.prepare(QStringLiteral("SELECT id FROM records ORDER BY id"));
-        if (!all)
-            return Status::failure(f.db.errorMessage());
-        int rc;
-        while ((rc = all.step()) == SQLITE_ROW)
-            f.ids.push_back(all.columnInt(0));
-        if (rc != SQLITE_DONE) {
-            f.ids.clear();
-            return Status::failure(f.db.errorMessage());
-        }
+        if (Status s = readIds(f); !s)
+            return s;
         f.count = int(f.ids.size());
     }
     f.invalidateRow();

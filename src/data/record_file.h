@@ -14,6 +14,7 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <unordered_map>
 #include <vector>
 
 struct sqlite3_stmt;
@@ -49,8 +50,10 @@ struct OpenRecordFile
     int count = 0;
     int recno = 0;
 
-    // The current record's stored fields, read once per record.
-    mutable qint64 cachedId = -1;
+    // The current record's stored fields, read once per record. Whether `row`
+    // holds a record is a flag of its own: no id value can stand for "none".
+    mutable bool cached = false;
+    mutable qint64 cachedId = 0;
     mutable bool cachedDeleted = false;
     mutable std::vector<QVariant> row; // date-times as stored integers
     // Date-time texts of reads and scans, with the days the zone shifts noted
@@ -75,7 +78,10 @@ struct OpenRecordFile
     SqlStatement memoAppend;
     SqlStatement memoClear;
     std::vector<SqlStatement> updates; // per field, prepared on first use
-    std::vector<qint64> copyMap; // old id -> id in a copy being written (wh_newid)
+    // Old id -> id in a copy being written (wh_newid). A map, not a vector
+    // indexed by id: ids may be sparse, and a table as long as the largest id
+    // could be far larger than the file.
+    std::unordered_map<qint64, qint64> copyMap;
 
     int transactionDepth = 0;
     qint64 changesAtBegin = 0; // sqlite3_total_changes64 when the outermost one began
@@ -95,7 +101,7 @@ struct OpenRecordFile
     }
     qint64 lastId() const { return count == 0 ? 0 : idAt(count); }
     bool onRecord() const { return recno >= 1 && recno <= count; }
-    void invalidateRow() const { cachedId = -1; }
+    void invalidateRow() const { cached = false; }
     QString fieldList() const
     {
         QStringList names;
@@ -145,7 +151,15 @@ struct NewPair
 // companion that belongs to it and prepares the statements of a file in use.
 Status open(OpenRecordFile &f, const QString &path);
 
-// Reads the record order: O(1) while the ids are dense.
+// Largest record id a file may hold. Ids grow by one per record ever added,
+// so a real file stays far below it; a larger one was written by something
+// else, and would overflow the next id or the record numbers.
+constexpr qint64 maxRecordId = 0x7FFFFFF0;
+
+// Reads the record order: O(1) while the ids are dense. The "dense" note is
+// only trusted when the records agree with it (ids exactly 1..n); otherwise
+// the ids are read one by one, and an id outside 1..maxRecordId refuses the
+// file with the reason.
 Status loadOrder(OpenRecordFile &f);
 
 } // namespace RecordFile

@@ -54,7 +54,7 @@ QVariant RecordStore::storedValue(int field) const
     }
     if (const int live = f.liveColumn(field); live >= 0)
         return decodeStored(f.live, live, kind);
-    if (f.cachedId != id) {
+    if (!f.cached || f.cachedId != id) {
         f.selectRow.bindInt(1, id);
         if (const int rc = f.selectRow.step(); rc != SQLITE_ROW) {
             f.selectRow.reset();
@@ -70,6 +70,7 @@ QVariant RecordStore::storedValue(int field) const
         f.cachedDeleted = f.selectRow.columnInt(1) != 0;
         f.selectRow.reset();
         f.cachedId = id;
+        f.cached = true;
     }
     return f.row[size_t(field - 1)];
 }
@@ -255,6 +256,8 @@ bool RecordStore::add(const QVariantList &values)
     if (!needCurrent())
         return false;
     OpenRecordFile &f = *current_;
+    if (f.lastId() >= RecordFile::maxRecordId)
+        return fail(QStringLiteral("文件 %1 的记录编号已用尽").arg(f.alias));
     Transaction transaction(*this);
     if (!transaction.active())
         return false;

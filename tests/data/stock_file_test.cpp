@@ -292,3 +292,47 @@ TEST_F(StockFileTest, NoStockFileNoSafetyBackup)
 }
 
 } // namespace
+
+// Files written elsewhere: refused with a reason or read through; restore
+// takes only those that open.
+TEST_F(StockFileTest, CraftedRecordFilesAreRefusedOrReadSafely)
+{
+    const QString qty = QStringLiteral("c%1").arg(Stock::Quantity);
+    const QString loose = QStringLiteral(";update meta set value='0' where key='dense'");
+    const QString huge = QStringLiteral("update records set rowid=9000000000000 where rowid=3");
+    // sql, records (-1: refused); the refused ones first, while the stock
+    // file holds the three records of SetUp.
+    const QList<std::pair<QString, int>> cases
+        = {{"update records set rowid=-1 where rowid=1" + loose, -1},
+            {"update records set rowid=-1 where rowid=1", -1}, {huge, -1}, {huge + loose, -1},
+            {"update records set rowid=0 where rowid=2" + loose, -1},
+            {"alter table records drop column " + qty, -1},
+            // The dense note lies about a gap: the missing record reads empty.
+            {"delete from records where rowid=2", 3},
+            {"update records set rowid=rowid*1000" + loose, 3},
+            {"update records set c1=x'00ff'," + qty + "='很多',c9=null,c13='昨天'", 3}};
+    const QString candidate = dir.filePath(QStringLiteral("candidate.zrb"));
+    for (const auto &[sql, records] : cases) {
+        SCOPED_TRACE(sql.toStdString());
+        QFile::remove(candidate);
+        QFile::remove(RecordStore::companionPath(candidate));
+        ASSERT_TRUE(Stock::createEmptyFile(candidate));
+        {
+            RecordStore writer;
+            ASSERT_TRUE(writer.open(candidate, QStringLiteral("w")));
+            fillStock(writer, 3);
+        }
+        execSql(candidate, sql);
+        RecordStore reader;
+        const bool opened = reader.open(candidate, Stock::alias());
+        EXPECT_EQ(opened ? reader.recordCount() : -1, records);
+        EXPECT_EQ(opened, reader.lastError().isEmpty());
+        for (reader.first(); opened && !reader.atEnd(); reader.skip())
+            for (int field = 1; field <= reader.fieldCount(); ++field)
+                (void)reader.readText(field);
+        reader.closeAll();
+        const Status restored = StockFile::restore(store, programDir, candidate, morning);
+        EXPECT_EQ(bool(restored), records >= 0) << restored.message().toStdString();
+        EXPECT_EQ(items().size(), records >= 0 ? records : 3);
+    }
+}
