@@ -220,7 +220,7 @@ TEST_F(IssueNoteWindowTest, AnEmptyNoteOrALineThatCannotBeBookedBooksAndPrintsNo
         const char *said;
     } cases[] = {
         {0, "", "出库单上没有要出库的物资，没有记账。"},
-        {2, "A", "第 2 行“悬式绝缘子 A”在库存中找不到"}, // the specification mistyped
+        {2, "A", "第 2 行“悬式绝缘子 A”在库存中找不到"}, // the 规格型号 mistyped
         {3, "12abc", "第 2 行“悬式绝缘子 规格A”的数量“12abc”不是数字"},
     };
     for (const auto &c : cases) {
