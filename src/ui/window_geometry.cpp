@@ -31,11 +31,12 @@ int wholePixels(const QString &text)
     return int(std::clamp(std::trunc(number(text)), -limit, limit));
 }
 
-// Where a stored frame may go: on the screen holding its corner (else the
-// window's own), with enough of its caption on the screen to be dragged back,
-// and never larger than twice that screen. A hand-edited or damaged config.ini
-// can otherwise ask for a window far off the screen or of 32767 pixels square,
-// which takes gigabytes to paint.
+// Where a stored frame may go: wholly on the available area of the screen
+// holding its corner (else the window's own), moved in and, where it is
+// larger, shrunk to it. A hand-edited or damaged config.ini, or one written on
+// a larger or second screen, can otherwise open a window with its caption or
+// buttons out of reach, or of 32767 pixels square, which takes gigabytes to
+// paint.
 QRect onScreen(const QRect &frame, const QWidget *window)
 {
     const QScreen *screen = QGuiApplication::screenAt(frame.topLeft());
@@ -45,15 +46,17 @@ QRect onScreen(const QRect &frame, const QWidget *window)
         return frame;
     const QRect available = screen->availableGeometry();
     constexpr int smallest = 100; // a side shorter than this hides the controls
-    constexpr int visible = 50; // pixels of the caption left on the screen
     const auto bound = [](int value, int low, int high) {
         return std::max(low, std::min(value, high));
     };
-    const int width = bound(frame.width(), smallest, 2 * available.width());
-    const int height = bound(frame.height(), smallest, 2 * available.height());
+    const int width
+        = bound(frame.width(), std::min(smallest, available.width()), available.width());
+    const int height
+        = bound(frame.height(), std::min(smallest, available.height()), available.height());
     return QRect(
-        bound(frame.left(), available.left() - width + visible, available.right() - visible),
-        bound(frame.top(), available.top(), available.bottom() - visible), width, height);
+        bound(frame.left(), available.left(), available.left() + available.width() - width),
+        bound(frame.top(), available.top(), available.top() + available.height() - height), width,
+        height);
 }
 
 } // namespace

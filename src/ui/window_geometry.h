@@ -24,9 +24,9 @@ class QWidget;
 // ck<n>z left, ck<n>d top, ck<n>k width, ck<n>g height. A key that is missing
 // gives its default; otherwise the value's leading number counts, truncated
 // to whole pixels, and a value that does not start with a number reads as 0.
-// The window is then kept on the screen: at least 50 pixels of its caption
-// stay visible, and no side is shorter than 100 pixels or longer than twice
-// the screen; the values applied are written back at once.
+// The window is then fitted to the available area of its screen: moved in
+// wholly and, where larger, shrunk to it; no side is shorter than 100 pixels
+// (unless the screen is); the values applied are written back at once.
 //
 // Measurement. The values are the outer frame in logical pixels, measured the
 // same way when saving and applying: left and top are the frame's corner

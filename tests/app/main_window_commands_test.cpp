@@ -258,7 +258,7 @@ TEST_F(MainWindowCommandsTest, TheWindowsOpenWhereConfigPutsThemAndRememberWhere
             EXPECT_STREQ(modal->metaObject()->className(), c.className);
             ASSERT_TRUE(QTest::qWaitForWindowExposed(modal));
             EXPECT_EQ(modal->frameGeometry(), placed);
-            modal->setGeometry(300 + c.number, 200, 700 + c.number * 10, 560);
+            modal->setGeometry(60 + c.number, 40, 640 + c.number * 10, 520);
             frame = modal->frameGeometry();
         });
         EXPECT_EQ(stored(c.number), frame);
