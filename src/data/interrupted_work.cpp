@@ -2,6 +2,7 @@
 
 #include "data/booking_backups.h"
 #include "data/pair_replacement.h"
+#include "data/stray_files.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -34,6 +35,10 @@ Status finish(const QString &programDir, const QStringList &backupFolders)
     for (const QString &folder : folders)
         if (Status s = recoverFolder(folder); !s)
             return s;
+    for (const QString &folder : QStringList(programDir) + folders)
+        if (Status s = StrayFiles::removeFrom(folder); !s)
+            return Status::failure(
+                QStringLiteral("无法清除上次中断留下的临时文件：%1").arg(s.message()));
     return Status::success();
 }
 

@@ -10,7 +10,9 @@
 //  1. a replacement of the stock pair (restore, undo) is rolled forward;
 //  2. the per-item backups of a booking that committed are put in place;
 //  3. file replacements in the backup folders are rolled forward and the
-//     temporaries that no replacement or booking claims are removed.
+//     temporaries that no replacement or booking claims are removed;
+//  4. journals, super-journals and temporaries of the program's own that a
+//     kill left are removed (StrayFiles).
 namespace InterruptedWork {
 
 // `backupFolders` are full paths; those that do not exist are passed over.

@@ -61,8 +61,10 @@ Files filesOf(const QString &programDir)
         for (const QString &name : dir.entryList({QStringLiteral("*.zrb")}, QDir::Files))
             files[folder + u'/' + name] = digestOf(dir.filePath(name));
         for (const QString &name :
-            dir.entryList({QStringLiteral("~wh-*")}, QDir::Files | QDir::Hidden))
-            files[folder + u'/' + name] = QStringLiteral("temporary");
+            dir.entryList({QStringLiteral("~wh-*"), QStringLiteral("*-journal"),
+                              QStringLiteral("*-mj*"), QStringLiteral("*.tmp")},
+                QDir::Files | QDir::Hidden))
+            files[folder + u'/' + name] = QStringLiteral("left over");
     }
     return files;
 }
