@@ -233,6 +233,10 @@ TEST_F(UndoTest, AFailedRebuildLeavesTheStockFileAsItWas)
 {
     receive("5");
     const QString backup = ItemBackup::receiptFolder(state.programDir) + "/电缆YJV.zrb";
+    // After a start-up the stock file no longer keeps the backup's content.
+    store.closeAll();
+    ASSERT_TRUE(InterruptedWork::finish(
+        state.programDir, {ItemBackup::receiptFolder(state.programDir)}));
     // A damaged backup: the undo cannot read it.
     QFile::remove(backup);
     QFile damaged(backup);
