@@ -129,6 +129,37 @@ TEST_F(BookingBackupsTest, ABookedBackupIsInPlaceAfterTheCommitOrAfterTheNextSta
     EXPECT_EQ(snapshot(backupPath()), installed);
 }
 
+// A power loss may tear every backup a booking put in place, also one a
+// later booking of another item left listed: start-up writes each again.
+TEST_F(BookingBackupsTest, BackupsTornByAPowerLossAreWrittenAgainAtStartUp)
+{
+    book(Until::Installed);
+    {
+        BookingBackups other(folder);
+        RecordStore::Transaction transaction(store);
+        ASSERT_TRUE(other.take(store, QStringLiteral("item3"), QStringLiteral("spec3")));
+        ASSERT_TRUE(other.list(store));
+        ASSERT_TRUE(transaction.commit());
+        ASSERT_TRUE(other.install());
+    }
+    const QByteArray booked = readBytes(backupPath());
+    const QString item3 = folder + "/item3spec3.zrb";
+    const QByteArray item3Booked = readBytes(RecordStore::companionPath(item3));
+    for (const QString &file : {backupPath(), RecordStore::companionPath(item3)}) {
+        QFile torn(file);
+        ASSERT_TRUE(torn.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(torn.resize(torn.size() / 2));
+    }
+    restart();
+    EXPECT_EQ(readBytes(backupPath()), booked) << "byte for byte";
+    EXPECT_EQ(readBytes(RecordStore::companionPath(item3)), item3Booked);
+    EXPECT_EQ(backedUpQuantity(), 90.0);
+    // Flushed now and no longer kept: a second start writes nothing.
+    writeBytes(backupPath(), "damaged later");
+    restart();
+    EXPECT_EQ(readBytes(backupPath()), QByteArray("damaged later"));
+}
+
 TEST_F(BookingBackupsTest, SettlingAFailedCommitAsksTheStockFile)
 {
     // The list is in the file: the booking is durable, the backup goes in place.
