@@ -127,10 +127,9 @@ int openForSync(const QString &path, int flags)
     return fd;
 }
 
-// Opens `path` and flushes it with `flush` (fsync, or syncfs for a whole file
-// system). `kind` names it in the messages ("文件夹 " for a folder). Some file
-// systems cannot flush a directory and say so with EINVAL; `einvalIsDone`
-// takes that as done, as their entries are as safe as they will get.
+// Opens `path` and flushes it with `flush`. `kind` names it in the messages ("文件夹 " for a
+// folder). Some file systems cannot flush a directory and say so with EINVAL; `einvalIsDone` takes
+// that as done, as their entries are as safe as they will get.
 Status flushOpened(const QString &path, int flags, const QString &kind, int (*flush)(int),
     bool einvalIsDone = false)
 {
@@ -381,25 +380,6 @@ Status removeIfExists(const QString &path)
     if (!file.remove())
         return Status::failure(QStringLiteral("无法删除 %1：%2").arg(shown(path), fileError(file)));
     return Status::success();
-}
-
-Status syncFiles(const QStringList &paths, const QString &dir)
-{
-    if (paths.isEmpty())
-        return Status::success();
-#ifdef Q_OS_LINUX
-    // One syncfs flushes every file of the file system and its directories:
-    // the same promise as a flush of each, for the price of one.
-    if (const int fault = injectedFault(Operation::SyncFile, paths.first()))
-        return Status::failure(
-            QStringLiteral("无法把 %1 写入磁盘：%2").arg(shown(paths.first()), errnoText(fault)));
-    return flushOpened(dir, O_RDONLY | O_DIRECTORY, QStringLiteral("文件夹"), ::syncfs);
-#else
-    for (const QString &path : paths)
-        if (Status s = syncFile(path); !s)
-            return s;
-    return syncDirectory(dir);
-#endif
 }
 
 void setFaultHook(FaultHook hook)

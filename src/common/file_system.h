@@ -79,12 +79,6 @@ private:
 // Removes a file; a file that does not exist is no error.
 Status removeIfExists(const QString &path);
 
-// Flushes several files of one folder to the disk, then the folder itself:
-// the flush of a batch of new files that are put in place together. Where the
-// platform can flush a whole file system in one call (syncfs on Linux), that
-// one call does it.
-Status syncFiles(const QStringList &paths, const QString &dir);
-
 // A seam for tests: every rename, removal and sync above first asks the hook,
 // which may fail the call with a system error number as if the system had
 // (0: go on). The program never sets one.

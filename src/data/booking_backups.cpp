@@ -3,13 +3,12 @@
 #include "common/file_system.h"
 #include "data/item_backup.h"
 #include "data/pair_replacement.h"
+#include "data/pending_backups.h"
 #include "data/stock_layout.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-#include <algorithm>
 
 namespace {
 
@@ -28,9 +27,10 @@ bool isPlainName(const QString &name)
         && name != QLatin1String(".") && name != QLatin1String("..");
 }
 
-// A note comes from our own file, but it names files to rename: only our
-// temporaries onto a backup name inside the folder, plain or encoded, are
-// taken.
+// Earlier versions listed each booking's staged pairs by their temporary
+// names and renamed them at start-up. A note comes from our own file, but it
+// names files to rename: only our temporaries onto a backup name inside the
+// folder, plain or encoded, are taken.
 QList<ListedPair> parseList(const QString &text)
 {
     QList<ListedPair> pairs;
@@ -51,10 +51,15 @@ QList<ListedPair> parseList(const QString &text)
     return pairs;
 }
 
-QString noteKeyFor(const QString &folder)
+QString legacyNoteKey(const QString &folder)
 {
     return QStringLiteral("backups ") + QFileInfo(folder).fileName();
 }
+
+// Older bookings listed beside this booking's items stay unflushed up to this
+// many; beyond it the booking flushes them, so that the list, the stock file
+// and the next start-up stay small.
+constexpr qsizetype pendingLimit = 64;
 
 // The renames that put one backup in place, by name inside the folder: the
 // companion first, so that its record file, renamed last, finds it there.
@@ -86,37 +91,6 @@ BookingBackups::~BookingBackups()
         discard();
 }
 
-QString BookingBackups::noteKey() const
-{
-    return noteKeyFor(folder_);
-}
-
-QString BookingBackups::listText() const
-{
-    QString text = carried_;
-    for (const Staged &s : staged_)
-        text += QFileInfo(s.copy.recordFile).fileName() + u'\t'
-            + (s.copy.companion.isEmpty() ? QString() : QFileInfo(s.copy.companion).fileName())
-            + u'\t' + s.target + u'\n';
-    return text;
-}
-
-void BookingBackups::carryUnfinished(const QString &previousList)
-{
-    // An earlier booking whose backups could not all be put in place left
-    // them listed: the new list takes them over, or start-up would remove
-    // them as strays and leave a half-renamed pair.
-    carried_.clear();
-    for (const ListedPair &pair : parseList(previousList)) {
-        const bool superseded = std::any_of(staged_.begin(), staged_.end(),
-            [&](const Staged &s) { return s.target == pair.target; });
-        const bool pending = QFileInfo::exists(folder_ + u'/' + pair.recordFile)
-            || (!pair.companion.isEmpty() && QFileInfo::exists(folder_ + u'/' + pair.companion));
-        if (pending && !superseded)
-            carried_ += pair.recordFile + u'\t' + pair.companion + u'\t' + pair.target + u'\n';
-    }
-}
-
 void BookingBackups::discard()
 {
     for (const Staged &s : staged_)
@@ -144,7 +118,7 @@ Status BookingBackups::take(
             break;
         }
     }
-    staged_.push_back({targetName, copy});
+    staged_.push_back({targetName, copy, QString()});
     if (taken)
         *taken = true;
     return Status::success();
@@ -152,57 +126,85 @@ Status BookingBackups::take(
 
 Status BookingBackups::list(RecordStore &store)
 {
-    // The list may only become durable with files that are durable too: one
-    // flush for the whole batch, not one per file.
-    QStringList files;
-    for (const Staged &s : staged_)
-        for (const QString &file : {s.copy.recordFile, s.copy.companion})
-            if (!file.isEmpty())
-                files << file;
-    if (Status synced = FileSystem::syncFiles(files, folder_); !synced)
-        return synced;
-    const QString previous = store.readNote(noteKey());
-    if (store.failed())
-        return Status::failure(store.lastError());
-    carryUnfinished(previous);
-    if (!store.writeNote(noteKey(), listText()))
-        return Status::failure(store.lastError());
+    Status s;
+    QStringList listed = PendingBackups::targets(store, folder_, &s);
+    if (!s)
+        return s;
+    QStringList older = listed;
+    for (Staged &staged : staged_) {
+        PendingBackups::Content content;
+        if (s = PendingBackups::read(staged.copy.recordFile, staged.copy.companion, &content); !s)
+            return s;
+        if (s = PendingBackups::save(store, folder_, staged.target, content, &staged.stored); !s)
+            return s;
+        older.removeOne(staged.target);
+        if (!listed.contains(staged.target))
+            listed << staged.target;
+    }
+    if (older.size() > pendingLimit) {
+        // Flushed before they leave the list, and only they.
+        if (s = PendingBackups::settle(store, folder_, older); !s)
+            return s;
+        for (const QString &target : std::as_const(older))
+            listed.removeOne(target);
+    }
+    if (s = PendingBackups::setTargets(store, folder_, listed); !s)
+        return s;
     listed_ = true;
     return Status::success();
 }
 
 Status BookingBackups::install()
 {
-    // The list in the stock file is the batch's intent marker: whatever is
-    // not in place when this returns, start-up puts in place.
+    // The stock file keeps every listed backup's content: whatever is not in
+    // place, or not on the disk, when this returns, start-up writes again.
     QList<PairReplacement::Move> moves;
-    for (const ListedPair &pair : parseList(carried_))
-        moves += movesOf(pair.recordFile, pair.companion, pair.target);
     for (const Staged &s : staged_)
         moves += movesOf(s.copy.recordFile, s.copy.companion, s.target);
     staged_.clear();
-    carried_.clear();
-    Status s = PairReplacement::applyMoves(folder_, moves);
+    Status s = PairReplacement::applyMoves(folder_, moves, false);
     if (!s) // once more at once: a passing fault, a file briefly held elsewhere
-        s = PairReplacement::applyMoves(folder_, moves);
+        s = PairReplacement::applyMoves(folder_, moves, false);
     return s;
 }
 
 Status BookingBackups::settle(RecordStore &store)
 {
-    if (!listed_) {
-        discard();
-        return Status::success();
+    bool booked = listed_;
+    for (const Staged &s : staged_) {
+        if (!booked)
+            break;
+        booked = PendingBackups::stored(store, folder_, s.target) == s.stored;
+        if (store.failed())
+            return Status::failure(store.lastError());
     }
-    const QString stored = store.readNote(noteKey());
-    if (store.failed())
-        return Status::failure(store.lastError());
-    if (stored == listText())
+    if (booked)
         return install();
     discard();
     listed_ = false;
     return Status::success();
 }
+
+namespace {
+
+// Renames what a list of an earlier version names and is still there.
+Status finishLegacyList(RecordStore &store, const QString &folder)
+{
+    const QString note = store.readNote(legacyNoteKey(folder));
+    if (store.failed())
+        return Status::failure(store.lastError());
+    if (note.isEmpty())
+        return Status::success();
+    QList<PairReplacement::Move> moves;
+    for (const ListedPair &pair : parseList(note))
+        moves += movesOf(pair.recordFile, pair.companion, pair.target);
+    if (Status s = PairReplacement::applyMoves(folder, moves); !s)
+        return s;
+    return store.writeNote(legacyNoteKey(folder), QString()) ? Status::success()
+                                                             : Status::failure(store.lastError());
+}
+
+} // namespace
 
 Status BookingBackups::finishInterrupted(const QString &programDir, const QStringList &folders)
 {
@@ -215,15 +217,32 @@ Status BookingBackups::finishInterrupted(const QString &programDir, const QStrin
     if (!store.open(stockFile, Stock::alias()))
         return Status::success();
     for (const QString &folder : folders) {
-        const QString note = store.readNote(noteKeyFor(folder));
-        if (store.failed())
-            return Status::failure(store.lastError());
-        // Moves whose source is gone were done already.
-        QList<PairReplacement::Move> moves;
-        for (const ListedPair &pair : parseList(note))
-            moves += movesOf(pair.recordFile, pair.companion, pair.target);
-        if (Status s = PairReplacement::applyMoves(folder, moves); !s)
+        if (Status s = finishLegacyList(store, folder); !s)
+            return s;
+        if (Status s = PendingBackups::settle(store, folder); !s)
             return s;
     }
     return Status::success();
+}
+
+Status BookingBackups::flushPending(RecordStore &store, const QString &programDir)
+{
+    for (const QString &folder :
+        {ItemBackup::receiptFolder(programDir), ItemBackup::issueFolder(programDir)})
+        if (Status s = PendingBackups::settle(store, folder); !s)
+            return s;
+    return Status::success();
+}
+
+Status BookingBackups::bringUpToDate(RecordStore &store, const QString &backup)
+{
+    const QFileInfo info(backup);
+    const QString folder = info.absolutePath();
+    Status s;
+    if (!PendingBackups::targets(store, folder, &s).contains(info.fileName()))
+        return s;
+    PendingBackups::Content content;
+    if (s = PendingBackups::load(store, folder, info.fileName(), &content); !s)
+        return s;
+    return PendingBackups::putInPlace(folder, info.fileName(), content, false);
 }

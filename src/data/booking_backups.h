@@ -10,28 +10,26 @@
 
 // The per-item backups of one booking (a receipt, or a whole issue note),
 // held back until the booking is durable, so that a booking that fails or is
-// killed leaves every earlier backup as it was, byte for byte.
+// killed leaves every earlier backup as it was, byte for byte, and a booking
+// costs no flush beyond its own commit.
 //
 // The protocol, on the stock file, inside the booking's transaction:
 //  1. take() copies the item's records as they are at that moment into a new
 //     pair under temporary names in the backup folder. Taking the same item
 //     again replaces the earlier copy, so the backup holds the state before
 //     the item's last line.
-//  2. list() flushes the new pairs to the disk in one go and names them in a
-//     note of the stock file, still inside the transaction: the list is
-//     durable exactly when the booking is. It is the batch's intent marker.
-//  3. After the commit, install() renames every new file over the item's
-//     backup and syncs the folder once.
+//  2. list() keeps the new pairs' content in the stock file and lists them
+//     as not yet flushed (PendingBackups), still inside the transaction: the
+//     content is durable exactly when the booking is.
+//  3. After the commit, install() renames every new pair over the item's
+//     backup, flushing nothing.
 //  4. Pairs never listed are removed by the destructor. After a failed commit
-//     settle() asks the stock file whether the list (and so the booking) is
-//     there, and installs or removes. After a crash, or an install() that
-//     failed part-way, finishInterrupted() at start-up renames what a
-//     committed list names and is still there (a backup with its companion
-//     renamed and its record file not yet is finished so), before
-//     PairReplacement::recover() removes the temporaries nobody listed.
-//
-// The note stays after install(); the next booking of the same kind replaces
-// it, and listed files that are gone were renamed already.
+//     settle() asks the stock file whether the content (and so the booking)
+//     is there, and installs or removes. At start-up finishInterrupted()
+//     writes again every listed backup that differs from its content (a kill
+//     before the renames, a power loss that lost them), flushes the listed
+//     ones and empties the list; PairReplacement::recover() then removes the
+//     temporaries nobody renamed.
 class BookingBackups
 {
 public:
@@ -61,26 +59,33 @@ public:
     // leaves them to start-up when it cannot be read.
     Status settle(RecordStore &store);
 
-    // Installs the listed backups of bookings that committed but were cut
-    // off before install() finished. Opens the stock file of `programDir`
-    // itself; run at start-up, after the stock pair is recovered and before
-    // the backup folders are cleaned of temporaries.
+    // Puts the listed backups of earlier bookings on the disk for good (see
+    // above). Opens the stock file of `programDir` itself; run at start-up,
+    // after the stock pair is recovered and before the backup folders are
+    // cleaned of temporaries.
     static Status finishInterrupted(const QString &programDir, const QStringList &folders);
+
+    // The same on the stock file open in `store`, for both backup folders of
+    // the program directory: before a command copies or replaces the whole
+    // stock file, which would carry the list off or lose it.
+    static Status flushPending(RecordStore &store, const QString &programDir);
+
+    // Makes the backup file `backup` hold what the stock file (current in
+    // `store`) keeps for it, when it is listed there: an undo reads the
+    // latest booking's backup even when putting it in place failed.
+    static Status bringUpToDate(RecordStore &store, const QString &backup);
 
 private:
     struct Staged
     {
         QString target; // file name of the item's backup in the folder
         RecordStore::StagedCopy copy;
+        QString stored; // its content as the stock file keeps it
     };
 
-    QString noteKey() const;
-    QString listText() const;
-    void carryUnfinished(const QString &previousList);
     void discard();
 
     QString folder_;
     std::vector<Staged> staged_;
-    QString carried_; // list lines of an earlier booking not yet in place
     bool listed_ = false;
 };

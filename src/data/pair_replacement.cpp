@@ -62,7 +62,7 @@ QList<Rename> decodeMarker(const QByteArray &bytes, bool *ok)
 } // namespace
 
 // Renames already done are recognised by their source being gone.
-Status applyMoves(const QString &dir, const QList<Move> &renames)
+Status applyMoves(const QString &dir, const QList<Move> &renames, bool syncFolder)
 {
     if (renames.isEmpty())
         return Status::success();
@@ -79,7 +79,7 @@ Status applyMoves(const QString &dir, const QList<Move> &renames)
         if (!s)
             return s;
     }
-    return FileSystem::syncDirectory(dir);
+    return syncFolder ? FileSystem::syncDirectory(dir) : Status::success();
 }
 
 namespace {

@@ -56,9 +56,11 @@ struct Move
 // Puts a batch of files in place whose intent is recorded elsewhere (the
 // per-item backups of a booking keep theirs in the stock file): deletes the
 // journals of each discarded file, renames every source still there over its
-// target and syncs the folder once. Sources already gone count as done, so a
-// batch cut off half-way is finished by running it again.
-Status applyMoves(const QString &dir, const QList<Move> &moves);
+// target and syncs the folder once (unless `syncFolder` is false: the caller
+// keeps what the renames put in place elsewhere until it flushes them).
+// Sources already gone count as done, so a batch cut off half-way is finished
+// by running it again.
+Status applyMoves(const QString &dir, const QList<Move> &moves, bool syncFolder = true);
 
 // Removes a new pair that will not be put in place (either file may be empty
 // or missing), with the journals SQLite may have left beside it.

@@ -1,6 +1,7 @@
 #include "data/stock_file.h"
 
 #include "common/value_text.h"
+#include "data/booking_backups.h"
 #include "data/pair_replacement.h"
 #include "data/record_store.h"
 #include "data/stock_layout.h"
@@ -144,6 +145,10 @@ Status safetyBackup(RecordStore &store, const QString &programDir, const QDateTi
     const QString stem = folder + u'/' + dateTimeText(now);
     if (!store.openOrSelect(data, Stock::alias()))
         return copyDamaged(data, stem, path);
+    // The command that follows may replace the whole stock file, which holds
+    // the content of backups not yet flushed: they are flushed first.
+    if (Status flushed = BookingBackups::flushPending(store, programDir); !flushed)
+        return flushed;
     const QString target = freeStem(stem) + QStringLiteral(".zrb");
     if (kind == SafetyCopy::Quick) {
         if (!store.snapshotTo(target, safetyNote, QStringLiteral("1")))

@@ -4,6 +4,7 @@
 #include "common/file_system.h"
 #include "common/prompts.h"
 #include "common/value_text.h"
+#include "data/booking_backups.h"
 #include "data/item_backup.h"
 #include "data/pair_replacement.h"
 #include "data/record_store.h"
@@ -220,6 +221,7 @@ Status restore(RecordStore &store, const QString &programDir, int recordNumber,
         store.close(backupAlias);
         const Status s = writeInPlace(store, places, byId, saved);
         r.changed = bool(s);
+        r.diskProblem = s ? store.diskWarning() : QString();
         if (s && byId && store.goToId(places.first()))
             landing = store.recordNumber();
         if (s && saved.size() == 1)
@@ -261,8 +263,16 @@ Outcome run(Kind kind, RecordStore &store, const AppState &state, Prompts &promp
         prompts.message(QStringLiteral("恢复失败，库存数据未改变：") + store.lastError());
         return Outcome::Failed;
     }
-    // An item no longer in stock has no backup to go back to.
+    // An item no longer in stock has no backup to go back to. The latest
+    // booking's backup may be only in the stock file yet (putting it in place
+    // failed): it is written out first, or the undo would skip that booking.
     const QString backup = ItemBackup::path(backupFolder(kind, state.programDir), name, spec);
+    if (recordNumber != 0) {
+        if (Status s = BookingBackups::bringUpToDate(store, backup); !s) {
+            prompts.message(QStringLiteral("恢复失败，库存数据未改变：") + s.message());
+            return Outcome::Failed;
+        }
+    }
     if (recordNumber == 0 || !QFileInfo::exists(backup)) {
         prompts.message(texts.noBackup);
         return Outcome::NoBackup;
@@ -288,6 +298,11 @@ Outcome run(Kind kind, RecordStore &store, const AppState &state, Prompts &promp
         prompts.message(QStringLiteral("恢复失败，库存数据未改变：") + s.message());
         return Outcome::Failed;
     }
+    // Undone, but the disk complained after the commit: told as bookings tell it.
+    if (!result.diskProblem.isEmpty())
+        prompts.message(StockFile::bookedDespiteDiskMessage(
+            kind == Kind::Receipt ? QStringLiteral("取消进库") : QStringLiteral("取消出库"),
+            result.diskProblem));
     if (rewrittenRecord)
         *rewrittenRecord = result.rewrittenRecord;
     return Outcome::Restored;

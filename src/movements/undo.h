@@ -41,6 +41,7 @@ struct Result
     bool keyMismatch = false; // the backup holds another item (or none)
     bool changed = false; // the stock file holds the backup's records, even on failure
     int rewrittenRecord = 0; // the one record written back in place, on success, else 0
+    QString diskProblem; // undone, but the disk reported an error after the commit
 };
 
 // Puts the item (name, spec) of the stock file, the first of whose records

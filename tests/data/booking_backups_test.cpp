@@ -4,6 +4,7 @@
 
 #include "test_files.h"
 
+#include "common/file_system.h"
 #include "data/booking_backups.h"
 #include "data/interrupted_work.h"
 #include "data/item_backup.h"
@@ -127,6 +128,72 @@ TEST_F(BookingBackupsTest, ABookedBackupIsInPlaceAfterTheCommitOrAfterTheNextSta
     const FileSnapshot installed = snapshot(backupPath());
     restart();
     EXPECT_EQ(snapshot(backupPath()), installed);
+}
+
+// A power loss may tear every backup a booking put in place, also one a
+// later booking of another item left listed: start-up writes each again.
+TEST_F(BookingBackupsTest, BackupsTornByAPowerLossAreWrittenAgainAtStartUp)
+{
+    book(Until::Installed);
+    {
+        BookingBackups other(folder);
+        RecordStore::Transaction transaction(store);
+        ASSERT_TRUE(other.take(store, QStringLiteral("item3"), QStringLiteral("spec3")));
+        ASSERT_TRUE(other.list(store));
+        ASSERT_TRUE(transaction.commit());
+        ASSERT_TRUE(other.install());
+    }
+    const QByteArray booked = readBytes(backupPath());
+    const QString item3 = folder + "/item3spec3.zrb";
+    const QByteArray item3Booked = readBytes(RecordStore::companionPath(item3));
+    for (const QString &file : {backupPath(), RecordStore::companionPath(item3)}) {
+        QFile torn(file);
+        ASSERT_TRUE(torn.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(torn.resize(torn.size() / 2));
+    }
+    restart();
+    EXPECT_EQ(readBytes(backupPath()), booked) << "byte for byte";
+    EXPECT_EQ(readBytes(RecordStore::companionPath(item3)), item3Booked);
+    EXPECT_EQ(backedUpQuantity(), 90.0);
+    // Flushed now and no longer kept: a second start writes nothing.
+    writeBytes(backupPath(), "damaged later");
+    restart();
+    EXPECT_EQ(readBytes(backupPath()), QByteArray("damaged later"));
+}
+
+// The list stays short: older backups leave it when it grows long, but only
+// flushed. Each backup is flushed once, by a booking or by start-up.
+TEST_F(BookingBackupsTest, OlderBackupsLeaveTheListOnlyOnceFlushed)
+{
+    constexpr int items = 70;
+    for (int k = 4; k <= items; ++k)
+        ASSERT_TRUE(store.add({QStringLiteral("item%1").arg(k), QStringLiteral("spec%1").arg(k),
+            QStringLiteral("个"), 1.0, 1.0, 1.0}));
+    QStringList flushed;
+    FileSystem::setFaultHook([&](FileSystem::Operation operation, const QString &path) {
+        if (operation == FileSystem::Operation::SyncFile)
+            flushed << QFileInfo(path).fileName();
+        return 0;
+    });
+    for (int k = 1; k <= items; ++k) {
+        BookingBackups backups(folder);
+        RecordStore::Transaction transaction(store);
+        ASSERT_TRUE(
+            backups.take(store, QStringLiteral("item%1").arg(k), QStringLiteral("spec%1").arg(k)));
+        ASSERT_TRUE(backups.list(store));
+        ASSERT_TRUE(transaction.commit());
+        ASSERT_TRUE(backups.install());
+    }
+    const QStringList byBookings = flushed;
+    flushed.clear();
+    restart();
+    FileSystem::setFaultHook({});
+    EXPECT_FALSE(byBookings.isEmpty()) << "the list was let grow without bound";
+    EXPECT_LT(flushed.size(), items) << "start-up flushed more than the listed backups";
+    for (int k = 1; k <= items; ++k) {
+        const QString name = QStringLiteral("item%1spec%1.zrb").arg(k);
+        EXPECT_EQ(byBookings.count(name) + flushed.count(name), 1) << name.toStdString();
+    }
 }
 
 TEST_F(BookingBackupsTest, SettlingAFailedCommitAsksTheStockFile)

@@ -39,6 +39,9 @@ int undo(RecordStore &store, const QString &programDir, int k)
     Undo::Result result;
     const Status s = Undo::restore(store, programDir, store.recordNumber(), backup, sweepItem(k),
         sweepSpec, sweepMoment, &result);
+    // A disk error after the commit is told, never plain success.
+    if (s && !result.diskProblem.isEmpty())
+        return outcome(Status::failure(result.diskProblem), true);
     return outcome(s, result.changed);
 }
 
@@ -94,15 +97,18 @@ int runSweepChild(const QString &op, const QString &programDir, long failAt, int
     // The shim is preloaded by the parent; without it there is nothing to sweep.
     using Arm = void (*)(long, int);
     using Calls = long (*)();
+    using Kind = int (*)();
     const auto arm = reinterpret_cast<Arm>(dlsym(RTLD_DEFAULT, "wh_shim_arm"));
     const auto calls = reinterpret_cast<Calls>(dlsym(RTLD_DEFAULT, "wh_shim_armed_calls"));
-    if (!arm || !calls)
+    const auto kind = reinterpret_cast<Kind>(dlsym(RTLD_DEFAULT, "wh_shim_failed_kind"));
+    if (!arm || !calls || !kind)
         return 5;
     RecordStore store;
     arm(failAt == 0 ? -1 : failAt, mode);
     const int result = run(store, op, programDir);
     const long made = calls();
+    const int failed = kind();
     arm(0, 0);
-    std::printf("%ld\n", made);
+    std::printf("%ld %d\n", made, failed);
     return result;
 }

@@ -19,7 +19,9 @@ IssueNote sweepNote();
 // Runs one operation (receipt, issue, undo, undo-twins, restore, clear, bulk)
 // on the program directory with the preloaded shim armed to fail its
 // `failAt`-th write, flush, rename or removal (0: none, only count) by
-// `mode` (1: SIGKILL, 2: ENOSPC). Prints the number of calls made; returns 0
+// `mode` (1: SIGKILL, 2: ENOSPC). Prints the number of calls made and the
+// kind of the one failed (the shim's: 1 flush of a file, 2 rename, 3
+// removal, 4 write, 5 flush of a folder; 0 none); returns 0
 // when the operation reported success, 1 a failure that changed nothing, 2 a
 // failure after the change.
 int runSweepChild(const QString &op, const QString &programDir, long failAt, int mode);

@@ -9,10 +9,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+
+#include <map>
 
 #include <gtest/gtest.h>
 
@@ -94,6 +97,31 @@ qint64 runChild(const QString &programDir, qint64 killAfterMs)
     return timer.elapsed();
 }
 
+// The files of the issue backup folder by name, as bytes.
+std::map<QString, QByteArray> backupFiles(const QString &programDir)
+{
+    std::map<QString, QByteArray> files;
+    const QDir folder(ItemBackup::issueFolder(programDir));
+    for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden)) {
+        QFile file(folder.filePath(name));
+        files[name] = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    return files;
+}
+
+// A power loss with the kill: the backup files the killed child wrote were
+// never flushed, so each comes back torn.
+void tearWritten(const QString &programDir, const std::map<QString, QByteArray> &before)
+{
+    for (const auto &[name, bytes] : backupFiles(programDir)) {
+        const auto old = before.find(name);
+        if (old != before.end() && old->second == bytes)
+            continue;
+        QFile file(ItemBackup::issueFolder(programDir) + u'/' + name);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.resize(bytes.size() / 2));
+    }
+}
+
 TEST(IssueCrashTest, AKilledNoteIsBookedWholeOrNotAtAll)
 {
     QTemporaryDir dir;
@@ -121,7 +149,10 @@ TEST(IssueCrashTest, AKilledNoteIsBookedWholeOrNotAtAll)
     int interrupted = 0;
     for (int round = 0; round < 20; ++round) {
         const qint64 delay = random.bounded(qint64(full * 1.2) + 1);
+        const auto written = backupFiles(programDir);
         runChild(programDir, delay);
+        if (round % 2 == 1)
+            tearWritten(programDir, written);
         // What start-up does before anything is opened.
         ASSERT_TRUE(InterruptedWork::finish(programDir,
             {ItemBackup::receiptFolder(programDir), ItemBackup::issueFolder(programDir)}));

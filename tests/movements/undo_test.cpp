@@ -82,6 +82,10 @@ protected:
     // The item's backup as an earlier version wrote it, naming no records.
     void makeOldStyle(Undo::Kind kind)
     {
+        // Written before the last start-up: the stock file keeps no content of it.
+        store.closeAll();
+        ASSERT_TRUE(InterruptedWork::finish(
+            state.programDir, {Undo::backupFolder(kind, state.programDir)}));
         RecordStore backup;
         ASSERT_TRUE(backup.open(Undo::backupFolder(kind, state.programDir) + "/电缆YJV.zrb", "b"));
         ASSERT_TRUE(backup.writeNote(QStringLiteral("copied from"), QString()));
@@ -229,10 +233,44 @@ TEST_F(UndoTest, ABackupOfAnotherItemIsRefused)
     EXPECT_EQ(items().mid(3), QStringList({"AB 2", "A 2"}));
 }
 
+// The latest receipt is the one undone, also when its backup could not be
+// put in place after the booking: the stock file keeps it.
+TEST_F(UndoTest, AReceiptWhoseBackupIsNotInPlaceYetIsTheOneUndone)
+{
+    addItem(QStringLiteral("变压器"), QStringLiteral("S11-100"), 1000, 20000);
+    receive("5", QStringLiteral("变压器"), QStringLiteral("S11-100"));
+    FileSystem::setFaultHook([](FileSystem::Operation operation, const QString &path) {
+        return operation == FileSystem::Operation::Rename && path.contains(QStringLiteral("变压器"))
+            ? EIO
+            : 0;
+    });
+    ReceiptOutcome outcome;
+    const Status booked = bookReceipt(store, state.programDir,
+        {QStringLiteral("变压器"), QStringLiteral("S11-100"), "台", "2", "11", "22", "1"}, now,
+        &outcome);
+    FileSystem::setFaultHook({});
+    ASSERT_TRUE(booked) << booked.message().toStdString();
+    EXPECT_FALSE(outcome.backupProblem.isEmpty());
+    goToItem(QStringLiteral("变压器"), QStringLiteral("S11-100"));
+    EXPECT_EQ(number(Stock::Quantity), 1016);
+
+    state.selectedItem = {QStringLiteral("变压器"), QStringLiteral("S11-100")};
+    prompts.answer(true);
+    EXPECT_EQ(undo(), Undo::Outcome::Restored);
+    goToItem(QStringLiteral("变压器"), QStringLiteral("S11-100"));
+    EXPECT_EQ(number(Stock::Quantity), 1005) << "the first receipt stays";
+    EXPECT_EQ(text(Stock::ReceiptHistory).count(QStringLiteral("\r\n")), 1);
+    EXPECT_TRUE(prompts.messages().isEmpty()) << prompts.messages().join(u' ').toStdString();
+}
+
 TEST_F(UndoTest, AFailedRebuildLeavesTheStockFileAsItWas)
 {
     receive("5");
     const QString backup = ItemBackup::receiptFolder(state.programDir) + "/电缆YJV.zrb";
+    // After a start-up the stock file no longer keeps the backup's content.
+    store.closeAll();
+    ASSERT_TRUE(
+        InterruptedWork::finish(state.programDir, {ItemBackup::receiptFolder(state.programDir)}));
     // A damaged backup: the undo cannot read it.
     QFile::remove(backup);
     QFile damaged(backup);

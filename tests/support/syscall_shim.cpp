@@ -29,6 +29,11 @@ std::atomic<long> flushes {0}, renames {0}, removals {0}, writes {0};
 std::atomic<long> armedCalls {0};
 std::atomic<long> failAt {0}; // 0: not armed
 std::atomic<int> failMode {0}; // 1: SIGKILL, 2: ENOSPC
+// Of the call failed: 1 flush of a file, 2 rename, 3 removal, 4 write, 5
+// flush of a directory.
+std::atomic<int> failedKind {0};
+
+enum Kind { Flush = 1, Rename, Removal, Write, DirectoryFlush };
 
 void flushDelay()
 {
@@ -44,12 +49,13 @@ void flushDelay()
 
 // Whether this call is the one to fail (with errno set); kills the process
 // when so armed.
-bool faultHere()
+bool faultHere(Kind kind)
 {
     if (failAt.load() == 0)
         return false;
     if (armedCalls.fetch_add(1) + 1 != failAt.load())
         return false;
+    failedKind = kind;
     if (failMode.load() == 1)
         raise(SIGKILL);
     errno = ENOSPC;
@@ -60,6 +66,12 @@ template<typename F>
 F real(const char *name)
 {
     return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
+}
+
+Kind flushOf(int fd)
+{
+    struct stat info;
+    return fstat(fd, &info) == 0 && S_ISDIR(info.st_mode) ? DirectoryFlush : Flush;
 }
 
 // Only writes to files count: not the terminal, pipes or event descriptors.
@@ -87,6 +99,7 @@ __attribute__((visibility("default"))) void wh_shim_counts(
 __attribute__((visibility("default"))) void wh_shim_arm(long n, int mode)
 {
     armedCalls = 0;
+    failedKind = 0;
     failMode = mode;
     failAt = n;
 }
@@ -96,10 +109,16 @@ __attribute__((visibility("default"))) long wh_shim_armed_calls()
     return armedCalls.load();
 }
 
+// What kind of call the armed fault hit (0: none yet).
+__attribute__((visibility("default"))) int wh_shim_failed_kind()
+{
+    return failedKind.load();
+}
+
 __attribute__((visibility("default"))) int fsync(int fd)
 {
     static auto next = real<int (*)(int)>("fsync");
-    if (faultHere())
+    if (faultHere(flushOf(fd)))
         return -1;
     ++flushes;
     flushDelay();
@@ -109,7 +128,7 @@ __attribute__((visibility("default"))) int fsync(int fd)
 __attribute__((visibility("default"))) int fdatasync(int fd)
 {
     static auto next = real<int (*)(int)>("fdatasync");
-    if (faultHere())
+    if (faultHere(flushOf(fd)))
         return -1;
     ++flushes;
     flushDelay();
@@ -119,7 +138,7 @@ __attribute__((visibility("default"))) int fdatasync(int fd)
 __attribute__((visibility("default"))) int syncfs(int fd)
 {
     static auto next = real<int (*)(int)>("syncfs");
-    if (faultHere())
+    if (faultHere(flushOf(fd)))
         return -1;
     ++flushes;
     flushDelay();
@@ -129,7 +148,7 @@ __attribute__((visibility("default"))) int syncfs(int fd)
 __attribute__((visibility("default"))) int rename(const char *from, const char *to)
 {
     static auto next = real<int (*)(const char *, const char *)>("rename");
-    if (faultHere())
+    if (faultHere(Rename))
         return -1;
     ++renames;
     return next(from, to);
@@ -139,7 +158,7 @@ __attribute__((visibility("default"))) int renameat(
     int fromDir, const char *from, int toDir, const char *to)
 {
     static auto next = real<int (*)(int, const char *, int, const char *)>("renameat");
-    if (faultHere())
+    if (faultHere(Rename))
         return -1;
     ++renames;
     return next(fromDir, from, toDir, to);
@@ -148,7 +167,7 @@ __attribute__((visibility("default"))) int renameat(
 __attribute__((visibility("default"))) int unlink(const char *path)
 {
     static auto next = real<int (*)(const char *)>("unlink");
-    if (faultHere())
+    if (faultHere(Removal))
         return -1;
     ++removals;
     return next(path);
@@ -158,7 +177,7 @@ __attribute__((visibility("default"))) ssize_t write(int fd, const void *data, s
 {
     static auto next = real<ssize_t (*)(int, const void *, size_t)>("write");
     if (isFileWrite(fd)) {
-        if (faultHere())
+        if (faultHere(Write))
             return -1;
         ++writes;
     }
@@ -169,7 +188,7 @@ __attribute__((visibility("default"))) ssize_t pwrite(
     int fd, const void *data, size_t size, off_t offset)
 {
     static auto next = real<ssize_t (*)(int, const void *, size_t, off_t)>("pwrite");
-    if (isFileWrite(fd) && faultHere())
+    if (isFileWrite(fd) && faultHere(Write))
         return -1;
     ++writes;
     return next(fd, data, size, offset);
@@ -179,7 +198,7 @@ __attribute__((visibility("default"))) ssize_t pwrite64(
     int fd, const void *data, size_t size, off64_t offset)
 {
     static auto next = real<ssize_t (*)(int, const void *, size_t, off64_t)>("pwrite64");
-    if (isFileWrite(fd) && faultHere())
+    if (isFileWrite(fd) && faultHere(Write))
         return -1;
     ++writes;
     return next(fd, data, size, offset);
