@@ -28,8 +28,6 @@ namespace {
 
 // Records listed before the window first shows: screens full and more.
 constexpr int firstPartRecords = 2000;
-// Records read at a time after it: the window answers between parts.
-constexpr int laterPartRecords = 25000;
 
 struct MenuLayout
 {
@@ -148,7 +146,7 @@ void MainWindow::rebuild()
 
 void MainWindow::readMore()
 {
-    if (!StockList::buildMore(table_, store_, state_, laterPartRecords, listBuild_)) {
+    if (!StockList::buildMore(table_, store_, state_, laterPartRecords_, listBuild_)) {
         // Another program changed the file meanwhile: read it whole now.
         rebuild();
         followCursor();

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <algorithm>
 #include <functional>
 
 class QAction;
@@ -77,6 +78,9 @@ public:
     // first screen); finishReading() reads the rest at once.
     bool listComplete() const { return listBuild_.complete; }
     void finishReading();
+    // How many records each part after the first screen reads; the window
+    // answers between parts.
+    void setLaterPartRecords(int records) { laterPartRecords_ = std::max(records, 1); }
     // The list was replaced by the rows of a spreadsheet: lines picked from
     // the stock are given up, and until the next refresh the rows are no
     // stock records.
@@ -126,6 +130,7 @@ private:
     StockList::BuildResult listBuild_; // what the list shows, from its last build
     Grid *grid_ = nullptr;
     QTimer *reader_ = nullptr; // reads a long stock file part by part
+    int laterPartRecords_ = 50000;
     QLabel *listStatus_ = nullptr;
     QLabel *pickedStatus_ = nullptr;
     QLabel *resultStatus_ = nullptr;

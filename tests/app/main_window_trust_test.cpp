@@ -75,29 +75,6 @@ protected:
         });
     }
 
-    // Cell for cell, text and format, the list shown is the one a build of
-    // the stock file gives now, and so are the title and the status line.
-    void expectListAsBuilt()
-    {
-        DataSource built;
-        const StockList::BuildResult result = StockList::build(built, store, state);
-        const DataSource &shown = window->stockTable();
-        ASSERT_EQ(shown.rowCount(), built.rowCount());
-        for (int r = 1; r <= built.rowCount(); ++r)
-            for (int c = 1; c <= StockList::columns; ++c) {
-                ASSERT_EQ(shown.text(r, c), built.text(r, c)) << r << "," << c;
-                ASSERT_TRUE(shown.format(r, c) == built.format(r, c)) << r << "," << c;
-            }
-        for (int c = 1; c <= StockList::columns; ++c)
-            EXPECT_EQ(shown.columnWidth(c), built.columnWidth(c));
-        EXPECT_EQ(shown.headerRows(), 1);
-        EXPECT_EQ(window->windowTitle(), StockList::title(result.lowStockCount));
-        EXPECT_EQ(window->listStatus()->text(),
-            QStringLiteral("共 %1 项材料，其中 %2 项库存数量不高于报警数量")
-                .arg(built.rowCount() - 1)
-                .arg(result.lowStockCount));
-    }
-
     // Puts a copy of the stock file in place whose 略超 has `quantity`, with
     // the commit count and size of the file it replaces, as a restore may.
     void replaceStockKeepingItsCount(double quantity)
