@@ -220,16 +220,12 @@ void undo(MainWindow &main, Undo::Kind kind)
     const WaitCursor busy;
     // Told after the refresh, which may move the item under the cursor.
     const SelectedItem item = main.state().selectedItem;
-    int rewritten = 0;
-    const Undo::Outcome outcome = Undo::run(
-        kind, main.store(), main.state(), main.prompts(), main.clock().now(), &rewritten);
+    const Undo::Outcome outcome
+        = Undo::run(kind, main.store(), main.state(), main.prompts(), main.clock().now());
     if (outcome == Undo::Outcome::NothingSelected)
         return;
-    // One record written back changes one row of the list.
-    if (rewritten > 0)
-        main.refreshRecord(rewritten);
-    else
-        main.refresh();
+    // Records written back in place redraw their rows alone.
+    main.refresh();
     if (outcome == Undo::Outcome::Restored) {
         main.setResultStatus(
             (kind == Undo::Kind::Receipt ? QStringLiteral("已取消 %1 %2 的最近一次进库")
@@ -296,7 +292,8 @@ void installMainCommands(MainWindow &main)
     // Ctrl+F always asks for a new text; F3 (the command's own key) goes on.
     auto *newSearch = new QShortcut(QKeySequence(QKeySequence::Find), &main);
     QObject::connect(newSearch, &QShortcut::activated, &main,
-        [find, findState, command = main.action(QStringLiteral("项目查找"))] {
+        [&main, find, findState, command = main.action(QStringLiteral("项目查找"))] {
+            main.finishReading(); // a search goes over the whole list
             command->setText(QStringLiteral("项目查找"));
             find->step();
         });

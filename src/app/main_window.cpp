@@ -9,6 +9,7 @@
 #include "grid/grid.h"
 #include "table/selection_sum.h"
 #include "ui/frame_placement.h"
+#include "ui/wait_cursor.h"
 #include "ui/window_titles.h"
 
 #include <QAction>
@@ -17,11 +18,16 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
+
+// Records listed before the window first shows: screens full and more.
+constexpr int firstPartRecords = 2000;
 
 struct MenuLayout
 {
@@ -86,7 +92,15 @@ MainWindow::MainWindow(
     buildGrid();
     buildStatusBar();
     placeOnScreen();
-    refresh();
+    reader_ = new QTimer(this);
+    connect(reader_, &QTimer::timeout, this, &MainWindow::readMore);
+    grid_->unbind();
+    listBuild_ = StockList::beginBuild(table_, store_, state_, firstPartRecords);
+    grid_->bind();
+    followCursor();
+    showListOutcome();
+    if (!listBuild_.complete)
+        reader_->start(0);
 }
 
 MainWindow::~MainWindow()
@@ -99,29 +113,61 @@ MainWindow::~MainWindow()
 
 void MainWindow::refresh()
 {
+    finishReading();
     forgetPickedLines();
-    state_.listShowsImport = false;
-    grid_->unbind();
-    if (!StockList::restyle(table_, store_, state_, listBuild_))
-        listBuild_ = StockList::build(table_, store_, state_);
-    // The commands act on the cursor's row: it stays where the user left it.
-    grid_->bindKeepingPlace();
+    const bool showedImport = std::exchange(state_.listShowsImport, false);
+    const QScrollBar *down = grid_->verticalScrollBar();
+    const QScrollBar *across = grid_->horizontalScrollBar();
+    const QPoint scrolled(across->value(), down->value());
+    if (showedImport || !StockList::update(table_, store_, state_, listBuild_)) {
+        rebuild();
+    } else {
+        // As after a build, the cursor stays on its cell and the block it
+        // began is no longer selected; the view stays where it was.
+        const CellRange block = grid_->selectedBlock();
+        if (block.rows > 1 || block.columns > 1) {
+            grid_->setCursorCell(block.row, block.column);
+            grid_->horizontalScrollBar()->setValue(scrolled.x());
+            grid_->verticalScrollBar()->setValue(scrolled.y());
+        }
+    }
     followCursor();
     showListOutcome();
 }
 
-void MainWindow::refreshRecord(int recordNumber)
+void MainWindow::rebuild()
 {
-    const QList<int> picked = state_.pickedRows;
-    forgetPickedLines();
-    if (state_.listShowsImport
-        || !StockList::updateRecord(table_, store_, state_, recordNumber, listBuild_)) {
-        refresh();
+    reader_->stop();
+    grid_->unbind();
+    listBuild_ = StockList::build(table_, store_, state_);
+    // The commands act on the cursor's row: it stays where the user left it.
+    grid_->bindKeepingPlace();
+}
+
+void MainWindow::readMore()
+{
+    if (!StockList::buildMore(table_, store_, state_, laterPartRecords_, listBuild_)) {
+        // Another program changed the file meanwhile: read it whole now.
+        rebuild();
+        followCursor();
+    }
+    if (listBuild_.complete) {
+        reader_->stop();
+        showListOutcome();
         return;
     }
-    StockList::unmark(table_, picked, listBuild_);
-    followCursor();
-    showListOutcome();
+    setListStatus(QStringLiteral("正在读取库存数据：已读 %1 项，共 %2 项")
+                      .arg(table_.rowCount() - 1)
+                      .arg(store_.recordCount()));
+}
+
+void MainWindow::finishReading()
+{
+    if (listBuild_.complete)
+        return;
+    const WaitCursor busy;
+    while (!listBuild_.complete)
+        readMore();
 }
 
 void MainWindow::showImported()
@@ -142,6 +188,13 @@ void MainWindow::forgetPickedLines()
 void MainWindow::showListOutcome()
 {
     const StockList::BuildResult &result = listBuild_;
+    if (!result.complete) {
+        // The counts come with the last part.
+        setWindowTitle(StockList::bareTitle());
+        setListStatus(QStringLiteral("正在读取库存数据……"));
+        showPickedCount();
+        return;
+    }
     setWindowTitle(StockList::title(result.lowStockCount));
     const int items = std::max(table_.rowCount() - 1, 0);
     setListStatus(!result.stockOpened
@@ -208,7 +261,11 @@ QMenu *MainWindow::menu(const QString &title) const
 
 bool MainWindow::setCommand(const QString &caption, std::function<void()> handler)
 {
-    return commands_.setCommand(this, caption, std::move(handler));
+    // No command acts on a list still being read.
+    return commands_.setCommand(this, caption, [this, handler = std::move(handler)] {
+        finishReading();
+        handler();
+    });
 }
 
 void MainWindow::buildMenus()
@@ -302,6 +359,8 @@ void MainWindow::followCursor()
 
 void MainWindow::onSelectionChanged()
 {
+    // Picked lines and sums count on the whole list.
+    finishReading();
     const StockList::SelectionOutcome outcome
         = StockList::select(grid_->selectedBlock(), table_, store_, state_, prompts_);
     // A sum belongs to its selection: picking lines puts an old one away.

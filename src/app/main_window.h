@@ -7,11 +7,13 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <algorithm>
 #include <functional>
 
 class QAction;
 class QLabel;
 class QMenu;
+class QTimer;
 class Grid;
 class RecordStore;
 class Prompts;
@@ -23,8 +25,10 @@ struct AppState;
 //
 // The list is built once the window is made and again by refresh(), which
 // the commands call after every change of the stock file and after every
-// window they open has closed. The row under the cursor is the selected item,
-// however the cursor came there; dragging over rows (or stepping onto them)
+// window they open has closed. A long stock file shows its first screen at
+// once and the rest as it is read, while the window answers; a command or a
+// pick waits for the end of the read, so none acts on part of the list. The row under the cursor is
+// the selected item, however the cursor came there; dragging over rows (or stepping onto them)
 // picks issue lines; a block in a number column shows its sum.
 //
 // Each command is a QAction found by its caption. A command stays disabled
@@ -64,14 +68,19 @@ public:
 
     // Forgets the picked issue lines (their marks go with them) and rebuilds
     // the stock list from the stock file; the cursor keeps its cell. When
-    // neither the file nor the list's texts changed since the last build, the
-    // list keeps its texts and only gets its look back (no scan). A stock file
-    // that does not open is told in a message box with what to do (once for
-    // each new reason).
+    // only this program changed the file since the last build, and only
+    // records in place (a booking, an undo), just their rows are read again
+    // and the list gets its look back (no scan). A stock file that does not
+    // open is told in a message box with what to do (once for each new
+    // reason).
     void refresh();
-    // As refresh() after one record was written back in place (an undo),
-    // redrawing its row alone; a full refresh when the list does not match.
-    void refreshRecord(int recordNumber);
+    // Whether the whole stock file is listed (a long one is read after the
+    // first screen); finishReading() reads the rest at once.
+    bool listComplete() const { return listBuild_.complete; }
+    void finishReading();
+    // How many records each part after the first screen reads; the window
+    // answers between parts.
+    void setLaterPartRecords(int records) { laterPartRecords_ = std::max(records, 1); }
     // The list was replaced by the rows of a spreadsheet: lines picked from
     // the stock are given up, and until the next refresh the rows are no
     // stock records.
@@ -108,6 +117,8 @@ private:
     void onSelectionChanged();
     void placeOnScreen();
     void removeTemporaryFiles();
+    void readMore();
+    void rebuild();
 
     AppState &state_;
     RecordStore &store_;
@@ -118,6 +129,8 @@ private:
     DataSource table_;
     StockList::BuildResult listBuild_; // what the list shows, from its last build
     Grid *grid_ = nullptr;
+    QTimer *reader_ = nullptr; // reads a long stock file part by part
+    int laterPartRecords_ = 50000;
     QLabel *listStatus_ = nullptr;
     QLabel *pickedStatus_ = nullptr;
     QLabel *resultStatus_ = nullptr;

@@ -12,6 +12,7 @@
 
 #include <QThread>
 
+#include <algorithm>
 #include <climits>
 #include <thread>
 
@@ -145,6 +146,7 @@ bool appendInTwoParts(
     // Both parts count records on connections opened now, so they agree on
     // where the middle is.
     const QString path = state.path(Stock::fileName());
+    const StockFile::Signature before = StockFile::signature(state.programDir);
     RecordStore earlierStore;
     if (!earlierStore.open(path, Stock::alias()))
         return false;
@@ -156,7 +158,8 @@ bool appendInTwoParts(
     const bool earlierRead = table.appendRowsFrom(earlier);
     // Each part was read in a transaction of its own: they make one list only
     // if nothing was committed in between.
-    if (!later.wait() || !earlierRead || StockFile::signature(state.programDir) != result.stock) {
+    if (!later.wait() || !earlierRead || before.commits < 0
+        || StockFile::signature(state.programDir) != before) {
         table.setSize(1, columns);
         return false;
     }
@@ -190,106 +193,232 @@ QString title(int lowStockCount)
 
 namespace {
 
-// The look of a built list over its texts: the header row, numbers on the
-// right, low-stock rows (counted into `result`), picked rows, widths.
-void applyLook(DataSource &table, const AppState &state, BuildResult &result)
+// Numbers on the right and low stock in purple, for the data rows first to
+// last, whose low-stock rows are counted into `result`.
+void lookOfRows(DataSource &table, int first, int last, BuildResult &result)
 {
-    const CellRange header {1, 1, 1, columns};
-    table.setAlignment(header, CellFormat::Centre);
-    table.setStyle(header, CellFormat::Bold);
-    if (table.rowCount() > 1)
-        table.setAlignment(
-            {2, firstNumberColumn, table.rowCount() - 1, columns - firstNumberColumn + 1},
-            CellFormat::MiddleRight);
+    if (first > last)
+        return;
+    table.setAlignment(
+        {first, firstNumberColumn, last - first + 1, columns - firstNumberColumn + 1},
+        CellFormat::MiddleRight);
     const std::vector<bool> &low = result.lowStockRows;
-    result.lowStockCount = 0;
-    for (int r = 2; r <= table.rowCount() && size_t(r - 2) < low.size(); ++r) {
+    for (int r = first; r <= last && size_t(r - 2) < low.size(); ++r) {
         if (low[size_t(r - 2)]) {
             table.setTextColor({r, 1, 1, columns}, lowStockColor);
             ++result.lowStockCount;
         }
     }
+}
+
+// The header row, picked rows, widths.
+void frameLook(DataSource &table, const AppState &state)
+{
+    const CellRange header {1, 1, 1, columns};
+    table.setAlignment(header, CellFormat::Centre);
+    table.setStyle(header, CellFormat::Bold);
     for (const int r : state.pickedRows)
         if (r >= 1 && r <= table.rowCount())
             markPicked(table, r);
+    // Each of these lays a bound grid out anew: only when they differ.
     for (int c = 1; c <= columns; ++c)
-        table.setColumnWidths(c, 1, widths[c - 1]);
-    table.setHeaderRows(1);
+        if (table.columnWidth(c) != widths[c - 1])
+            table.setColumnWidths(c, 1, widths[c - 1]);
+    if (table.headerRows() != 1)
+        table.setHeaderRows(1);
 }
 
-} // namespace
+// The look of a built list over its texts: the header row, numbers on the
+// right, low-stock rows (counted into `result`), picked rows, widths.
+void applyLook(DataSource &table, const AppState &state, BuildResult &result)
+{
+    result.lowStockCount = 0;
+    lookOfRows(table, 2, table.rowCount(), result);
+    frameLook(table, state);
+}
 
-BuildResult build(DataSource &table, RecordStore &store, const AppState &state)
+// One row as applyLook() leaves it, whatever was done to its look since.
+void restoreRowLook(DataSource &table, int row, const BuildResult &result)
+{
+    CellFormat plain = table.defaultFormat();
+    if (row == 1) {
+        table.setFormat({1, 1, 1, columns}, plain);
+        table.setAlignment({1, 1, 1, columns}, CellFormat::Centre);
+        table.setStyle({1, 1, 1, columns}, CellFormat::Bold);
+        return;
+    }
+    if (size_t(row - 2) < result.lowStockRows.size() && result.lowStockRows[size_t(row - 2)])
+        plain.textColor = lowStockColor;
+    table.setFormat({row, 1, 1, firstNumberColumn - 1}, plain);
+    plain.alignment = CellFormat::MiddleRight;
+    table.setFormat({row, firstNumberColumn, 1, columns - firstNumberColumn + 1}, plain);
+}
+
+// The header row alone, the stock file open under "data" (or why not).
+BuildResult startBuild(DataSource &table, RecordStore &store, const AppState &state)
 {
     table.reset();
     table.setDefaultFormat(CellFormat());
     table.setSize(1, columns);
     for (int c = 1; c <= columns; ++c)
         table.setText(1, c, headerTexts()[c - 1]);
-
     BuildResult result;
-    // Taken before the scan: a commit in between makes the next look rebuild.
-    result.stock = StockFile::signature(state.programDir);
     result.stockOpened = store.openOrSelect(state.path(Stock::fileName()), Stock::alias());
+    // Taken before the scan: a commit in between makes the next look rebuild.
+    if (result.stockOpened)
+        result.stock = store.changeMark();
+    else
+        result.stockProblem = store.lastError();
+    return result;
+}
+
+// The build is over: later looks start from here.
+void endBuild(DataSource &table, BuildResult &result)
+{
+    result.complete = true;
+    result.textRevision = table.textRevision();
+    table.restartLookLog();
+}
+
+// The row of each record written in place, with what a build shows in it.
+struct ReadRow
+{
+    int row = 0;
+    QString texts[columns];
+    bool low = false;
+};
+
+// Reads the rows of the records `ids`; false when one is no longer there.
+bool readRows(RecordStore &store, const std::vector<qint64> &ids, std::vector<ReadRow> &rows)
+{
+    rows.resize(ids.size());
+    for (size_t i = 0; i < ids.size(); ++i) {
+        if (!store.goToId(ids[i]))
+            return false;
+        rows[i].row = store.recordNumber() + 1;
+        for (int c = 0; c < columns; ++c)
+            rows[i].texts[c] = store.readText(displayFields[c]);
+        rows[i].low = isLowStock(store);
+    }
+    return !store.failed();
+}
+
+// More rows than this changed, or marked since: the whole look is set again.
+constexpr int rowsWorthAWholeLook = 20000;
+
+// Gives every row whose look changed since the build its built look again.
+void restoreLook(
+    DataSource &table, const AppState &state, BuildResult &result, const std::vector<ReadRow> &rows)
+{
+    const std::vector<CellRange> *marked = table.lookLog();
+    qint64 markedRows = 0;
+    if (marked)
+        for (const CellRange &range : *marked)
+            markedRows += range.rows;
+    if (!marked || markedRows > rowsWorthAWholeLook) {
+        table.resetLook();
+        applyLook(table, state, result);
+        return;
+    }
+    // The log changes while rows are set right: go over a copy.
+    const std::vector<CellRange> ranges = *marked;
+    for (const CellRange &range : ranges)
+        for (int r = range.row; r <= range.lastRow(); ++r)
+            restoreRowLook(table, r, result);
+    for (const ReadRow &row : rows)
+        restoreRowLook(table, row.row, result);
+    frameLook(table, state);
+}
+
+} // namespace
+
+BuildResult build(DataSource &table, RecordStore &store, const AppState &state)
+{
+    BuildResult result = startBuild(table, store, state);
     if (result.stockOpened && !appendInTwoParts(table, store, state, result)) {
         const DisplayRows rows(store, 1, INT_MAX);
         result.stockOpened = table.appendRowsFrom(rows);
         if (result.stockOpened)
             result.lowStockRows = rows.lowStock();
-        else
+        else {
+            result.stockProblem = store.lastError();
             table.setSize(1, columns); // never a part of the list
+        }
     }
-    if (!result.stockOpened)
-        result.stockProblem = store.lastError();
     applyLook(table, state, result);
-    result.textDigest = table.textDigest();
+    endBuild(table, result);
     return result;
 }
 
-bool restyle(DataSource &table, RecordStore &store, const AppState &state, BuildResult &result)
+BuildResult beginBuild(DataSource &table, RecordStore &store, const AppState &state, int records)
 {
-    if (!result.stockOpened || result.stock.commits < 0 || table.columnCount() != columns
-        || size_t(table.rowCount()) != result.lowStockRows.size() + 1
-        || StockFile::signature(state.programDir) != result.stock
-        || table.textDigest() != result.textDigest
-        || !store.openOrSelect(state.path(Stock::fileName()), Stock::alias()))
+    BuildResult result = startBuild(table, store, state);
+    if (!result.stockOpened || store.recordCount() < splitFromRecords)
+        return build(table, store, state);
+    result.complete = false;
+    table.reserveRows(store.recordCount());
+    frameLook(table, state);
+    result.textRevision = table.textRevision();
+    if (!buildMore(table, store, state, records, result))
+        return build(table, store, state);
+    // Later parts must not move the rows read so far.
+    table.reserveTextsFor(store.recordCount() - (table.rowCount() - 1));
+    return result;
+}
+
+bool buildMore(
+    DataSource &table, RecordStore &store, const AppState &state, int records, BuildResult &result)
+{
+    if (result.complete)
+        return true;
+    std::vector<qint64> written;
+    // Each part is read in a transaction of its own: they make one list only
+    // while nobody commits in between.
+    if (table.textRevision() != result.textRevision
+        || !store.openOrSelect(state.path(Stock::fileName()), Stock::alias())
+        || !store.recordsWrittenSince(result.stock, &written) || !written.empty())
         return false;
-    table.setDefaultFormat(CellFormat());
-    table.resetLook();
-    applyLook(table, state, result);
+    const int first = table.rowCount(); // the next record's number
+    const DisplayRows rows(store, first, first + std::min(records, INT_MAX - first));
+    if (!table.appendRowsFrom(rows)) {
+        table.setSize(first, columns);
+        return false;
+    }
+    result.lowStockRows.insert(
+        result.lowStockRows.end(), rows.lowStock().begin(), rows.lowStock().end());
+    lookOfRows(table, first + 1, table.rowCount(), result);
+    result.textRevision = table.textRevision();
+    if (table.rowCount() - 1 >= store.recordCount())
+        endBuild(table, result);
     return true;
 }
 
-bool updateRecord(DataSource &table, RecordStore &store, const AppState &state, int recordNumber,
-    BuildResult &result)
+bool update(DataSource &table, RecordStore &store, const AppState &state, BuildResult &result)
 {
-    const int row = recordNumber + 1;
-    if (!result.stockOpened || recordNumber < 1 || row > table.rowCount()
-        || size_t(recordNumber) > result.lowStockRows.size()
-        || table.textDigest() != result.textDigest)
+    std::vector<qint64> written;
+    if (!result.stockOpened || !result.complete || table.columnCount() != columns
+        || table.textRevision() != result.textRevision
+        || size_t(table.rowCount()) != result.lowStockRows.size() + 1
+        || !store.openOrSelect(state.path(Stock::fileName()), Stock::alias())
+        || !store.recordsWrittenSince(result.stock, &written)
+        || store.recordCount() != table.rowCount() - 1)
         return false;
-    const StockFile::Signature stock = StockFile::signature(state.programDir);
-    if (result.stock.commits < 0 || stock.commits != result.stock.commits + 1)
+    std::sort(written.begin(), written.end());
+    written.erase(std::unique(written.begin(), written.end()), written.end());
+    std::vector<ReadRow> rows;
+    if (written.size() > size_t(rowsWorthAWholeLook) || !readRows(store, written, rows))
         return false;
-    if (!store.openOrSelect(state.path(Stock::fileName()), Stock::alias())
-        || store.recordCount() != table.rowCount() - 1 || !store.goTo(recordNumber))
-        return false;
-    QString texts[columns];
-    for (int c = 0; c < columns; ++c)
-        texts[c] = store.readText(displayFields[c]);
-    const bool low = isLowStock(store);
-    if (store.failed())
-        return false;
-    for (int c = 0; c < columns; ++c)
-        table.setText(row, c + 1, texts[c]);
-    const bool wasLow = result.lowStockRows[size_t(recordNumber - 1)];
-    result.lowStockRows[size_t(recordNumber - 1)] = low;
-    result.lowStockCount += int(low) - int(wasLow);
-    result.stock = stock;
-    result.textDigest = table.textDigest();
-    table.setTextColor({row, 1, 1, columns}, low ? lowStockColor : table.defaultFormat().textColor);
-    if (state.pickedRows.contains(row))
-        markPicked(table, row);
+    for (const ReadRow &row : rows) {
+        for (int c = 0; c < columns; ++c)
+            if (table.textView(row.row, c + 1) != row.texts[c])
+                table.setText(row.row, c + 1, row.texts[c]);
+        const size_t record = size_t(row.row - 2);
+        result.lowStockCount += int(row.low) - int(result.lowStockRows[record]);
+        result.lowStockRows[record] = row.low;
+    }
+    restoreLook(table, state, result, rows);
+    result.stock = store.changeMark();
+    endBuild(table, result);
     return true;
 }
 
@@ -309,19 +438,6 @@ qint64 recordOfRow(const DataSource &table, RecordStore &store, const AppState &
 SelectedItem itemOfRow(const DataSource &table, RecordStore &store, const AppState &state, int row)
 {
     return {table.text(row, 1), table.text(row, 2), recordOfRow(table, store, state, row)};
-}
-
-void unmark(DataSource &table, const QList<int> &rows, const BuildResult &result)
-{
-    const CellFormat &plain = table.defaultFormat();
-    for (const int r : rows) {
-        if (r <= table.headerRows() || r > table.rowCount())
-            continue;
-        const size_t record = size_t(r - 2);
-        const bool low = record < result.lowStockRows.size() && result.lowStockRows[record];
-        table.setTextColor({r, 1, 1, columns}, low ? lowStockColor : plain.textColor);
-        table.setBackground({r, 1, 1, columns}, plain.background);
-    }
 }
 
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/stock_file.h"
+#include "data/record_store.h"
 #include "table/cell_format.h"
 
 #include <QString>
@@ -43,8 +43,11 @@ struct BuildResult
     // Whether each record, in stock-file order, is low on stock.
     std::vector<bool> lowStockRows;
     // The stock file as it was read, and the texts the table was left with.
-    StockFile::Signature stock;
-    quint64 textDigest = 0;
+    RecordStore::ChangeMark stock;
+    quint64 textRevision = 0;
+    // False while a build in parts has records still to read: the title's
+    // count and the rows after the last read are not there yet.
+    bool complete = true;
 };
 
 // Rebuilds the table from the stock file of the program directory: the
@@ -55,20 +58,24 @@ struct BuildResult
 // leaves the header row only.
 BuildResult build(DataSource &table, RecordStore &store, const AppState &state);
 
-// When neither the stock file nor the table's texts changed since the build
-// that gave `result`, gives the table that build's look again (low stock,
-// picked rows, widths, no search marks) without reading the stock file: most
-// windows change nothing, and closing one need not wait for a scan. False,
-// changing nothing, when a build is needed.
-bool restyle(DataSource &table, RecordStore &store, const AppState &state, BuildResult &result);
+// A build in parts, for a long stock file: beginBuild() lists the header and
+// the first `records` records, enough for the first screen, and each
+// buildMore() the next `records`; the low-stock count is whole once
+// `complete` is set. A step that finds the stock file changed by another
+// program since the first one gives false, and a build is needed.
+BuildResult beginBuild(DataSource &table, RecordStore &store, const AppState &state, int records);
+bool buildMore(
+    DataSource &table, RecordStore &store, const AppState &state, int records, BuildResult &result);
 
-// After one record was written back in place by one commit (an undo),
-// updates its row alone, as a build would show it, and the low-stock count in
-// `result`, the outcome of the build the table holds. False, changing
-// nothing, when a build is needed: the stock file saw any other commit since,
-// or the table does not match it record for row.
-bool updateRecord(DataSource &table, RecordStore &store, const AppState &state, int recordNumber,
-    BuildResult &result);
+// Shows the stock file again without reading it whole, when the list is
+// what the build that gave `result` showed, except for the stock records
+// this program wrote in place since (a booking, an undo): their rows are
+// read again, and the list gets the look of a build back (no picked rows
+// marked, no search marks, low stock in purple, the widths). False,
+// changing nothing, when a build is needed: another program committed to
+// the stock file, a record came or went, the file was opened anew, or the
+// list's texts changed (a spreadsheet was read into it).
+bool update(DataSource &table, RecordStore &store, const AppState &state, BuildResult &result);
 
 // The stock record a data row of the list shows (RecordStore::recordId):
 // row r is record r - 1 of the stock file as built, trusted only when its
@@ -79,11 +86,6 @@ qint64 recordOfRow(const DataSource &table, RecordStore &store, const AppState &
 // The item of a row, as the commands take it: its 品名, 规格型号 and record.
 // Row 1 gives the column titles and no record.
 SelectedItem itemOfRow(const DataSource &table, RecordStore &store, const AppState &state, int row);
-
-// Takes the picked rows' marks off the table (after the lines were given up)
-// and gives those rows the look a build gives them: `result` is the outcome
-// of the build the table holds.
-void unmark(DataSource &table, const QList<int> &rows, const BuildResult &result);
 
 // What the main window shows after a selection.
 struct SelectionOutcome

@@ -13,6 +13,8 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
+
 using namespace RecordValues;
 
 namespace RecordFile {
@@ -291,6 +293,51 @@ Status prepareStatements(OpenRecordFile &f, const QString &path)
 
 } // namespace
 
+namespace {
+
+void noteWrite(void *file, int operation, const char *schema, const char *table, sqlite3_int64 id)
+{
+    // Copies write into attached files and the notes into meta: neither is a
+    // record of this file.
+    if (std::strcmp(schema, "main") != 0 || std::strcmp(table, "records") != 0)
+        return;
+    WriteHistory *history = static_cast<OpenRecordFile *>(file)->history.get();
+    if (!history)
+        return;
+    if (operation != SQLITE_UPDATE) {
+        ++history->shapeChanges;
+        return;
+    }
+    constexpr size_t kept = 1 << 16;
+    if (history->written.size() >= kept) {
+        history->writtenDropped += history->written.size();
+        history->written.clear();
+    }
+    history->written.push_back(qint64(id));
+}
+
+} // namespace
+
+qint64 dataVersion(OpenRecordFile &f)
+{
+    bool ok = false;
+    const qint64 version = f.db.queryInt(QStringLiteral("PRAGMA main.data_version"), &ok);
+    return ok ? version : -1;
+}
+
+QByteArray fileState(const QString &path)
+{
+    constexpr qint64 counterOffset = 24;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(counterOffset))
+        return {};
+    QByteArray state = file.read(4);
+    if (state.size() != 4)
+        return {};
+    const qint64 modified = file.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch();
+    return state + QByteArray::number(file.size()) + '/' + QByteArray::number(modified);
+}
+
 Status open(OpenRecordFile &f, const QString &path)
 {
     const QString name = QFileInfo(path).fileName();
@@ -298,6 +345,8 @@ Status open(OpenRecordFile &f, const QString &path)
     Status s = checkIsFile(path);
     if (s)
         s = f.db.open(path, false);
+    if (s)
+        sqlite3_update_hook(f.db.get(), noteWrite, &f);
     if (s)
         s = identify(f, name, pairId);
     if (s)
@@ -403,3 +452,12 @@ Status loadOrder(OpenRecordFile &f)
 }
 
 } // namespace RecordFile
+
+OpenRecordFile::~OpenRecordFile()
+{
+    // The connection closes after this, with the members; a transaction
+    // still open rolls back then, which the file's state tells apart.
+    if (history && db.isOpen() && !db.inTransaction() && versionAtOpen >= 0
+        && RecordFile::dataVersion(*this) == versionAtOpen)
+        history->closedAs = RecordFile::fileState(path);
+}

@@ -13,7 +13,10 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <QByteArray>
+
 #include <algorithm>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -31,6 +34,22 @@ constexpr qint64 formatVersion = 1;
 constexpr int firstFieldColumn = 2;
 
 } // namespace RecordFile
+
+// What one store did to the records of one file, as SQLite tells it row by
+// row: the ids it wrote in place, and how often a record came or went. It
+// goes on over the store's next opening of the file while the file is as the
+// last one left it, so that a view of the file can redraw only what the
+// program's own bookings changed, however often they reopened it.
+struct WriteHistory
+{
+    quint64 chain = 0; // openings that continue one another share it
+    std::vector<qint64> written; // bounded: older entries are dropped whole
+    quint64 writtenDropped = 0; // entries dropped before written[0]
+    quint64 shapeChanges = 0;
+    // How the last opening left the file (RecordFile::fileState()) when no
+    // other connection committed while it was open; empty otherwise.
+    QByteArray closedAs;
+};
 
 // One open record file: its connection (with the companion attached as
 // "edt"), layout, record order and cursor.
@@ -82,6 +101,15 @@ struct OpenRecordFile
     // indexed by id: ids may be sparse, and a table as long as the largest id
     // could be far larger than the file.
     std::unordered_map<qint64, qint64> copyMap;
+
+    std::shared_ptr<WriteHistory> history; // none while it is being opened
+    qint64 versionAtOpen = -1; // PRAGMA data_version then
+
+    OpenRecordFile() = default;
+    OpenRecordFile(const OpenRecordFile &) = delete;
+    OpenRecordFile &operator=(const OpenRecordFile &) = delete;
+    // Notes in the history how the file was left.
+    ~OpenRecordFile();
 
     int transactionDepth = 0;
     qint64 changesAtBegin = 0; // sqlite3_total_changes64 when the outermost one began
@@ -155,6 +183,12 @@ Status open(OpenRecordFile &f, const QString &path);
 // so a real file stays far below it; a larger one was written by something
 // else, and would overflow the next id or the record numbers.
 constexpr qint64 maxRecordId = 0x7FFFFFF0;
+
+// The moves of other connections' commits (PRAGMA data_version); -1 on error.
+qint64 dataVersion(OpenRecordFile &f);
+// The file's change counter, size and modification time, as bytes that
+// differ once anyone commits to it or puts another file in its place.
+QByteArray fileState(const QString &path);
 
 // Reads the record order: O(1) while the ids are dense. The "dense" note is
 // only trusted when the records agree with it (ids exactly 1..n); otherwise

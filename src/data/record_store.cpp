@@ -71,6 +71,7 @@ bool RecordStore::open(const QString &path, const QString &alias)
         s = RecordFile::loadOrder(*file);
     if (!s)
         return fail(s.message());
+    resumeHistory(*file);
     const QString key = alias.toCaseFolded();
     files_.erase(key);
     current_ = file.get();
@@ -499,4 +500,52 @@ void RecordStore::Transaction::rollback()
         }
     }
     file_ = nullptr;
+}
+
+// --- Changes made through this store ---------------------------------------------
+
+void RecordStore::resumeHistory(OpenRecordFile &file)
+{
+    static std::atomic<quint64> chains = 0;
+    std::shared_ptr<WriteHistory> &history = histories_[file.folded];
+    if (!history || history->closedAs.isEmpty()
+        || history->closedAs != RecordFile::fileState(file.path)) {
+        history = std::make_shared<WriteHistory>();
+        history->chain = ++chains;
+    }
+    history->closedAs.clear();
+    file.history = history;
+    file.versionAtOpen = RecordFile::dataVersion(file);
+}
+
+RecordStore::ChangeMark RecordStore::changeMark() const
+{
+    if (!current_ || !current_->history)
+        return {};
+    // The version moves only for commits of other connections, so a mark
+    // taken before a booking of our own still holds after it.
+    const qint64 version = RecordFile::dataVersion(*current_);
+    if (version < 0)
+        return {};
+    const OpenRecordFile &f = *current_;
+    const WriteHistory &h = *f.history;
+    return {
+        h.chain, f.serial, version, h.writtenDropped + h.written.size(), h.shapeChanges, f.count};
+}
+
+bool RecordStore::recordsWrittenSince(const ChangeMark &mark, std::vector<qint64> *ids) const
+{
+    const ChangeMark now = changeMark();
+    if (now.dataVersion < 0 || now.chain != mark.chain || now.shapeChanges != mark.shapeChanges
+        || now.count != mark.count || now.written < mark.written)
+        return false;
+    // An opening since the mark continues it only if no one else committed
+    // in its time; the earlier ones were checked as they closed.
+    if (now.dataVersion != (now.serial == mark.serial ? mark.dataVersion : current_->versionAtOpen))
+        return false;
+    const WriteHistory &h = *current_->history;
+    if (mark.written < h.writtenDropped)
+        return false;
+    ids->assign(h.written.begin() + qsizetype(mark.written - h.writtenDropped), h.written.end());
+    return true;
 }

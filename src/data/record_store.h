@@ -16,6 +16,7 @@
 #include <vector>
 
 struct OpenRecordFile;
+struct WriteHistory;
 
 // The record store: record files X.zrb, each an SQLite database holding its
 // field layout and its records in record order, with memo texts in the
@@ -216,6 +217,29 @@ public:
     // a read error, which lastError() tells.
     std::vector<qint64> copiedFromIds() const;
 
+    // --- Changes made through this store --------------------------------------
+
+    // A moment of the current file as this store sees it.
+    struct ChangeMark
+    {
+        quint64 chain = 0; // openings of this store with nothing between them
+        quint64 serial = 0; // which opening of the file
+        qint64 dataVersion = -1; // moves when another connection commits
+        quint64 written = 0; // writes in place this store had made
+        quint64 shapeChanges = 0; // records it had added or removed
+        int count = -1;
+    };
+    // The mark of the current file now; a default mark (which nothing
+    // follows) without one or on a read error.
+    ChangeMark changeMark() const;
+    // The identities of the records this store wrote in place in the current
+    // file since `mark`, some perhaps twice or in a change later rolled back:
+    // reading them again shows every change, also across closing and opening
+    // the file again. False when that would not tell the whole change:
+    // another connection or program committed to the file or put another in
+    // its place, a record came or went, or too much was written to keep.
+    [[nodiscard]] bool recordsWrittenSince(const ChangeMark &mark, std::vector<qint64> *ids) const;
+
     // --- Layout --------------------------------------------------------------
 
     int fieldCount() const;
@@ -317,7 +341,12 @@ private:
     bool idsEqual(int field1, const QString &text1, int field2, const QString &text2,
         std::vector<qint64> &ids);
 
+    // Gives a file just opened its write history: the one its last opening
+    // left when the file is as that left it, else a new one.
+    void resumeHistory(OpenRecordFile &file);
+
     std::map<QString, std::shared_ptr<OpenRecordFile>> files_; // by case-folded alias
+    std::map<QString, std::shared_ptr<WriteHistory>> histories_; // by folded path
     OpenRecordFile *current_ = nullptr;
     mutable QString lastError_;
     QString diskWarning_;

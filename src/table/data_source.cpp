@@ -5,8 +5,6 @@
 #include "table/table_file.h"
 #include "table/text_rows.h"
 
-#include <QHashFunctions>
-
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -54,6 +52,7 @@ quint32 DataSource::formatIndex(const CellFormat &format)
 
 void DataSource::storeText(Cell &c, QStringView text)
 {
+    ++textRevision_;
     if (text.size() <= qsizetype(c.length)) {
         // A text no longer than the one it replaces takes its place (it may be
         // a part of that text, so the ranges may overlap).
@@ -78,6 +77,7 @@ void DataSource::storeText(Cell &c, QStringView text)
 void DataSource::appendText(Cell &c, QStringView text)
 {
     // More text than any table holds leaves the cell empty.
+    ++textRevision_;
     if (text.isEmpty() || texts_.size() + size_t(text.size()) > std::numeric_limits<quint32>::max())
         return;
     c.start = quint32(texts_.size());
@@ -104,6 +104,7 @@ void DataSource::resizeStorage(int rows, int columns)
 {
     rows = std::max(rows, 0);
     columns = std::max(columns, 0);
+    changedWhole();
     Cell blank;
     blank.format = defaultFormat_;
     if (columns == columns_) {
@@ -224,6 +225,12 @@ void DataSource::reserveRows(int count)
     rowHeights_.reserve(rows);
 }
 
+void DataSource::reserveTextsFor(int count)
+{
+    if (rows_ > 0 && count > 0)
+        texts_.reserve(texts_.size() + (texts_.size() / size_t(rows_) + 1) * size_t(count) * 9 / 8);
+}
+
 void DataSource::appendRowsFrom(const TextRows &rows)
 {
     const std::u16string &texts = rows.texts();
@@ -234,6 +241,7 @@ void DataSource::appendRowsFrom(const TextRows &rows)
     }
     const int first = rows_ + 1;
     const int count = rows.rowCount();
+    ++textRevision_;
     Cell blank;
     blank.format = defaultFormat_;
     // Room for one row more: a total row often follows.
@@ -260,6 +268,7 @@ void DataSource::insertColumns(int column, int count)
     if (count <= 0 || column < 1 || column > columns_ + 1)
         return;
     const int columns = columns_ + count;
+    changedWhole();
     Cell blank;
     blank.format = defaultFormat_;
     std::vector<Cell> next(size_t(rows_) * size_t(columns), blank);
@@ -286,6 +295,7 @@ void DataSource::clearTexts(const CellRange &range)
     const CellRange r = clip(range);
     if (r.rows == 0 || r.columns == 0)
         return;
+    ++textRevision_;
     for (int row = r.row; row <= r.lastRow(); ++row)
         for (int column = r.column; column <= r.lastColumn(); ++column)
             dropText(*cell(row, column));
@@ -295,6 +305,7 @@ void DataSource::clearTexts(const CellRange &range)
 void DataSource::reset()
 {
     const CellFormat fallback = defaultFormat();
+    changedWhole();
     // Memory goes back too: a table of a million rows leaves none behind.
     std::vector<Cell>().swap(cells_);
     std::u16string().swap(texts_);
@@ -314,6 +325,7 @@ void DataSource::resetLook()
 {
     formats_ = {formats_[defaultFormat_]};
     defaultFormat_ = 0;
+    loseLookLog();
     for (Cell &c : cells_) {
         c.format = 0;
         c.edges = 0;
@@ -326,14 +338,22 @@ void DataSource::resetLook()
     emit layoutReset();
 }
 
-quint64 DataSource::textDigest() const
+void DataSource::restartLookLog()
 {
-    // Every change of a text either moves a cell's range or changes units
-    // inside the buffer, so the ranges and the whole buffer tell them all.
-    quint64 digest = 0xcbf29ce484222325ULL ^ (quint64(quint32(rows_)) << 32 | quint32(columns_));
-    for (const Cell &c : cells_)
-        digest = (digest ^ (quint64(c.start) << 32 | c.length)) * 0x100000001b3ULL;
-    return digest ^ qHashBits(texts_.data(), texts_.size() * sizeof(char16_t), size_t(digest));
+    lookLog_.clear();
+    lookLogKept_ = true;
+}
+
+void DataSource::noteLook(const CellRange &range)
+{
+    // Past this many ranges a view does better to set the whole look again.
+    constexpr size_t kept = 4096;
+    if (!lookLogKept_)
+        return;
+    if (lookLog_.size() >= kept)
+        loseLookLog();
+    else
+        lookLog_.push_back(range);
 }
 
 void DataSource::goToRow(int row)
@@ -382,6 +402,7 @@ void DataSource::setRowHeights(int firstRow, int count, int height)
     const CellRange r = clip({firstRow, 1, count, 1});
     for (int row = r.row; row <= r.lastRow(); ++row)
         rowHeights_[size_t(row - 1)] = std::max(height, 0);
+    loseLookLog();
     emit layoutReset();
 }
 
@@ -390,6 +411,7 @@ void DataSource::merge(const CellRange &range)
     const CellRange r = clip(range);
     if (r.rows == 0 || r.columns == 0)
         return;
+    loseLookLog();
     merges_.removeIf([&](const CellRange &m) { return m.intersects(r); });
     if (r.rows > 1 || r.columns > 1)
         merges_.append(r);
@@ -407,6 +429,7 @@ CellRange DataSource::spanAt(int row, int column) const
 void DataSource::setBorders(const CellRange &range, int flags)
 {
     const CellRange r = clip(range);
+    loseLookLog();
     for (int row = r.row; row <= r.lastRow(); ++row) {
         for (int column = r.column; column <= r.lastColumn(); ++column) {
             CellEdges edges = 0;
@@ -445,6 +468,7 @@ void DataSource::changeFormats(const CellRange &range, Change change)
     const CellRange r = clip(range);
     if (r.rows == 0 || r.columns == 0)
         return;
+    noteLook(r);
     // Each distinct old format maps to one new format: ranges of many cells
     // with few formats cost one lookup per cell.
     std::vector<std::pair<quint32, quint32>> mapped;

@@ -63,6 +63,9 @@ public:
     // Makes room for `count` more rows (and one beyond), so that appending
     // them in parts moves no row already there.
     void reserveRows(int count);
+    // Makes room for the texts of `count` more rows as long as the rows so
+    // far are on average, so that appending them in parts moves no text.
+    void reserveTextsFor(int count);
     // Inserts empty columns before `column` (columnCount() + 1 appends).
     void insertColumns(int column, int count);
     // Empties the texts of a range; formats stay.
@@ -74,9 +77,18 @@ public:
     // texts: every cell the default format and no borders, no merges, default
     // widths and heights, no header rows or columns, the current row 1.
     void resetLook();
-    // A digest of the size and of every text: a table whose digest is what it
-    // was holds the same texts in the same cells (up to a 64-bit hash).
-    quint64 textDigest() const;
+    // --- Changes, so that a view of a long table sets right only them -------
+
+    // Advances at every change of a text or of the size.
+    quint64 textRevision() const { return textRevision_; }
+    // Starts noting the ranges whose cell formats change, forgetting those
+    // noted so far.
+    void restartLookLog();
+    // The ranges whose formats changed since restartLookLog(), when nothing
+    // else of the look changed but column widths and header counts; nullptr
+    // when something else did (a look reset, merges, borders, row heights, a
+    // new size) or when more ranges changed than are kept.
+    const std::vector<CellRange> *lookLog() const { return lookLogKept_ ? &lookLog_ : nullptr; }
 
     // --- Current row (clamped to 1..rowCount()) ----------------------------
 
@@ -203,6 +215,22 @@ private:
     int headerColumns_ = 0;
     int currentRow_ = 1;
     PageSetup pageSetup_;
+    quint64 textRevision_ = 0;
+    std::vector<CellRange> lookLog_;
+    bool lookLogKept_ = false;
+
+    void noteLook(const CellRange &range);
+    void loseLookLog()
+    {
+        lookLogKept_ = false;
+        lookLog_.clear();
+    }
+    // Everything may have changed (a table read from a file).
+    void changedWhole()
+    {
+        ++textRevision_;
+        loseLookLog();
+    }
 
     friend class TableFile;
 };

@@ -250,6 +250,7 @@ bool TableFile::readPayload(DataSource &table, const QByteArray &payload)
     if (in.status() != QDataStream::Ok || !in.atEnd())
         return false;
 
+    table.changedWhole();
     table.rows_ = rows;
     table.columns_ = columns;
     table.headerRows_ = std::clamp(int(headerRows), 0, int(rows));

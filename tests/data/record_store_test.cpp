@@ -5,6 +5,9 @@
 
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <functional>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -479,3 +482,81 @@ TEST_F(RecordStoreTest, AliasesSelectFilesEachWithItsOwnCursor)
 }
 
 } // namespace
+
+// A view of the file redraws only the records its own store wrote, and only
+// while nothing else could have changed the file.
+TEST_F(RecordStoreTest, WritesInPlaceAreToldUntilAnythingElseChangesTheFile)
+{
+    addThree();
+    ASSERT_TRUE(store.add({QStringLiteral("丁")}));
+    // Ids no longer record numbers: the first record goes.
+    ASSERT_TRUE(store.goTo(1) && store.deleteRecord() && store.purge());
+    const auto writeAt = [&](int record, const char *text) {
+        return store.goTo(record) && store.write(1, QString::fromUtf8(text));
+    };
+    std::vector<qint64> ids;
+    RecordStore::ChangeMark mark = store.changeMark();
+    ASSERT_TRUE(store.recordsWrittenSince(mark, &ids));
+    EXPECT_TRUE(ids.empty());
+
+    // Written alone, in a transaction, and in one rolled back (read again
+    // all the same: harmless); a memo is no record.
+    ASSERT_TRUE(writeAt(3, "丁二"));
+    {
+        RecordStore::Transaction transaction(store);
+        ASSERT_TRUE(writeAt(1, "乙二") && writeAt(3, "丁三"));
+        ASSERT_TRUE(transaction.commit());
+    }
+    {
+        RecordStore::Transaction transaction(store);
+        ASSERT_TRUE(writeAt(2, "丙二"));
+    }
+    ASSERT_TRUE(store.goTo(1) && store.appendMemo(4, QStringLiteral("备注")));
+    ASSERT_TRUE(store.recordsWrittenSince(mark, &ids));
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    EXPECT_EQ(ids, (std::vector<qint64> {2, 3, 4})) << "ids, not record numbers";
+
+    // Closed and opened again, with nothing done to it meanwhile: still told.
+    store.closeAll();
+    ASSERT_TRUE(store.open(path, QStringLiteral("t")));
+    ASSERT_TRUE(writeAt(2, "丙三"));
+    ASSERT_TRUE(store.recordsWrittenSince(mark, &ids));
+    EXPECT_EQ(ids.size(), 5u);
+    EXPECT_EQ(ids.back(), 3);
+
+    // What makes the writes no longer the whole change.
+    const std::vector<std::pair<const char *, std::function<void()>>> changes = {
+        {"another connection wrote",
+            [&] {
+                RecordStore other;
+                ASSERT_TRUE(other.open(path, QStringLiteral("o")));
+                ASSERT_TRUE(other.goTo(1) && other.write(2, 7));
+            }},
+        {"a record was added",
+            [&] {
+                ASSERT_TRUE(store.add({QStringLiteral("戊")}));
+            }},
+        {"a record was purged",
+            [&] {
+                ASSERT_TRUE(store.goTo(1) && store.deleteRecord() && store.purge());
+            }},
+        {"another program wrote while the file was closed",
+            [&] {
+                store.close(QStringLiteral("t"));
+                RecordStore other;
+                ASSERT_TRUE(other.open(path, QStringLiteral("o")));
+                ASSERT_TRUE(other.goTo(2) && other.write(2, 8));
+                other.closeAll();
+                ASSERT_TRUE(store.open(path, QStringLiteral("t")));
+            }},
+    };
+    for (const auto &[what, change] : changes) {
+        mark = store.changeMark();
+        ASSERT_TRUE(writeAt(1, "己"));
+        change();
+        EXPECT_FALSE(store.recordsWrittenSince(mark, &ids)) << what;
+        mark = store.changeMark();
+        EXPECT_TRUE(store.recordsWrittenSince(mark, &ids) && ids.empty()) << what;
+    }
+}

@@ -2,6 +2,7 @@
 
 #include "app/main_commands.h"
 #include "app/startup.h"
+#include "app/stock_list.h"
 #include "data/stock_file.h"
 #include "data/stock_layout.h"
 #include "grid/grid_printer.h"
@@ -11,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QBrush>
+#include <QLabel>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -256,4 +258,25 @@ double StockWindowTest::stockOf(const QString &name) const
             return reader.readNumber(Stock::Quantity);
     ADD_FAILURE() << "no item " << name.toStdString();
     return 0;
+}
+
+void StockWindowTest::expectListAsBuilt()
+{
+    DataSource built;
+    const StockList::BuildResult result = StockList::build(built, store, state);
+    const DataSource &shown = window->stockTable();
+    ASSERT_EQ(shown.rowCount(), built.rowCount());
+    for (int r = 1; r <= built.rowCount(); ++r)
+        for (int c = 1; c <= StockList::columns; ++c) {
+            ASSERT_EQ(shown.text(r, c), built.text(r, c)) << r << "," << c;
+            ASSERT_TRUE(shown.format(r, c) == built.format(r, c)) << r << "," << c;
+        }
+    for (int c = 1; c <= StockList::columns; ++c)
+        EXPECT_EQ(shown.columnWidth(c), built.columnWidth(c));
+    EXPECT_EQ(shown.headerRows(), 1);
+    EXPECT_EQ(window->windowTitle(), StockList::title(result.lowStockCount));
+    EXPECT_EQ(window->listStatus()->text(),
+        QStringLiteral("共 %1 项材料，其中 %2 项库存数量不高于报警数量")
+            .arg(built.rowCount() - 1)
+            .arg(result.lowStockCount));
 }
