@@ -1,10 +1,9 @@
 #include "ledger/statistics.h"
 
+#include "common/reader_threads.h"
 #include "data/record_store.h"
 #include "data/stock_file.h"
 #include "data/stock_layout.h"
-
-#include <QThread>
 
 #include <thread>
 
@@ -99,7 +98,7 @@ Status writeWithRows(RecordStore &store, const QString &programDir, const Kind &
 {
     rows.reset();
     // On one core the two would only take turns, each through its own pages.
-    if (QThread::idealThreadCount() < 2)
+    if (readerThreads() < 2)
         return write(store, programDir, kind, now);
     const StockFile::Signature before = StockFile::signature(programDir);
     TextRows read;

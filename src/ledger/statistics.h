@@ -44,8 +44,8 @@ Status write(RecordStore &store, const QString &programDir, const Kind &kind, co
 // stock file on a connection of its own, so it may run beside write().
 Status readRows(const QString &programDir, const Kind &kind, const QDateTime &now, TextRows &rows);
 
-// write(), while readRows() runs on a thread of its own when the process may
-// use more than one core, so the editor need not read qd.zrb back. `rows`
+// write(), while readRows() runs on a thread of its own when readerThreads()
+// allows two, so the editor need not read qd.zrb back. `rows`
 // holds the rows when both succeeded and the stock file did not change
 // meanwhile; otherwise it stays empty and the editor reads the file. The
 // status is write()'s.
