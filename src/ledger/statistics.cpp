@@ -61,20 +61,36 @@ int dateFieldOf(const Kind &kind)
     return kind.movement == Movement::Issue ? Stock::IssueDate : Stock::ReceiptDate;
 }
 
-} // namespace
-
-Status write(RecordStore &store, const QString &programDir, const Kind &kind, const QDateTime &now)
+// write(), handing `rows` (when given) the rows it copies as it copies them.
+Status writeReading(RecordStore &store, const QString &programDir, const Kind &kind,
+    const QDateTime &now, TextRows *rows)
 {
     if (!store.openOrSelect(programDir + u'/' + Stock::fileName(), Stock::alias()))
         return Status::failure(store.lastError());
     const Days days = periodOf(kind, now);
+    const QString path = resultPath(programDir);
     // The editor may still hold the last result open under "qd"; closing it
     // leaves the stock file current.
-    store.closePath(resultPath(programDir));
-    if (!store.copyDaysToScratch(
-            resultPath(programDir), dateFieldOf(kind), days.first, days.last, fields(kind)))
-        return Status::failure(store.lastError());
-    return Status::success();
+    store.closePath(path);
+    bool written = false;
+    if (rows) {
+        *rows = TextRows(int(fields(kind).size()));
+        // Room for every record at common lengths: a year's result is most of them.
+        rows->reserve(store.recordCount(), 40);
+        written = store.copyDaysToScratch(path, dateFieldOf(kind), days.first, days.last,
+            fields(kind), [rows](const QStringView *texts) { rows->append(texts); });
+    } else {
+        written
+            = store.copyDaysToScratch(path, dateFieldOf(kind), days.first, days.last, fields(kind));
+    }
+    return written ? Status::success() : Status::failure(store.lastError());
+}
+
+} // namespace
+
+Status write(RecordStore &store, const QString &programDir, const Kind &kind, const QDateTime &now)
+{
+    return writeReading(store, programDir, kind, now, nullptr);
 }
 
 Status readRows(const QString &programDir, const Kind &kind, const QDateTime &now, TextRows &rows)
@@ -97,9 +113,15 @@ Status writeWithRows(RecordStore &store, const QString &programDir, const Kind &
     const QDateTime &now, std::optional<TextRows> &rows)
 {
     rows.reset();
-    // On one core the two would only take turns, each through its own pages.
-    if (readerThreads() < 2)
-        return write(store, programDir, kind, now);
+    // With one thread the copy's own scan reads the rows: a second scan beside
+    // it would only take turns with it.
+    if (readerThreads() < 2) {
+        TextRows read;
+        const Status written = writeReading(store, programDir, kind, now, &read);
+        if (written)
+            rows = std::move(read);
+        return written;
+    }
     const StockFile::Signature before = StockFile::signature(programDir);
     TextRows read;
     Status readStatus = Status::success();
