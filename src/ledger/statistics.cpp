@@ -61,6 +61,21 @@ int dateFieldOf(const Kind &kind)
     return kind.movement == Movement::Issue ? Stock::IssueDate : Stock::ReceiptDate;
 }
 
+// Appends to `rows`, making room for the texts once the first rows tell how
+// long they run: a year's result is most of the `records`, and a buffer grown
+// by doubling would be copied whole near its end.
+std::function<void(const QStringView *)> appendingTo(TextRows &rows, int records)
+{
+    constexpr int sampleRows = 256;
+    rows.reserve(records, 0);
+    return [&rows, records, seen = 0](const QStringView *texts) mutable {
+        rows.append(texts);
+        if (++seen == sampleRows && records > sampleRows)
+            rows.reserve(records - sampleRows,
+                int(rows.texts().size() / sampleRows + rows.texts().size() / sampleRows / 8 + 1));
+    };
+}
+
 // write(), handing `rows` (when given) the rows it copies as it copies them.
 Status writeReading(RecordStore &store, const QString &programDir, const Kind &kind,
     const QDateTime &now, TextRows *rows)
@@ -75,10 +90,8 @@ Status writeReading(RecordStore &store, const QString &programDir, const Kind &k
     bool written = false;
     if (rows) {
         *rows = TextRows(int(fields(kind).size()));
-        // Room for every record at common lengths: a year's result is most of them.
-        rows->reserve(store.recordCount(), 40);
         written = store.copyDaysToScratch(path, dateFieldOf(kind), days.first, days.last,
-            fields(kind), [rows](const QStringView *texts) { rows->append(texts); });
+            fields(kind), appendingTo(*rows, store.recordCount()));
     } else {
         written
             = store.copyDaysToScratch(path, dateFieldOf(kind), days.first, days.last, fields(kind));
@@ -101,10 +114,8 @@ Status readRows(const QString &programDir, const Kind &kind, const QDateTime &no
     const Days days = periodOf(kind, now);
     const QStringList names = fields(kind);
     rows = TextRows(int(names.size()));
-    // Room for every record at common lengths: a year's result is most of them.
-    rows.reserve(reader.recordCount(), 40);
     if (!reader.forEachRowInDays(dateFieldOf(kind), days.first, days.last, names,
-            [&rows](const QStringView *texts) { rows.append(texts); }))
+            appendingTo(rows, reader.recordCount())))
         return Status::failure(reader.lastError());
     return Status::success();
 }
