@@ -76,9 +76,15 @@ std::function<void(const QStringView *)> appendingTo(TextRows &rows, int records
     };
 }
 
-// write(), handing `rows` (when given) the rows it copies as it copies them.
+// Up to this many stock records the copy reads the editor's rows itself. On
+// longer files the rows' own buffer, beside the table the editor fills from
+// it, costs more in fresh memory than reading qd.zrb back does.
+constexpr int copyReadsRowsUpTo = 300000;
+
+// write(), handing `rows` (when given) the rows it copies as it copies them;
+// `rows` stays empty when the file is too long for that.
 Status writeReading(RecordStore &store, const QString &programDir, const Kind &kind,
-    const QDateTime &now, TextRows *rows)
+    const QDateTime &now, std::optional<TextRows> *rows)
 {
     if (!store.openOrSelect(programDir + u'/' + Stock::fileName(), Stock::alias()))
         return Status::failure(store.lastError());
@@ -88,10 +94,12 @@ Status writeReading(RecordStore &store, const QString &programDir, const Kind &k
     // leaves the stock file current.
     store.closePath(path);
     bool written = false;
-    if (rows) {
-        *rows = TextRows(int(fields(kind).size()));
+    if (rows && store.recordCount() <= copyReadsRowsUpTo) {
+        TextRows &read = rows->emplace(int(fields(kind).size()));
         written = store.copyDaysToScratch(path, dateFieldOf(kind), days.first, days.last,
-            fields(kind), appendingTo(*rows, store.recordCount()));
+            fields(kind), appendingTo(read, store.recordCount()));
+        if (!written)
+            rows->reset();
     } else {
         written
             = store.copyDaysToScratch(path, dateFieldOf(kind), days.first, days.last, fields(kind));
@@ -126,13 +134,8 @@ Status writeWithRows(RecordStore &store, const QString &programDir, const Kind &
     rows.reset();
     // With one thread the copy's own scan reads the rows: a second scan beside
     // it would only take turns with it.
-    if (readerThreads() < 2) {
-        TextRows read;
-        const Status written = writeReading(store, programDir, kind, now, &read);
-        if (written)
-            rows = std::move(read);
-        return written;
-    }
+    if (readerThreads() < 2)
+        return writeReading(store, programDir, kind, now, &rows);
     const StockFile::Signature before = StockFile::signature(programDir);
     TextRows read;
     Status readStatus = Status::success();
