@@ -2,6 +2,7 @@
 
 #include "common/app_state.h"
 #include "common/prompts.h"
+#include "common/reader_threads.h"
 #include "common/value_text.h"
 #include "data/record_store.h"
 #include "data/stock_file.h"
@@ -141,7 +142,7 @@ constexpr int splitFromRecords = 20000;
 bool appendInTwoParts(
     DataSource &table, RecordStore &store, const AppState &state, BuildResult &result)
 {
-    if (store.recordCount() < splitFromRecords || QThread::idealThreadCount() < 2)
+    if (store.recordCount() < splitFromRecords || readerThreads() < 2)
         return false;
     // Both parts count records on connections opened now, so they agree on
     // where the middle is.

@@ -24,6 +24,31 @@ void newIdFunction(sqlite3_context *context, int, sqlite3_value **argv)
         sqlite3_result_null(context);
 }
 
+// wh_row(del, columns...): hands the columns to the copy's onRow and gives
+// del back unchanged, so the row is read where it is copied.
+void rowFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
+{
+    const auto *onRow
+        = static_cast<const std::function<void(sqlite3_value **)> *>(sqlite3_user_data(context));
+    try {
+        (*onRow)(argv + 1);
+    } catch (...) { // no exception may pass through SQLite
+        sqlite3_result_error_nomem(context);
+        return;
+    }
+    if (argc > 0)
+        sqlite3_result_value(context, argv[0]);
+}
+
+// Registers (or with `onRow` null, removes) wh_row on the connection.
+bool setRowFunction(SqlDatabase &db, const std::function<void(sqlite3_value **)> *onRow)
+{
+    return sqlite3_create_function_v2(db.get(), "wh_row", -1, SQLITE_UTF8,
+               const_cast<std::function<void(sqlite3_value **)> *>(onRow),
+               onRow ? rowFunction : nullptr, nullptr, nullptr, nullptr)
+        == SQLITE_OK;
+}
+
 Status rollbackWith(SqlDatabase &db, const QString &message)
 {
     (void)db.exec(QStringLiteral("ROLLBACK")); // the first failure is the one to tell
@@ -42,6 +67,25 @@ Status writeNote(SqlDatabase &db, const QString &schema, const CopyPlan &plan)
     note.bindText(1, QStringLiteral("note:") + plan.noteKey);
     note.bindText(2, plan.noteValue);
     return note.run() ? Status::success() : Status::failure(db.errorMessage());
+}
+
+// The SELECT of the rows a copy inserts.
+QString sourceRows(const CopyPlan &plan, bool identity, bool withRows)
+{
+    const QString sep = plan.sourceColumns.isEmpty() ? QString() : QStringLiteral(",");
+    const QString source = plan.sourceColumns.join(u',');
+    // Filtered rows take the ids 1, 2, 3... in record order, as the empty
+    // table numbers them.
+    if (!plan.rowFilter.isEmpty())
+        return QStringLiteral("SELECT %1%2%3 FROM main.records WHERE %4 ORDER BY id")
+            .arg(withRows ? QStringLiteral("wh_row(del%1%2)").arg(sep, source)
+                          : QStringLiteral("del"),
+                sep, source, plan.rowFilter);
+    if (identity)
+        return QStringLiteral("SELECT id,del%1%2 FROM main.records").arg(sep, source);
+    return QStringLiteral("SELECT n,del%1%2 FROM (SELECT wh_newid(id) AS n,del%1%2 FROM "
+                          "main.records) WHERE n IS NOT NULL")
+        .arg(sep, source);
 }
 
 } // namespace
@@ -78,20 +122,17 @@ Status copyBySql(
         s = f.db.exec(QStringLiteral("BEGIN"));
     if (s) {
         const QString sep = plan.sourceColumns.isEmpty() ? QString() : QStringLiteral(",");
-        const QString source = plan.sourceColumns.join(u',');
-        // Filtered rows take the ids 1, 2, 3... in record order, as the empty
-        // table numbers them.
-        const QString rows = filtered
-            ? QStringLiteral("SELECT del%1%2 FROM main.records WHERE %3 ORDER BY id")
-                  .arg(sep, source, plan.rowFilter)
-            : identity
-            ? QStringLiteral("SELECT id,del%1%2 FROM main.records").arg(sep, source)
-            : QStringLiteral("SELECT n,del%1%2 FROM (SELECT wh_newid(id) AS n,del%1%2 FROM "
-                             "main.records) WHERE n IS NOT NULL")
-                  .arg(sep, source);
-        s = f.db.exec(QStringLiteral("INSERT INTO cp.records(%1del%2%3) %4")
-                          .arg(filtered ? QString() : QStringLiteral("id,"), sep,
-                              plan.targetColumns.join(u','), rows));
+        // The row's values go to onRow as the copy reads them: one scan for both.
+        const bool withRows = filtered && plan.onRow;
+        if (withRows && !setRowFunction(f.db, &plan.onRow))
+            s = Status::failure(f.db.errorMessage());
+        if (s)
+            s = f.db.exec(
+                QStringLiteral("INSERT INTO cp.records(%1del%2%3) %4")
+                    .arg(filtered ? QString() : QStringLiteral("id,"), sep,
+                        plan.targetColumns.join(u','), sourceRows(plan, identity, withRows)));
+        if (withRows)
+            (void)setRowFunction(f.db, nullptr);
         if (s && !plan.memoFields.empty()) {
             const QString memos = identity
                 ? QStringLiteral("SELECT id,%1,seq,text FROM edt.memos WHERE field IN "

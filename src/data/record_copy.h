@@ -11,8 +11,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <utility>
 #include <vector>
+
+struct sqlite3_value;
 
 namespace RecordCopy {
 
@@ -27,6 +30,9 @@ struct CopyPlan
     // When set (only without memo fields): the SQL condition on the source
     // records that chooses the rows, in place of a list of ids.
     QString rowFilter;
+    // When set (with a row filter): called with the stored values of every
+    // row copied, as it is copied, in the order of sourceColumns.
+    std::function<void(sqlite3_value **values)> onRow;
     // When set: a note written into the copy with its records (the key
     // without the notes' prefix), in the same transaction.
     QString noteKey;

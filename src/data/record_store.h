@@ -17,6 +17,7 @@
 
 struct OpenRecordFile;
 struct WriteHistory;
+struct sqlite3_value;
 
 // The record store: record files X.zrb, each an SQLite database holding its
 // field layout and its records in record order, with memo texts in the
@@ -159,6 +160,12 @@ public:
     // leave it short, never mixed with another file.
     [[nodiscard]] bool copyDaysToScratch(const QString &path, int dateField, const QDate &first,
         const QDate &last, const QStringList &fieldNames);
+    // The same, handing `row` the texts of every record as it is copied, as
+    // forEachRowInDays() gives them: one scan of the file both writes the copy
+    // and reads its rows. The texts are valid during the call only.
+    [[nodiscard]] bool copyDaysToScratch(const QString &path, int dateField, const QDate &first,
+        const QDate &last, const QStringList &fieldNames,
+        const std::function<void(const QStringView *texts)> &row);
     // The rows that copyDaysToScratch() with the same arguments copies, as the
     // copy's records would read: calls `row` with the readTextInto() texts of
     // the named fields (no memos) of each, in record order. The texts are
@@ -329,12 +336,15 @@ private:
     bool scan(
         int start, const Condition &condition, const std::function<bool(int, qint64)> &onMatch);
     enum class Install { Durable, Scratch };
+    // The stored values of one row a copy writes, in the order of its fields.
+    using CopiedRow = std::function<void(sqlite3_value **values)>;
     // Copies the records `ids`, or with a row filter (an SQL condition on
     // the records, for layouts without memos) the records meeting it.
+    // `onRow`, with a row filter, sees the stored values of every row copied.
     bool writeCopy(const QString &path, const std::vector<qint64> &ids,
         const QStringList &fieldNames, StagedCopy *staged = nullptr,
-        Install install = Install::Durable, const QString &rowFilter = {},
-        bool noteSources = false);
+        Install install = Install::Durable, const QString &rowFilter = {}, bool noteSources = false,
+        const CopiedRow &onRow = {});
     // The SQL condition of the records whose date-time field falls on a day
     // from `first` to `last`; fails when the field is no date-time.
     bool daysFilter(int dateField, const QDate &first, const QDate &last, QString &filter);

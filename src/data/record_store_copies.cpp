@@ -2,9 +2,12 @@
 
 #include "common/file_system.h"
 #include "common/gbk.h"
+#include "common/utf8.h"
+#include "common/value_text.h"
 #include "data/pair_replacement.h"
 #include "data/record_copy.h"
 #include "data/record_file.h"
+#include "data/record_values.h"
 
 #include <QFileInfo>
 #include <QUuid>
@@ -71,6 +74,62 @@ bool RecordStore::copyDaysToScratch(const QString &path, int dateField, const QD
     QString filter;
     return daysFilter(dateField, first, last, filter)
         && writeCopy(path, {}, fieldNames, nullptr, Install::Scratch, filter);
+}
+
+namespace {
+
+// A stored value as readTextInto() gives it from a scan's statement. Memos
+// are never copied by a row filter.
+QStringView valueTextInto(
+    FieldKind kind, sqlite3_value *value, DateTimeTexts &dates, std::u16string &buffer)
+{
+    if (buffer.size() < 64)
+        buffer.resize(64);
+    switch (kind) {
+    case FieldKind::Text: {
+        const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(value));
+        return Utf8::decodeInto(QByteArrayView(text, sqlite3_value_bytes(value)), buffer);
+    }
+    case FieldKind::Number:
+        return QStringView(
+            buffer.data(), writeNumberText(sqlite3_value_double(value), buffer.data()));
+    case FieldKind::DateTime:
+        return QStringView(
+            buffer.data(), writeDateTimeText(dates, sqlite3_value_int64(value), buffer.data()));
+    case FieldKind::Logical:
+        return sqlite3_value_int64(value) ? u"真" : u"假";
+    case FieldKind::Memo:
+        break;
+    }
+    return {};
+}
+
+} // namespace
+
+bool RecordStore::copyDaysToScratch(const QString &path, int dateField, const QDate &first,
+    const QDate &last, const QStringList &fieldNames,
+    const std::function<void(const QStringView *texts)> &row)
+{
+    clearError();
+    QString filter;
+    if (!daysFilter(dateField, first, last, filter))
+        return false;
+    OpenRecordFile &f = *current_;
+    std::vector<FieldKind> kinds;
+    for (const QString &name : fieldNames) {
+        const int no = fieldNumber(name);
+        if (no == 0)
+            return fail(QStringLiteral("没有字段 %1").arg(name));
+        kinds.push_back(f.layout[no - 1].kind);
+    }
+    std::vector<std::u16string> buffers(kinds.size());
+    std::vector<QStringView> texts(kinds.size());
+    const CopiedRow onRow = [&](sqlite3_value **values) {
+        for (size_t k = 0; k < kinds.size(); ++k)
+            texts[k] = valueTextInto(kinds[k], values[k], f.dateTexts, buffers[k]);
+        row(texts.data());
+    };
+    return writeCopy(path, {}, fieldNames, nullptr, Install::Scratch, filter, false, onRow);
 }
 
 bool RecordStore::idsEqual(
@@ -287,7 +346,7 @@ bool RecordStore::sortTo(const QString &path, int field, bool descending)
 
 bool RecordStore::writeCopy(const QString &path, const std::vector<qint64> &ids,
     const QStringList &fieldNames, StagedCopy *staged, Install install, const QString &rowFilter,
-    bool noteSources)
+    bool noteSources, const CopiedRow &onRow)
 {
     OpenRecordFile &f = *current_;
     if (findByPath(path))
@@ -308,6 +367,7 @@ bool RecordStore::writeCopy(const QString &path, const std::vector<qint64> &ids,
     }
     RecordCopy::CopyPlan plan;
     plan.rowFilter = rowFilter;
+    plan.onRow = onRow;
     if (noteSources) {
         plan.noteKey = copiedFromNote;
         QStringList numbers;

@@ -1,10 +1,9 @@
 #include "ledger/statistics.h"
 
+#include "common/reader_threads.h"
 #include "data/record_store.h"
 #include "data/stock_file.h"
 #include "data/stock_layout.h"
-
-#include <QThread>
 
 #include <thread>
 
@@ -62,20 +61,57 @@ int dateFieldOf(const Kind &kind)
     return kind.movement == Movement::Issue ? Stock::IssueDate : Stock::ReceiptDate;
 }
 
-} // namespace
+// Appends to `rows`, making room for the texts once the first rows tell how
+// long they run: a year's result is most of the `records`, and a buffer grown
+// by doubling would be copied whole near its end.
+std::function<void(const QStringView *)> appendingTo(TextRows &rows, int records)
+{
+    constexpr int sampleRows = 256;
+    rows.reserve(records, 0);
+    return [&rows, records, seen = 0](const QStringView *texts) mutable {
+        rows.append(texts);
+        if (++seen == sampleRows && records > sampleRows)
+            rows.reserve(records - sampleRows,
+                int(rows.texts().size() / sampleRows + rows.texts().size() / sampleRows / 8 + 1));
+    };
+}
 
-Status write(RecordStore &store, const QString &programDir, const Kind &kind, const QDateTime &now)
+// Up to this many stock records the copy reads the editor's rows itself. On
+// longer files the rows' own buffer, beside the table the editor fills from
+// it, costs more in fresh memory than reading qd.zrb back does.
+constexpr int copyReadsRowsUpTo = 300000;
+
+// write(), handing `rows` (when given) the rows it copies as it copies them;
+// `rows` stays empty when the file is too long for that.
+Status writeReading(RecordStore &store, const QString &programDir, const Kind &kind,
+    const QDateTime &now, std::optional<TextRows> *rows)
 {
     if (!store.openOrSelect(programDir + u'/' + Stock::fileName(), Stock::alias()))
         return Status::failure(store.lastError());
     const Days days = periodOf(kind, now);
+    const QString path = resultPath(programDir);
     // The editor may still hold the last result open under "qd"; closing it
     // leaves the stock file current.
-    store.closePath(resultPath(programDir));
-    if (!store.copyDaysToScratch(
-            resultPath(programDir), dateFieldOf(kind), days.first, days.last, fields(kind)))
-        return Status::failure(store.lastError());
-    return Status::success();
+    store.closePath(path);
+    bool written = false;
+    if (rows && store.recordCount() <= copyReadsRowsUpTo) {
+        TextRows &read = rows->emplace(int(fields(kind).size()));
+        written = store.copyDaysToScratch(path, dateFieldOf(kind), days.first, days.last,
+            fields(kind), appendingTo(read, store.recordCount()));
+        if (!written)
+            rows->reset();
+    } else {
+        written
+            = store.copyDaysToScratch(path, dateFieldOf(kind), days.first, days.last, fields(kind));
+    }
+    return written ? Status::success() : Status::failure(store.lastError());
+}
+
+} // namespace
+
+Status write(RecordStore &store, const QString &programDir, const Kind &kind, const QDateTime &now)
+{
+    return writeReading(store, programDir, kind, now, nullptr);
 }
 
 Status readRows(const QString &programDir, const Kind &kind, const QDateTime &now, TextRows &rows)
@@ -86,10 +122,8 @@ Status readRows(const QString &programDir, const Kind &kind, const QDateTime &no
     const Days days = periodOf(kind, now);
     const QStringList names = fields(kind);
     rows = TextRows(int(names.size()));
-    // Room for every record at common lengths: a year's result is most of them.
-    rows.reserve(reader.recordCount(), 40);
     if (!reader.forEachRowInDays(dateFieldOf(kind), days.first, days.last, names,
-            [&rows](const QStringView *texts) { rows.append(texts); }))
+            appendingTo(rows, reader.recordCount())))
         return Status::failure(reader.lastError());
     return Status::success();
 }
@@ -98,9 +132,10 @@ Status writeWithRows(RecordStore &store, const QString &programDir, const Kind &
     const QDateTime &now, std::optional<TextRows> &rows)
 {
     rows.reset();
-    // On one core the two would only take turns, each through its own pages.
-    if (QThread::idealThreadCount() < 2)
-        return write(store, programDir, kind, now);
+    // With one thread the copy's own scan reads the rows: a second scan beside
+    // it would only take turns with it.
+    if (readerThreads() < 2)
+        return writeReading(store, programDir, kind, now, &rows);
     const StockFile::Signature before = StockFile::signature(programDir);
     TextRows read;
     Status readStatus = Status::success();

@@ -1,5 +1,7 @@
 #include "table/text_rows.h"
 
+#include <limits>
+
 TextRows::TextRows(int columns)
     : columns_(std::max(columns, 0))
 { }
@@ -16,9 +18,10 @@ void TextRows::append(const QStringView *texts)
     if (columns_ == 0)
         return;
     for (int c = 0; c < columns_; ++c) {
-        texts_.append(
-            reinterpret_cast<const char16_t *>(texts[c].utf16()), size_t(texts[c].size()));
-        ends_.push_back(texts_.size());
+        if (texts_.size() + size_t(texts[c].size()) <= std::numeric_limits<quint32>::max())
+            texts_.append(
+                reinterpret_cast<const char16_t *>(texts[c].utf16()), size_t(texts[c].size()));
+        ends_.push_back(quint32(texts_.size()));
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include "table/row_provider.h"
 
+#include <QtGlobal>
+
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -28,10 +30,13 @@ public:
     // The storage itself, for a reader that takes all rows at once: every
     // text, one after the other, and where each cell's text ends.
     const std::u16string &texts() const { return texts_; }
-    const std::vector<size_t> &cellEnds() const { return ends_; }
+    const std::vector<quint32> &cellEnds() const { return ends_; }
 
 private:
     int columns_;
     std::u16string texts_;
-    std::vector<size_t> ends_; // end of every cell's text in texts_, row-major
+    // End of every cell's text in texts_, row-major. Four bytes a cell, as a
+    // table counts its texts: a text past that many units stays empty here,
+    // as it would in the table.
+    std::vector<quint32> ends_;
 };

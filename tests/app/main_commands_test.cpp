@@ -18,6 +18,7 @@
 #include "support/main_window_fixture.h"
 #include "support/modal_window.h"
 #include "support/qt_print.h"
+#include "support/reader_threads_param.h"
 #include "support/record_files.h"
 #include "table/data_source.h"
 #include "tableeditor/query_table.h"
@@ -148,7 +149,11 @@ TEST_F(MainCommandsTest, StatisticsOpenTheTableEditorOnTheirResult)
     EXPECT_EQ(window->stockTable().rowCount(), 4) << "the list was rebuilt";
 }
 
-TEST_F(MainCommandsTest, StatisticsShowTheirResultFileCellForCell)
+class StatisticsThreadsTest : public ReaderThreadsParam, public MainCommandsTest
+{
+};
+
+TEST_P(StatisticsThreadsTest, StatisticsShowTheirResultFileCellForCell)
 {
     // Twins, a deleted record, and values another program stored.
     RecordStore writer;
@@ -182,6 +187,8 @@ TEST_F(MainCommandsTest, StatisticsShowTheirResultFileCellForCell)
         });
     }
 }
+
+INSTANTIATE_READER_THREADS(StatisticsThreadsTest);
 
 TEST_F(MainCommandsTest, TheLedgerShowsTheSelectedItemsHistory)
 {

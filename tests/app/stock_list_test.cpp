@@ -5,6 +5,7 @@
 #include "data/record_store.h"
 #include "data/stock_layout.h"
 #include "support/qt_print.h"
+#include "support/reader_threads_param.h"
 #include "table/data_source.h"
 
 #include <QFile>
@@ -111,7 +112,11 @@ TEST_F(StockListTest, LowStockRowsAreColouredAndCountedInTheTitle)
     EXPECT_EQ(StockList::title(0), QStringLiteral("禾岭供电有限责任公司材料出库单打印系统"));
 }
 
-TEST_F(StockListTest, ALongFileListsEveryRecordAsARecordReadGivesIt)
+class LongStockListTest : public ReaderThreadsParam, public StockListTest
+{
+};
+
+TEST_P(LongStockListTest, ALongFileListsEveryRecordAsARecordReadGivesIt)
 {
     // Long enough to be read in two parts at once on more than one core:
     // they must meet in order at the middle, low stock told on both sides.
@@ -170,6 +175,8 @@ TEST_F(StockListTest, ALongFileListsEveryRecordAsARecordReadGivesIt)
     EXPECT_EQ(table.text(count + 4, 1), QStringLiteral("后加三"));
     EXPECT_EQ(grown.lowStockRows.size(), size_t(count + 3));
 }
+
+INSTANTIATE_READER_THREADS(LongStockListTest);
 
 TEST_F(StockListTest, ExactlyThePickedRowsAreMarked)
 {
