@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/prompts.h"
+#include "grid/printer_dialogs.h"
 
 class QFontDialog;
 class QWidget;
@@ -18,7 +19,7 @@ class QWidget;
 // point whatever the locale, and the initial value shows as the program writes
 // numbers ("1", not "1.0000000000000"). Whole numbers are asked for in a spin
 // box, which takes digits within its range only.
-class QtPrompts : public Prompts
+class QtPrompts : public Prompts, public PrinterDialogs
 {
 public:
     void message(const QString &text, const QString &title, Icon icon) override;
@@ -37,6 +38,7 @@ public:
     bool printDialog(QPrinter &printer) override;
     bool pageSetupDialog(QPrinter &printer) override;
     void printPreview(QPrinter &printer, const std::function<void(QPrinter *)> &paint) override;
+    PrinterDialogs &printerDialogs() override { return *this; }
 
     // The part of the screen the print preview takes, each way.
     static constexpr double previewShare = 0.9;

@@ -5,12 +5,9 @@
 #include <QStringList>
 #include <QVariant>
 
-#include <deque>
-#include <functional>
 #include <optional>
-#include <vector>
 
-class QPrinter;
+class PrinterDialogs; // grid/printer_dialogs.h
 
 // A font as the font dialog hands it back: its family and its size in points
 // (0 when the dialog leaves the size to the usual one).
@@ -23,8 +20,8 @@ Q_DECLARE_METATYPE(FontChoice)
 
 // Every message box, question, input box, file, font and printer dialog of the
 // program goes through this interface. The Qt implementation shows real
-// dialogs; ScriptedPrompts records what was shown and answers from a queue, so
-// no test ever blocks on a modal dialog.
+// dialogs; the tests' implementation records what was shown and answers from
+// a queue, so no test ever blocks on a modal dialog.
 class Prompts
 {
 public:
@@ -64,78 +61,11 @@ public:
     // The font dialog, opened on `family` at `pointSize` points (0: the usual
     // size); nullopt when cancelled.
     virtual std::optional<FontChoice> chooseFont(const QString &family, int pointSize) = 0;
-    // Printer dialogs: true when the user accepted. The preview calls `paint`
-    // whenever it needs the pages.
-    virtual bool printDialog(QPrinter &printer) = 0;
-    virtual bool pageSetupDialog(QPrinter &printer) = 0;
-    virtual void printPreview(QPrinter &printer, const std::function<void(QPrinter *)> &paint) = 0;
+    // The printer dialogs, declared with the printing they serve.
+    virtual PrinterDialogs &printerDialogs() = 0;
 
     // Whether a command of the program is at work (its wait cursor is up).
     // The window layers install the answer; without them nothing ever is.
     static void setBusyProbe(bool (*probe)());
     static bool busy();
-};
-
-// Records every prompt and answers from a queue of prepared answers. With an
-// empty queue: questions are answered No, inputs and file dialogs are
-// cancelled, printer dialogs are accepted.
-class ScriptedPrompts : public Prompts
-{
-public:
-    struct Shown
-    {
-        QString kind; // "message", "question", "inputText", "inputNumber", "open", "save",
-                      // "font", "print", "pageSetup", "preview"
-        QString text; // message, question or prompt; the start folder for file dialogs;
-                      // the initial family for the font dialog
-        QString title; // title; the filter for file dialogs
-        Icon icon = Icon::None;
-        QString dialogTitle; // the title of a file dialog
-        bool busy = false; // shown while a command's wait cursor was up
-        int minimum = 0; // the range of an integer input box
-        int maximum = 0;
-    };
-
-    // Queues an answer: bool for questions and printer dialogs, QString for text
-    // inputs and file dialogs, double for number inputs, int for integer
-    // inputs (within the box's range), FontChoice for the font dialog (or a QString: the family at
-    // the size it was opened with); an invalid QVariant cancels (a
-    // question is then answered No, a printer dialog is rejected). An answer of the wrong type ends
-    // the test with qFatal: the script and the program disagree about the next prompt.
-    void answer(QVariant value) { answers_.push_back(std::move(value)); }
-
-    const std::vector<Shown> &shown() const { return shown_; }
-    // The texts of all message boxes so far, in order.
-    QStringList messages() const;
-    void clearShown() { shown_.clear(); }
-    // Drops the answers no prompt took.
-    void clearAnswers() { answers_.clear(); }
-    int pendingAnswers() const { return int(answers_.size()); }
-
-    void message(const QString &text, const QString &title, Icon icon) override;
-    bool askYesNo(const QString &text, const QString &title) override;
-    std::optional<QString> inputText(
-        const QString &prompt, const QString &title, const QString &initial) override;
-    std::optional<double> inputNumber(
-        const QString &prompt, const QString &title, double initial) override;
-    std::optional<int> inputInteger(const QString &prompt, const QString &title, int initial,
-        int minimum, int maximum) override;
-    QString openFileName(
-        const QString &startDir, const QString &filter, const QString &title = {}) override;
-    QString saveFileName(
-        const QString &start, const QString &filter, const QString &title) override;
-    std::optional<FontChoice> chooseFont(const QString &family, int pointSize) override;
-    bool printDialog(QPrinter &printer) override;
-    bool pageSetupDialog(QPrinter &printer) override;
-    void printPreview(QPrinter &printer, const std::function<void(QPrinter *)> &paint) override;
-
-private:
-    QVariant takeAnswer();
-    void record(const QString &kind, const QString &text, const QString &title = {},
-        Icon icon = Icon::None, const QString &dialogTitle = {});
-    // The print and page setup dialogs: accepted unless answered otherwise.
-    bool printerDialog(const QString &kind, const QString &what);
-
-    std::deque<QVariant> answers_;
-    std::vector<Shown> shown_;
 };

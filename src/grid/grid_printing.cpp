@@ -2,6 +2,7 @@
 
 #include "common/prompts.h"
 #include "grid/grid_printer.h"
+#include "grid/printer_dialogs.h"
 #include "table/data_source.h"
 
 #include <QApplication>
@@ -64,7 +65,7 @@ private:
 bool editPageSetup(DataSource &table, Prompts &prompts, const QString &pdfFile)
 {
     auto printer = printerFor(table, pdfFile);
-    if (!prompts.pageSetupDialog(*printer))
+    if (!prompts.printerDialogs().pageSetupDialog(*printer))
         return false;
     table.setPageSetup(GridPrinter::pageSetupFrom(*printer, table.pageSetup()));
     return true;
@@ -73,7 +74,7 @@ bool editPageSetup(DataSource &table, Prompts &prompts, const QString &pdfFile)
 void preview(DataSource &table, Prompts &prompts, const QString &pdfFile)
 {
     auto printer = printerFor(table, pdfFile);
-    prompts.printPreview(*printer, [&table](QPrinter *device) {
+    prompts.printerDialogs().printPreview(*printer, [&table](QPrinter *device) {
         // The preview shows whatever could be drawn; printing reports failures.
         (void)GridPrinter(table, GridPrinter::pageSetupFrom(*device, table.pageSetup()))
             .print(*device);
@@ -85,7 +86,7 @@ Status print(DataSource &table, Prompts &prompts, const QString &pdfFile, bool *
     if (printed)
         *printed = false;
     auto printer = printerFor(table, pdfFile);
-    if (!prompts.printDialog(*printer))
+    if (!prompts.printerDialogs().printDialog(*printer))
         return Status::success();
     const PageSetup chosen = GridPrinter::pageSetupFrom(*printer, table.pageSetup());
     PrintProgress progress;

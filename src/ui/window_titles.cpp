@@ -4,6 +4,8 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace WindowTitles {
 namespace {
 
@@ -57,7 +59,13 @@ private:
 
 void follow(QWidget *window)
 {
-    if (!window || window->findChild<TitleFollower *>(QString(), Qt::FindDirectChildrenOnly))
+    if (!window)
+        return;
+    // TitleFollower has no meta-object of its own: findChild<TitleFollower *>
+    // would take any child (a main window's layout) for one and follow nothing.
+    const QObjectList &children = window->children();
+    if (std::any_of(children.begin(), children.end(),
+            [](const QObject *child) { return dynamic_cast<const TitleFollower *>(child); }))
         return;
     new TitleFollower(window);
 }

@@ -148,8 +148,10 @@ WorkbookResult WorkbookReader::read(const QString &path) const
         QString::fromLatin1(path.toUtf8().toHex()), QString::number(rowLimit_)});
     child.setStandardInputFile(QProcess::nullDevice());
     child.setStandardErrorFile(QProcess::nullDevice());
-#ifdef Q_OS_UNIX
-    // Set between fork and exec, so no child ever runs without it.
+#if defined(Q_OS_UNIX) && !defined(__SANITIZE_ADDRESS__)
+    // Set between fork and exec, so no child ever runs without it. (The
+    // address sanitizer reserves terabytes of address space at start: its
+    // builds have the allocator refuse large requests instead.)
     child.setChildProcessModifier([] {
         const rlimit limit {rlim_t(childMemoryBytes), rlim_t(childMemoryBytes)};
         setrlimit(RLIMIT_AS, &limit);

@@ -11,7 +11,6 @@
 #include "data/record_store.h"
 #include "data/stock_file.h"
 #include "data/stock_layout.h"
-#include "exchange/misbehaving_child.h"
 #include "grid/grid.h"
 #include "ledger/ledger_window.h"
 #include "support/disk_faults.h"
@@ -23,6 +22,7 @@
 #include "table/data_source.h"
 #include "tableeditor/query_table.h"
 #include "tableeditor/table_editor_window.h"
+#include "workbook/misbehaving_child.h"
 
 #include <QAction>
 #include <QApplication>

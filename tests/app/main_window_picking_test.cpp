@@ -9,6 +9,7 @@
 #include "issue/issue_note_window.h"
 #include "ledger/ledger_window.h"
 #include "movements/item_window.h"
+#include "support/modal_window.h"
 #include "table/data_source.h"
 
 #include <QFile>
@@ -100,8 +101,7 @@ TEST_F(MainWindowPickingTest, TheCommandsActOnTheRowUnderTheCursor)
         EXPECT_TRUE(qobject_cast<LedgerWindow *>(modal)->textBox()->toPlainText().startsWith(
             QStringLiteral("以下是%1进库记录").arg(items[5].name)));
     });
-    window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    ASSERT_TRUE(activated(window.get()));
 
     pressKey(Qt::Key_End, Qt::ControlModifier);
     EXPECT_EQ(state.selectedItem.name, items.last().name);

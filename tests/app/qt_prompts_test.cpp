@@ -1,6 +1,7 @@
 #include "app/qt_prompts.h"
 
 #include "app/startup.h"
+#include "support/modal_window.h"
 #include "ui/wait_cursor.h"
 
 #include <QAbstractButton>
@@ -37,41 +38,13 @@
 
 namespace {
 
-// Acts on the next modal dialog as soon as it is open, from inside its own
-// event loop, the way a user would. Gives up after ten seconds so a dialog
-// that never comes cannot hang the run.
-template<typename Dialog>
-void whenShown(std::function<void(Dialog *)> act)
-{
-    auto *poll = new QTimer;
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(poll, &QTimer::timeout, [poll, tries, act] {
-        if (auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget())) {
-            poll->stop();
-            poll->deleteLater();
-            const QPointer<Dialog> guard(dialog);
-            act(dialog);
-            // A failed assertion in `act` leaves the dialog open.
-            if (guard && guard->isVisible()) {
-                ADD_FAILURE() << "the dialog was left open";
-                guard->reject();
-            }
-        } else if (++*tries > 1000) {
-            poll->stop();
-            poll->deleteLater();
-            ADD_FAILURE() << "no dialog of the expected kind opened";
-            if (QWidget *other = QApplication::activeModalWidget())
-                other->close();
-        }
-    });
-    poll->start(10);
-}
+const QString dialogOpened = QStringLiteral("the prompt");
 
 TEST(QtPrompts, MessageShowsTitleTextIconAndOneOkButton)
 {
     QtPrompts prompts;
     bool seen = false;
-    whenShown<QMessageBox>([&](QMessageBox *box) {
+    whenModalShown<QMessageBox>(dialogOpened, [&](QMessageBox *box) {
         seen = true;
         EXPECT_EQ(box->windowTitle(), QStringLiteral("错误"));
         EXPECT_EQ(box->text(), QStringLiteral("表格文件 <a.grd> 保存失败"));
@@ -89,7 +62,7 @@ TEST(QtPrompts, MessageShowsTitleTextIconAndOneOkButton)
 TEST(QtPrompts, QuestionDefaultsToNo)
 {
     QtPrompts prompts;
-    whenShown<QMessageBox>([](QMessageBox *box) {
+    whenModalShown<QMessageBox>(dialogOpened, [](QMessageBox *box) {
         EXPECT_EQ(box->windowTitle(), QStringLiteral("提醒询问："));
         EXPECT_EQ(box->icon(), QMessageBox::Question);
         // The user just presses Enter.
@@ -98,10 +71,11 @@ TEST(QtPrompts, QuestionDefaultsToNo)
     });
     EXPECT_FALSE(prompts.askYesNo(QStringLiteral("真的取消吗？"), QStringLiteral("提醒询问：")));
 
-    whenShown<QMessageBox>([](QMessageBox *box) { box->button(QMessageBox::Yes)->click(); });
+    whenModalShown<QMessageBox>(
+        dialogOpened, [](QMessageBox *box) { box->button(QMessageBox::Yes)->click(); });
     EXPECT_TRUE(prompts.askYesNo(QStringLiteral("真的取消吗？"), QStringLiteral("提醒询问：")));
 
-    whenShown<QMessageBox>([](QMessageBox *box) { box->reject(); });
+    whenModalShown<QMessageBox>(dialogOpened, [](QMessageBox *box) { box->reject(); });
     EXPECT_FALSE(prompts.askYesNo(QStringLiteral("真的取消吗？"), QStringLiteral("提醒询问：")))
         << "closing the box is No";
 }
@@ -109,7 +83,7 @@ TEST(QtPrompts, QuestionDefaultsToNo)
 TEST(QtPrompts, TextInputReturnsTheTypedTextOrNothing)
 {
     QtPrompts prompts;
-    whenShown<QInputDialog>([](QInputDialog *dialog) {
+    whenModalShown<QInputDialog>(dialogOpened, [](QInputDialog *dialog) {
         EXPECT_EQ(dialog->windowTitle(), QStringLiteral("请输入您想要查找的内容"));
         EXPECT_EQ(dialog->labelText(), QStringLiteral("如果想在哪一列中查找,请将光标放到哪一列"));
         EXPECT_EQ(dialog->textValue(), QString());
@@ -120,7 +94,7 @@ TEST(QtPrompts, TextInputReturnsTheTypedTextOrNothing)
                   QStringLiteral("请输入您想要查找的内容"), QString()),
         std::optional<QString>(QStringLiteral(" 电缆 ")));
 
-    whenShown<QInputDialog>([](QInputDialog *dialog) {
+    whenModalShown<QInputDialog>(dialogOpened, [](QInputDialog *dialog) {
         dialog->setTextValue(QStringLiteral("不要"));
         dialog->reject();
     });
@@ -133,7 +107,7 @@ TEST(QtPrompts, NumberInputShowsAndReadsNumbersAsTheProgramWritesThem)
 {
     QtPrompts prompts;
     const auto ask = [&](double initial, const QString &typed, QString *shown) {
-        whenShown<QInputDialog>([typed, shown](QInputDialog *dialog) {
+        whenModalShown<QInputDialog>(dialogOpened, [typed, shown](QInputDialog *dialog) {
             *shown = dialog->textValue();
             dialog->setTextValue(typed);
             dialog->accept();
@@ -151,7 +125,7 @@ TEST(QtPrompts, NumberInputShowsAndReadsNumbersAsTheProgramWritesThem)
     EXPECT_EQ(ask(2, QStringLiteral("abc"), &shown), std::optional<double>(0))
         << "no number counts as 0, as everywhere else";
 
-    whenShown<QInputDialog>([](QInputDialog *dialog) { dialog->reject(); });
+    whenModalShown<QInputDialog>(dialogOpened, [](QInputDialog *dialog) { dialog->reject(); });
     EXPECT_EQ(prompts.inputNumber(QStringLiteral("?"), QStringLiteral("?"), 1), std::nullopt);
 }
 
@@ -160,7 +134,7 @@ TEST(QtPrompts, IntegerInputRefusesAnythingButWholeNumbersInItsRange)
     QtPrompts prompts;
     // Keys as the user types them over the proposed value.
     const auto ask = [&](const QString &typed, QString *shown) {
-        whenShown<QInputDialog>([typed, shown](QInputDialog *dialog) {
+        whenModalShown<QInputDialog>(dialogOpened, [typed, shown](QInputDialog *dialog) {
             auto *box = dialog->findChild<QSpinBox *>();
             ASSERT_NE(box, nullptr);
             *shown = box->text();
@@ -180,7 +154,7 @@ TEST(QtPrompts, IntegerInputRefusesAnythingButWholeNumbersInItsRange)
     EXPECT_EQ(ask(QStringLiteral("-4"), &shown), std::optional<int>(4)) << "nothing below 0";
     EXPECT_EQ(ask(QStringLiteral("40"), &shown), std::optional<int>(4)) << "nothing above 12";
 
-    whenShown<QInputDialog>([](QInputDialog *dialog) { dialog->reject(); });
+    whenModalShown<QInputDialog>(dialogOpened, [](QInputDialog *dialog) { dialog->reject(); });
     EXPECT_EQ(
         prompts.inputInteger(QStringLiteral("?"), QStringLiteral("?"), 1, 0, 5), std::nullopt);
 }
@@ -190,7 +164,7 @@ TEST(QtPrompts, OpenFileDialogStartsInTheFolderWithTheFilter)
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     QtPrompts prompts;
-    whenShown<QFileDialog>([&](QFileDialog *dialog) {
+    whenModalShown<QFileDialog>(dialogOpened, [&](QFileDialog *dialog) {
         EXPECT_EQ(QDir(dialog->directory()).canonicalPath(), QDir(dir.path()).canonicalPath());
         EXPECT_EQ(dialog->nameFilters(), QStringList {QStringLiteral(".zrb (*.zrb)")});
         EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
@@ -222,13 +196,13 @@ TEST_F(ChineseQtTexts, MessageBoxButtonsAndTextBoxMenusSpeakChinese)
 {
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "OK"), QStringLiteral("确定"));
 
-    whenShown<QMessageBox>([](QMessageBox *box) {
+    whenModalShown<QMessageBox>(dialogOpened, [](QMessageBox *box) {
         EXPECT_EQ(box->button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
         box->button(QMessageBox::Ok)->click();
     });
     prompts.message(QStringLiteral("数据库已备份"), QStringLiteral("信息："), Prompts::Icon::None);
 
-    whenShown<QMessageBox>([](QMessageBox *box) {
+    whenModalShown<QMessageBox>(dialogOpened, [](QMessageBox *box) {
         EXPECT_EQ(box->button(QMessageBox::Yes)->text(), QStringLiteral("是(&Y)"));
         EXPECT_EQ(box->button(QMessageBox::No)->text(), QStringLiteral("否(&N)"));
         box->button(QMessageBox::No)->click();
@@ -256,13 +230,13 @@ TEST_F(ChineseQtTexts, MessageBoxButtonsAndTextBoxMenusSpeakChinese)
 
 TEST_F(ChineseQtTexts, AFileDialogWithoutATitleSaysWhatItDoesInChinese)
 {
-    whenShown<QFileDialog>([](QFileDialog *dialog) {
+    whenModalShown<QFileDialog>(dialogOpened, [](QFileDialog *dialog) {
         EXPECT_EQ(dialog->windowTitle(), QStringLiteral("打开"));
         dialog->reject();
     });
     prompts.openFileName(QDir::tempPath(), QStringLiteral("*.grd (*.grd)"));
 
-    whenShown<QFileDialog>([](QFileDialog *dialog) {
+    whenModalShown<QFileDialog>(dialogOpened, [](QFileDialog *dialog) {
         EXPECT_EQ(dialog->windowTitle(), QStringLiteral("导入备份"));
         dialog->reject();
     });
@@ -275,7 +249,7 @@ TEST(QtPrompts, DialogsShownByABusyCommandShowTheUsualPointer)
     QtPrompts prompts;
     const WaitCursor busy;
     bool seen = false;
-    whenShown<QMessageBox>([&](QMessageBox *box) {
+    whenModalShown<QMessageBox>(dialogOpened, [&](QMessageBox *box) {
         seen = true;
         EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
         box->button(QMessageBox::Ok)->click();
@@ -292,7 +266,7 @@ TEST(QtPrompts, TheFontDialogOpensOnTheFontAmongTheFontsThatWriteChinese)
         GTEST_SKIP() << "no font with Chinese glyphs is installed";
     const QFont current(chineseFamilies.constFirst(), 14);
     QtPrompts prompts;
-    whenShown<QFontDialog>([&](QFontDialog *dialog) {
+    whenModalShown<QFontDialog>(dialogOpened, [&](QFontDialog *dialog) {
         EXPECT_EQ(dialog->currentFont().family(), current.family());
         EXPECT_EQ(dialog->currentFont().pointSize(), 14);
         const QString chinese = QFontDatabase::writingSystemName(QFontDatabase::SimplifiedChinese);
@@ -312,7 +286,7 @@ TEST(QtPrompts, ThePrintPreviewTakesMostOfTheScreenWithThePageAsWideAsIt)
     printer.setOutputFormat(QPrinter::PdfFormat);
     QTemporaryDir dir;
     printer.setOutputFileName(dir.filePath(QStringLiteral("preview.pdf")));
-    whenShown<QPrintPreviewDialog>([](QPrintPreviewDialog *dialog) {
+    whenModalShown<QPrintPreviewDialog>(dialogOpened, [](QPrintPreviewDialog *dialog) {
         const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
         EXPECT_GE(dialog->width(), screen.width() * 8 / 10);
         EXPECT_GE(dialog->height(), screen.height() * 8 / 10);

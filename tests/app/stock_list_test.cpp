@@ -1,11 +1,11 @@
 #include "app/stock_list.h"
 
 #include "common/app_state.h"
-#include "common/prompts.h"
 #include "data/record_store.h"
 #include "data/stock_layout.h"
 #include "support/qt_print.h"
 #include "support/reader_threads_param.h"
+#include "support/scripted_prompts.h"
 #include "table/data_source.h"
 
 #include <QFile>

@@ -19,7 +19,6 @@
 #include "app/stock_list.h"
 #include "common/app_state.h"
 #include "common/clock.h"
-#include "common/prompts.h"
 #include "common/value_text.h"
 #include "data/period_totals.h"
 #include "data/record_store.h"
@@ -33,6 +32,7 @@
 #include "movements/item_window.h"
 #include "movements/receipt.h"
 #include "support/pdf_text.h"
+#include "support/scripted_prompts.h"
 #include "table/data_source.h"
 
 #include <QDir>

@@ -1,7 +1,6 @@
 #include "app/instance_lock.h"
-#include "exchange/misbehaving_child.h"
+#include "support/test_child.h"
 #include "window_manager_test.h"
-#include "workbook/workbook_reader.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -36,9 +35,7 @@ int main(int argc, char **argv)
 {
     // The program reads workbooks in a child copy of itself: so do the tests,
     // and a child may be told to hang, as on a file that takes long.
-    if (const int child = runMisbehavingChild(argc, argv); child >= 0)
-        return child;
-    if (const int child = runWorkbookReaderChild(argc, argv); child >= 0)
+    if (const int child = runRegisteredChild(argc, argv); child >= 0)
         return child;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -10,9 +10,9 @@
 #include "app/startup.h"
 #include "common/app_state.h"
 #include "common/clock.h"
-#include "common/prompts.h"
 #include "data/record_store.h"
 #include "data/stock_layout.h"
+#include "support/scripted_prompts.h"
 
 #include <QAction>
 #include <QApplication>

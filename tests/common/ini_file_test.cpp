@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 
 // 仓库名称 and 进库备份 in GBK, written byte by byte as an old installation has them.
@@ -39,91 +41,61 @@ protected:
     QTemporaryDir dir;
 };
 
-TEST_F(IniFileTest, ReadsGbkFiles)
+// Files as old installations and editors left them: each read gives the
+// value, or the default "d" where there is none.
+TEST_F(IniFileTest, ReadsFilesAsTheyWereLeft)
 {
-    put("[ck1z]\r\nck1z=120\r\n[" + warehouseGbk + "]\r\n" + warehouseGbk + "=" + backupGbk
-        + "\r\n");
-    IniFile ini(path());
-    EXPECT_EQ(ini.read("ck1z", "ck1z"), u"120");
-    EXPECT_EQ(ini.read(QStringLiteral("仓库名称"), QStringLiteral("仓库名称")), u"进库备份");
-}
+    struct Read
+    {
+        QString section, key, expected;
+    };
+    const struct
+    {
+        QByteArray file;
+        std::vector<Read> reads;
+    } cases[] = {
+        // GBK, and UTF-8 with a byte order mark.
+        {"[ck1z]\r\nck1z=120\r\n[" + warehouseGbk + "]\r\n" + warehouseGbk + "=" + backupGbk
+                + "\r\n",
+            {{"ck1z", "ck1z", "120"}, {"仓库名称", "仓库名称", "进库备份"}}},
+        {"\xEF\xBB\xBF[" + QStringLiteral("仓库名称").toUtf8()
+                + "]\nkey=" + QStringLiteral("进库备份").toUtf8() + "\n",
+            {{"仓库名称", "key", "进库备份"}}},
+        // No such section, key, an empty section, a key of another section;
+        // a present but empty value is no default.
+        {"; window\r\n[ck1z]\r\nck1z=120\r\n[dysb]\r\n[a]\r\nk=\r\nq=\"\"\r\n",
+            {{"ck1y", "ck1y", "d"}, {"ck1z", "ck1y", "d"}, {"dysb", "dysb", "d"},
+                {"dysb", "ck1z", "d"}, {"a", "k", ""}, {"a", "q", ""}}},
+        // Names match without regard to ASCII case; a full-width Ｄ (A3 C4) is
+        // not ｄ.
+        {"[CK1Z]\r\nCk1Z=120\r\n[\xA3\xC4ysb]\r\nDYsb=5\r\n",
+            {{"ck1z", "ck1z", "120"}, {"Ck1z", "CK1Z", "120"}, {"Ｄysb", "dysb", "5"},
+                {"ｄysb", "dysb", "d"}}},
+        // Blanks and one pair of quotes are trimmed.
+        {"[a]\r\n  plain  =  12 \t\r\ndouble=\"  spaced  \"\r\nsingle=' x '\r\n"
+         "nested=\"\"inner\"\"\r\nmixed=\"x'\r\ninner=a  b\r\nlone=\"\r\nequals=a=b\r\n",
+            {{"a", "plain", "12"}, {"a", "double", "  spaced  "}, {"a", "single", " x "},
+                {"a", "nested", "\"inner\""}, {"a", "mixed", "\"x'"}, {"a", "inner", "a  b"},
+                {"a", "lone", "\""}, {"a", "equals", "a=b"}}},
+        // A duplicated section is one.
+        {"[a]\r\nx=1\r\n[b]\r\n[a]\r\ny=2\r\n", {{"a", "x", "1"}, {"a", "y", "2"}}},
+        // Comments and foreign lines; keys above every section belong to none.
+        {"top=0\r\n[a]\r\n;k=commented\r\n  ; k=also\r\nno equals sign\r\nk=1\r\n",
+            {{"a", "k", "1"}, {"a", ";k", "d"}, {"", "top", "d"}}},
+    };
+    for (const auto &c : cases) {
+        put(c.file);
+        const IniFile ini(path());
+        for (const Read &r : c.reads)
+            EXPECT_EQ(ini.read(r.section, r.key, "d"), r.expected)
+                << c.file.toStdString() << " [" << r.section.toStdString() << "] "
+                << r.key.toStdString();
+    }
 
-TEST_F(IniFileTest, ReadsUtf8FilesWithByteOrderMark)
-{
-    put("\xEF\xBB\xBF[" + QStringLiteral("仓库名称").toUtf8()
-        + "]\nkey=" + QStringLiteral("进库备份").toUtf8() + "\n");
-    IniFile ini(path());
-    EXPECT_EQ(ini.read(QStringLiteral("仓库名称"), "key"), u"进库备份");
-}
-
-TEST_F(IniFileTest, GivesTheDefaultForWhatIsMissing)
-{
     IniFile missingFile(path("nothing.ini"));
     EXPECT_EQ(missingFile.read("ck1z", "ck1z", "7"), u"7");
     EXPECT_EQ(missingFile.read("ck1z", "ck1z"), u"");
     EXPECT_FALSE(QFile::exists(path("nothing.ini"))); // reading creates nothing
-
-    put("; window\r\n[ck1z]\r\nck1z=120\r\n[dysb]\r\n");
-    IniFile ini(path());
-    EXPECT_EQ(ini.read("ck1y", "ck1y", "d"), u"d"); // no such section
-    EXPECT_EQ(ini.read("ck1z", "ck1y", "d"), u"d"); // no such key
-    EXPECT_EQ(ini.read("dysb", "dysb", "d"), u"d"); // empty section
-    // Keys of one section are not found under another.
-    EXPECT_EQ(ini.read("dysb", "ck1z", "d"), u"d");
-}
-
-TEST_F(IniFileTest, PresentButEmptyValueIsNotTheDefault)
-{
-    put("[a]\r\nk=\r\nq=\"\"\r\n");
-    IniFile ini(path());
-    EXPECT_EQ(ini.read("a", "k", "d"), u"");
-    EXPECT_EQ(ini.read("a", "q", "d"), u"");
-}
-
-TEST_F(IniFileTest, MatchesNamesWithoutRegardToAsciiCase)
-{
-    // Ｄ (full-width D) is A3 C4 in GBK.
-    put("[CK1Z]\r\nCk1Z=120\r\n[\xA3\xC4ysb]\r\nDYsb=5\r\n");
-    IniFile ini(path());
-    EXPECT_EQ(ini.read("ck1z", "ck1z"), u"120");
-    EXPECT_EQ(ini.read("Ck1z", "CK1Z"), u"120");
-    EXPECT_EQ(ini.read(QStringLiteral("Ｄysb"), "dysb"), u"5");
-    // Only ASCII letters fold: a full-width Ｄ is not ｄ.
-    EXPECT_EQ(ini.read(QStringLiteral("ｄysb"), "dysb", "d"), u"d");
-
-    ASSERT_TRUE(ini.write("ck1Z", "CK1z", "130"));
-    EXPECT_EQ(contents(), QByteArray("[CK1Z]\r\nCk1Z=130\r\n[\xA3\xC4ysb]\r\nDYsb=5\r\n"));
-}
-
-TEST_F(IniFileTest, TrimsBlanksAndOnePairOfQuotes)
-{
-    put("[a]\r\n"
-        "  plain  =  12 \t\r\n"
-        "double=\"  spaced  \"\r\n"
-        "single=' x '\r\n"
-        "nested=\"\"inner\"\"\r\n"
-        "mixed=\"x'\r\n"
-        "inner=a  b\r\n"
-        "lone=\"\r\n"
-        "equals=a=b\r\n");
-    IniFile ini(path());
-    EXPECT_EQ(ini.read("a", "plain"), u"12");
-    EXPECT_EQ(ini.read("a", "double"), u"  spaced  ");
-    EXPECT_EQ(ini.read("a", "single"), u" x ");
-    EXPECT_EQ(ini.read("a", "nested"), u"\"inner\"");
-    EXPECT_EQ(ini.read("a", "mixed"), u"\"x'");
-    EXPECT_EQ(ini.read("a", "inner"), u"a  b");
-    EXPECT_EQ(ini.read("a", "lone"), u"\"");
-    EXPECT_EQ(ini.read("a", "equals"), u"a=b");
-}
-
-TEST_F(IniFileTest, SkipsCommentsAndForeignLines)
-{
-    put("top=0\r\n[a]\r\n;k=commented\r\n  ; k=also\r\nno equals sign\r\nk=1\r\n");
-    IniFile ini(path());
-    EXPECT_EQ(ini.read("a", "k"), u"1");
-    EXPECT_EQ(ini.read("a", ";k", "d"), u"d");
-    EXPECT_EQ(ini.read("", "top", "d"), u"d"); // keys above every section belong to none
 }
 
 TEST_F(IniFileTest, ValuesRoundTrip)
@@ -152,95 +124,62 @@ TEST_F(IniFileTest, ValuesRoundTrip)
         EXPECT_EQ(ini.read("s", QStringLiteral("k%1").arg(++n), "d"), value);
 }
 
-TEST_F(IniFileTest, WritesGb18030SoGbkFilesStayGbk)
+// Writes into files as they were left (none: no file yet): every other line
+// stays byte for byte, new keys go to the end of their section, new lines
+// take the file's own line ending, and every value reads back.
+TEST_F(IniFileTest, WritesKeepTheRestOfTheFile)
 {
-    IniFile ini(path());
-    ASSERT_TRUE(ini.write(
-        QStringLiteral("仓库名称"), QStringLiteral("仓库名称"), QStringLiteral("进库备份")));
-    ASSERT_TRUE(ini.write("emoji", "emoji", QStringLiteral("😀")));
-    EXPECT_EQ(contents(),
-        "[" + warehouseGbk + "]\r\n" + warehouseGbk + "=" + backupGbk
-            + "\r\n[emoji]\r\nemoji=\x94\x39\xFC\x36\r\n");
-}
-
-TEST_F(IniFileTest, WritingKeepsEveryOtherLineByteForByte)
-{
-    // Odd spacing, a comment, a GBK line, a byte that is not valid GB18030 and
-    // a key with spaces around '=' must all come back exactly.
-    const QByteArray before = "; settings\r\n"
-                              "[ck1z]\r\n"
-                              "  ck1z = 120 \r\n"
-                              "other=\xFF\xFE junk\r\n"
-                              "\r\n"
-                              "["
-        + warehouseGbk
-        + "]\r\n"
-          "name="
-        + backupGbk + "\r\n";
-    put(before);
-    IniFile ini(path());
-    ASSERT_TRUE(ini.write("CK1Z", "ck1z", "130"));
-    QByteArray expected = before;
-    expected.replace("  ck1z = 120 \r\n", "  ck1z =130\r\n");
-    EXPECT_EQ(contents(), expected);
-    EXPECT_EQ(ini.read("ck1z", "ck1z"), u"130");
-}
-
-TEST_F(IniFileTest, AddsKeysAtTheEndOfTheirSection)
-{
-    put("[a]\r\nx=1\r\n\r\n[b]\r\ny=2\r\n");
-    IniFile ini(path());
-    ASSERT_TRUE(ini.write("A", "z", "3"));
-    EXPECT_EQ(contents(), QByteArray("[a]\r\nx=1\r\nz=3\r\n\r\n[b]\r\ny=2\r\n"));
-    ASSERT_TRUE(ini.write("c", "c", "4"));
-    EXPECT_EQ(contents(), QByteArray("[a]\r\nx=1\r\nz=3\r\n\r\n[b]\r\ny=2\r\n[c]\r\nc=4\r\n"));
-    EXPECT_EQ(ini.read("a", "z"), u"3");
-    EXPECT_EQ(ini.read("c", "c"), u"4");
-}
-
-TEST_F(IniFileTest, CompletesALastLineWithoutEnding)
-{
-    put("[a]\nx=1");
-    IniFile ini(path());
-    ASSERT_TRUE(ini.write("a", "y", "2"));
-    // New lines follow the file's own line endings.
-    EXPECT_EQ(contents(), QByteArray("[a]\nx=1\ny=2\n"));
-
-    put("[a]\r\nx=1", "other.ini");
-    IniFile other(path("other.ini"));
-    ASSERT_TRUE(other.write("b", "y", "2"));
-    EXPECT_EQ(contents("other.ini"), QByteArray("[a]\r\nx=1\r\n[b]\r\ny=2\r\n"));
-}
-
-TEST_F(IniFileTest, ADuplicatedSectionIsReadAndWrittenAlike)
-{
-    put("[a]\r\nx=1\r\n[b]\r\n[a]\r\ny=2\r\n");
-    IniFile ini(path());
-    EXPECT_EQ(ini.read("a", "y"), u"2");
-    ASSERT_TRUE(ini.write("a", "y", "3"));
-    ASSERT_TRUE(ini.write("a", "z", "4"));
-    EXPECT_EQ(contents(), QByteArray("[a]\r\nx=1\r\nz=4\r\n[b]\r\n[a]\r\ny=3\r\n"));
-}
-
-TEST_F(IniFileTest, KeepsUtf8FilesUtf8)
-{
-    put("\xEF\xBB\xBF[s]\r\nk=" + QStringLiteral("旧").toUtf8() + "\r\n");
-    IniFile ini(path());
-    ASSERT_TRUE(ini.write("s", "k", QStringLiteral("新😀")));
-    ASSERT_TRUE(ini.write(QStringLiteral("节"), "k", QStringLiteral("值")));
-    EXPECT_EQ(contents(),
-        "\xEF\xBB\xBF[s]\r\nk=" + QStringLiteral("新😀").toUtf8() + "\r\n["
-            + QStringLiteral("节").toUtf8() + "]\r\nk=" + QStringLiteral("值").toUtf8() + "\r\n");
-    EXPECT_EQ(ini.read("s", "k"), u"新😀");
-}
-
-TEST_F(IniFileTest, CreatesTheFile)
-{
-    IniFile ini(path("new.ini"));
-    ASSERT_TRUE(ini.write("ck1z", "ck1z", "120"));
-    EXPECT_EQ(contents("new.ini"), QByteArray("[ck1z]\r\nck1z=120\r\n"));
-    // No temporary file is left beside it.
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList {"new.ini"});
+    struct Write
+    {
+        QString section, key, value;
+    };
+    // Odd spacing, a comment, a GBK line and a byte that is not valid GB18030.
+    const QByteArray oldFile
+        = "; settings\r\n[ck1z]\r\n  ck1z = 120 \r\nother=\xFF\xFE junk\r\n\r\n[" + warehouseGbk
+        + "]\r\nname=" + backupGbk + "\r\n";
+    const struct
+    {
+        QByteArray before;
+        std::vector<Write> writes;
+        QByteArray after;
+    } cases[] = {
+        {{}, {{"ck1z", "ck1z", "120"}}, "[ck1z]\r\nck1z=120\r\n"},
+        // GB18030, so that GBK files stay GBK.
+        {{}, {{"仓库名称", "仓库名称", "进库备份"}, {"emoji", "emoji", "😀"}},
+            "[" + warehouseGbk + "]\r\n" + warehouseGbk + "=" + backupGbk
+                + "\r\n[emoji]\r\nemoji=\x94\x39\xFC\x36\r\n"},
+        {oldFile, {{"CK1Z", "ck1z", "130"}},
+            QByteArray(oldFile).replace("  ck1z = 120 \r\n", "  ck1z =130\r\n")},
+        {"[CK1Z]\r\nCk1Z=120\r\n[\xA3\xC4ysb]\r\nDYsb=5\r\n", {{"ck1Z", "CK1z", "130"}},
+            "[CK1Z]\r\nCk1Z=130\r\n[\xA3\xC4ysb]\r\nDYsb=5\r\n"},
+        {"[a]\r\nx=1\r\n\r\n[b]\r\ny=2\r\n", {{"A", "z", "3"}, {"c", "c", "4"}},
+            "[a]\r\nx=1\r\nz=3\r\n\r\n[b]\r\ny=2\r\n[c]\r\nc=4\r\n"},
+        // A last line without its ending is completed.
+        {"[a]\nx=1", {{"a", "y", "2"}}, "[a]\nx=1\ny=2\n"},
+        {"[a]\r\nx=1", {{"b", "y", "2"}}, "[a]\r\nx=1\r\n[b]\r\ny=2\r\n"},
+        // A duplicated section: the key is where a read finds it.
+        {"[a]\r\nx=1\r\n[b]\r\n[a]\r\ny=2\r\n", {{"a", "y", "3"}, {"a", "z", "4"}},
+            "[a]\r\nx=1\r\nz=4\r\n[b]\r\n[a]\r\ny=3\r\n"},
+        // UTF-8 files stay UTF-8.
+        {"\xEF\xBB\xBF[s]\r\nk=" + QStringLiteral("旧").toUtf8() + "\r\n",
+            {{"s", "k", "新😀"}, {"节", "k", "值"}},
+            "\xEF\xBB\xBF[s]\r\nk=" + QStringLiteral("新😀").toUtf8() + "\r\n["
+                + QStringLiteral("节").toUtf8() + "]\r\nk=" + QStringLiteral("值").toUtf8()
+                + "\r\n"},
+    };
+    for (const auto &c : cases) {
+        QFile::remove(path());
+        if (!c.before.isNull())
+            put(c.before);
+        IniFile ini(path());
+        for (const Write &w : c.writes)
+            ASSERT_TRUE(ini.write(w.section, w.key, w.value)) << c.before.toStdString();
+        EXPECT_EQ(contents(), c.after) << c.before.toStdString();
+        for (const Write &w : c.writes)
+            EXPECT_EQ(ini.read(w.section, w.key), w.value) << c.before.toStdString();
+        // No temporary file is left beside it.
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList {"config.ini"});
+    }
 }
 
 TEST_F(IniFileTest, RefusesWhatCannotBeStored)

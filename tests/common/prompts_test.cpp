@@ -1,4 +1,4 @@
-#include "common/prompts.h"
+#include "support/scripted_prompts.h"
 
 #include <QPainter>
 #include <QPrinter>

@@ -1,8 +1,8 @@
 #include "exchange/find_in_grid.h"
 
-#include "common/prompts.h"
 #include "grid/grid.h"
 #include "support/qt_print.h"
+#include "support/scripted_prompts.h"
 #include "table/data_source.h"
 
 #include <QAction>

@@ -2,7 +2,7 @@
 
 #include "table/data_source.h"
 #include "workbook/excel_automation.h"
-#include "workbook_fixtures.h"
+#include "workbook/workbook_fixtures.h"
 
 #include <QCoreApplication>
 #include <QFile>

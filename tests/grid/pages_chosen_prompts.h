@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/prompts.h"
+#include "support/scripted_prompts.h"
 
 #include <QPrinter>
 

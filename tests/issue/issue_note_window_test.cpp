@@ -2,14 +2,15 @@
 
 #include "common/app_state.h"
 #include "common/clock.h"
-#include "common/prompts.h"
 #include "data/record_store.h"
 #include "data/stock_layout.h"
 #include "grid/grid.h"
 #include "grid/pages_chosen_prompts.h"
 #include "support/disk_faults.h"
+#include "support/modal_window.h"
 #include "support/pdf_text.h"
 #include "support/qt_print.h"
+#include "support/scripted_prompts.h"
 
 #include <QApplication>
 #include <QFile>
@@ -69,8 +70,7 @@ protected:
     static void typeInto(IssueNoteWindow &w, int row, int column, const QString &text)
     {
         w.show();
-        w.activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        ASSERT_TRUE(activated(&w));
         Grid *g = w.grid();
         const QPoint at = g->viewport()->mapTo(
             &w, g->visualRect(g->model()->index(row - 1, column - 1)).center());

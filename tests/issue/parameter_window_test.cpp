@@ -2,7 +2,8 @@
 
 #include "common/app_state.h"
 #include "common/ini_file.h"
-#include "common/prompts.h"
+#include "support/modal_window.h"
+#include "support/scripted_prompts.h"
 #include "ui/window_geometry.h"
 
 #include <QApplication>
@@ -54,8 +55,7 @@ protected:
     {
         auto window = std::make_unique<ParameterWindow>(state, prompts, nullptr);
         window->show();
-        window->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        EXPECT_TRUE(activated(window.get()));
         return window;
     }
     IniFile config() const { return IniFile(state.path(QStringLiteral("config.ini"))); }

@@ -5,6 +5,7 @@
 #include "data/stock_layout.h"
 #include "movements/item_window.h"
 #include "support/disk_faults.h"
+#include "support/modal_window.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>
@@ -221,8 +222,7 @@ TEST_F(ItemWindowTest, SteppingToAnItemOfEqualTextsStillShowsItsOwnAmount)
     store.closeAll();
     const auto w = open(QStringLiteral("开关"), QStringLiteral("K1"));
     w->show();
-    w->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    ASSERT_TRUE(activated(w.get()));
     QLineEdit *amount = w->box(ItemWindow::Amount);
     QTest::mouseClick(amount, Qt::LeftButton);
     ASSERT_EQ(QApplication::focusWidget(), amount);
@@ -242,8 +242,7 @@ TEST_F(ItemWindowTest, AddBooksOnlyWholeNumbersAndNeedsAName)
 {
     const auto w = open(QStringLiteral("开关"), QStringLiteral("K1")); // record 4: 2 at 2.5
     w->show();
-    w->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    ASSERT_TRUE(activated(w.get()));
     const std::pair<QString, std::optional<double>> cases[] = {{"", 0}, {"abc", {}}, {"十", {}},
         {"12abc", {}}, {"1,234.5", 1234.5}, {"１２．５", 12.5}, {" 7 ", 7}};
     for (const auto &[typed, booked] : cases) {

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "common/app_state.h"
-#include "common/prompts.h"
 #include "data/record_store.h"
 #include "support/qt_print.h"
+#include "support/scripted_prompts.h"
 
 #include <QDateTime>
 #include <QTemporaryDir>

@@ -85,9 +85,7 @@ void StockWindowTest::SetUp()
     makeWindow(true);
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    // Keys go where the focus is, and the focus lives in the active window.
-    window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    ASSERT_TRUE(activated(window.get()));
     grid = window->stockGrid();
     ASSERT_NE(grid, nullptr);
 }

@@ -11,9 +11,9 @@
 
 #include "common/app_state.h"
 #include "common/clock.h"
-#include "common/prompts.h"
 #include "data/record_store.h"
 #include "grid/grid.h"
+#include "support/scripted_prompts.h"
 
 #include <QColor>
 #include <QFont>

@@ -131,7 +131,7 @@ TEST_F(ColumnDragTest, ThePrintWindowLaysThePageOutAgainAfterEveryDrag)
     const auto w = openEditor();
     PrintSetupWindow *print = generate(w.get());
     ASSERT_NE(print, nullptr);
-    activate(print);
+    EXPECT_TRUE(activated(print));
     Grid *grid = print->grid();
     DataSource &table = print->table();
     const PageSetup &kept = editorState.printSetup.pageSetup;

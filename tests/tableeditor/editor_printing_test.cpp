@@ -141,7 +141,7 @@ TEST_F(EditorPrintingTest, DateFormatsRewriteTheDateAndKeepTheTime)
     const auto w = openEditor();
     PrintSetupWindow *print = generate(w.get());
     ASSERT_NE(print, nullptr);
-    activate(print);
+    EXPECT_TRUE(activated(print));
     const DataSource &t = print->table();
     click(print, print->grid(), 5, 7);
     const QList<QStringList> cycle {

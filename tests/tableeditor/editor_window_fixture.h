@@ -8,10 +8,11 @@
 
 #include "common/app_state.h"
 #include "common/clock.h"
-#include "common/prompts.h"
 #include "data/record_store.h"
 #include "data/stock_layout.h"
 #include "grid/grid.h"
+#include "support/modal_window.h"
+#include "support/scripted_prompts.h"
 #include "tableeditor/print_setup_window.h"
 #include "tableeditor/printable_table.h"
 #include "tableeditor/query_file.h"
@@ -73,19 +74,13 @@ protected:
         writeQueryFile(state.path(QStringLiteral("qd.zrb")), records);
     }
 
-    static void activate(QWidget *w)
-    {
-        w->activateWindow();
-        EXPECT_TRUE(QTest::qWaitFor([w] { return QApplication::activeWindow() == w; }));
-    }
-
     std::unique_ptr<TableEditorWindow> openEditor()
     {
         auto w
             = std::make_unique<TableEditorWindow>(state, store, prompts, clock, editorState, place);
         w->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-        activate(w.get());
+        EXPECT_TRUE(activated(w.get()));
         return w;
     }
 

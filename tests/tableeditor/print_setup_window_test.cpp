@@ -1,12 +1,12 @@
 #include "tableeditor/print_setup_window.h"
 
-#include "common/prompts.h"
 #include "data/record_store.h"
 #include "grid/grid.h"
 #include "grid/pages_chosen_prompts.h"
 #include "support/pdf_text.h"
 #include "support/qt_print.h"
 #include "support/record_files.h"
+#include "support/scripted_prompts.h"
 #include "tableeditor/printable_table.h"
 #include "tableeditor/query_table.h"
 

@@ -4,11 +4,12 @@
 #include "common/clock.h"
 #include "common/file_system.h"
 #include "common/gbk.h"
-#include "common/prompts.h"
 #include "data/record_store.h"
 #include "data/stock_layout.h"
 #include "grid/grid.h"
+#include "support/modal_window.h"
 #include "support/qt_print.h"
+#include "support/scripted_prompts.h"
 #include "tableeditor/print_setup_window.h"
 #include "tableeditor/query_file.h"
 #include "tableeditor/table_editor_state.h"
@@ -23,7 +24,6 @@
 #include <QMenuBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -320,32 +320,20 @@ TEST_F(TableEditorWindowTest, SortReopensTheWindowOnTheSortedFile)
     // The caller's loop, driven from inside each window it opens.
     QList<QStringList> amounts;
     QList<QStringList> names;
-    std::function<void()> drive = [&] {
-        auto *w = qobject_cast<TableEditorWindow *>(QApplication::activeModalWidget());
-        if (!w) {
-            QTimer::singleShot(10, drive);
-            return;
-        }
+    const QString sort = QStringLiteral("&Z.排序↑");
+    std::function<void(TableEditorWindow *)> look = [&](TableEditorWindow *w) {
         amounts << column(w->table(), 6);
         names << column(w->table(), 1);
         if (amounts.size() == 1) {
             w->table().setText(2, 6, QStringLiteral("edited")); // not carried over
             w->grid()->setCursorCell(1, 6);
-            w->action(QStringLiteral("&Z.排序↑"))->trigger();
-            QTimer::singleShot(0, drive);
+            w->action(sort)->trigger();
+            whenModalShown<TableEditorWindow>(sort, look);
         } else {
             w->action(QStringLiteral("&X.退出"))->trigger();
         }
     };
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, [] {
-        if (QWidget *modal = QApplication::activeModalWidget())
-            modal->close();
-    });
-    watchdog.start(30000);
-    QTimer::singleShot(0, drive);
-
+    whenModalShown<TableEditorWindow>(QStringLiteral("本日出库"), look);
     TableEditorWindow::openModal(state, store, prompts, clock, editorState, place);
 
     ASSERT_EQ(amounts.size(), 2);

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QGuiApplication>
+#include <QMainWindow>
 #include <QScreen>
 #include <QTest>
 #include <QWindow>
@@ -62,6 +63,15 @@ TEST(WindowTitles, AnUntitledWindowShowsABlankCaptionNotTheProgramsName)
     EXPECT_EQ(ledger.windowHandle()->title(), QStringLiteral("进出库簿"));
     ledger.setWindowTitle(QString());
     EXPECT_EQ(ledger.windowHandle()->title(), QString::fromUtf16(WindowTitles::blankCaption));
+
+    // So does a window that has children before it follows its title.
+    QMainWindow main;
+    WindowTitles::follow(&main);
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    EXPECT_EQ(main.windowHandle()->title(), QString::fromUtf16(WindowTitles::blankCaption));
+    main.setWindowTitle(QStringLiteral("材料库"));
+    EXPECT_EQ(main.accessibleName(), QStringLiteral("材料库"));
 }
 
 TEST(FramePlacement, TheFrameNotTheClientAreaCoversTheRectangle)

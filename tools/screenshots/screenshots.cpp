@@ -11,12 +11,12 @@
 #include "app/startup.h"
 #include "common/app_state.h"
 #include "common/clock.h"
-#include "common/prompts.h"
 #include "data/record_store.h"
 #include "data/stock_layout.h"
 #include "grid/grid.h"
 #include "grid/grid_printer.h"
 #include "issue/issue_note_window.h"
+#include "support/scripted_prompts.h"
 
 #include <QAction>
 #include <QApplication>

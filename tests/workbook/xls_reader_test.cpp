@@ -2,7 +2,7 @@
 
 #include "common/value_text.h"
 #include "workbook/workbook_file.h"
-#include "workbook_fixtures.h"
+#include "workbook/workbook_fixtures.h"
 
 #include <QTemporaryDir>
 

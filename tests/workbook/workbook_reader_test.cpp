@@ -1,8 +1,8 @@
 #include "workbook/workbook_reader.h"
 
-#include "misbehaving_child.h"
+#include "workbook/misbehaving_child.h"
+#include "workbook/workbook_fixtures.h"
 #include "workbook/workbook_stream.h"
-#include "workbook_fixtures.h"
 
 #include <QCoreApplication>
 #include <QDataStream>

@@ -1,4 +1,4 @@
-#include "workbook_fixtures.h"
+#include "workbook/workbook_fixtures.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -12,7 +12,7 @@
 
 QString xlsxFixture(const char *name)
 {
-    return QStringLiteral(EXCHANGE_FIXTURE_DIR "/") + QString::fromLatin1(name);
+    return QStringLiteral(WORKBOOK_FIXTURE_DIR "/") + QString::fromLatin1(name);
 }
 
 QString copyXlsxFixture(const char *name, const QString &target)

@@ -1,6 +1,6 @@
 #include "workbook/excel_automation.h"
 
-#include "workbook_fixtures.h"
+#include "workbook/workbook_fixtures.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,5 +1,6 @@
-#include "misbehaving_child.h"
+#include "workbook/misbehaving_child.h"
 
+#include "support/test_child.h"
 #include "workbook/workbook_reader.h"
 #include "workbook/workbook_stream.h"
 
@@ -76,3 +77,15 @@ int runMisbehavingChild(int argc, char **argv)
     }
     return -1;
 }
+
+namespace {
+
+// The tests read workbooks in a child copy of their program, as the program
+// does; the child may be told to misbehave instead.
+const ChildRegistration readingChild([](int argc, char **argv) {
+    if (const int child = runMisbehavingChild(argc, argv); child >= 0)
+        return child;
+    return runWorkbookReaderChild(argc, argv);
+});
+
+} // namespace
