@@ -46,6 +46,7 @@
 #include "ledger/statistics.h"
 #include "movements/receipt.h"
 #include "movements/undo.h"
+#include "support/scripted_prompts.h"
 #include "tableeditor/html_export.h"
 #include "tableeditor/print_setup_window.h"
 #include "tableeditor/table_editor_state.h"
