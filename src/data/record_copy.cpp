@@ -7,9 +7,9 @@
 #include <algorithm>
 
 using namespace RecordValues;
-using RecordFile::attachFile;
-using RecordFile::NewPair;
-using RecordFile::Use;
+using RecordFormat::attachFile;
+using RecordFormat::NewPair;
+using RecordFormat::Use;
 
 namespace RecordCopy {
 namespace {
@@ -238,7 +238,7 @@ Status copyRows(
 
 Status appendBySql(OpenRecordFile &from, OpenRecordFile &to, const std::vector<int> &sourceOf)
 {
-    if (to.lastId() + from.count > RecordFile::maxRecordId)
+    if (to.lastId() + from.count > RecordFormat::maxRecordId)
         return Status::failure(QStringLiteral("文件 %1 的记录编号已用尽").arg(to.alias));
     to.copyMap.clear();
     to.copyMap.reserve(size_t(from.count));

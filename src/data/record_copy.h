@@ -6,7 +6,7 @@
 
 #include "common/status.h"
 #include "data/field.h"
-#include "data/record_file.h"
+#include "data/record_format.h"
 
 #include <QString>
 #include <QStringList>
@@ -60,11 +60,11 @@ Status registerFunctions(OpenRecordFile &f);
 
 // Copies the records `ids` of `f` into the new pair by SQL on f's own
 // connection, the pair attached to it. Not inside a transaction of f's.
-Status copyBySql(OpenRecordFile &f, const RecordFile::NewPair &pair, const CopyPlan &plan,
+Status copyBySql(OpenRecordFile &f, const RecordFormat::NewPair &pair, const CopyPlan &plan,
     const std::vector<qint64> &ids);
 // The same record by record, through a connection of the new pair's own:
 // works inside a booking, and sees the booking's uncommitted state.
-Status copyRows(OpenRecordFile &f, const RecordFile::NewPair &pair, const CopyPlan &plan,
+Status copyRows(OpenRecordFile &f, const RecordFormat::NewPair &pair, const CopyPlan &plan,
     const std::vector<qint64> &ids);
 // Appends every record of `from` to `to` on `to`'s connection, `from`
 // attached to it; sourceOf maps each target field to its source field (0: none).

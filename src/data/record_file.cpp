@@ -1,463 +1,460 @@
 #include "data/record_file.h"
 
-#include "data/pair_replacement.h"
-#include "data/record_copy.h"
-#include "data/record_store.h"
-#include "data/stock_layout.h"
+#include "data/record_format.h"
+#include "data/sqlite_file.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSet>
-#include <QUuid>
+#include <QRandomGenerator>
 
 #include <sqlite3.h>
 
-#include <cstring>
+#include <atomic>
 
-using namespace RecordValues;
+using RecordFormat::NewPair;
 
-namespace RecordFile {
-namespace {
+// --- Creation and opening ----------------------------------------------------
 
-Status createSchema(SqlDatabase &db, const Layout &layout, const QString &pairId)
+RecordFile::RecordFile() = default;
+RecordFile::~RecordFile() = default;
+RecordFile::RecordFile(RecordFile &&) noexcept = default;
+RecordFile &RecordFile::operator=(RecordFile &&) noexcept = default;
+
+QString RecordFile::companionPath(const QString &path)
 {
-    QStringList columns;
-    for (int i = 1; i <= layout.size(); ++i)
-        if (layout[i - 1].kind != FieldKind::Memo)
-            columns << columnName(i) + u' ' + sqlType(layout[i - 1].kind);
-    QString sql = QStringLiteral("PRAGMA application_id=%1;PRAGMA user_version=%2;"
-                                 "BEGIN;"
-                                 "CREATE TABLE meta(key TEXT PRIMARY KEY,value TEXT) WITHOUT ROWID;"
-                                 "CREATE TABLE layout(no INTEGER PRIMARY KEY,name TEXT NOT NULL,"
-                                 "kind INTEGER NOT NULL);"
-                                 "CREATE TABLE records(id INTEGER PRIMARY KEY,"
-                                 "del INTEGER NOT NULL DEFAULT 0%3);")
-                      .arg(recordFileId)
-                      .arg(formatVersion)
-                      .arg(columns.isEmpty() ? QString() : u',' + columns.join(u','));
-    Status s = db.exec(sql);
+    if (path.endsWith(QLatin1String(".zrb"), Qt::CaseInsensitive))
+        return path.left(path.size() - 4) + QStringLiteral(".edt");
+    return path + QStringLiteral(".edt");
+}
+
+QString RecordFile::foldedPath(const QString &path)
+{
+    return RecordFormat::foldedPath(path);
+}
+
+Status RecordFile::create(const QString &path, const Layout &layout)
+{
+    Status s = RecordFormat::checkLayout(layout);
     if (!s)
         return s;
-    // The stock file is searched by its key (name, specification) at every
-    // booking: an index keeps that fast on large files.
-    if (Stock::isStockLayout(layout)) {
-        s = db.exec(QStringLiteral("CREATE INDEX records_key ON records(c%1,c%2)")
-                        .arg(Stock::Name)
-                        .arg(Stock::Spec));
-        if (!s)
-            return s;
-    }
-    SqlStatement meta = db.prepare(QStringLiteral("INSERT INTO meta VALUES(?,?)"));
-    meta.bindText(1, QStringLiteral("pair"));
-    meta.bindText(2, pairId);
-    bool ok = meta.run();
-    meta.reset();
-    meta.bindText(1, QStringLiteral("dense"));
-    meta.bindText(2, QStringLiteral("1"));
-    ok = ok && meta.run();
-    SqlStatement field = db.prepare(QStringLiteral("INSERT INTO layout VALUES(?,?,?)"));
-    for (int i = 1; ok && i <= layout.size(); ++i) {
-        field.reset();
-        field.bindInt(1, i);
-        field.bindText(2, layout[i - 1].name);
-        field.bindInt(3, qint64(layout[i - 1].kind));
-        ok = field.run();
-    }
-    if (!ok) {
-        const QString message = db.errorMessage();
-        (void)db.exec(QStringLiteral("ROLLBACK")); // a new file: it is discarded whole
-        return Status::failure(message);
-    }
-    return db.exec(QStringLiteral("COMMIT"));
-}
-
-Status createCompanionSchema(SqlDatabase &db, const QString &pairId)
-{
-    Status s = db.exec(QStringLiteral("PRAGMA application_id=%1;PRAGMA user_version=%2;BEGIN;"
-                                      "CREATE TABLE meta(key TEXT PRIMARY KEY,value TEXT) "
-                                      "WITHOUT ROWID;"
-                                      "CREATE TABLE memos(id INTEGER NOT NULL,field INTEGER NOT "
-                                      "NULL,seq INTEGER NOT NULL,text TEXT NOT NULL,"
-                                      "PRIMARY KEY(id,field,seq)) WITHOUT ROWID;")
-                           .arg(companionFileId)
-                           .arg(formatVersion));
+    if (QFileInfo::exists(path))
+        return Status::failure(QStringLiteral("文件 %1 已经存在").arg(path));
+    NewPair pair;
+    s = pair.create(path, layout);
+    if (s)
+        s = pair.install(path);
     if (!s)
-        return s;
-    SqlStatement meta = db.prepare(QStringLiteral("INSERT INTO meta VALUES('pair',?)"));
-    meta.bindText(1, pairId);
-    if (!meta.run()) {
-        const QString message = db.errorMessage();
-        (void)db.exec(QStringLiteral("ROLLBACK")); // a new file: it is discarded whole
-        return Status::failure(message);
-    }
-    return db.exec(QStringLiteral("COMMIT"));
-}
-
-} // namespace
-
-QString foldedPath(const QString &path)
-{
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath()).toCaseFolded();
-}
-
-Status checkLayout(const Layout &layout)
-{
-    if (layout.isEmpty())
-        return Status::failure(QStringLiteral("字段表为空"));
-    QSet<QString> names;
-    for (const FieldDef &f : layout) {
-        if (f.name.trimmed().isEmpty())
-            return Status::failure(QStringLiteral("字段名为空"));
-        if (names.contains(f.name))
-            return Status::failure(QStringLiteral("字段名 %1 重复").arg(f.name));
-        names.insert(f.name);
-    }
-    return Status::success();
-}
-
-Status applyUse(SqlDatabase &db, const QString &schema, Use use)
-{
-    if (use == Use::InUse)
-        return db.enforceDurability(schema);
-    return db.exec(
-        QStringLiteral("PRAGMA %1.journal_mode=OFF;PRAGMA %1.synchronous=OFF").arg(schema));
-}
-
-Status attachFile(SqlDatabase &db, const QString &path, const QString &schema, Use use)
-{
-    Status s
-        = db.exec(QStringLiteral("ATTACH '%1' AS %2")
-                      .arg(QString::fromUtf8(sqliteUri(path, "rw")).replace(u'\'', "''"), schema));
-    return s ? applyUse(db, schema, use) : s;
-}
-
-Status NewPair::create(const QString &target, const Layout &layout)
-{
-    const QString dir = QFileInfo(target).absolutePath();
-    if (!QFileInfo(dir).isDir())
-        return Status::failure(
-            QStringLiteral("文件夹 %1 不存在").arg(QDir::toNativeSeparators(dir)));
-    const QString stem = PairReplacement::newStem();
-    const QString pairId = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    recordFile = PairReplacement::temporaryPath(dir, stem, QStringLiteral(".zrb"));
-    SqlDatabase db;
-    Status s = db.open(recordFile, true);
-    if (s)
-        s = applyUse(db, QStringLiteral("main"), Use::Building);
-    if (s)
-        s = createSchema(db, layout, pairId);
-    if (!s || !hasMemo(layout))
-        return s;
-    companion = PairReplacement::temporaryPath(dir, stem, QStringLiteral(".edt"));
-    SqlDatabase memoDb;
-    s = memoDb.open(companion, true);
-    if (s)
-        s = applyUse(memoDb, QStringLiteral("main"), Use::Building);
-    if (s)
-        s = createCompanionSchema(memoDb, pairId);
+        pair.discard();
     return s;
 }
 
-Status NewPair::open(SqlDatabase &db) const
+Status RecordFile::open(const QString &path, const QString &alias, WriteHistories *histories)
 {
-    Status s = db.open(recordFile, false);
+    close();
+    static std::atomic<quint64> serials = 0; // files may be opened on several threads
+    auto file = std::make_shared<OpenRecordFile>();
+    file->serial = ++serials;
+    file->alias = alias;
+    file->path = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    file->folded = RecordFormat::foldedPath(path);
+    Status s = RecordFormat::open(*file, file->path);
     if (s)
-        s = applyUse(db, QStringLiteral("main"), Use::Building);
-    if (s && !companion.isEmpty())
-        s = attachFile(db, companion, QStringLiteral("edt"), Use::Building);
-    return s;
-}
-
-Status NewPair::install(const QString &target, bool *committed) const
-{
-    return PairReplacement::replace(target, recordFile, companion, committed);
-}
-
-void NewPair::discard() const
-{
-    PairReplacement::discard(recordFile, companion);
-}
-
-// --- Opening, step by step ---------------------------------------------------------
-
-namespace {
-
-QString damagedText(const QString &name)
-{
-    return QStringLiteral("数据文件 %1 已损坏").arg(name);
-}
-
-Status checkIsFile(const QString &path)
-{
-    const QFileInfo info(path);
-    if (!info.exists())
-        return Status::failure(
-            QStringLiteral("文件 %1 不存在").arg(QDir::toNativeSeparators(path)));
-    if (!info.isFile())
-        return Status::failure(QStringLiteral("%1 不是文件").arg(QDir::toNativeSeparators(path)));
-    return Status::success();
-}
-
-// Identifies the file before anything could write to it; gives its pair id.
-Status identify(OpenRecordFile &f, const QString &name, QString &pairId)
-{
-    bool ok = false;
-    const qint64 appId = f.db.queryInt(QStringLiteral("PRAGMA application_id"), &ok);
-    if (!ok || appId != recordFileId)
-        return Status::failure(QStringLiteral("%1 不是本程序的数据文件").arg(name));
-    if (f.db.queryInt(QStringLiteral("PRAGMA user_version")) > formatVersion)
-        return Status::failure(QStringLiteral("%1 由更新版本的程序写成，无法打开").arg(name));
-    pairId = f.db.queryText(QStringLiteral("SELECT value FROM meta WHERE key='pair'"), &ok);
-    return ok ? Status::success() : Status::failure(damagedText(name));
-}
-
-Status readLayout(OpenRecordFile &f, const QString &name)
-{
-    SqlStatement fields
-        = f.db.prepare(QStringLiteral("SELECT no,name,kind FROM layout ORDER BY no"));
-    if (!fields)
-        return Status::failure(damagedText(name));
-    int expected = 1;
-    int rc;
-    while ((rc = fields.step()) == SQLITE_ROW) {
-        const qint64 kind = fields.columnInt(2);
-        if (fields.columnInt(0) != expected++ || !isKnownKind(kind))
-            return Status::failure(damagedText(name));
-        f.layout.append({fields.columnText(1), FieldKind(kind)});
-    }
-    if (rc != SQLITE_DONE)
-        return Status::failure(QStringLiteral("无法读取 %1：%2").arg(name, f.db.errorMessage()));
-    if (!checkLayout(f.layout))
-        return Status::failure(damagedText(name));
-    return Status::success();
-}
-
-// Attaches the memo companion as "edt"; it must carry the file's pair id.
-Status attachCompanion(OpenRecordFile &f, const QString &path, const QString &pairId)
-{
-    const QString name = QFileInfo(path).fileName();
-    const QString companion = RecordStore::companionPath(path);
-    const QString companionName = QFileInfo(companion).fileName();
-    if (!QFileInfo(companion).isFile())
-        return Status::failure(QStringLiteral("缺少 %1 的备注文件 %2").arg(name, companionName));
-    Status s
-        = f.db.exec(QStringLiteral("ATTACH '%1' AS edt")
-                        .arg(QString::fromUtf8(sqliteUri(companion, "rw")).replace(u'\'', "''")));
+        s = RecordFormat::loadOrder(*file);
     if (!s)
-        return Status::failure(
-            QStringLiteral("备注文件 %1 无法打开：%2").arg(companionName, s.message()));
-    const QString foreign
-        = QStringLiteral("备注文件 %1 不属于数据文件 %2").arg(companionName, name);
-    bool ok = false;
-    if (f.db.queryInt(QStringLiteral("PRAGMA edt.application_id"), &ok) != companionFileId || !ok)
-        return Status::failure(foreign);
-    if (f.db.queryText(QStringLiteral("SELECT value FROM edt.meta WHERE key='pair'"), &ok) != pairId
-        || !ok)
-        return Status::failure(foreign);
-    return f.db.enforceDurability(QStringLiteral("edt"));
-}
-
-Status prepareStatements(OpenRecordFile &f, const QString &path)
-{
-    int column = firstFieldColumn;
-    for (const FieldDef &field : f.layout)
-        f.columns.push_back(field.kind == FieldKind::Memo ? -1 : column++);
-    const QString fields = f.fieldList();
-    const QString sep = fields.isEmpty() ? QString() : QStringLiteral(",");
-    f.selectRow = f.db.prepare(
-        QStringLiteral("SELECT id,del%1%2 FROM records WHERE id=?").arg(sep, fields));
-    QStringList placeholders;
-    for (int i = 0; i < column - firstFieldColumn; ++i)
-        placeholders << QStringLiteral("?");
-    f.insertRow = f.db.prepare(QStringLiteral("INSERT INTO records(id,del%1%2) VALUES(?,0%1%3)")
-                                   .arg(sep, fields, placeholders.join(u',')));
-    f.markDeleted = f.db.prepare(QStringLiteral("UPDATE records SET del=? WHERE id=?"));
-    if (!f.selectRow || !f.insertRow || !f.markDeleted)
-        return Status::failure(damagedText(QFileInfo(path).fileName()));
-    if (f.hasCompanion) {
-        f.memoRead = f.db.prepare(
-            QStringLiteral("SELECT text FROM edt.memos WHERE id=? AND field=? ORDER BY seq"));
-        f.memoAppend = f.db.prepare(
-            QStringLiteral("INSERT INTO edt.memos(id,field,seq,text) VALUES(?1,?2,(SELECT "
-                           "coalesce(max(seq),0)+1 FROM edt.memos WHERE id=?1 AND field=?2),?3)"));
-        f.memoClear = f.db.prepare(QStringLiteral("DELETE FROM edt.memos WHERE id=? AND field=?"));
-        if (!f.memoRead || !f.memoAppend || !f.memoClear)
-            return Status::failure(
-                QStringLiteral("备注文件 %1 已损坏")
-                    .arg(QFileInfo(RecordStore::companionPath(path)).fileName()));
-    }
-    f.updates.resize(size_t(f.layout.size()));
-    return Status::success();
-}
-
-} // namespace
-
-namespace {
-
-void noteWrite(void *file, int operation, const char *schema, const char *table, sqlite3_int64 id)
-{
-    // Copies write into attached files and the notes into meta: neither is a
-    // record of this file.
-    if (std::strcmp(schema, "main") != 0 || std::strcmp(table, "records") != 0)
-        return;
-    WriteHistory *history = static_cast<OpenRecordFile *>(file)->history.get();
-    if (!history)
-        return;
-    if (operation != SQLITE_UPDATE) {
-        ++history->shapeChanges;
-        return;
-    }
-    constexpr size_t kept = 1 << 16;
-    if (history->written.size() >= kept) {
-        history->writtenDropped += history->written.size();
-        history->written.clear();
-    }
-    history->written.push_back(qint64(id));
-}
-
-} // namespace
-
-qint64 dataVersion(OpenRecordFile &f)
-{
-    bool ok = false;
-    const qint64 version = f.db.queryInt(QStringLiteral("PRAGMA main.data_version"), &ok);
-    return ok ? version : -1;
-}
-
-QByteArray fileState(const QString &path)
-{
-    constexpr qint64 counterOffset = 24;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || !file.seek(counterOffset))
-        return {};
-    QByteArray state = file.read(4);
-    if (state.size() != 4)
-        return {};
-    const qint64 modified = file.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch();
-    return state + QByteArray::number(file.size()) + '/' + QByteArray::number(modified);
-}
-
-Status open(OpenRecordFile &f, const QString &path)
-{
-    const QString name = QFileInfo(path).fileName();
-    QString pairId;
-    Status s = checkIsFile(path);
-    if (s)
-        s = f.db.open(path, false);
-    if (s)
-        sqlite3_update_hook(f.db.get(), noteWrite, &f);
-    if (s)
-        s = identify(f, name, pairId);
-    if (s)
-        s = readLayout(f, name);
-    if (s)
-        s = f.db.enforceDurability(QStringLiteral("main"));
-    f.hasCompanion = hasMemo(f.layout);
-    if (s && f.hasCompanion)
-        s = attachCompanion(f, path, pairId);
-    if (s)
-        s = prepareStatements(f, path);
-    if (s)
-        s = RecordCopy::registerFunctions(f);
-    return s;
-}
-
-namespace {
-
-QString badIdText(const OpenRecordFile &f, const QString &id)
-{
-    return QStringLiteral("数据文件 %1 含有无效的记录编号 %2，无法打开")
-        .arg(QFileInfo(f.path).fileName(), id);
-}
-
-// Whether the note's "dense" (ids exactly 1..n) can be taken at its word;
-// `rows` is then n. Asked in O(log n): the smallest and the largest id, which
-// must be whole numbers from 1, and the largest no more than the file's size
-// in bytes (every record takes more than a byte), so no count read from a
-// file is ever larger than the file. A note that hides gaps costs nothing
-// worse: a record number with no record reads as empty, as a deleted one does.
-Status checkDense(OpenRecordFile &f, bool &dense, qint64 &rows)
-{
-    qint64 ends[2] = {0, 0};
-    bool integers = true;
-    const char *queries[2] = {"SELECT min(id),typeof(min(id)) FROM records",
-        "SELECT max(id),typeof(max(id)) FROM records"};
-    for (int i = 0; i < 2; ++i) {
-        SqlStatement end = f.db.prepare(QString::fromLatin1(queries[i]));
-        if (!end || end.step() != SQLITE_ROW)
-            return Status::failure(f.db.errorMessage());
-        const QString type = end.columnText(1);
-        if (type == QLatin1String("null"))
-            return dense = true, rows = 0, Status::success(); // no records
-        integers = integers && type == QLatin1String("integer");
-        ends[i] = end.columnInt(0);
-    }
-    rows = ends[1];
-    dense = integers && ends[0] == 1 && rows <= maxRecordId && rows <= QFileInfo(f.path).size();
-    return Status::success();
-}
-
-// Reads the ids in order; each must be a whole number in 1..maxRecordId and
-// larger than the one before.
-Status readIds(OpenRecordFile &f)
-{
-    SqlStatement all = f.db.prepare(QStringLiteral("SELECT id FROM records ORDER BY id"));
-    if (!all)
-        return Status::failure(f.db.errorMessage());
-    int rc;
-    while ((rc = all.step()) == SQLITE_ROW) {
-        const qint64 id = all.columnInt(0);
-        if (sqlite3_column_type(all.get(), 0) != SQLITE_INTEGER || id < 1 || id > maxRecordId
-            || (!f.ids.empty() && id <= f.ids.back())) {
-            const QString shown = all.columnText(0);
-            f.ids.clear();
-            return Status::failure(badIdText(f, shown.left(30)));
-        }
-        f.ids.push_back(id);
-    }
-    if (rc != SQLITE_DONE) {
-        f.ids.clear();
-        return Status::failure(f.db.errorMessage());
-    }
-    return Status::success();
-}
-
-} // namespace
-
-Status loadOrder(OpenRecordFile &f)
-{
-    bool ok = false;
-    const QString note
-        = f.db.queryText(QStringLiteral("SELECT value FROM meta WHERE key='dense'"), &ok);
-    if (!ok)
-        return Status::failure(f.db.errorMessage());
-    f.ids.clear();
-    f.dense = false;
-    qint64 rows = 0;
-    if (note == QLatin1String("1")) {
-        if (Status s = checkDense(f, f.dense, rows); !s)
-            return s;
-    }
-    if (f.dense) {
-        f.count = int(rows);
+        return s;
+    if (histories) {
+        histories->resume(*file);
     } else {
-        if (Status s = readIds(f); !s)
-            return s;
-        f.count = int(f.ids.size());
+        WriteHistories own; // a history of this opening alone
+        own.resume(*file);
     }
-    f.invalidateRow();
-    f.recno = std::clamp(f.recno, 0, f.count + 1);
+    f_ = std::move(file);
+    first();
     return Status::success();
 }
 
-} // namespace RecordFile
-
-OpenRecordFile::~OpenRecordFile()
+void RecordFile::close()
 {
-    // The connection closes after this, with the members; a transaction
-    // still open rolls back then, which the file's state tells apart.
-    if (history && db.isOpen() && !db.inTransaction() && versionAtOpen >= 0
-        && RecordFile::dataVersion(*this) == versionAtOpen)
-        history->closedAs = RecordFile::fileState(path);
+    f_.reset();
+}
+
+QString RecordFile::alias() const
+{
+    return f_ ? f_->alias : QString();
+}
+
+QString RecordFile::path() const
+{
+    return f_ ? f_->path : QString();
+}
+
+Status RecordFile::needOpen() const
+{
+    return f_ ? Status::success() : Status::failure(QStringLiteral("数据文件没有打开"));
+}
+
+Status RecordFile::needRecord() const
+{
+    if (Status s = needOpen(); !s)
+        return s;
+    return f_->onRecord() ? Status::success() : Status::failure(QStringLiteral("当前位置没有记录"));
+}
+
+Status RecordFile::checkField(int field) const
+{
+    if (Status s = needOpen(); !s)
+        return s;
+    if (field < 1 || field > f_->layout.size())
+        return Status::failure(QStringLiteral("没有第 %1 个字段").arg(field));
+    return Status::success();
+}
+
+Status RecordFile::readFailed(const QString &message) const
+{
+    const QString reason = message.isEmpty() ? QStringLiteral("操作失败") : message;
+    if (f_)
+        f_->readError = reason;
+    return Status::failure(reason);
+}
+
+Status RecordFile::readStatus() const
+{
+    return f_ && !f_->readError.isEmpty() ? Status::failure(f_->readError) : Status::success();
+}
+
+void RecordFile::moved() const
+{
+    f_->invalidateRow();
+    f_->readError.clear();
+}
+
+// --- Cursor --------------------------------------------------------------------
+
+void RecordFile::first()
+{
+    if (!f_)
+        return;
+    f_->recno = 1;
+    moved();
+}
+
+void RecordFile::last()
+{
+    if (!f_)
+        return;
+    f_->recno = f_->count == 0 ? 1 : f_->count;
+    moved();
+}
+
+void RecordFile::skip(int n)
+{
+    if (!f_)
+        return;
+    const qint64 target = qint64(f_->recno) + n;
+    f_->recno = int(std::clamp<qint64>(target, 0, f_->count + 1));
+    moved();
+}
+
+Status RecordFile::goTo(int recordNumber)
+{
+    if (Status s = needOpen(); !s)
+        return s;
+    if (recordNumber < 0 || recordNumber > f_->count + 1)
+        return Status::failure(QStringLiteral("没有第 %1 条记录").arg(recordNumber));
+    f_->recno = recordNumber;
+    moved();
+    return Status::success();
+}
+
+int RecordFile::recordNumber() const
+{
+    return f_ ? f_->recno : 0;
+}
+
+int RecordFile::recordCount() const
+{
+    return f_ ? f_->count : 0;
+}
+
+qint64 RecordFile::recordId() const
+{
+    return f_ && f_->onRecord() ? f_->idAt(f_->recno) : 0;
+}
+
+Status RecordFile::goToId(qint64 id)
+{
+    if (Status s = needOpen(); !s)
+        return s;
+    const int n = id >= 1 ? f_->recordNumberOf(id) : 0;
+    if (n < 1 || n > f_->count || f_->idAt(n) != id)
+        return Status::failure(QStringLiteral("没有编号为 %1 的记录").arg(id));
+    f_->recno = n;
+    moved();
+    return Status::success();
+}
+
+bool RecordFile::atEnd() const
+{
+    return !f_ || f_->recno > f_->count;
+}
+
+bool RecordFile::atStart() const
+{
+    return !f_ || f_->recno < 1;
+}
+
+// --- Notes -----------------------------------------------------------------------
+//
+// Notes share the meta table with the file's own keys ("pair", "dense"); the
+// prefix keeps them apart.
+
+Status RecordFile::writeNote(const QString &key, const QString &value)
+{
+    if (Status s = needOpen(); !s)
+        return s;
+    OpenRecordFile &f = *f_;
+    SqlStatement statement = f.db.prepare(value.isEmpty()
+            ? QStringLiteral("DELETE FROM meta WHERE key=?")
+            : QStringLiteral("INSERT OR REPLACE INTO meta(key,value) VALUES(?,?)"));
+    if (!statement)
+        return Status::failure(f.db.errorMessage());
+    statement.bindText(1, QStringLiteral("note:") + key);
+    if (!value.isEmpty())
+        statement.bindText(2, value);
+    return statement.run() ? Status::success() : Status::failure(f.db.errorMessage());
+}
+
+Status RecordFile::readNote(const QString &key, QString *value) const
+{
+    value->clear();
+    if (Status s = needOpen(); !s)
+        return s;
+    OpenRecordFile &f = *f_;
+    SqlStatement query = f.db.prepare(QStringLiteral("SELECT value FROM meta WHERE key=?"));
+    if (!query)
+        return Status::failure(f.db.errorMessage());
+    query.bindText(1, QStringLiteral("note:") + key);
+    const int rc = query.step();
+    if (rc == SQLITE_ROW)
+        *value = query.columnText(0);
+    else if (rc != SQLITE_DONE) // a note that is just missing reads as ""
+        return Status::failure(sqliteErrorText(rc));
+    return Status::success();
+}
+
+// --- Layout --------------------------------------------------------------------
+
+int RecordFile::fieldCount() const
+{
+    return f_ ? int(f_->layout.size()) : 0;
+}
+
+QString RecordFile::fieldName(int field) const
+{
+    return checkField(field) ? f_->layout[field - 1].name : QString();
+}
+
+FieldKind RecordFile::fieldKind(int field) const
+{
+    return checkField(field) ? f_->layout[field - 1].kind : FieldKind::Text;
+}
+
+int RecordFile::fieldNumber(const QString &name) const
+{
+    if (!f_)
+        return 0;
+    for (int i = 0; i < f_->layout.size(); ++i)
+        if (f_->layout[i].name == name)
+            return i + 1;
+    for (int i = 0; i < f_->layout.size(); ++i)
+        if (f_->layout[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return i + 1;
+    return 0;
+}
+
+Layout RecordFile::layout() const
+{
+    return f_ ? f_->layout : Layout();
+}
+
+QString RecordFile::diskWarning() const
+{
+    return f_ ? f_->diskWarning : QString();
+}
+
+// --- Transactions --------------------------------------------------------------
+//
+// Every commit that changes records also writes a fresh token into the meta
+// table. When COMMIT reports an error, the token read back tells a change that
+// reached the file (the error came from a sync after the commit point) from
+// one that SQLite rolled back.
+
+namespace {
+
+const QString commitTokenKey = QStringLiteral("commit");
+
+Status writeCommitToken(OpenRecordFile &file, const QString &token)
+{
+    SqlStatement statement = file.db.prepare(
+        QStringLiteral("INSERT OR REPLACE INTO main.meta(key,value) VALUES(?,?)"));
+    if (!statement)
+        return Status::failure(file.db.errorMessage());
+    statement.bindText(1, commitTokenKey);
+    statement.bindText(2, token);
+    return statement.run() ? Status::success() : Status::failure(file.db.errorMessage());
+}
+
+QString readCommitToken(OpenRecordFile &file)
+{
+    SqlStatement query = file.db.prepare(QStringLiteral("SELECT value FROM main.meta WHERE key=?"));
+    if (!query)
+        return {};
+    query.bindText(1, commitTokenKey);
+    return query.step() == SQLITE_ROW ? query.columnText(0) : QString();
+}
+
+} // namespace
+
+RecordFile::Transaction::Transaction(RecordFile &file)
+    : handle_(file)
+{ }
+
+RecordFile::Transaction::~Transaction()
+{
+    (void)rollback(); // a file that cannot be read back says so at its next use
+}
+
+bool RecordFile::Transaction::active() const
+{
+    return active_ && !file_.expired();
+}
+
+Status RecordFile::Transaction::begin()
+{
+    if (active_)
+        return Status::success();
+    if (Status s = handle_.needOpen(); !s)
+        return s;
+    OpenRecordFile &file = *handle_.f_;
+    if (file.transactionDepth == 0) {
+        if (Status s = file.db.exec(QStringLiteral("BEGIN IMMEDIATE")); !s)
+            return s;
+        file.transactionDoomed = false;
+        file.changesAtBegin = sqlite3_total_changes64(file.db.get());
+        file.diskWarning.clear();
+    }
+    ++file.transactionDepth;
+    file_ = handle_.f_;
+    active_ = true;
+    return Status::success();
+}
+
+Status RecordFile::Transaction::commit()
+{
+    const std::shared_ptr<OpenRecordFile> file = active_ ? file_.lock() : nullptr;
+    if (!file) {
+        active_ = false;
+        return Status::failure(QStringLiteral("没有进行中的事务"));
+    }
+    if (file->transactionDepth > 1) {
+        --file->transactionDepth;
+        active_ = false;
+        return Status::success();
+    }
+    if (file->transactionDoomed) {
+        (void)rollback(); // the step that failed has said why
+        return Status::failure(QStringLiteral("事务中的一步失败，全部撤销"));
+    }
+    QString token;
+    if (sqlite3_total_changes64(file->db.get()) != file->changesAtBegin) {
+        token = QString::number(QRandomGenerator::global()->generate64(), 16);
+        if (Status marked = writeCommitToken(*file, token); !marked) {
+            (void)rollback(); // the failed write is the news
+            return marked;
+        }
+    }
+    Status s = file->db.exec(QStringLiteral("COMMIT"));
+    if (!s) {
+        (void)rollback(); // the commit's own error is the news
+        // SQLite reports the error of a sync that follows the commit point as
+        // the commit's own: the change may be in the file all the same. The
+        // token says which, read back as SQLite left the file.
+        if (!token.isEmpty() && readCommitToken(*file) == token) {
+            file->diskWarning = s.message();
+            return Status::success();
+        }
+        return s;
+    }
+    file->transactionDepth = 0;
+    active_ = false;
+    return Status::success();
+}
+
+Status RecordFile::Transaction::rollback()
+{
+    const std::shared_ptr<OpenRecordFile> file = active_ ? file_.lock() : nullptr;
+    active_ = false;
+    // A file closed meanwhile has been rolled back by SQLite.
+    if (!file)
+        return Status::success();
+    if (file->transactionDepth > 1) {
+        --file->transactionDepth;
+        file->transactionDoomed = true;
+        return Status::success();
+    }
+    // A failed ROLLBACK leaves SQLite to roll back when the file closes.
+    if (file->db.inTransaction())
+        (void)file->db.exec(QStringLiteral("ROLLBACK"));
+    file->transactionDepth = 0;
+    // The order is read again as it was; a file that cannot even be read
+    // reports it here, and again at its next use.
+    return RecordFormat::loadOrder(*file);
+}
+
+// --- Changes made through this file's history -------------------------------------
+
+void WriteHistories::resume(OpenRecordFile &file)
+{
+    static std::atomic<quint64> chains = 0;
+    std::shared_ptr<WriteHistory> &history = histories_[file.folded];
+    if (!history || history->closedAs.isEmpty()
+        || history->closedAs != RecordFormat::fileState(file.path)) {
+        history = std::make_shared<WriteHistory>();
+        history->chain = ++chains;
+    }
+    history->closedAs.clear();
+    file.history = history;
+    file.versionAtOpen = RecordFormat::dataVersion(file);
+}
+
+RecordFile::ChangeMark RecordFile::changeMark() const
+{
+    if (!f_ || !f_->history)
+        return {};
+    // The version moves only for commits of other connections, so a mark
+    // taken before a booking of our own still holds after it.
+    const qint64 version = RecordFormat::dataVersion(*f_);
+    if (version < 0)
+        return {};
+    const OpenRecordFile &f = *f_;
+    const WriteHistory &h = *f.history;
+    return {
+        h.chain, f.serial, version, h.writtenDropped + h.written.size(), h.shapeChanges, f.count};
+}
+
+bool RecordFile::recordsWrittenSince(const ChangeMark &mark, std::vector<qint64> *ids) const
+{
+    const ChangeMark now = changeMark();
+    if (now.dataVersion < 0 || now.chain != mark.chain || now.shapeChanges != mark.shapeChanges
+        || now.count != mark.count || now.written < mark.written)
+        return false;
+    // An opening since the mark continues it only if no one else committed
+    // in its time; the earlier ones were checked as they closed.
+    if (now.dataVersion != (now.serial == mark.serial ? mark.dataVersion : f_->versionAtOpen))
+        return false;
+    const WriteHistory &h = *f_->history;
+    if (mark.written < h.writtenDropped)
+        return false;
+    ids->assign(h.written.begin() + qsizetype(mark.written - h.writtenDropped), h.written.end());
+    return true;
 }

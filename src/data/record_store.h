@@ -2,6 +2,7 @@
 
 #include "common/status.h"
 #include "data/field.h"
+#include "data/record_file.h"
 
 #include <QDateTime>
 #include <QString>
@@ -15,27 +16,15 @@
 #include <string>
 #include <vector>
 
-struct OpenRecordFile;
-struct WriteHistory;
-struct sqlite3_value;
-
-// The record store: record files X.zrb, each an SQLite database holding its
-// field layout and its records in record order, with memo texts in the
-// companion X.edt (attached to the same connection, so one transaction covers
-// both files).
-//
-// Files are opened under an alias; one of them is current and every record
-// operation acts on it. Each open file keeps its own cursor. Fields are
-// numbered from 1. Record numbers run from 1 to recordCount(); 0 is the place
-// before the first record and recordCount() + 1 the place past the last, where
-// reads give the empty value of the field's kind.
+// The record store: the record files (RecordFile) the windows work on, open
+// under aliases. One of them is current and every record operation acts on
+// it. Each open file keeps its own cursor. Program logic takes the RecordFile
+// it works on (file(), current()) instead. Fields and records are numbered as
+// RecordFile numbers them.
 //
 // Errors never throw: an operation that fails sets lastError() and otherwise
 // does nothing; every operation clears the error state when it starts. An
 // operation without a current file fails.
-//
-// Durability: rollback journal (journal_mode=DELETE, checked at every open) and
-// synchronous=FULL. Outside a Transaction each change is committed on its own.
 class RecordStore
 {
 public:
@@ -69,7 +58,13 @@ public:
     // Opens the file, or when it is open already makes it current. Used where a
     // file is reopened before every use.
     [[nodiscard]] bool openOrSelect(const QString &path, const QString &alias);
+    // The same, giving the file's handle.
+    Status openOrSelect(const QString &path, const QString &alias, RecordFile **file);
     [[nodiscard]] bool select(const QString &alias);
+    // The handle of the file under the alias; null when there is none. Valid
+    // until that file is closed.
+    RecordFile *file(const QString &alias);
+    RecordFile *current() { return current_; }
     // Closes the file under the alias; with none, the current file.
     void close(const QString &alias = {});
     void closeAll();
@@ -182,11 +177,7 @@ public:
     // A copy written completely under temporary names beside its target and
     // left there for the caller to put in place (PairReplacement::replace) or
     // to remove: the part of a booking that must wait for its commit.
-    struct StagedCopy
-    {
-        QString recordFile;
-        QString companion; // empty when the layout has no memo field
-    };
+    using StagedCopy = RecordFile::StagedCopy;
     // How many records have the two text fields equal to the texts exactly
     // (served by the key index where there is one); -1 on a read error.
     int countEqual(int field1, const QString &text1, int field2, const QString &text2);
@@ -227,15 +218,7 @@ public:
     // --- Changes made through this store --------------------------------------
 
     // A moment of the current file as this store sees it.
-    struct ChangeMark
-    {
-        quint64 chain = 0; // openings of this store with nothing between them
-        quint64 serial = 0; // which opening of the file
-        qint64 dataVersion = -1; // moves when another connection commits
-        quint64 written = 0; // writes in place this store had made
-        quint64 shapeChanges = 0; // records it had added or removed
-        int count = -1;
-    };
+    using ChangeMark = RecordFile::ChangeMark;
     // The mark of the current file now; a default mark (which nothing
     // follows) without one or on a read error.
     ChangeMark changeMark() const;
@@ -277,18 +260,16 @@ public:
         Transaction(const Transaction &) = delete;
         Transaction &operator=(const Transaction &) = delete;
 
-        bool active() const { return file_ != nullptr; }
+        bool active() const { return transaction_ && transaction_->active(); }
         // Success when the change is in the file: also when COMMIT reported an
         // error after its commit point had passed, which diskWarning() keeps.
         Status commit();
         void rollback();
 
     private:
-        static bool isOpen(const RecordStore &store, const OpenRecordFile *file, quint64 serial);
-
         RecordStore &store_;
-        OpenRecordFile *file_ = nullptr;
-        quint64 serial_ = 0;
+        RecordFile *file_ = nullptr;
+        std::unique_ptr<RecordFile::Transaction> transaction_;
     };
 
     // Makes a file current for the length of a scope: opened (or, when open
@@ -308,8 +289,8 @@ public:
 
     private:
         RecordStore &store_;
-        OpenRecordFile *previous_;
-        quint64 previousSerial_ = 0;
+        QString previous_; // alias of the file current before
+        const RecordFile *previousFile_ = nullptr;
         bool ok_ = false;
     };
 
@@ -318,46 +299,20 @@ private:
     friend class CurrentFile;
 
     bool fail(const QString &message) const;
-    // Every SQLite result code of the store passes here: a row, the end or OK
-    // is fine; anything else becomes lastError() and gives false.
-    bool sqlOk(int resultCode) const;
-    void clearError() const { lastError_.clear(); }
+    bool report(const Status &status) const;
     bool needCurrent() const;
-    bool needRecord() const;
-    bool checkField(int field) const;
-    OpenRecordFile *findByPath(const QString &path) const;
-    // read(), with a date-time still the stored integer (qint64).
-    QVariant storedValue(int field) const;
-    int liveColumnOf(int field, FieldKind kind) const;
-    // Removes the records meeting an SQL condition, with their memos.
-    bool removeWhere(const QString &condition);
-    // Runs the condition over the records from `start` on and calls onMatch for
-    // each record that meets it, until onMatch returns false.
-    bool scan(
-        int start, const Condition &condition, const std::function<bool(int, qint64)> &onMatch);
-    enum class Install { Durable, Scratch };
-    // The stored values of one row a copy writes, in the order of its fields.
-    using CopiedRow = std::function<void(sqlite3_value **values)>;
-    // Copies the records `ids`, or with a row filter (an SQL condition on
-    // the records, for layouts without memos) the records meeting it.
-    // `onRow`, with a row filter, sees the stored values of every row copied.
-    bool writeCopy(const QString &path, const std::vector<qint64> &ids,
-        const QStringList &fieldNames, StagedCopy *staged = nullptr,
-        Install install = Install::Durable, const QString &rowFilter = {}, bool noteSources = false,
-        const CopiedRow &onRow = {});
-    // The SQL condition of the records whose date-time field falls on a day
-    // from `first` to `last`; fails when the field is no date-time.
-    bool daysFilter(int dateField, const QDate &first, const QDate &last, QString &filter);
-    bool idsEqual(int field1, const QString &text1, int field2, const QString &text2,
-        std::vector<qint64> &ids);
+    // The read's value, with lastError() set when it failed.
+    template<typename Value, typename Read>
+    Value forwardRead(const Read &read, Value none = {}) const;
+    void clearError() const { lastError_.clear(); }
+    RecordFile *findByPath(const QString &path) const;
+    // Fails when `path` is open in the store: a copy must not replace it.
+    bool refuseOpen(const QString &path) const;
+    RecordFile::Condition onCurrent(const Condition &condition) const;
 
-    // Gives a file just opened its write history: the one its last opening
-    // left when the file is as that left it, else a new one.
-    void resumeHistory(OpenRecordFile &file);
-
-    std::map<QString, std::shared_ptr<OpenRecordFile>> files_; // by case-folded alias
-    std::map<QString, std::shared_ptr<WriteHistory>> histories_; // by folded path
-    OpenRecordFile *current_ = nullptr;
+    std::map<QString, std::unique_ptr<RecordFile>> files_; // by case-folded alias
+    std::unique_ptr<WriteHistories> histories_;
+    RecordFile *current_ = nullptr;
     mutable QString lastError_;
     QString diskWarning_;
 };

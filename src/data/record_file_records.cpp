@@ -1,8 +1,8 @@
-#include "data/record_store.h"
+#include "data/record_file.h"
 
 #include "common/utf8.h"
 #include "common/value_text.h"
-#include "data/record_file.h"
+#include "data/record_format.h"
 #include "data/sqlite_file.h"
 
 #include <sqlite3.h>
@@ -13,12 +13,12 @@
 
 using namespace RecordValues;
 
-// The record-by-record operations of the store: reading, writing and
-// finding on the current file.
+// The record-by-record operations of a record file: reading, writing and
+// finding.
 
 // --- Reading -------------------------------------------------------------------
 
-QVariant RecordStore::read(int field) const
+QVariant RecordFile::read(int field) const
 {
     QVariant value = storedValue(field);
     // Date-times wait as stored integers until one is asked for: building a
@@ -28,12 +28,13 @@ QVariant RecordStore::read(int field) const
     return value;
 }
 
-QVariant RecordStore::storedValue(int field) const
+QVariant RecordFile::storedValue(int field) const
 {
-    clearError();
-    if (!checkField(field))
+    if (Status s = checkField(field); !s) {
+        (void)readFailed(s.message()); // readStatus() tells it
         return {};
-    OpenRecordFile &f = *current_;
+    }
+    OpenRecordFile &f = *f_;
     const FieldKind kind = f.layout[field - 1].kind;
     if (f.probing)
         f.touched[size_t(field - 1)] = true;
@@ -48,8 +49,10 @@ QVariant RecordStore::storedValue(int field) const
         while ((rc = f.memoRead.step()) == SQLITE_ROW)
             text += f.memoRead.columnText(0);
         f.memoRead.reset();
-        if (!sqlOk(rc))
+        if (rc != SQLITE_DONE) {
+            (void)readFailed(sqliteErrorText(rc)); // readStatus() tells it
             return emptyValue(kind);
+        }
         return text;
     }
     if (const int live = f.liveColumn(field); live >= 0)
@@ -58,8 +61,9 @@ QVariant RecordStore::storedValue(int field) const
         f.selectRow.bindInt(1, id);
         if (const int rc = f.selectRow.step(); rc != SQLITE_ROW) {
             f.selectRow.reset();
-            if (sqlOk(rc))
-                fail(QStringLiteral("记录已不在文件中"));
+            // readStatus() tells it
+            (void)readFailed(rc == SQLITE_DONE ? QStringLiteral("记录已不在文件中")
+                                               : sqliteErrorText(rc));
             return emptyValue(kind);
         }
         f.row.assign(size_t(f.layout.size()), QVariant());
@@ -75,21 +79,21 @@ QVariant RecordStore::storedValue(int field) const
     return f.row[size_t(field - 1)];
 }
 
-int RecordStore::liveColumnOf(int field, FieldKind kind) const
+int RecordFile::liveColumnOf(int field, FieldKind kind) const
 {
-    if (!current_ || !current_->live || field < 1 || field > current_->layout.size()
-        || std::as_const(current_->layout)[field - 1].kind != kind)
+    if (!f_ || !f_->live || field < 1 || field > f_->layout.size()
+        || std::as_const(f_->layout)[field - 1].kind != kind)
         return -1;
-    return current_->liveColumn(field);
+    return f_->liveColumn(field);
 }
 
-QString RecordStore::readText(int field) const
+QString RecordFile::readText(int field) const
 {
     // Conditions in long scans read straight from the scanning statement.
-    if (current_ && current_->live && field >= 1 && field <= current_->layout.size()) {
-        if (const int column = current_->liveColumn(field); column >= 0) {
-            sqlite3_stmt *stmt = current_->live;
-            switch (current_->layout[field - 1].kind) {
+    if (f_ && f_->live && field >= 1 && field <= f_->layout.size()) {
+        if (const int column = f_->liveColumn(field); column >= 0) {
+            sqlite3_stmt *stmt = f_->live;
+            switch (f_->layout[field - 1].kind) {
             case FieldKind::Text:
                 return QString::fromUtf8(
                     reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)),
@@ -97,7 +101,7 @@ QString RecordStore::readText(int field) const
             case FieldKind::Number:
                 return numberText(sqlite3_column_double(stmt, column));
             case FieldKind::DateTime:
-                return dateTimeText(current_->dateTexts, sqlite3_column_int64(stmt, column));
+                return dateTimeText(f_->dateTexts, sqlite3_column_int64(stmt, column));
             case FieldKind::Logical:
                 return sqlite3_column_int64(stmt, column) ? QStringLiteral("真")
                                                           : QStringLiteral("假");
@@ -111,7 +115,7 @@ QString RecordStore::readText(int field) const
     case QMetaType::QString:
         return value.toString();
     case QMetaType::LongLong: // only date-times are kept as integers
-        return dateTimeText(current_->dateTexts, value.toLongLong());
+        return dateTimeText(f_->dateTexts, value.toLongLong());
     default:
         return valueText(value);
     }
@@ -130,12 +134,12 @@ char16_t *roomFor(std::u16string &buffer, size_t n)
 
 } // namespace
 
-QStringView RecordStore::readTextInto(int field, std::u16string &buffer) const
+QStringView RecordFile::readTextInto(int field, std::u16string &buffer) const
 {
-    if (current_ && current_->live && field >= 1 && field <= current_->layout.size()) {
-        if (const int column = current_->liveColumn(field); column >= 0) {
-            sqlite3_stmt *stmt = current_->live;
-            switch (std::as_const(current_->layout)[field - 1].kind) {
+    if (f_ && f_->live && field >= 1 && field <= f_->layout.size()) {
+        if (const int column = f_->liveColumn(field); column >= 0) {
+            sqlite3_stmt *stmt = f_->live;
+            switch (std::as_const(f_->layout)[field - 1].kind) {
             case FieldKind::Text:
                 return Utf8::decodeInto(QByteArrayView(reinterpret_cast<const char *>(
                                                            sqlite3_column_text(stmt, column)),
@@ -149,7 +153,7 @@ QStringView RecordStore::readTextInto(int field, std::u16string &buffer) const
                 char16_t *out = roomFor(buffer, 64);
                 return QStringView(out,
                     writeDateTimeText(
-                        current_->dateTexts, sqlite3_column_int64(stmt, column), out));
+                        f_->dateTexts, sqlite3_column_int64(stmt, column), out));
             }
             default:
                 break;
@@ -162,51 +166,53 @@ QStringView RecordStore::readTextInto(int field, std::u16string &buffer) const
     return QStringView(out, text.size());
 }
 
-double RecordStore::readNumber(int field) const
+double RecordFile::readNumber(int field) const
 {
     if (const int column = liveColumnOf(field, FieldKind::Number); column >= 0)
-        return sqlite3_column_double(current_->live, column);
+        return sqlite3_column_double(f_->live, column);
     return toNumber(read(field));
 }
 
-QDateTime RecordStore::readDateTime(int field) const
+QDateTime RecordFile::readDateTime(int field) const
 {
     const QVariant value = read(field);
     return value.typeId() == QMetaType::QDateTime ? value.toDateTime() : QDateTime();
 }
 
-QDate RecordStore::readDate(int field) const
+QDate RecordFile::readDate(int field) const
 {
     if (const int column = liveColumnOf(field, FieldKind::DateTime); column >= 0)
-        return unpackDate(sqlite3_column_int64(current_->live, column));
+        return unpackDate(sqlite3_column_int64(f_->live, column));
     return readDateTime(field).date();
 }
 
-bool RecordStore::isDeleted() const
+bool RecordFile::isDeleted() const
 {
-    clearError();
-    if (!needRecord())
+    if (Status s = needRecord(); !s) {
+        (void)readFailed(s.message()); // readStatus() tells it
         return false;
-    if (current_->live)
-        return sqlite3_column_int64(current_->live, 1) != 0;
+    }
+    if (f_->live)
+        return sqlite3_column_int64(f_->live, 1) != 0;
     read(1);
-    return current_->cachedDeleted;
+    return f_->cachedDeleted;
 }
 
 // --- Writing -------------------------------------------------------------------
 
-bool RecordStore::write(int field, const QVariant &value)
+Status RecordFile::write(int field, const QVariant &value)
 {
-    clearError();
-    if (!checkField(field) || !needRecord())
-        return false;
-    OpenRecordFile &f = *current_;
+    if (Status s = checkField(field); !s)
+        return s;
+    if (Status s = needRecord(); !s)
+        return s;
+    OpenRecordFile &f = *f_;
     const FieldKind kind = f.layout[field - 1].kind;
     const qint64 id = f.idAt(f.recno);
     if (kind == FieldKind::Memo) {
         Transaction transaction(*this);
-        if (!transaction.active())
-            return false;
+        if (Status s = transaction.begin(); !s)
+            return s;
         f.memoClear.bindInt(1, id);
         f.memoClear.bindInt(2, field);
         bool ok = f.memoClear.run();
@@ -214,11 +220,10 @@ bool RecordStore::write(int field, const QVariant &value)
         const QString text
             = value.typeId() == QMetaType::QString ? value.toString() : valueText(value);
         if (ok && !text.isEmpty())
-            ok = appendMemo(field, text);
+            ok = appendMemo(field, text).ok();
         if (!ok)
-            return fail(f.db.errorMessage());
-        Status s = transaction.commit();
-        return s ? true : fail(s.message());
+            return Status::failure(f.db.errorMessage());
+        return transaction.commit();
     }
     SqlStatement &update = f.updates[size_t(field - 1)];
     if (!update)
@@ -229,38 +234,39 @@ bool RecordStore::write(int field, const QVariant &value)
     const bool ok = update.run();
     update.reset();
     f.invalidateRow();
-    return ok ? true : fail(f.db.errorMessage());
+    return ok ? Status::success() : Status::failure(f.db.errorMessage());
 }
 
-bool RecordStore::appendMemo(int field, const QString &text)
+Status RecordFile::appendMemo(int field, const QString &text)
 {
-    clearError();
-    if (!checkField(field) || !needRecord())
-        return false;
-    OpenRecordFile &f = *current_;
+    if (Status s = checkField(field); !s)
+        return s;
+    if (Status s = needRecord(); !s)
+        return s;
+    OpenRecordFile &f = *f_;
     if (f.layout[field - 1].kind != FieldKind::Memo)
-        return fail(QStringLiteral("字段 %1 不是备注字段").arg(f.layout[field - 1].name));
+        return Status::failure(
+            QStringLiteral("字段 %1 不是备注字段").arg(f.layout[field - 1].name));
     if (text.isEmpty())
-        return true;
+        return Status::success();
     f.memoAppend.bindInt(1, f.idAt(f.recno));
     f.memoAppend.bindInt(2, field);
     f.memoAppend.bindText(3, text);
     const bool ok = f.memoAppend.run();
     f.memoAppend.reset();
-    return ok ? true : fail(f.db.errorMessage());
+    return ok ? Status::success() : Status::failure(f.db.errorMessage());
 }
 
-bool RecordStore::add(const QVariantList &values)
+Status RecordFile::add(const QVariantList &values)
 {
-    clearError();
-    if (!needCurrent())
-        return false;
-    OpenRecordFile &f = *current_;
-    if (f.lastId() >= RecordFile::maxRecordId)
-        return fail(QStringLiteral("文件 %1 的记录编号已用尽").arg(f.alias));
+    if (Status s = needOpen(); !s)
+        return s;
+    OpenRecordFile &f = *f_;
+    if (f.lastId() >= RecordFormat::maxRecordId)
+        return Status::failure(QStringLiteral("文件 %1 的记录编号已用尽").arg(f.alias));
     Transaction transaction(*this);
-    if (!transaction.active())
-        return false;
+    if (Status s = transaction.begin(); !s)
+        return s;
     const qint64 id = f.lastId() + 1;
     SqlStatement &insert = f.insertRow;
     insert.bindInt(1, id);
@@ -274,57 +280,54 @@ bool RecordStore::add(const QVariantList &values)
     bool ok = insert.run();
     insert.reset();
     if (!ok)
-        return fail(f.db.errorMessage());
+        return Status::failure(f.db.errorMessage());
     if (!f.dense)
         f.ids.push_back(id);
     ++f.count;
     f.recno = f.count;
-    f.invalidateRow();
+    moved();
     for (int i = 0; i < f.layout.size() && i < values.size(); ++i) {
         if (f.layout[i].kind != FieldKind::Memo)
             continue;
         const QString text = values[i].typeId() == QMetaType::QString ? values[i].toString()
                                                                       : valueText(values[i]);
-        if (!appendMemo(i + 1, text))
-            return false; // the transaction rolls the record back
+        if (Status s = appendMemo(i + 1, text); !s)
+            return s; // the transaction rolls the record back
     }
-    Status s = transaction.commit();
-    return s ? true : fail(s.message());
+    return transaction.commit();
 }
 
-bool RecordStore::deleteRecord()
+Status RecordFile::deleteRecord()
 {
-    clearError();
-    if (!needRecord())
-        return false;
-    OpenRecordFile &f = *current_;
+    if (Status s = needRecord(); !s)
+        return s;
+    OpenRecordFile &f = *f_;
     f.markDeleted.bindInt(1, 1);
     f.markDeleted.bindInt(2, f.idAt(f.recno));
     const bool ok = f.markDeleted.run();
     f.markDeleted.reset();
     f.invalidateRow();
-    return ok ? true : fail(f.db.errorMessage());
+    return ok ? Status::success() : Status::failure(f.db.errorMessage());
 }
 
-bool RecordStore::purge()
+Status RecordFile::purge()
 {
     return removeWhere(QStringLiteral("del<>0"));
 }
 
-bool RecordStore::clear()
+Status RecordFile::clear()
 {
     return removeWhere(QStringLiteral("1"));
 }
 
-bool RecordStore::removeWhere(const QString &condition)
+Status RecordFile::removeWhere(const QString &condition)
 {
-    clearError();
-    if (!needCurrent())
-        return false;
-    OpenRecordFile &f = *current_;
+    if (Status s = needOpen(); !s)
+        return s;
+    OpenRecordFile &f = *f_;
     Transaction transaction(*this);
-    if (!transaction.active())
-        return false;
+    if (Status s = transaction.begin(); !s)
+        return s;
     Status s = Status::success();
     if (f.hasCompanion)
         s = f.db.exec(
@@ -343,21 +346,23 @@ bool RecordStore::removeWhere(const QString &condition)
     if (s)
         s = transaction.commit();
     if (s)
-        s = RecordFile::loadOrder(f);
+        s = RecordFormat::loadOrder(f);
     if (!s)
-        return fail(s.message());
+        return s;
     f.recno = 1;
-    return true;
+    moved();
+    return Status::success();
 }
 
 // --- Finding -------------------------------------------------------------------
 
-bool RecordStore::scan(
+Status RecordFile::scan(
     int start, const Condition &condition, const std::function<bool(int, qint64)> &onMatch)
 {
-    OpenRecordFile &f = *current_;
+    OpenRecordFile &f = *f_;
     if (start < 1 || start > f.count)
-        return true;
+        return Status::success();
+    f.readError.clear();
     // The first record goes through ordinary reads, which tell the fields the
     // condition looks at; the scan then carries only those columns.
     f.recno = start;
@@ -366,12 +371,12 @@ bool RecordStore::scan(
     const bool firstMatches = condition(*this);
     f.probing = false;
     if (firstMatches && !onMatch(start, f.idAt(start)))
-        return true;
+        return readStatus();
     QStringList columns;
     f.liveColumns.assign(size_t(f.layout.size()), -1);
     for (int i = 0; i < f.layout.size(); ++i) {
         if (f.touched[size_t(i)] && f.columns[size_t(i)] >= 0) {
-            f.liveColumns[size_t(i)] = RecordFile::firstFieldColumn + int(columns.size());
+            f.liveColumns[size_t(i)] = RecordFormat::firstFieldColumn + int(columns.size());
             columns << columnName(i + 1);
         }
     }
@@ -379,7 +384,7 @@ bool RecordStore::scan(
         QStringLiteral("SELECT id,del%1%2 FROM records WHERE id>? ORDER BY id")
             .arg(columns.isEmpty() ? QString() : QStringLiteral(","), columns.join(u',')));
     if (!scan)
-        return fail(f.db.errorMessage());
+        return Status::failure(f.db.errorMessage());
     scan.bindInt(1, f.idAt(start));
     f.live = scan.get();
     int recno = start + 1;
@@ -391,76 +396,75 @@ bool RecordStore::scan(
         ++recno;
     }
     f.live = nullptr;
-    return sqlOk(rc);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        return Status::failure(sqliteErrorText(rc));
+    return readStatus(); // a read of the condition that failed
 }
 
-bool RecordStore::find(const Condition &condition)
+Status RecordFile::find(const Condition &condition)
 {
-    clearError();
-    if (!needCurrent())
-        return false;
-    OpenRecordFile &f = *current_;
+    if (Status s = needOpen(); !s)
+        return s;
+    OpenRecordFile &f = *f_;
     bool found = false;
-    const bool ok = scan(std::max(f.recno, 1), condition, [&](int recno, qint64) {
+    Status s = scan(std::max(f.recno, 1), condition, [&](int recno, qint64) {
         found = true;
         f.recno = recno;
         return false;
     });
     if (!found)
         f.recno = f.count + 1;
-    return found && ok;
+    f.invalidateRow();
+    return s;
 }
 
-bool RecordStore::forEachRecord(const std::function<void(const RecordStore &)> &visit)
+Status RecordFile::forEachRecord(const Visitor &visit)
 {
     // To the end of the file as it is now, which another connection may have
     // grown since this one counted it.
     return forEachRecordIn(1, INT_MAX, visit);
 }
 
-bool RecordStore::forEachRecordIn(
-    int first, int last, const std::function<void(const RecordStore &)> &visit)
+Status RecordFile::forEachRecordIn(int first, int last, const Visitor &visit)
 {
-    clearError();
-    if (!needCurrent())
-        return false;
-    const int saved = current_->recno;
+    if (Status s = needOpen(); !s)
+        return s;
+    const int saved = f_->recno;
     // The condition visits every record and matches the first one past
     // `last` only, which ends the scan.
-    const bool ok = scan(
+    Status s = scan(
         std::max(first, 1),
-        [&](const RecordStore &store) {
-            if (store.current_->recno > last)
+        [&](const RecordFile &file) {
+            if (file.f_->recno > last)
                 return true;
-            visit(store);
+            visit(file);
             return false;
         },
         [](int, qint64) { return false; });
-    current_->recno = saved;
-    current_->invalidateRow();
-    return ok;
+    f_->recno = saved;
+    f_->invalidateRow();
+    return s;
 }
 
-bool RecordStore::forEachRowInDays(int dateField, const QDate &first, const QDate &last,
-    const QStringList &fieldNames, const std::function<void(const QStringView *texts)> &row)
+Status RecordFile::forEachRowInDays(int dateField, const QDate &first, const QDate &last,
+    const QStringList &fieldNames, const RowTexts &row)
 {
-    clearError();
     QString filter;
-    if (!daysFilter(dateField, first, last, filter))
-        return false;
-    OpenRecordFile &f = *current_;
+    if (Status s = daysFilter(dateField, first, last, filter); !s)
+        return s;
+    OpenRecordFile &f = *f_;
     std::vector<int> fields;
     QStringList columns;
     f.liveColumns.assign(size_t(f.layout.size()), -1);
     for (const QString &name : fieldNames) {
         const int no = fieldNumber(name);
         if (no == 0)
-            return fail(QStringLiteral("没有字段 %1").arg(name));
+            return Status::failure(QStringLiteral("没有字段 %1").arg(name));
         if (f.columns[size_t(no - 1)] < 0)
-            return fail(QStringLiteral("备注字段不能按条件复制"));
+            return Status::failure(QStringLiteral("备注字段不能按条件复制"));
         fields.push_back(no);
         if (f.liveColumns[size_t(no - 1)] < 0) {
-            f.liveColumns[size_t(no - 1)] = RecordFile::firstFieldColumn + int(columns.size());
+            f.liveColumns[size_t(no - 1)] = RecordFormat::firstFieldColumn + int(columns.size());
             columns << columnName(no);
         }
     }
@@ -469,7 +473,7 @@ bool RecordStore::forEachRowInDays(int dateField, const QDate &first, const QDat
         QStringLiteral("SELECT id,del%1%2 FROM records WHERE %3 ORDER BY id")
             .arg(columns.isEmpty() ? QString() : QStringLiteral(","), columns.join(u','), filter));
     if (!scan)
-        return fail(f.db.errorMessage());
+        return Status::failure(f.db.errorMessage());
     std::vector<std::u16string> buffers(fields.size());
     std::vector<QStringView> texts(fields.size());
     f.live = scan.get();
@@ -480,35 +484,36 @@ bool RecordStore::forEachRowInDays(int dateField, const QDate &first, const QDat
         row(texts.data());
     }
     f.live = nullptr;
-    return sqlOk(rc);
+    return rc == SQLITE_DONE ? Status::success() : Status::failure(sqliteErrorText(rc));
 }
 
-bool RecordStore::findFirstEqual(int field1, const QString &text1, int field2, const QString &text2)
+Status RecordFile::findFirstEqual(
+    int field1, const QString &text1, int field2, const QString &text2)
 {
-    clearError();
-    if (!checkField(field1) || !checkField(field2))
-        return false;
-    OpenRecordFile &f = *current_;
+    if (Status s = checkField(field1); !s)
+        return s;
+    if (Status s = checkField(field2); !s)
+        return s;
+    OpenRecordFile &f = *f_;
     const int c1 = f.columns[size_t(field1 - 1)];
     const int c2 = f.columns[size_t(field2 - 1)];
     if (c1 < 0 || c2 < 0)
-        return fail(QStringLiteral("备注字段不能用于查找"));
+        return Status::failure(QStringLiteral("备注字段不能用于查找"));
     SqlStatement query = f.db.prepare(
         QStringLiteral("SELECT id FROM records WHERE %1=? AND %2=? ORDER BY id LIMIT 1")
             .arg(columnName(field1), columnName(field2)));
-    f.invalidateRow();
     f.recno = f.count + 1;
+    moved();
     if (!query)
-        return fail(f.db.errorMessage());
+        return Status::failure(f.db.errorMessage());
     query.bindText(1, text1);
     query.bindText(2, text2);
     const int rc = query.step();
-    if (rc == SQLITE_ROW) {
+    if (rc == SQLITE_ROW)
         f.recno = f.recordNumberOf(query.columnInt(0));
-        return true;
-    }
-    // Not found, or not known: then lastError() says why, for a locked file
-    // must never pass for "no such item".
-    (void)sqlOk(rc);
-    return false;
+    // Not found, or not known: a locked file must never pass for "no such
+    // item".
+    else if (rc != SQLITE_DONE)
+        return Status::failure(sqliteErrorText(rc));
+    return Status::success();
 }

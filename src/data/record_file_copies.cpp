@@ -1,4 +1,4 @@
-#include "data/record_store.h"
+#include "data/record_file.h"
 
 #include "common/file_system.h"
 #include "common/gbk.h"
@@ -6,7 +6,7 @@
 #include "common/value_text.h"
 #include "data/pair_replacement.h"
 #include "data/record_copy.h"
-#include "data/record_file.h"
+#include "data/record_format.h"
 #include "data/record_values.h"
 
 #include <QFileInfo>
@@ -17,28 +17,28 @@
 #include <algorithm>
 
 using namespace RecordValues;
-using RecordFile::NewPair;
+using RecordFormat::NewPair;
 
-// The whole-file operations of the record store: copies, sorted copies and
+// The whole-file operations of a record file: copies, sorted copies and
 // appends, each written under temporary names and put in place whole.
 
-bool RecordStore::copyTo(
+Status RecordFile::copyTo(
     const QString &path, const Condition &condition, const QStringList &fieldNames)
 {
-    clearError();
-    if (!needCurrent())
-        return false;
-    OpenRecordFile &f = *current_;
+    if (Status s = needOpen(); !s)
+        return s;
+    OpenRecordFile &f = *f_;
     std::vector<qint64> ids;
     if (condition) {
         const int saved = f.recno;
-        const bool ok = scan(1, condition, [&](int, qint64 id) {
+        Status s = scan(1, condition, [&](int, qint64 id) {
             ids.push_back(id);
             return true;
         });
         f.recno = saved;
-        if (!ok)
-            return false;
+        f.invalidateRow();
+        if (!s)
+            return s;
     } else {
         ids.reserve(size_t(f.count));
         for (int r = 1; r <= f.count; ++r)
@@ -47,13 +47,14 @@ bool RecordStore::copyTo(
     return writeCopy(path, ids, fieldNames);
 }
 
-bool RecordStore::daysFilter(int dateField, const QDate &first, const QDate &last, QString &filter)
+Status RecordFile::daysFilter(
+    int dateField, const QDate &first, const QDate &last, QString &filter) const
 {
-    if (!needCurrent() || !checkField(dateField))
-        return false;
-    const OpenRecordFile &f = *current_;
+    if (Status s = checkField(dateField); !s)
+        return s;
+    const OpenRecordFile &f = *f_;
     if (f.layout[dateField - 1].kind != FieldKind::DateTime)
-        return fail(QStringLiteral("字段 %1 不是日期时间").arg(f.layout[dateField - 1].name));
+        return Status::failure(QStringLiteral("字段 %1 不是日期时间").arg(f.layout[dateField - 1].name));
     // Stored date-times are yyyymmddhhmmss, so a run of days is one range of
     // integers: from the first day's midnight up to the day after the last
     // (yyyymmdd + 1 is past every time of the last day even at a month's end).
@@ -64,16 +65,16 @@ bool RecordStore::daysFilter(int dateField, const QDate &first, const QDate &las
                  .arg(columnName(dateField))
                  .arg(dayStart(first))
                  .arg(dayStart(last) + 1000000);
-    return true;
+    return Status::success();
 }
 
-bool RecordStore::copyDaysToScratch(const QString &path, int dateField, const QDate &first,
+Status RecordFile::copyDaysToScratch(const QString &path, int dateField, const QDate &first,
     const QDate &last, const QStringList &fieldNames)
 {
-    clearError();
     QString filter;
-    return daysFilter(dateField, first, last, filter)
-        && writeCopy(path, {}, fieldNames, nullptr, Install::Scratch, filter);
+    if (Status s = daysFilter(dateField, first, last, filter); !s)
+        return s;
+    return writeCopy(path, {}, fieldNames, nullptr, Install::Scratch, filter);
 }
 
 namespace {
@@ -106,20 +107,19 @@ QStringView valueTextInto(
 
 } // namespace
 
-bool RecordStore::copyDaysToScratch(const QString &path, int dateField, const QDate &first,
+Status RecordFile::copyDaysToScratch(const QString &path, int dateField, const QDate &first,
     const QDate &last, const QStringList &fieldNames,
-    const std::function<void(const QStringView *texts)> &row)
+    const RowTexts &row)
 {
-    clearError();
     QString filter;
-    if (!daysFilter(dateField, first, last, filter))
-        return false;
-    OpenRecordFile &f = *current_;
+    if (Status s = daysFilter(dateField, first, last, filter); !s)
+        return s;
+    OpenRecordFile &f = *f_;
     std::vector<FieldKind> kinds;
     for (const QString &name : fieldNames) {
         const int no = fieldNumber(name);
         if (no == 0)
-            return fail(QStringLiteral("没有字段 %1").arg(name));
+            return Status::failure(QStringLiteral("没有字段 %1").arg(name));
         kinds.push_back(f.layout[no - 1].kind);
     }
     std::vector<std::u16string> buffers(kinds.size());
@@ -132,50 +132,54 @@ bool RecordStore::copyDaysToScratch(const QString &path, int dateField, const QD
     return writeCopy(path, {}, fieldNames, nullptr, Install::Scratch, filter, false, onRow);
 }
 
-bool RecordStore::idsEqual(
-    int field1, const QString &text1, int field2, const QString &text2, std::vector<qint64> &ids)
+Status RecordFile::idsEqual(
+    int field1, const QString &text1, int field2, const QString &text2, std::vector<qint64> &ids) const
 {
-    if (!checkField(field1) || !checkField(field2))
-        return false;
-    OpenRecordFile &f = *current_;
+    if (Status s = checkField(field1); !s)
+        return s;
+    if (Status s = checkField(field2); !s)
+        return s;
+    OpenRecordFile &f = *f_;
     if (f.columns[size_t(field1 - 1)] < 0 || f.columns[size_t(field2 - 1)] < 0)
-        return fail(QStringLiteral("备注字段不能用于查找"));
+        return Status::failure(QStringLiteral("备注字段不能用于查找"));
     SqlStatement query
         = f.db.prepare(QStringLiteral("SELECT id FROM records WHERE %1=? AND %2=? ORDER BY id")
                            .arg(columnName(field1), columnName(field2)));
     if (!query)
-        return fail(f.db.errorMessage());
+        return Status::failure(f.db.errorMessage());
     query.bindText(1, text1);
     query.bindText(2, text2);
     int rc;
     while ((rc = query.step()) == SQLITE_ROW)
         ids.push_back(query.columnInt(0));
-    return sqlOk(rc);
+    return rc == SQLITE_DONE ? Status::success() : Status::failure(sqliteErrorText(rc));
 }
 
-int RecordStore::countEqual(int field1, const QString &text1, int field2, const QString &text2)
+Status RecordFile::countEqual(
+    int field1, const QString &text1, int field2, const QString &text2, int *count)
 {
-    clearError();
     std::vector<qint64> ids;
-    return idsEqual(field1, text1, field2, text2, ids) ? int(ids.size()) : -1;
+    Status s = idsEqual(field1, text1, field2, text2, ids);
+    *count = s ? int(ids.size()) : -1;
+    return s;
 }
 
-bool RecordStore::copyEqualTo(
+Status RecordFile::copyEqualTo(
     const QString &path, int field1, const QString &text1, int field2, const QString &text2)
 {
-    clearError();
     std::vector<qint64> ids;
-    return idsEqual(field1, text1, field2, text2, ids)
-        && writeCopy(path, ids, {}, nullptr, Install::Durable, {}, true);
+    if (Status s = idsEqual(field1, text1, field2, text2, ids); !s)
+        return s;
+    return writeCopy(path, ids, {}, nullptr, Install::Durable, {}, true);
 }
 
-bool RecordStore::stageEqualCopy(const QString &path, int field1, const QString &text1, int field2,
+Status RecordFile::stageEqualCopy(const QString &path, int field1, const QString &text1, int field2,
     const QString &text2, StagedCopy *staged)
 {
-    clearError();
     std::vector<qint64> ids;
-    return idsEqual(field1, text1, field2, text2, ids)
-        && writeCopy(path, ids, {}, staged, Install::Durable, {}, true);
+    if (Status s = idsEqual(field1, text1, field2, text2, ids); !s)
+        return s;
+    return writeCopy(path, ids, {}, staged, Install::Durable, {}, true);
 }
 
 namespace {
@@ -184,29 +188,32 @@ const QString copiedFromNote = QStringLiteral("copied from");
 
 } // namespace
 
-std::vector<qint64> RecordStore::copiedFromIds() const
+Status RecordFile::copiedFromIds(std::vector<qint64> *ids) const
 {
-    std::vector<qint64> ids;
-    const QString note = readNote(copiedFromNote);
+    ids->clear();
+    QString note;
+    if (Status s = readNote(copiedFromNote, &note); !s)
+        return s;
     for (const QStringView part : QStringView(note).split(u' ', Qt::SkipEmptyParts)) {
         bool ok = false;
         const qint64 id = part.toLongLong(&ok);
-        if (!ok || id <= 0)
-            return {}; // not a note of ours: as good as none
-        ids.push_back(id);
+        if (!ok || id <= 0) {
+            ids->clear(); // not a note of ours: as good as none
+            break;
+        }
+        ids->push_back(id);
     }
-    return ids;
+    return Status::success();
 }
 
-bool RecordStore::stageCopy(const QString &path, StagedCopy *staged)
+Status RecordFile::stageCopy(const QString &path, StagedCopy *staged)
 {
-    clearError();
-    if (!needCurrent())
-        return false;
+    if (Status s = needOpen(); !s)
+        return s;
     std::vector<qint64> ids;
-    ids.reserve(size_t(current_->count));
-    for (int r = 1; r <= current_->count; ++r)
-        ids.push_back(current_->idAt(r));
+    ids.reserve(size_t(f_->count));
+    for (int r = 1; r <= f_->count; ++r)
+        ids.push_back(f_->idAt(r));
     return writeCopy(path, ids, {}, staged);
 }
 
@@ -234,15 +241,15 @@ Status backUpSchema(SqlDatabase &from, const QString &schema, const QString &pat
 
 } // namespace
 
-bool RecordStore::snapshotTo(const QString &path, const QString &noteKey, const QString &noteValue)
+Status RecordFile::snapshotTo(const QString &path, const QString &noteKey, const QString &noteValue)
 {
-    clearError();
-    if (!needCurrent())
-        return false;
-    OpenRecordFile &f = *current_;
+    if (Status s = needOpen(); !s)
+        return s;
+    OpenRecordFile &f = *f_;
     const QString companion = companionPath(path);
     if (QFileInfo::exists(path) || QFileInfo::exists(companion))
-        return fail(QStringLiteral("文件 %1 已经存在").arg(QFileInfo(path).fileName()));
+        return Status::failure(
+            QStringLiteral("文件 %1 已经存在").arg(QFileInfo(path).fileName()));
     const QString dir = QFileInfo(path).absolutePath();
     const QString stem = PairReplacement::newStem();
     const NewPair pair {PairReplacement::temporaryPath(dir, stem, QStringLiteral(".zrb")),
@@ -274,19 +281,16 @@ bool RecordStore::snapshotTo(const QString &path, const QString &noteKey, const 
         s = FileSystem::replaceFile(pair.companion, companion);
     if (s)
         s = FileSystem::replaceFile(pair.recordFile, path);
-    if (!s) {
+    if (!s)
         pair.discard();
-        return fail(s.message());
-    }
-    return true;
+    return s;
 }
 
-bool RecordStore::sortTo(const QString &path, int field, bool descending)
+Status RecordFile::sortTo(const QString &path, int field, bool descending)
 {
-    clearError();
-    if (!checkField(field))
-        return false;
-    OpenRecordFile &f = *current_;
+    if (Status s = checkField(field); !s)
+        return s;
+    OpenRecordFile &f = *f_;
     const FieldKind kind = f.layout[field - 1].kind;
     struct Key
     {
@@ -298,21 +302,22 @@ bool RecordStore::sortTo(const QString &path, int field, bool descending)
     keys.reserve(size_t(f.count));
     if (kind == FieldKind::Memo) {
         const int saved = f.recno;
-        for (int r = 1; r <= f.count; ++r) {
+        Status s = Status::success();
+        for (int r = 1; s && r <= f.count; ++r) {
             f.recno = r;
+            moved();
             keys.push_back({f.idAt(r), Gbk::encode(read(field).toString())});
-            if (failed())
-                break;
+            s = readStatus();
         }
         f.recno = saved;
-        f.invalidateRow();
-        if (failed())
-            return false;
+        moved();
+        if (!s)
+            return s;
     } else {
         SqlStatement scan = f.db.prepare(
             QStringLiteral("SELECT id,%1 FROM records ORDER BY id").arg(columnName(field)));
         if (!scan)
-            return fail(f.db.errorMessage());
+            return Status::failure(f.db.errorMessage());
         int rc;
         while ((rc = scan.step()) == SQLITE_ROW) {
             Key key {scan.columnInt(0), {}};
@@ -325,8 +330,8 @@ bool RecordStore::sortTo(const QString &path, int field, bool descending)
             keys.push_back(std::move(key));
         }
         // A scan cut short must not give a short copy.
-        if (!sqlOk(rc))
-            return false;
+        if (rc != SQLITE_DONE)
+            return Status::failure(sqliteErrorText(rc));
     }
     const bool textual = kind == FieldKind::Text || kind == FieldKind::Memo;
     std::stable_sort(keys.begin(), keys.end(), [&](const Key &a, const Key &b) {
@@ -344,13 +349,14 @@ bool RecordStore::sortTo(const QString &path, int field, bool descending)
     return writeCopy(path, ids, {});
 }
 
-bool RecordStore::writeCopy(const QString &path, const std::vector<qint64> &ids,
+Status RecordFile::writeCopy(const QString &path, const std::vector<qint64> &ids,
     const QStringList &fieldNames, StagedCopy *staged, Install install, const QString &rowFilter,
     bool noteSources, const CopiedRow &onRow)
 {
-    OpenRecordFile &f = *current_;
-    if (findByPath(path))
-        return fail(QStringLiteral("文件 %1 已经打开，不能覆盖").arg(QFileInfo(path).fileName()));
+    OpenRecordFile &f = *f_;
+    if (RecordFormat::foldedPath(path) == f.folded)
+        return Status::failure(
+            QStringLiteral("文件 %1 已经打开，不能覆盖").arg(QFileInfo(path).fileName()));
 
     // The fields to keep, by name, in the order given.
     std::vector<int> fields;
@@ -361,7 +367,7 @@ bool RecordStore::writeCopy(const QString &path, const std::vector<qint64> &ids,
         for (const QString &name : fieldNames) {
             const int no = fieldNumber(name);
             if (no == 0)
-                return fail(QStringLiteral("没有字段 %1").arg(name));
+                return Status::failure(QStringLiteral("没有字段 %1").arg(name));
             fields.push_back(no);
         }
     }
@@ -385,8 +391,8 @@ bool RecordStore::writeCopy(const QString &path, const std::vector<qint64> &ids,
             plan.targetColumns << columnName(int(k) + 1);
         }
     }
-    if (Status s = RecordFile::checkLayout(plan.layout); !s)
-        return fail(s.message());
+    if (Status s = RecordFormat::checkLayout(plan.layout); !s)
+        return s;
 
     NewPair pair;
     Status s = pair.create(path, plan.layout);
@@ -397,7 +403,7 @@ bool RecordStore::writeCopy(const QString &path, const std::vector<qint64> &ids,
                                  : RecordCopy::copyBySql(f, pair, plan, ids);
     if (s && staged) {
         *staged = {pair.recordFile, pair.companion};
-        return true;
+        return s;
     }
     bool committed = false;
     if (s && install == Install::Scratch && pair.companion.isEmpty()) {
@@ -410,23 +416,20 @@ bool RecordStore::writeCopy(const QString &path, const std::vector<qint64> &ids,
         // Past its marker the new pair is the file: start-up finishes it.
         if (!committed)
             pair.discard();
-        return fail(s.message());
     }
-    return true;
+    return s;
 }
 
-bool RecordStore::appendFrom(const QString &alias)
+Status RecordFile::appendFrom(RecordFile &source)
 {
-    clearError();
-    if (!needCurrent())
-        return false;
-    const auto it = files_.find(alias.toCaseFolded());
-    if (it == files_.end())
-        return fail(QStringLiteral("别名 %1 没有打开的文件").arg(alias));
-    OpenRecordFile &from = *it->second;
-    OpenRecordFile &to = *current_;
+    if (Status s = needOpen(); !s)
+        return s;
+    if (Status s = source.needOpen(); !s)
+        return s;
+    OpenRecordFile &from = *source.f_;
+    OpenRecordFile &to = *f_;
     if (&from == &to)
-        return fail(QStringLiteral("不能把文件追加到它自己"));
+        return Status::failure(QStringLiteral("不能把文件追加到它自己"));
 
     // Target field -> source field, matched by name and kind.
     std::vector<int> sourceOf(size_t(to.layout.size()), 0);
@@ -445,36 +448,37 @@ bool RecordStore::appendFrom(const QString &alias)
     }
     if (sameKinds && !to.db.inTransaction()) {
         Status s = RecordCopy::appendBySql(from, to, sourceOf);
-        const Status loaded = RecordFile::loadOrder(to);
+        const Status loaded = RecordFormat::loadOrder(to);
         to.recno = std::max(to.count, 1);
         if (s)
             s = loaded;
-        return s ? true : fail(s.message());
+        moved();
+        return s;
     }
 
     Transaction transaction(*this);
-    if (!transaction.active())
-        return false;
+    if (Status s = transaction.begin(); !s)
+        return s;
     const int savedFromRecno = from.recno;
-    bool ok = true;
-    for (int r = 1; ok && r <= from.count; ++r) {
-        current_ = &from;
+    Status s = Status::success();
+    for (int r = 1; s && r <= from.count; ++r) {
         from.recno = r;
-        from.invalidateRow();
+        source.moved();
         QVariantList values;
-        const bool deleted = isDeleted();
+        const bool deleted = source.isDeleted();
         for (int t = 1; t <= to.layout.size(); ++t) {
-            const int s = sourceOf[size_t(t - 1)];
-            values.append(s ? read(s) : emptyValue(to.layout[t - 1].kind));
+            const int field = sourceOf[size_t(t - 1)];
+            values.append(field ? source.read(field) : emptyValue(to.layout[t - 1].kind));
         }
-        current_ = &to;
-        ok = add(values) && (!deleted || deleteRecord());
+        s = source.readStatus();
+        if (s)
+            s = add(values);
+        if (s && deleted)
+            s = deleteRecord();
     }
-    current_ = &to;
     from.recno = savedFromRecno;
-    from.invalidateRow();
-    if (!ok)
-        return false; // add() has set the error; the transaction rolls back
-    Status s = transaction.commit();
-    return s ? true : fail(s.message());
+    source.moved();
+    if (!s)
+        return s; // the transaction rolls back
+    return transaction.commit();
 }
