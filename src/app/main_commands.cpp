@@ -35,6 +35,13 @@
 
 namespace {
 
+// The stock file as the store holds it for the windows.
+Status openStock(MainWindow &main, RecordFile **stock)
+{
+    return main.store().openOrSelect(
+        StockFile::stockPath(main.state().programDir), Stock::alias(), stock);
+}
+
 // Opens a window modally, then shows what it changed.
 template<typename Window>
 void openModal(MainWindow &main)
@@ -171,9 +178,11 @@ std::optional<QList<BulkAddition::Row>> rowsToAdd(MainWindow &main)
         return std::nullopt;
     }
     QList<int> twins;
-    if (const Status s
-        = BulkAddition::findTwins(main.store(), main.state().programDir, collected.rows, &twins);
-        !s) {
+    RecordFile *stock = nullptr;
+    Status s = openStock(main, &stock);
+    if (s)
+        s = BulkAddition::findTwins(*stock, collected.rows, &twins);
+    if (!s) {
         main.prompts().message(QStringLiteral("无法读取库存数据，没有加入：") + s.message());
         return std::nullopt;
     }
@@ -207,9 +216,13 @@ void addRows(MainWindow &main)
     // Taken first, so that an unwanted addition can be undone by a restore.
     Status s = StockFile::safetyBackup(main.store(), main.state().programDir, main.clock().now());
     QString diskProblem;
+    RecordFile *stock = nullptr;
     if (s)
-        s = BulkAddition::add(
-            main.store(), main.state().programDir, *rows, main.clock(), &diskProblem);
+        s = openStock(main, &stock);
+    if (s)
+        s = BulkAddition::add(*stock, *rows, main.clock(), &diskProblem);
+    if (s) // the list reads it again on a connection of its own
+        main.store().close(Stock::alias());
     main.setResultStatus(s ? QStringLiteral("已加入 %1 项材料").arg(rows->size())
                            : QStringLiteral("加入数据库失败"));
     tellStockChange(main, s, QStringLiteral("添加"), QStringLiteral("添加完毕"), diskProblem);
@@ -241,12 +254,13 @@ void showLedger(MainWindow &main)
         main.prompts().message(QStringLiteral("请先选中要查阅的项目"));
         return;
     }
-    if (!main.store().openOrSelect(main.state().path(Stock::fileName()), Stock::alias())) {
-        main.prompts().message(QStringLiteral("无法打开库存数据文件：") + main.store().lastError());
+    RecordFile *stock = nullptr;
+    if (const Status s = openStock(main, &stock); !s) {
+        main.prompts().message(QStringLiteral("无法打开库存数据文件：") + s.message());
         return;
     }
     {
-        LedgerWindow window(Ledger::text(main.store(), item.name, item.spec));
+        LedgerWindow window(Ledger::text(*stock, item.name, item.spec));
         window.exec();
     }
     main.refresh();
@@ -254,8 +268,13 @@ void showLedger(MainWindow &main)
 
 void showStatistics(MainWindow &main, const Statistics::Kind &kind, TableEditorState &editor)
 {
-    const Status s = Statistics::writeWithRows(
-        main.store(), main.state().programDir, kind, main.clock().now(), editor.queryRows);
+    // The editor may still hold the last result open under "qd".
+    main.store().closePath(Statistics::resultPath(main.state().programDir));
+    RecordFile *stock = nullptr;
+    Status s = openStock(main, &stock);
+    if (s)
+        s = Statistics::writeWithRows(
+            *stock, main.state().programDir, kind, main.clock().now(), editor.queryRows);
     if (!s) {
         main.prompts().message(QStringLiteral("统计失败：") + s.message());
         return;

@@ -39,7 +39,7 @@ constexpr int firstNumberColumn = 4;
 constexpr int displayFields[columns] = {Stock::Name, Stock::Spec, Stock::Unit, Stock::Quantity,
     Stock::UnitPrice, Stock::Amount, Stock::AlarmQuantity};
 
-bool isLowStock(const RecordStore &record)
+bool isLowStock(const RecordFile &record)
 {
     return record.readNumber(Stock::AlarmQuantity) - record.readNumber(Stock::Quantity)
         >= -lowStockTolerance;
@@ -52,8 +52,8 @@ class DisplayRows : public RowProvider
 {
 public:
     // Records first to last; a last past the file reads to its end.
-    DisplayRows(RecordStore &store, int first, int last)
-        : store_(store)
+    DisplayRows(RecordFile &stock, int first, int last)
+        : stock_(stock)
         , first_(std::max(first, 1))
         , last_(last)
     { }
@@ -61,7 +61,7 @@ public:
     int providedColumnCount() const override { return columns; }
     int providedRowCount() const override
     {
-        return std::max(std::min(last_, store_.recordCount()) - first_ + 1, 0);
+        return std::max(std::min(last_, stock_.recordCount()) - first_ + 1, 0);
     }
     bool forEachRow(const std::function<void(const QStringView *texts)> &row) const override
     {
@@ -69,23 +69,27 @@ public:
         QStringView texts[columns];
         lowStock_.clear();
         lowStock_.reserve(size_t(providedRowCount()));
-        return store_.forEachRecordIn(first_, last_, [&](const RecordStore &record) {
+        status_ = stock_.forEachRecordIn(first_, last_, [&](const RecordFile &record) {
             for (int c = 0; c < columns; ++c)
                 texts[c] = record.readTextInto(displayFields[c], buffers[c]);
             lowStock_.push_back(isLowStock(record));
             row(texts);
         });
+        return status_.ok();
     }
+    // Why the last forEachRow() failed.
+    const Status &status() const { return status_; }
 
     // Whether each row delivered, in order, is below its alarm quantity: told
     // from the stored numbers while they are at hand.
     const std::vector<bool> &lowStock() const { return lowStock_; }
 
 private:
-    RecordStore &store_;
+    RecordFile &stock_;
     int first_;
     int last_;
     mutable std::vector<bool> lowStock_;
+    mutable Status status_;
 };
 
 // The later records of a long stock file, read on a thread and a connection
@@ -115,7 +119,7 @@ public:
 private:
     void read(const QString &stockPath, int first, int last)
     {
-        RecordStore reader;
+        RecordFile reader;
         if (!reader.open(stockPath, Stock::alias()))
             return;
         const DisplayRows later(reader, first, last);
@@ -140,22 +144,22 @@ constexpr int splitFromRecords = 20000;
 // (one core, a short file, a failed read, a commit meanwhile) and one scan
 // must do it.
 bool appendInTwoParts(
-    DataSource &table, RecordStore &store, const AppState &state, BuildResult &result)
+    DataSource &table, const RecordFile &stock, const AppState &state, BuildResult &result)
 {
-    if (store.recordCount() < splitFromRecords || readerThreads() < 2)
+    if (stock.recordCount() < splitFromRecords || readerThreads() < 2)
         return false;
     // Both parts count records on connections opened now, so they agree on
     // where the middle is.
     const QString path = state.path(Stock::fileName());
     const StockFile::Signature before = StockFile::signature(state.programDir);
-    RecordStore earlierStore;
-    if (!earlierStore.open(path, Stock::alias()))
+    RecordFile earlierFile;
+    if (!earlierFile.open(path, Stock::alias()))
         return false;
     // The thread copies its rows once more, so it takes the smaller part.
-    const int middle = int(qint64(earlierStore.recordCount()) * 11 / 20);
+    const int middle = int(qint64(earlierFile.recordCount()) * 11 / 20);
     LaterRows later(path, middle + 1, INT_MAX);
-    const DisplayRows earlier(earlierStore, 1, middle);
-    table.reserveRows(earlierStore.recordCount());
+    const DisplayRows earlier(earlierFile, 1, middle);
+    table.reserveRows(earlierFile.recordCount());
     const bool earlierRead = table.appendRowsFrom(earlier);
     // Each part was read in a transaction of its own: they make one list only
     // if nothing was committed in between.
@@ -256,7 +260,8 @@ void restoreRowLook(DataSource &table, int row, const BuildResult &result)
 }
 
 // The header row alone, the stock file open under "data" (or why not).
-BuildResult startBuild(DataSource &table, RecordStore &store, const AppState &state)
+BuildResult startBuild(
+    DataSource &table, RecordStore &store, const AppState &state, RecordFile **stock)
 {
     table.reset();
     table.setDefaultFormat(CellFormat());
@@ -264,12 +269,13 @@ BuildResult startBuild(DataSource &table, RecordStore &store, const AppState &st
     for (int c = 1; c <= columns; ++c)
         table.setText(1, c, headerTexts()[c - 1]);
     BuildResult result;
-    result.stockOpened = store.openOrSelect(state.path(Stock::fileName()), Stock::alias());
+    const Status opened = store.openOrSelect(state.path(Stock::fileName()), Stock::alias(), stock);
+    result.stockOpened = opened.ok();
     // Taken before the scan: a commit in between makes the next look rebuild.
     if (result.stockOpened)
-        result.stock = store.changeMark();
+        result.stock = (*stock)->changeMark();
     else
-        result.stockProblem = store.lastError();
+        result.stockProblem = opened.message();
     return result;
 }
 
@@ -290,18 +296,20 @@ struct ReadRow
 };
 
 // Reads the rows of the records `ids`; false when one is no longer there.
-bool readRows(RecordStore &store, const std::vector<qint64> &ids, std::vector<ReadRow> &rows)
+bool readRows(RecordFile &stock, const std::vector<qint64> &ids, std::vector<ReadRow> &rows)
 {
     rows.resize(ids.size());
     for (size_t i = 0; i < ids.size(); ++i) {
-        if (!store.goToId(ids[i]))
+        if (!stock.goToId(ids[i]))
             return false;
-        rows[i].row = store.recordNumber() + 1;
+        rows[i].row = stock.recordNumber() + 1;
         for (int c = 0; c < columns; ++c)
-            rows[i].texts[c] = store.readText(displayFields[c]);
-        rows[i].low = isLowStock(store);
+            rows[i].texts[c] = stock.readText(displayFields[c]);
+        rows[i].low = isLowStock(stock);
+        if (!stock.readStatus())
+            return false;
     }
-    return !store.failed();
+    return true;
 }
 
 // More rows than this changed, or marked since: the whole look is set again.
@@ -335,14 +343,15 @@ void restoreLook(
 
 BuildResult build(DataSource &table, RecordStore &store, const AppState &state)
 {
-    BuildResult result = startBuild(table, store, state);
-    if (result.stockOpened && !appendInTwoParts(table, store, state, result)) {
-        const DisplayRows rows(store, 1, INT_MAX);
+    RecordFile *stock = nullptr;
+    BuildResult result = startBuild(table, store, state, &stock);
+    if (result.stockOpened && !appendInTwoParts(table, *stock, state, result)) {
+        const DisplayRows rows(*stock, 1, INT_MAX);
         result.stockOpened = table.appendRowsFrom(rows);
         if (result.stockOpened)
             result.lowStockRows = rows.lowStock();
         else {
-            result.stockProblem = store.lastError();
+            result.stockProblem = rows.status().message();
             table.setSize(1, columns); // never a part of the list
         }
     }
@@ -353,17 +362,18 @@ BuildResult build(DataSource &table, RecordStore &store, const AppState &state)
 
 BuildResult beginBuild(DataSource &table, RecordStore &store, const AppState &state, int records)
 {
-    BuildResult result = startBuild(table, store, state);
-    if (!result.stockOpened || store.recordCount() < splitFromRecords)
+    RecordFile *stock = nullptr;
+    BuildResult result = startBuild(table, store, state, &stock);
+    if (!result.stockOpened || stock->recordCount() < splitFromRecords)
         return build(table, store, state);
     result.complete = false;
-    table.reserveRows(store.recordCount());
+    table.reserveRows(stock->recordCount());
     frameLook(table, state);
     result.textRevision = table.textRevision();
     if (!buildMore(table, store, state, records, result))
         return build(table, store, state);
     // Later parts must not move the rows read so far.
-    table.reserveTextsFor(store.recordCount() - (table.rowCount() - 1));
+    table.reserveTextsFor(stock->recordCount() - (table.rowCount() - 1));
     return result;
 }
 
@@ -373,14 +383,15 @@ bool buildMore(
     if (result.complete)
         return true;
     std::vector<qint64> written;
+    RecordFile *stock = nullptr;
     // Each part is read in a transaction of its own: they make one list only
     // while nobody commits in between.
     if (table.textRevision() != result.textRevision
-        || !store.openOrSelect(state.path(Stock::fileName()), Stock::alias())
-        || !store.recordsWrittenSince(result.stock, &written) || !written.empty())
+        || !store.openOrSelect(state.path(Stock::fileName()), Stock::alias(), &stock)
+        || !stock->recordsWrittenSince(result.stock, &written) || !written.empty())
         return false;
     const int first = table.rowCount(); // the next record's number
-    const DisplayRows rows(store, first, first + std::min(records, INT_MAX - first));
+    const DisplayRows rows(*stock, first, first + std::min(records, INT_MAX - first));
     if (!table.appendRowsFrom(rows)) {
         table.setSize(first, columns);
         return false;
@@ -389,7 +400,7 @@ bool buildMore(
         result.lowStockRows.end(), rows.lowStock().begin(), rows.lowStock().end());
     lookOfRows(table, first + 1, table.rowCount(), result);
     result.textRevision = table.textRevision();
-    if (table.rowCount() - 1 >= store.recordCount())
+    if (table.rowCount() - 1 >= stock->recordCount())
         endBuild(table, result);
     return true;
 }
@@ -397,17 +408,18 @@ bool buildMore(
 bool update(DataSource &table, RecordStore &store, const AppState &state, BuildResult &result)
 {
     std::vector<qint64> written;
+    RecordFile *stock = nullptr;
     if (!result.stockOpened || !result.complete || table.columnCount() != columns
         || table.textRevision() != result.textRevision
         || size_t(table.rowCount()) != result.lowStockRows.size() + 1
-        || !store.openOrSelect(state.path(Stock::fileName()), Stock::alias())
-        || !store.recordsWrittenSince(result.stock, &written)
-        || store.recordCount() != table.rowCount() - 1)
+        || !store.openOrSelect(state.path(Stock::fileName()), Stock::alias(), &stock)
+        || !stock->recordsWrittenSince(result.stock, &written)
+        || stock->recordCount() != table.rowCount() - 1)
         return false;
     std::sort(written.begin(), written.end());
     written.erase(std::unique(written.begin(), written.end()), written.end());
     std::vector<ReadRow> rows;
-    if (written.size() > size_t(rowsWorthAWholeLook) || !readRows(store, written, rows))
+    if (written.size() > size_t(rowsWorthAWholeLook) || !readRows(*stock, written, rows))
         return false;
     for (const ReadRow &row : rows) {
         for (int c = 0; c < columns; ++c)
@@ -418,7 +430,7 @@ bool update(DataSource &table, RecordStore &store, const AppState &state, BuildR
         result.lowStockRows[record] = row.low;
     }
     restoreLook(table, state, result, rows);
-    result.stock = store.changeMark();
+    result.stock = stock->changeMark();
     endBuild(table, result);
     return true;
 }
@@ -429,11 +441,12 @@ qint64 recordOfRow(const DataSource &table, RecordStore &store, const AppState &
         return 0;
     // A row read from another state of the file names another record: the
     // texts must agree before the row's record is trusted.
-    if (!store.openOrSelect(state.path(Stock::fileName()), Stock::alias()) || !store.goTo(row - 1)
-        || store.readText(Stock::Name) != table.text(row, 1)
-        || store.readText(Stock::Spec) != table.text(row, 2))
+    RecordFile *stock = nullptr;
+    if (!store.openOrSelect(state.path(Stock::fileName()), Stock::alias(), &stock)
+        || !stock->goTo(row - 1) || stock->readText(Stock::Name) != table.text(row, 1)
+        || stock->readText(Stock::Spec) != table.text(row, 2))
         return 0;
-    return store.recordId();
+    return stock->recordId();
 }
 
 SelectedItem itemOfRow(const DataSource &table, RecordStore &store, const AppState &state, int row)

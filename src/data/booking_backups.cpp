@@ -68,12 +68,12 @@ QList<PairReplacement::Move> movesOf(
 {
     QList<PairReplacement::Move> moves;
     if (!companion.isEmpty())
-        moves.append({QFileInfo(companion).fileName(), RecordStore::companionPath(target)});
+        moves.append({QFileInfo(companion).fileName(), RecordFile::companionPath(target)});
     moves.append({QFileInfo(recordFile).fileName(), target});
     return moves;
 }
 
-void removePair(const RecordStore::StagedCopy &copy)
+void removePair(const RecordFile::StagedCopy &copy)
 {
     PairReplacement::discard(copy.recordFile, copy.companion);
 }
@@ -99,16 +99,16 @@ void BookingBackups::discard()
 }
 
 Status BookingBackups::take(
-    RecordStore &store, const QString &name, const QString &spec, bool *taken)
+    RecordFile &stock, const QString &name, const QString &spec, bool *taken)
 {
     if (taken)
         *taken = false;
     const QString target = ItemBackup::path(folder_, name, spec);
     if (!QDir().mkpath(folder_))
         return Status::failure(QStringLiteral("无法建立文件夹 %1").arg(folder_));
-    RecordStore::StagedCopy copy;
-    if (!store.stageEqualCopy(target, Stock::Name, name, Stock::Spec, spec, &copy))
-        return Status::failure(store.lastError());
+    RecordFile::StagedCopy copy;
+    if (Status s = stock.stageEqualCopy(target, Stock::Name, name, Stock::Spec, spec, &copy); !s)
+        return s;
     // A later line of the same item backs up the state after the earlier one.
     const QString targetName = QFileInfo(target).fileName();
     for (auto it = staged_.begin(); it != staged_.end(); ++it) {
@@ -124,10 +124,10 @@ Status BookingBackups::take(
     return Status::success();
 }
 
-Status BookingBackups::list(RecordStore &store)
+Status BookingBackups::list(RecordFile &stock)
 {
     Status s;
-    QStringList listed = PendingBackups::targets(store, folder_, &s);
+    QStringList listed = PendingBackups::targets(stock, folder_, &s);
     if (!s)
         return s;
     QStringList older = listed;
@@ -135,7 +135,7 @@ Status BookingBackups::list(RecordStore &store)
         PendingBackups::Content content;
         if (s = PendingBackups::read(staged.copy.recordFile, staged.copy.companion, &content); !s)
             return s;
-        if (s = PendingBackups::save(store, folder_, staged.target, content, &staged.stored); !s)
+        if (s = PendingBackups::save(stock, folder_, staged.target, content, &staged.stored); !s)
             return s;
         older.removeOne(staged.target);
         if (!listed.contains(staged.target))
@@ -143,12 +143,12 @@ Status BookingBackups::list(RecordStore &store)
     }
     if (older.size() > pendingLimit) {
         // Flushed before they leave the list, and only they.
-        if (s = PendingBackups::settle(store, folder_, older); !s)
+        if (s = PendingBackups::settle(stock, folder_, older); !s)
             return s;
         for (const QString &target : std::as_const(older))
             listed.removeOne(target);
     }
-    if (s = PendingBackups::setTargets(store, folder_, listed); !s)
+    if (s = PendingBackups::setTargets(stock, folder_, listed); !s)
         return s;
     listed_ = true;
     return Status::success();
@@ -168,15 +168,16 @@ Status BookingBackups::install()
     return s;
 }
 
-Status BookingBackups::settle(RecordStore &store)
+Status BookingBackups::settle(RecordFile &stock)
 {
     bool booked = listed_;
     for (const Staged &s : staged_) {
         if (!booked)
             break;
-        booked = PendingBackups::stored(store, folder_, s.target) == s.stored;
-        if (store.failed())
-            return Status::failure(store.lastError());
+        QString stored;
+        if (Status read = PendingBackups::stored(stock, folder_, s.target, &stored); !read)
+            return read;
+        booked = stored == s.stored;
     }
     if (booked)
         return install();
@@ -188,11 +189,11 @@ Status BookingBackups::settle(RecordStore &store)
 namespace {
 
 // Renames what a list of an earlier version names and is still there.
-Status finishLegacyList(RecordStore &store, const QString &folder)
+Status finishLegacyList(RecordFile &stock, const QString &folder)
 {
-    const QString note = store.readNote(legacyNoteKey(folder));
-    if (store.failed())
-        return Status::failure(store.lastError());
+    QString note;
+    if (Status s = stock.readNote(legacyNoteKey(folder), &note); !s)
+        return s;
     if (note.isEmpty())
         return Status::success();
     QList<PairReplacement::Move> moves;
@@ -200,8 +201,7 @@ Status finishLegacyList(RecordStore &store, const QString &folder)
         moves += movesOf(pair.recordFile, pair.companion, pair.target);
     if (Status s = PairReplacement::applyMoves(folder, moves); !s)
         return s;
-    return store.writeNote(legacyNoteKey(folder), QString()) ? Status::success()
-                                                             : Status::failure(store.lastError());
+    return stock.writeNote(legacyNoteKey(folder), QString());
 }
 
 } // namespace
@@ -211,38 +211,38 @@ Status BookingBackups::finishInterrupted(const QString &programDir, const QStrin
     const QString stockFile = programDir + u'/' + Stock::fileName();
     if (!QFileInfo::exists(stockFile))
         return Status::success();
-    RecordStore store;
+    RecordFile stock;
     // A stock file that does not open has no committed list to finish; the
     // main window reports the file itself.
-    if (!store.open(stockFile, Stock::alias()))
+    if (!stock.open(stockFile, Stock::alias()) || !Stock::isStockLayout(stock.layout()))
         return Status::success();
     for (const QString &folder : folders) {
-        if (Status s = finishLegacyList(store, folder); !s)
+        if (Status s = finishLegacyList(stock, folder); !s)
             return s;
-        if (Status s = PendingBackups::settle(store, folder); !s)
+        if (Status s = PendingBackups::settle(stock, folder); !s)
             return s;
     }
     return Status::success();
 }
 
-Status BookingBackups::flushPending(RecordStore &store, const QString &programDir)
+Status BookingBackups::flushPending(RecordFile &stock, const QString &programDir)
 {
     for (const QString &folder :
         {ItemBackup::receiptFolder(programDir), ItemBackup::issueFolder(programDir)})
-        if (Status s = PendingBackups::settle(store, folder); !s)
+        if (Status s = PendingBackups::settle(stock, folder); !s)
             return s;
     return Status::success();
 }
 
-Status BookingBackups::bringUpToDate(RecordStore &store, const QString &backup)
+Status BookingBackups::bringUpToDate(RecordFile &stock, const QString &backup)
 {
     const QFileInfo info(backup);
     const QString folder = info.absolutePath();
     Status s;
-    if (!PendingBackups::targets(store, folder, &s).contains(info.fileName()))
+    if (!PendingBackups::targets(stock, folder, &s).contains(info.fileName()))
         return s;
     PendingBackups::Content content;
-    if (s = PendingBackups::load(store, folder, info.fileName(), &content); !s)
+    if (s = PendingBackups::load(stock, folder, info.fileName(), &content); !s)
         return s;
     return PendingBackups::putInPlace(folder, info.fileName(), content, false);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/status.h"
-#include "data/record_store.h"
+#include "data/record_file.h"
 
 #include <QString>
 #include <QStringList>
@@ -40,15 +40,14 @@ public:
     BookingBackups(const BookingBackups &) = delete;
     BookingBackups &operator=(const BookingBackups &) = delete;
 
-    // Stages the backup of every record of the current file (the stock file)
-    // whose 品名 and 规格型号 equal the texts, under the item's backup name
-    // (ItemBackup::path, encoded when the key is no file name as it is).
-    Status take(
-        RecordStore &store, const QString &name, const QString &spec, bool *taken = nullptr);
+    // Stages the backup of every record of the stock file whose 品名 and
+    // 规格型号 equal the texts, under the item's backup name (ItemBackup::path,
+    // encoded when the key is no file name as it is).
+    Status take(RecordFile &stock, const QString &name, const QString &spec, bool *taken = nullptr);
 
-    // Names the staged pairs in the current (stock) file. Call inside the
-    // booking's transaction, as its last write.
-    Status list(RecordStore &store);
+    // Names the staged pairs in the stock file. Call inside the booking's
+    // transaction, as its last write.
+    Status list(RecordFile &stock);
 
     // Puts every staged backup in place. Call once the booking has committed.
     // What fails twice is left, listed, for the next start-up.
@@ -57,7 +56,7 @@ public:
     // After a commit that reported failure: installs when the stock file
     // holds this booking's list, removes the pairs when it holds another, and
     // leaves them to start-up when it cannot be read.
-    Status settle(RecordStore &store);
+    Status settle(RecordFile &stock);
 
     // Puts the listed backups of earlier bookings on the disk for good (see
     // above). Opens the stock file of `programDir` itself; run at start-up,
@@ -65,21 +64,21 @@ public:
     // cleaned of temporaries.
     static Status finishInterrupted(const QString &programDir, const QStringList &folders);
 
-    // The same on the stock file open in `store`, for both backup folders of
-    // the program directory: before a command copies or replaces the whole
-    // stock file, which would carry the list off or lose it.
-    static Status flushPending(RecordStore &store, const QString &programDir);
+    // The same on the open stock file, for both backup folders of the
+    // program directory: before a command copies or replaces the whole stock
+    // file, which would carry the list off or lose it.
+    static Status flushPending(RecordFile &stock, const QString &programDir);
 
-    // Makes the backup file `backup` hold what the stock file (current in
-    // `store`) keeps for it, when it is listed there: an undo reads the
-    // latest booking's backup even when putting it in place failed.
-    static Status bringUpToDate(RecordStore &store, const QString &backup);
+    // Makes the backup file `backup` hold what the stock file keeps for it,
+    // when it is listed there: an undo reads the latest booking's backup even
+    // when putting it in place failed.
+    static Status bringUpToDate(RecordFile &stock, const QString &backup);
 
 private:
     struct Staged
     {
         QString target; // file name of the item's backup in the folder
-        RecordStore::StagedCopy copy;
+        RecordFile::StagedCopy copy;
         QString stored; // its content as the stock file keeps it
     };
 

@@ -3,7 +3,7 @@
 #include "common/file_system.h"
 #include "data/item_backup.h"
 #include "data/pair_replacement.h"
-#include "data/record_store.h"
+#include "data/record_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -89,10 +89,10 @@ Status read(const QString &recordFile, const QString &companion, Content *conten
     return Status::success();
 }
 
-QStringList targets(RecordStore &store, const QString &folder, Status *status)
+QStringList targets(RecordFile &stock, const QString &folder, Status *status)
 {
-    const QString text = store.readNote(listKey(folder));
-    *status = store.failed() ? Status::failure(store.lastError()) : Status::success();
+    QString text;
+    *status = stock.readNote(listKey(folder), &text);
     QStringList result;
     for (const QString &line : text.split(u'\n', Qt::SkipEmptyParts))
         if (isBackupName(line) && !result.contains(line))
@@ -100,50 +100,46 @@ QStringList targets(RecordStore &store, const QString &folder, Status *status)
     return result;
 }
 
-Status setTargets(RecordStore &store, const QString &folder, const QStringList &targets)
+Status setTargets(RecordFile &stock, const QString &folder, const QStringList &targets)
 {
     const QString text = targets.isEmpty() ? QString() : targets.join(u'\n') + u'\n';
-    return store.writeNote(listKey(folder), text) ? Status::success()
-                                                  : Status::failure(store.lastError());
+    return stock.writeNote(listKey(folder), text);
 }
 
-Status save(RecordStore &store, const QString &folder, const QString &target,
-    const Content &content, QString *stored)
+Status save(RecordFile &stock, const QString &folder, const QString &target, const Content &content,
+    QString *stored)
 {
     const QString text = encode(content);
     if (stored)
         *stored = text;
-    return store.writeNote(contentKey(folder, target), text) ? Status::success()
-                                                             : Status::failure(store.lastError());
+    return stock.writeNote(contentKey(folder, target), text);
 }
 
-QString stored(RecordStore &store, const QString &folder, const QString &target)
+Status stored(RecordFile &stock, const QString &folder, const QString &target, QString *text)
 {
-    return store.readNote(contentKey(folder, target));
+    return stock.readNote(contentKey(folder, target), text);
 }
 
-Status load(RecordStore &store, const QString &folder, const QString &target, Content *content)
+Status load(RecordFile &stock, const QString &folder, const QString &target, Content *content)
 {
-    const QString text = stored(store, folder, target);
-    if (store.failed())
-        return Status::failure(store.lastError());
+    QString text;
+    if (Status s = stored(stock, folder, target, &text); !s)
+        return s;
     if (!decode(text, content))
         return Status::failure(QStringLiteral("库存数据中 %1 的备份内容已损坏").arg(target));
     return Status::success();
 }
 
-Status forget(RecordStore &store, const QString &folder, const QString &target)
+Status forget(RecordFile &stock, const QString &folder, const QString &target)
 {
-    return store.writeNote(contentKey(folder, target), QString())
-        ? Status::success()
-        : Status::failure(store.lastError());
+    return stock.writeNote(contentKey(folder, target), QString());
 }
 
 Status putInPlace(
     const QString &folder, const QString &target, const Content &content, bool durable)
 {
     const QString recordFile = folder + u'/' + target;
-    const QString companion = RecordStore::companionPath(recordFile);
+    const QString companion = RecordFile::companionPath(recordFile);
     Content now;
     now.recordFile = bytesOf(recordFile);
     now.companion = content.companion.isEmpty() ? QByteArray() : bytesOf(companion);
@@ -177,10 +173,10 @@ Status putInPlace(
     return s;
 }
 
-Status settle(RecordStore &store, const QString &folder, const QStringList &only)
+Status settle(RecordFile &stock, const QString &folder, const QStringList &only)
 {
     Status s;
-    QStringList listed = targets(store, folder, &s);
+    QStringList listed = targets(stock, folder, &s);
     if (!s || listed.isEmpty())
         return s;
     QStringList done;
@@ -189,7 +185,7 @@ Status settle(RecordStore &store, const QString &folder, const QStringList &only
             continue;
         Content content;
         // A damaged note has nothing to write again: it leaves the list.
-        if (load(store, folder, target, &content)) {
+        if (load(stock, folder, target, &content)) {
             if (s = putInPlace(folder, target, content, true); !s)
                 return s;
         }
@@ -199,15 +195,15 @@ Status settle(RecordStore &store, const QString &folder, const QStringList &only
         return s;
     if (s = FileSystem::syncDirectory(folder); !s)
         return s;
-    RecordStore::Transaction transaction(store);
-    if (!transaction.active())
-        return Status::failure(store.lastError());
+    RecordFile::Transaction transaction(stock);
+    if (s = transaction.begin(); !s)
+        return s;
     for (const QString &target : std::as_const(done)) {
         listed.removeOne(target);
-        if (s = forget(store, folder, target); !s)
+        if (s = forget(stock, folder, target); !s)
             return s;
     }
-    if (s = setTargets(store, folder, listed); !s)
+    if (s = setTargets(stock, folder, listed); !s)
         return s;
     return transaction.commit();
 }

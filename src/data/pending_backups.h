@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-class RecordStore;
+class RecordFile;
 
 // Item backups that were put in place without a flush. A flush per booking
 // would cost more than the booking's own commit, so the stock file keeps,
@@ -16,8 +16,8 @@ class RecordStore;
 // is emptied once the files are known to be on the disk: at start-up, before
 // a command copies or replaces the whole stock file, and when it grows long.
 //
-// The functions on notes act on the current file of the store, the stock
-// file; `folder` is a full path, `target` the backup's file name in it.
+// The functions on notes act on the stock file; `folder` is a full path,
+// `target` the backup's file name in it.
 namespace PendingBackups {
 
 struct Content
@@ -32,15 +32,15 @@ Status read(const QString &recordFile, const QString &companion, Content *conten
 
 // The listed targets of the folder; a line that is no backup name of the
 // folder is passed over.
-QStringList targets(RecordStore &store, const QString &folder, Status *status);
-Status setTargets(RecordStore &store, const QString &folder, const QStringList &targets);
+QStringList targets(RecordFile &stock, const QString &folder, Status *status);
+Status setTargets(RecordFile &stock, const QString &folder, const QStringList &targets);
 
 // The content note of one backup; load() fails when it is missing or damaged.
-Status save(RecordStore &store, const QString &folder, const QString &target,
-    const Content &content, QString *stored = nullptr);
-Status load(RecordStore &store, const QString &folder, const QString &target, Content *content);
-QString stored(RecordStore &store, const QString &folder, const QString &target);
-Status forget(RecordStore &store, const QString &folder, const QString &target);
+Status save(RecordFile &stock, const QString &folder, const QString &target, const Content &content,
+    QString *stored = nullptr);
+Status load(RecordFile &stock, const QString &folder, const QString &target, Content *content);
+Status stored(RecordFile &stock, const QString &folder, const QString &target, QString *text);
+Status forget(RecordFile &stock, const QString &folder, const QString &target);
 
 // Makes the backup in the folder hold the content: a pair that differs is
 // written anew under temporary names and renamed into place. With `durable`
@@ -50,7 +50,7 @@ Status putInPlace(
 
 // Flushes the listed backups of the folders (written anew where they differ
 // from their content), then removes them from the list, in one transaction
-// of the current file. `only`, when not empty, limits it to those targets.
-Status settle(RecordStore &store, const QString &folder, const QStringList &only = QStringList());
+// of the stock file. `only`, when not empty, limits it to those targets.
+Status settle(RecordFile &stock, const QString &folder, const QStringList &only = QStringList());
 
 } // namespace PendingBackups

@@ -1,7 +1,7 @@
 #include "data/period_totals.h"
 
 #include "common/value_text.h"
-#include "data/record_store.h"
+#include "data/record_file.h"
 #include "data/stock_layout.h"
 
 const PeriodTotalFields receiptTotals = {
@@ -24,20 +24,32 @@ const PeriodTotalFields issueTotals = {
     Stock::IssueDate,
 };
 
-bool addToPeriodTotals(RecordStore &store, const PeriodTotalFields &fields, double quantity,
+Status addToPeriodTotals(RecordFile &stock, const PeriodTotalFields &fields, double quantity,
     double amount, const QDateTime &now)
 {
-    const QDate last = store.readDate(fields.date);
+    const QDate last = stock.readDate(fields.date);
     const QDate today = now.date();
     const bool sameYear = last.isValid() && last.year() == today.year();
     const bool sameMonth = sameYear && last.month() == today.month();
     const bool sameDay = sameMonth && last.day() == today.day();
-    const auto total = [&](int field, double value, bool keeps) {
-        return store.write(field, round2(keeps ? store.readNumber(field) + value : value));
+    struct Total
+    {
+        int field;
+        double added;
+        bool keeps;
     };
-    return total(fields.dayQuantity, quantity, sameDay) && total(fields.dayAmount, amount, sameDay)
-        && total(fields.monthQuantity, quantity, sameMonth)
-        && total(fields.monthAmount, amount, sameMonth)
-        && total(fields.yearQuantity, quantity, sameYear)
-        && total(fields.yearAmount, amount, sameYear);
+    const Total totals[]
+        = {{fields.dayQuantity, quantity, sameDay}, {fields.dayAmount, amount, sameDay},
+            {fields.monthQuantity, quantity, sameMonth}, {fields.monthAmount, amount, sameMonth},
+            {fields.yearQuantity, quantity, sameYear}, {fields.yearAmount, amount, sameYear}};
+    Status s = stock.readStatus();
+    for (const Total &t : totals) {
+        if (!s)
+            break;
+        const double value = round2(t.keeps ? stock.readNumber(t.field) + t.added : t.added);
+        s = stock.readStatus();
+        if (s)
+            s = stock.write(t.field, value);
+    }
+    return s;
 }

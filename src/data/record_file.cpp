@@ -51,11 +51,14 @@ Status RecordFile::create(const QString &path, const Layout &layout)
 Status RecordFile::open(const QString &path, const QString &alias, WriteHistories *histories)
 {
     close();
+    path_ = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    alias_ = alias;
+    histories_ = histories;
     static std::atomic<quint64> serials = 0; // files may be opened on several threads
     auto file = std::make_shared<OpenRecordFile>();
     file->serial = ++serials;
     file->alias = alias;
-    file->path = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    file->path = path_;
     file->folded = RecordFormat::foldedPath(path);
     Status s = RecordFormat::open(*file, file->path);
     if (s)
@@ -73,19 +76,18 @@ Status RecordFile::open(const QString &path, const QString &alias, WriteHistorie
     return Status::success();
 }
 
+Status RecordFile::reopen()
+{
+    if (path_.isEmpty())
+        return needOpen();
+    const QString path = path_;
+    const QString alias = alias_;
+    return open(path, alias, histories_);
+}
+
 void RecordFile::close()
 {
     f_.reset();
-}
-
-QString RecordFile::alias() const
-{
-    return f_ ? f_->alias : QString();
-}
-
-QString RecordFile::path() const
-{
-    return f_ ? f_->path : QString();
 }
 
 Status RecordFile::needOpen() const

@@ -69,10 +69,14 @@ public:
     // is missing or belongs to another file. With `histories`, a file left as
     // its last opening through them left it continues that write history.
     Status open(const QString &path, const QString &alias, WriteHistories *histories = nullptr);
+    // Opens the file of the last open() again, as that did: after the file
+    // was closed to be replaced, say.
+    Status reopen();
     void close();
     bool isOpen() const { return f_ != nullptr; }
-    QString alias() const;
-    QString path() const; // absolute and clean
+    // Of the last open(), also once closed.
+    const QString &alias() const { return alias_; }
+    const QString &path() const { return path_; } // absolute and clean
 
     // --- Cursor --------------------------------------------------------------
 
@@ -314,4 +318,7 @@ private:
 
     // Shared with Transaction, which must outlive a close without dangling.
     std::shared_ptr<OpenRecordFile> f_;
+    QString path_;
+    QString alias_;
+    WriteHistories *histories_ = nullptr;
 };

@@ -42,7 +42,8 @@ bool RecordStore::report(const Status &status) const
 
 bool RecordStore::needCurrent() const
 {
-    return current_ ? true : fail(QStringLiteral("没有当前数据文件"));
+    // A handle that program logic closed counts as no file.
+    return current_ && current_->isOpen() ? true : fail(QStringLiteral("没有当前数据文件"));
 }
 
 template<typename Value, typename Read>
@@ -114,7 +115,7 @@ bool RecordStore::select(const QString &alias)
 RecordFile *RecordStore::file(const QString &alias)
 {
     const auto it = files_.find(alias.toCaseFolded());
-    return it == files_.end() ? nullptr : it->second.get();
+    return it == files_.end() || !it->second->isOpen() ? nullptr : it->second.get();
 }
 
 void RecordStore::close(const QString &alias)
@@ -149,7 +150,8 @@ void RecordStore::closePath(const QString &path)
 
 bool RecordStore::isOpen(const QString &alias) const
 {
-    return files_.count(alias.toCaseFolded()) != 0;
+    const auto it = files_.find(alias.toCaseFolded());
+    return it != files_.end() && it->second->isOpen();
 }
 
 bool RecordStore::isPathOpen(const QString &path) const
@@ -171,7 +173,7 @@ RecordFile *RecordStore::findByPath(const QString &path) const
 {
     const QString folded = RecordFormat::foldedPath(path);
     for (const auto &[alias, file] : files_)
-        if (file->f_->folded == folded)
+        if (file->isOpen() && file->f_->folded == folded)
             return file.get();
     return nullptr;
 }
@@ -302,7 +304,9 @@ bool RecordStore::add(const QVariantList &values)
 RecordFile::Condition RecordStore::onCurrent(const Condition &condition) const
 {
     // The condition reads through the store, which reads the current file.
-    return [this, &condition](const RecordFile &) { return condition(*this); };
+    return [this, &condition](const RecordFile &) {
+        return condition(*this);
+    };
 }
 
 bool RecordStore::find(const Condition &condition)
@@ -325,7 +329,8 @@ bool RecordStore::forEachRecordIn(
 {
     clearError();
     return needCurrent()
-        && report(current_->forEachRecordIn(first, last, [&](const RecordFile &) { visit(*this); }));
+        && report(
+            current_->forEachRecordIn(first, last, [&](const RecordFile &) { visit(*this); }));
 }
 
 bool RecordStore::findFirstEqual(int field1, const QString &text1, int field2, const QString &text2)
@@ -490,14 +495,14 @@ QString RecordStore::fieldName(int field) const
 {
     clearError();
     return needCurrent() && report(current_->checkField(field)) ? current_->fieldName(field)
-                                                               : QString();
+                                                                : QString();
 }
 
 FieldKind RecordStore::fieldKind(int field) const
 {
     clearError();
     return needCurrent() && report(current_->checkField(field)) ? current_->fieldKind(field)
-                                                               : FieldKind::Text;
+                                                                : FieldKind::Text;
 }
 
 int RecordStore::fieldNumber(const QString &name) const
@@ -508,24 +513,6 @@ int RecordStore::fieldNumber(const QString &name) const
 Layout RecordStore::layout() const
 {
     return current_ ? current_->layout() : Layout();
-}
-
-// --- Current file for a scope ----------------------------------------------------
-
-RecordStore::CurrentFile::CurrentFile(RecordStore &store, const QString &path, const QString &alias)
-    : store_(store)
-    , previous_(store.currentAlias())
-    , previousFile_(store.current_)
-    , ok_(store.openOrSelect(path, alias))
-{ }
-
-RecordStore::CurrentFile::~CurrentFile()
-{
-    if (!previousFile_)
-        return;
-    // Unless it was closed (or opened anew) meanwhile.
-    if (RecordFile *file = store_.file(previous_); file == previousFile_)
-        store_.current_ = file;
 }
 
 // --- Transactions --------------------------------------------------------------

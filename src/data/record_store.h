@@ -37,13 +37,8 @@ public:
     RecordStore(const RecordStore &) = delete;
     RecordStore &operator=(const RecordStore &) = delete;
 
-    // Creates an empty record file (and its companion when the layout has memo
-    // fields). Fails when the file exists already or the layout is unusable
-    // (no fields, empty or repeated names).
+    // As RecordFile's.
     static Status create(const QString &path, const Layout &layout);
-
-    // The companion (memo) file of a record file: ".zrb" replaced by ".edt" at
-    // the end of the name, or ".edt" appended.
     static QString companionPath(const QString &path);
 
     // --- Files and aliases ---------------------------------------------------
@@ -73,11 +68,14 @@ public:
 
     bool isOpen(const QString &alias) const;
     bool isPathOpen(const QString &path) const;
-    bool hasCurrent() const { return current_ != nullptr; }
+    bool hasCurrent() const { return current_ && current_->isOpen(); }
     QString currentAlias() const;
     QString currentPath() const;
 
-    // --- Cursor --------------------------------------------------------------
+    // --- On the current file ---------------------------------------------------
+    //
+    // Each as RecordFile's of the same name: false where that fails, and
+    // lastError() says why; a failed read sets lastError() too.
 
     void first();
     void last();
@@ -85,173 +83,81 @@ public:
     [[nodiscard]] bool goTo(int recordNumber);
     int recordNumber() const;
     int recordCount() const;
-    bool atEnd() const; // past the last record (also in an empty file)
-    bool atStart() const; // before the first record
-    // The current record's identity in this file: it stays with the record
-    // while other records are added, written or purged, so what was read from
-    // a record can be written back to that very record. 0 off the records. A
-    // whole copy of a file keeps its identities only while the file was
-    // never purged; other copies number their records anew.
+    bool atEnd() const;
+    bool atStart() const;
     qint64 recordId() const;
-    // Moves to the record with that identity; fails, the cursor where it was,
-    // when the file has none (it was purged, or the file was replaced).
     [[nodiscard]] bool goToId(qint64 id);
 
-    // --- Values of the current record ----------------------------------------
-
-    // The value in the field's kind: QString for text and memo, double, QDateTime
-    // (invalid when empty), bool.
     QVariant read(int field) const;
-    QString readText(int field) const; // other kinds as their value text
-    // readText() written into `buffer`, which only ever grows: a long scan
-    // reads a text per cell and need not allocate for each. The view is into
-    // the buffer, valid until it is next written.
+    QString readText(int field) const;
     QStringView readTextInto(int field, std::u16string &buffer) const;
-    double readNumber(int field) const; // texts through number(text)
-    QDateTime readDateTime(int field) const; // invalid unless a date-time
-    QDate readDate(int field) const; // the date part, cheaper in long scans
+    double readNumber(int field) const;
+    QDateTime readDateTime(int field) const;
+    QDate readDate(int field) const;
     bool isDeleted() const;
 
-    // Writes a value, converting it to the field's kind (texts to numbers through
-    // number(text), numbers to texts as number text, and so on).
     [[nodiscard]] bool write(int field, const QVariant &value);
     [[nodiscard]] bool appendMemo(int field, const QString &text);
-    // Appends a record at the end with the values for fields 1, 2, 3... (the
-    // rest empty); it becomes current.
     [[nodiscard]] bool add(const QVariantList &values = {});
 
-    // From the current record forward, moves to the first record for which the
-    // condition holds. Not found: the cursor ends past the last record.
+    // find() is false also when nothing is found, as is findFirstEqual().
     [[nodiscard]] bool find(const Condition &condition);
-    // Calls `visit` for every record in record order; the cursor is where it
-    // was afterwards. Fields the visitor reads on the first record are read
-    // fastest. False on a read error.
     [[nodiscard]] bool forEachRecord(const std::function<void(const RecordStore &)> &visit);
-    // The same for the records numbered first to last; a last past the file
-    // reads to its end.
     [[nodiscard]] bool forEachRecordIn(
         int first, int last, const std::function<void(const RecordStore &)> &visit);
-    // The first record, in record order, whose text fields equal the texts
-    // exactly (byte for byte). Moves there; not found: past the last record.
     [[nodiscard]] bool findFirstEqual(
         int field1, const QString &text1, int field2, const QString &text2);
+    [[nodiscard]] bool deleteRecord();
+    [[nodiscard]] bool purge();
+    [[nodiscard]] bool clear();
 
-    [[nodiscard]] bool deleteRecord(); // marks the current record deleted
-    [[nodiscard]] bool purge(); // removes the marked records
-    [[nodiscard]] bool clear(); // removes all records, keeps the layout
-
-    // --- Whole-file operations -----------------------------------------------
-
-    // Writes the records of the current file that meet the condition (all when
-    // none), with the named fields in the given order (all when none), into a
-    // new file that replaces any file of that name. Memo fields bring their
-    // companion.
+    // The copies refuse a target that the store holds open.
     [[nodiscard]] bool copyTo(
         const QString &path, const Condition &condition = {}, const QStringList &fieldNames = {});
-    // As copyTo, for the records whose date-time field falls on a day from
-    // `first` to `last`, found by one query of the file instead of a condition
-    // read record by record. The copy is scratch, derived and rebuilt at will
-    // (a statistics result): it takes its place unflushed, so a power loss may
-    // leave it short, never mixed with another file.
     [[nodiscard]] bool copyDaysToScratch(const QString &path, int dateField, const QDate &first,
         const QDate &last, const QStringList &fieldNames);
-    // The same, handing `row` the texts of every record as it is copied, as
-    // forEachRowInDays() gives them: one scan of the file both writes the copy
-    // and reads its rows. The texts are valid during the call only.
     [[nodiscard]] bool copyDaysToScratch(const QString &path, int dateField, const QDate &first,
         const QDate &last, const QStringList &fieldNames,
         const std::function<void(const QStringView *texts)> &row);
-    // The rows that copyDaysToScratch() with the same arguments copies, as the
-    // copy's records would read: calls `row` with the readTextInto() texts of
-    // the named fields (no memos) of each, in record order. The texts are
-    // valid during the call only.
     [[nodiscard]] bool forEachRowInDays(int dateField, const QDate &first, const QDate &last,
         const QStringList &fieldNames, const std::function<void(const QStringView *texts)> &row);
-    // Writes, with all fields, every record whose two text fields equal the
-    // texts exactly into a new file replacing any file of that name: the copy
-    // a booking keeps of one item. Served by the key index where there is one.
-    // The copy keeps the identities its records had here (copiedFromIds()),
-    // so that they can be written back over those very records.
     [[nodiscard]] bool copyEqualTo(
         const QString &path, int field1, const QString &text1, int field2, const QString &text2);
-    // A copy written completely under temporary names beside its target and
-    // left there for the caller to put in place (PairReplacement::replace) or
-    // to remove: the part of a booking that must wait for its commit.
     using StagedCopy = RecordFile::StagedCopy;
-    // How many records have the two text fields equal to the texts exactly
-    // (served by the key index where there is one); -1 on a read error.
-    int countEqual(int field1, const QString &text1, int field2, const QString &text2);
-    // As copyTo with every record and field, but staged beside `path`.
+    int countEqual(int field1, const QString &text1, int field2, const QString &text2); // -1: error
     [[nodiscard]] bool stageCopy(const QString &path, StagedCopy *staged);
-    // A quick whole copy of the current file and its companion, page by page
-    // (SQLite's online backup), into the new name `path` (neither file may
-    // exist), with a note written into it. The copy is not flushed to the
-    // disk: it is a safety net against a mistaken command, and a power loss
-    // that tears it leaves the current file itself whole.
     [[nodiscard]] bool snapshotTo(
         const QString &path, const QString &noteKey, const QString &noteValue);
-    // As copyEqualTo, but the copy is staged beside `path` instead of replacing it.
     [[nodiscard]] bool stageEqualCopy(const QString &path, int field1, const QString &text1,
         int field2, const QString &text2, StagedCopy *staged);
-    // Appends every record of the file open under the alias to the current file;
-    // fields are matched by name and kind (text and memo fields match each other).
+    // Appends every record of the file open under the alias.
     [[nodiscard]] bool appendFrom(const QString &alias);
-    // Writes the records ordered on one field into a new file: texts in GBK byte
-    // order, numbers numerically, date-times chronologically; equal keys keep
-    // record order.
     [[nodiscard]] bool sortTo(const QString &path, int field, bool descending = false);
 
-    // --- Notes ---------------------------------------------------------------
-
-    // Short texts kept in the current file under a key, beside its records.
-    // Written like records, inside a Transaction they become durable with it,
-    // so a note can say what must follow a booking once it is on disk. An
-    // empty value removes the note; reading a missing note gives "".
     [[nodiscard]] bool writeNote(const QString &key, const QString &value);
     QString readNote(const QString &key) const;
-    // In a copy made by copyEqualTo() or stageEqualCopy(): the identities
-    // (recordId()) of its records, in its record order, in the file it was
-    // copied from. Empty for other files (an older copy, a whole copy) and on
-    // a read error, which lastError() tells.
     std::vector<qint64> copiedFromIds() const;
 
-    // --- Changes made through this store --------------------------------------
-
-    // A moment of the current file as this store sees it.
+    // Changes made through this store, across its openings of a file.
     using ChangeMark = RecordFile::ChangeMark;
-    // The mark of the current file now; a default mark (which nothing
-    // follows) without one or on a read error.
     ChangeMark changeMark() const;
-    // The identities of the records this store wrote in place in the current
-    // file since `mark`, some perhaps twice or in a change later rolled back:
-    // reading them again shows every change, also across closing and opening
-    // the file again. False when that would not tell the whole change:
-    // another connection or program committed to the file or put another in
-    // its place, a record came or went, or too much was written to keep.
     [[nodiscard]] bool recordsWrittenSince(const ChangeMark &mark, std::vector<qint64> *ids) const;
-
-    // --- Layout --------------------------------------------------------------
 
     int fieldCount() const;
     QString fieldName(int field) const;
     FieldKind fieldKind(int field) const;
-    int fieldNumber(const QString &name) const; // 0 when there is none
+    int fieldNumber(const QString &name) const;
     Layout layout() const;
 
     // --- Errors --------------------------------------------------------------
 
     bool failed() const { return !lastError_.isEmpty(); }
     const QString &lastError() const { return lastError_; }
-    // After the last transaction committed: empty, or the error the disk
-    // reported after the change was safely in the file (a sync that follows
-    // SQLite's commit point failed). The change is durable then, but the user
-    // should hear that the disk complained. Cleared when a transaction begins.
+    // As RecordFile's, of the last transaction committed through the store.
     const QString &diskWarning() const { return diskWarning_; }
 
-    // One booking: everything done to the current file (records and memos)
-    // between construction and commit() reaches the disk together or not at all.
-    // Destroyed without commit, it rolls back. Transactions nest: only the
-    // outermost one commits.
+    // A RecordFile::Transaction on the current file, begun on construction;
+    // a failed begin leaves it inactive and says why in lastError().
     class Transaction
     {
     public:
@@ -272,31 +178,8 @@ public:
         std::unique_ptr<RecordFile::Transaction> transaction_;
     };
 
-    // Makes a file current for the length of a scope: opened (or, when open
-    // already, selected) on construction; on destruction the file current
-    // before is made current again, unless it was closed meanwhile.
-    // lastError() stays as the scope left it.
-    class CurrentFile
-    {
-    public:
-        CurrentFile(RecordStore &store, const QString &path, const QString &alias);
-        ~CurrentFile();
-        CurrentFile(const CurrentFile &) = delete;
-        CurrentFile &operator=(const CurrentFile &) = delete;
-
-        // Whether the file is open and current; lastError() says why not.
-        bool ok() const { return ok_; }
-
-    private:
-        RecordStore &store_;
-        QString previous_; // alias of the file current before
-        const RecordFile *previousFile_ = nullptr;
-        bool ok_ = false;
-    };
-
 private:
     friend class Transaction;
-    friend class CurrentFile;
 
     bool fail(const QString &message) const;
     bool report(const Status &status) const;

@@ -20,11 +20,10 @@ bool samePath(const QString &a, const QString &b)
         == 0;
 }
 
-Status openStock(RecordStore &store, const QString &programDir)
+// The stock file as the store holds it, opened when it is not open yet.
+Status openStock(RecordStore &store, const QString &programDir, RecordFile **stock)
 {
-    if (!store.openOrSelect(stockPath(programDir), Stock::alias()))
-        return Status::failure(store.lastError());
-    return Status::success();
+    return store.openOrSelect(stockPath(programDir), Stock::alias(), stock);
 }
 
 // The first of stem, stem(2), stem(3), ... for which neither the record file
@@ -45,7 +44,7 @@ Status copyDamaged(const QString &data, const QString &stem, QString *path)
 {
     const QString free = freeStem(stem + QStringLiteral("(无法打开)"));
     for (const auto &[from, suffix] : {std::pair {data, QStringLiteral(".zrb")},
-             std::pair {RecordStore::companionPath(data), QStringLiteral(".edt")}}) {
+             std::pair {RecordFile::companionPath(data), QStringLiteral(".edt")}}) {
         if (QFileInfo::exists(from) && !QFile::copy(from, free + suffix))
             return Status::failure(QStringLiteral("无法备份 %1").arg(from));
     }
@@ -58,26 +57,22 @@ Status copyDamaged(const QString &data, const QString &stem, QString *path)
 // take their place.
 const QString safetyNote = QStringLiteral("safety backup");
 
-Status markAsSafety(RecordStore &store, const QString &backup)
+Status markAsSafety(const QString &backup)
 {
-    const QString alias = QStringLiteral("safety");
-    RecordStore::CurrentFile file(store, backup, alias);
-    const bool marked = file.ok() && store.writeNote(safetyNote, QStringLiteral("1"));
-    const QString reason = store.lastError();
-    store.close(alias);
-    return marked ? Status::success() : Status::failure(reason);
+    RecordFile file;
+    Status s = file.open(backup, QStringLiteral("safety"));
+    return s ? file.writeNote(safetyNote, QStringLiteral("1")) : s;
 }
 
-bool isSafetyBackup(RecordStore &store, const QString &backup)
+bool isSafetyBackup(const QString &backup)
 {
     if (!QFileInfo::exists(backup))
         return false;
-    const QString alias = QStringLiteral("safety");
-    RecordStore::CurrentFile file(store, backup, alias);
-    const bool marked = file.ok() && !store.readNote(safetyNote).isEmpty();
-    if (file.ok())
-        store.close(alias);
-    return marked;
+    RecordFile file;
+    QString note;
+    // A file that does not open or read is no safety backup of ours.
+    return file.open(backup, QStringLiteral("safety")) && file.readNote(safetyNote, &note)
+        && !note.isEmpty();
 }
 
 } // namespace
@@ -112,7 +107,8 @@ Signature signature(const QString &programDir)
 Status backup(
     RecordStore &store, const QString &programDir, const QDateTime &now, QString *backupPath)
 {
-    Status s = openStock(store, programDir);
+    RecordFile *stock = nullptr;
+    Status s = openStock(store, programDir, &stock);
     if (!s)
         return s;
     const QString folder = backupFolder(programDir);
@@ -121,11 +117,13 @@ Status backup(
     // A second backup of the same second replaces the first, but never a
     // safety backup: that one may be the only copy of the stock before a clear.
     const QString stem = folder + u'/' + dateTimeText(now);
-    const QString target
-        = (isSafetyBackup(store, stem + QStringLiteral(".zrb")) ? freeStem(stem) : stem)
+    const QString target = (isSafetyBackup(stem + QStringLiteral(".zrb")) ? freeStem(stem) : stem)
         + QStringLiteral(".zrb");
-    if (!store.copyTo(target))
-        return Status::failure(store.lastError());
+    if (store.isPathOpen(target))
+        return Status::failure(
+            QStringLiteral("文件 %1 已经打开，不能覆盖").arg(QFileInfo(target).fileName()));
+    if (s = stock->copyTo(target); !s)
+        return s;
     if (backupPath)
         *backupPath = target;
     return Status::success();
@@ -143,36 +141,43 @@ Status safetyBackup(RecordStore &store, const QString &programDir, const QDateTi
     if (!QDir().mkpath(folder))
         return Status::failure(QStringLiteral("无法建立文件夹 %1").arg(folder));
     const QString stem = folder + u'/' + dateTimeText(now);
-    if (!store.openOrSelect(data, Stock::alias()))
+    RecordFile *stock = nullptr;
+    if (!openStock(store, programDir, &stock))
         return copyDamaged(data, stem, path);
+    return safetyBackup(*stock, programDir, now, path, kind);
+}
+
+Status safetyBackup(RecordFile &stock, const QString &programDir, const QDateTime &now,
+    QString *path, SafetyCopy kind)
+{
+    if (path)
+        path->clear();
+    const QString folder = backupFolder(programDir);
+    if (!QDir().mkpath(folder))
+        return Status::failure(QStringLiteral("无法建立文件夹 %1").arg(folder));
     // The command that follows may replace the whole stock file, which holds
     // the content of backups not yet flushed: they are flushed first.
-    if (Status flushed = BookingBackups::flushPending(store, programDir); !flushed)
+    if (Status flushed = BookingBackups::flushPending(stock, programDir); !flushed)
         return flushed;
-    const QString target = freeStem(stem) + QStringLiteral(".zrb");
-    if (kind == SafetyCopy::Quick) {
-        if (!store.snapshotTo(target, safetyNote, QStringLiteral("1")))
-            return Status::failure(store.lastError());
-    } else {
-        if (!store.copyTo(target))
-            return Status::failure(store.lastError());
-        if (Status marked = markAsSafety(store, target); !marked)
-            return marked;
-    }
+    // A free name: no open file has it.
+    const QString target = freeStem(folder + u'/' + dateTimeText(now)) + QStringLiteral(".zrb");
+    Status s = kind == SafetyCopy::Quick ? stock.snapshotTo(target, safetyNote, QStringLiteral("1"))
+                                         : stock.copyTo(target);
+    if (s && kind == SafetyCopy::Durable)
+        s = markAsSafety(target);
+    if (!s)
+        return s;
     if (path)
         *path = target;
     return Status::success();
 }
 
-Status checkRestorable(RecordStore &store, const QString &chosen)
+Status checkRestorable(const QString &chosen)
 {
-    const QString alias = QStringLiteral("restore");
-    RecordStore::CurrentFile file(store, chosen, alias);
-    if (!file.ok())
-        return Status::failure(store.lastError());
-    const bool stockLayout = Stock::isStockLayout(store.layout());
-    store.close(alias);
-    if (!stockLayout)
+    RecordFile file;
+    if (Status s = file.open(chosen, QStringLiteral("restore")); !s)
+        return s;
+    if (!Stock::isStockLayout(file.layout()))
         return Status::failure(
             QStringLiteral("%1 不是库存数据文件（字段不符）").arg(QFileInfo(chosen).fileName()));
     return Status::success();
@@ -186,7 +191,7 @@ Status restore(RecordStore &store, const QString &programDir, const QString &cho
     const QString data = stockPath(programDir);
     if (samePath(chosen, data))
         return Status::success(); // the stock file is already itself
-    Status s = checkRestorable(store, chosen);
+    Status s = checkRestorable(chosen);
     if (!s)
         return s;
     s = safetyBackup(store, programDir, now);
@@ -196,15 +201,15 @@ Status restore(RecordStore &store, const QString &programDir, const QString &cho
     // written beside data.zrb under temporary names and put in place by the
     // pair-replacement protocol, so a crash leaves the old pair or the new one.
     store.closePath(data);
-    const QString alias = QStringLiteral("restore");
-    if (!store.open(chosen, alias))
-        return Status::failure(store.lastError());
-    RecordStore::StagedCopy copy;
-    const bool staged = store.stageCopy(data, &copy);
-    const QString reason = store.lastError();
-    store.close(alias);
-    if (!staged)
-        return Status::failure(reason);
+    RecordFile::StagedCopy copy;
+    {
+        RecordFile from;
+        s = from.open(chosen, QStringLiteral("restore"));
+        if (s)
+            s = from.stageCopy(data, &copy);
+    }
+    if (!s)
+        return s;
     bool committed = false;
     s = PairReplacement::replace(data, copy.recordFile, copy.companion, &committed);
     if (!s && !committed)
@@ -220,15 +225,15 @@ Status clear(
     Status s = safetyBackup(store, programDir, now);
     if (!s)
         return s;
-    s = openStock(store, programDir);
+    RecordFile *stock = nullptr;
+    s = openStock(store, programDir, &stock);
     if (!s)
         return s;
-    const bool cleared = store.clear();
-    const QString reason = store.lastError();
+    s = stock->clear();
     if (diskProblem)
-        *diskProblem = cleared ? store.diskWarning() : QString();
+        *diskProblem = s ? stock->diskWarning() : QString();
     store.close(Stock::alias());
-    return cleared ? Status::success() : Status::failure(reason);
+    return s;
 }
 
 QString bookedDespiteDiskMessage(const QString &done, const QString &problem)

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QString>
 
+class RecordFile;
 class RecordStore;
 
 // Whole-file commands on the stock file of a program directory: backup,
@@ -57,10 +58,13 @@ Status backup(RecordStore &store, const QString &programDir, const QDateTime &no
 enum class SafetyCopy { Durable, Quick };
 Status safetyBackup(RecordStore &store, const QString &programDir, const QDateTime &now,
     QString *path = nullptr, SafetyCopy kind = SafetyCopy::Durable);
+// The same of the stock file open in `stock`.
+Status safetyBackup(RecordFile &stock, const QString &programDir, const QDateTime &now,
+    QString *path = nullptr, SafetyCopy kind = SafetyCopy::Durable);
 
 // Whether `chosen` can replace the stock file: a record file of ours with the
 // stock layout and its own companion. The message says why not.
-Status checkRestorable(RecordStore &store, const QString &chosen);
+Status checkRestorable(const QString &chosen);
 
 // Replaces the stock file by the chosen backup (both files at once, or
 // neither). The stock file is closed afterwards. A failure after the point of

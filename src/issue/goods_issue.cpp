@@ -5,7 +5,7 @@
 #include "data/booking_backups.h"
 #include "data/item_backup.h"
 #include "data/period_totals.h"
-#include "data/record_store.h"
+#include "data/record_file.h"
 #include "data/stock_layout.h"
 #include "table/data_source.h"
 
@@ -28,14 +28,13 @@ QString lineLabel(int k, const IssueNote::Line &line)
 
 // Moves to the record a line books against: the record it was picked from
 // while that still holds its key (twins of one key are told apart so), else
-// the first record of the key. False when there is none; store.failed() then
-// tells a read error from a missing item.
-bool findItem(RecordStore &store, const IssueNote::Line &line)
+// the first record of the key; past the end when there is none.
+Status findItem(RecordFile &stock, const IssueNote::Line &line)
 {
-    if (line.recordId != 0 && store.goToId(line.recordId)
-        && store.readText(Stock::Name) == line.name && store.readText(Stock::Spec) == line.spec)
-        return true;
-    return store.findFirstEqual(Stock::Name, line.name, Stock::Spec, line.spec);
+    if (line.recordId != 0 && stock.goToId(line.recordId)
+        && stock.readText(Stock::Name) == line.name && stock.readText(Stock::Spec) == line.spec)
+        return Status::success();
+    return stock.findFirstEqual(Stock::Name, line.name, Stock::Spec, line.spec);
 }
 
 // The number a cell's text means, or a problem naming the line and the text.
@@ -49,18 +48,22 @@ std::optional<double> cellNumber(
 }
 
 // Adds the line's quantity to the shortfall of its record.
-void countStock(IssueCheck &check, QHash<qint64, int> &shortfallOf, const RecordStore &store,
+Status countStock(IssueCheck &check, QHash<qint64, int> &shortfallOf, const RecordFile &stock,
     const IssueNote::Line &line, double quantity)
 {
-    const qint64 id = store.recordId();
+    const qint64 id = stock.recordId();
     auto found = shortfallOf.constFind(id);
     if (found == shortfallOf.cend()) {
+        const double before = stock.readNumber(Stock::Quantity);
+        if (Status s = stock.readStatus(); !s)
+            return s;
         found = shortfallOf.insert(id, int(check.shortfalls.size()));
-        check.shortfalls.append({line.name, line.spec, 0, store.readNumber(Stock::Quantity)});
+        check.shortfalls.append({line.name, line.spec, 0, before});
     }
     IssueCheck::Shortfall &s = check.shortfalls[*found];
     s.issued = round2(s.issued + quantity);
     s.stockAfter = round2(s.stockAfter - quantity);
+    return Status::success();
 }
 
 } // namespace
@@ -95,13 +98,9 @@ double IssueCheck::bookedAmount() const
     return sum;
 }
 
-IssueCheck checkIssue(RecordStore &store, const QString &programDir, const IssueNote &note)
+IssueCheck checkIssue(RecordFile &stock, const IssueNote &note)
 {
     IssueCheck check;
-    if (!store.openOrSelect(programDir + u'/' + Stock::fileName(), Stock::alias())) {
-        check.status = Status::failure(store.lastError());
-        return check;
-    }
     QHash<qint64, int> shortfallOf;
     for (int k = 1; k <= note.lines.size(); ++k) {
         const IssueNote::Line &line = note.lines[k - 1];
@@ -117,18 +116,17 @@ IssueCheck checkIssue(RecordStore &store, const QString &programDir, const Issue
             check.problems << QStringLiteral("第 %1 行有数量或金额，但没有品名和规格型号").arg(k);
             continue;
         }
-        if (!findItem(store, line)) {
-            if (store.failed()) {
-                check.status = Status::failure(store.lastError());
-                return check;
-            }
+        if (check.status = findItem(stock, line); !check.status)
+            return check;
+        if (stock.atEnd()) {
             check.problems << label + QStringLiteral("在库存中找不到这个品名和规格型号");
             continue;
         }
         if (!quantity || !amount)
             continue;
-        check.bookings.append({k, store.recordId(), *quantity, *amount});
-        countStock(check, shortfallOf, store, line, *quantity);
+        check.bookings.append({k, stock.recordId(), *quantity, *amount});
+        if (check.status = countStock(check, shortfallOf, stock, line, *quantity); !check.status)
+            return check;
     }
     // Only items the note takes below zero are asked about; one already
     // below zero that the note does not lower further is not.
@@ -160,44 +158,47 @@ QString issueHistoryLine(const IssueNote::Line &line, const QString &department,
 namespace {
 
 // Writes one checked line into its record, the item's backup taken first.
-Status bookLine(RecordStore &store, BookingBackups &backups, const IssueNote &note,
+Status bookLine(RecordFile &stock, BookingBackups &backups, const IssueNote &note,
     const IssueCheck::Booking &booking, const QDateTime &now)
 {
     const IssueNote::Line &line = note.lines[booking.line - 1];
     // The backup holds the item as it is now, inside this booking: a second
     // line of the same item backs up the state after the first. It takes its
     // place only once the whole note is booked.
-    if (Status s = backups.take(store, line.name, line.spec); !s)
+    if (Status s = backups.take(stock, line.name, line.spec); !s)
         return Status::failure(QStringLiteral("无法保存出库备份：") + s.message());
-    if (!store.goToId(booking.recordId))
-        return Status::failure(store.lastError());
-    double value = round2(store.readNumber(Stock::Amount) - booking.amount);
+    if (Status s = stock.goToId(booking.recordId); !s)
+        return s;
+    double value = round2(stock.readNumber(Stock::Amount) - booking.amount);
     if (value < -valueTolerance)
         value = 0;
-    if (!store.write(Stock::Quantity, round2(store.readNumber(Stock::Quantity) - booking.quantity))
-        || !store.write(Stock::Amount, value)
-        || !addToPeriodTotals(store, issueTotals, booking.quantity, booking.amount, now)
-        || !store.write(Stock::IssueDate, now)
-        || !store.appendMemo(
-            Stock::IssueHistory, issueHistoryLine(line, note.department, note.handler, now)))
-        return Status::failure(store.lastError());
-    return Status::success();
+    const double quantity = round2(stock.readNumber(Stock::Quantity) - booking.quantity);
+    Status s = stock.readStatus();
+    if (s)
+        s = stock.write(Stock::Quantity, quantity);
+    if (s)
+        s = stock.write(Stock::Amount, value);
+    if (s)
+        s = addToPeriodTotals(stock, issueTotals, booking.quantity, booking.amount, now);
+    if (s)
+        s = stock.write(Stock::IssueDate, now);
+    if (s)
+        s = stock.appendMemo(
+            Stock::IssueHistory, issueHistoryLine(line, note.department, note.handler, now));
+    return s;
 }
 
 } // namespace
 
-Status bookIssue(RecordStore &store, const QString &programDir, const IssueNote &note,
+Status bookIssue(RecordFile &stock, const QString &programDir, const IssueNote &note,
     const QDateTime &now, QString *backupProblem, QString *diskProblem)
 {
-    if (!store.openOrSelect(programDir + u'/' + Stock::fileName(), Stock::alias()))
-        return Status::failure(store.lastError());
-
     BookingBackups backups(ItemBackup::issueFolder(programDir));
-    RecordStore::Transaction transaction(store);
-    if (!transaction.active())
-        return Status::failure(store.lastError());
+    RecordFile::Transaction transaction(stock);
+    if (Status s = transaction.begin(); !s)
+        return s;
     // Checked inside the booking, so what is booked is what was checked.
-    const IssueCheck check = checkIssue(store, programDir, note);
+    const IssueCheck check = checkIssue(stock, note);
     if (!check.status)
         return check.status;
     if (!check.problems.isEmpty())
@@ -205,16 +206,16 @@ Status bookIssue(RecordStore &store, const QString &programDir, const IssueNote 
     if (check.bookings.isEmpty())
         return Status::success(); // nothing to book, nothing written
     for (const IssueCheck::Booking &booking : check.bookings)
-        if (Status s = bookLine(store, backups, note, booking, now); !s)
+        if (Status s = bookLine(stock, backups, note, booking, now); !s)
             return s;
-    if (Status s = backups.list(store); !s)
+    if (Status s = backups.list(stock); !s)
         return s;
     if (Status committed = transaction.commit(); !committed) {
-        (void)backups.settle(store); // start-up finishes what cannot be settled now
+        (void)backups.settle(stock); // start-up finishes what cannot be settled now
         return committed;
     }
     if (diskProblem)
-        *diskProblem = store.diskWarning();
+        *diskProblem = stock.diskWarning();
     // Booked: a backup that cannot be put in place now is left for start-up.
     const Status installed = backups.install();
     if (backupProblem)

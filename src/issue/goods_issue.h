@@ -9,7 +9,7 @@
 #include <QStringList>
 
 class DataSource;
-class RecordStore;
+class RecordFile;
 struct IssueLine;
 
 // What the issue books, read from the issue note as the user left it.
@@ -75,24 +75,21 @@ struct IssueCheck
 // quantity and amount as whole numbers. Lines without a name and a
 // specification are passed over when they hold no quantity or amount either.
 // Two lines of one record count together for the stock left. Reads only.
-IssueCheck checkIssue(RecordStore &store, const QString &programDir, const IssueNote &note);
+IssueCheck checkIssue(RecordFile &stock, const IssueNote &note);
 
 // The question asked before a note that leaves items below zero is booked.
 QString belowZeroQuestion(const QList<IssueCheck::Shortfall> &shortfalls);
 
-// Books every line of the note against the stock file of the program
-// directory: for each line, the issue backup of its item, the new quantity
-// and value (the value never below 0), the issue totals, the issue date and
-// the history line. The note is checked first inside the booking: a note with
-// problems (checkIssue) books nothing and says them all. The whole note is
-// one transaction: on failure nothing is booked and the message says why, and
-// every earlier issue backup is left as it was: the new backups take their
-// places only once the note is booked. A booked note whose backups could not
-// be put in place yet (the next start-up finishes them) says why in
-// `backupProblem`. A note that is booked although the disk reported an error
-// after saving says what the disk reported in `diskProblem`. The stock file
-// stays open and current under "data".
-Status bookIssue(RecordStore &store, const QString &programDir, const IssueNote &note,
+// Books every line of the note against the stock file: for each line, the issue backup of its item,
+// the new quantity and value (the value never below 0), the issue totals, the issue date and the
+// history line. The note is checked first inside the booking: a note with problems (checkIssue)
+// books nothing and says them all. The whole note is one transaction: on failure nothing is booked
+// and the message says why, and every earlier issue backup is left as it was: the new backups take
+// their places only once the note is booked. A booked note whose backups could not be put in place
+// yet (the next start-up finishes them) says why in `backupProblem`. A note that is booked although
+// the disk reported an error after saving says what the disk reported in `diskProblem`. The issue
+// backups go to the backup folder of the program directory.
+Status bookIssue(RecordFile &stock, const QString &programDir, const IssueNote &note,
     const QDateTime &now, QString *backupProblem = nullptr, QString *diskProblem = nullptr);
 
 // The line appended to 出库记录.

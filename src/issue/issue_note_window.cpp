@@ -5,7 +5,9 @@
 #include "common/ini_file.h"
 #include "common/prompts.h"
 #include "common/value_text.h"
+#include "data/record_store.h"
 #include "data/stock_file.h"
+#include "data/stock_layout.h"
 #include "grid/grid.h"
 #include "grid/grid_printing.h"
 #include "issue/goods_issue.h"
@@ -151,15 +153,22 @@ void IssueNoteWindow::issue()
         return; // a note is booked once
     grid_->commitEdit();
     const IssueNote note = IssueNote::fromGrid(note_, picked_);
-    const IssueCheck check = checkIssue(store_, state_.programDir, note);
+    const QString stockPath = StockFile::stockPath(state_.programDir);
+    RecordFile *stock = nullptr;
+    IssueCheck check;
+    check.status = store_.openOrSelect(stockPath, Stock::alias(), &stock);
+    if (check.status)
+        check = checkIssue(*stock, note);
     if (!confirm(check))
         return;
     const WaitCursor busy;
     QString backupProblem;
     QString diskProblem;
+    // Open still, unless a window closed it while the question was asked.
+    Status s = store_.openOrSelect(stockPath, Stock::alias(), &stock);
     // The booking checks the note again inside its transaction.
-    const Status s
-        = bookIssue(store_, state_.programDir, note, clock_.now(), &backupProblem, &diskProblem);
+    if (s)
+        s = bookIssue(*stock, state_.programDir, note, clock_.now(), &backupProblem, &diskProblem);
     if (!s) {
         // Nothing was booked: the note must not leave the house on paper.
         prompts_.message(QStringLiteral("出库失败，库存数据未改变：") + s.message());

@@ -1,7 +1,7 @@
 #include "ledger/statistics.h"
 
 #include "common/reader_threads.h"
-#include "data/record_store.h"
+#include "data/record_file.h"
 #include "data/stock_file.h"
 #include "data/stock_layout.h"
 
@@ -83,64 +83,54 @@ constexpr int copyReadsRowsUpTo = 300000;
 
 // write(), handing `rows` (when given) the rows it copies as it copies them;
 // `rows` stays empty when the file is too long for that.
-Status writeReading(RecordStore &store, const QString &programDir, const Kind &kind,
+Status writeReading(RecordFile &stock, const QString &programDir, const Kind &kind,
     const QDateTime &now, std::optional<TextRows> *rows)
 {
-    if (!store.openOrSelect(programDir + u'/' + Stock::fileName(), Stock::alias()))
-        return Status::failure(store.lastError());
     const Days days = periodOf(kind, now);
     const QString path = resultPath(programDir);
-    // The editor may still hold the last result open under "qd"; closing it
-    // leaves the stock file current.
-    store.closePath(path);
-    bool written = false;
-    if (rows && store.recordCount() <= copyReadsRowsUpTo) {
-        TextRows &read = rows->emplace(int(fields(kind).size()));
-        written = store.copyDaysToScratch(path, dateFieldOf(kind), days.first, days.last,
-            fields(kind), appendingTo(read, store.recordCount()));
-        if (!written)
-            rows->reset();
-    } else {
-        written
-            = store.copyDaysToScratch(path, dateFieldOf(kind), days.first, days.last, fields(kind));
-    }
-    return written ? Status::success() : Status::failure(store.lastError());
+    if (!rows || stock.recordCount() > copyReadsRowsUpTo)
+        return stock.copyDaysToScratch(
+            path, dateFieldOf(kind), days.first, days.last, fields(kind));
+    TextRows &read = rows->emplace(int(fields(kind).size()));
+    Status written = stock.copyDaysToScratch(path, dateFieldOf(kind), days.first, days.last,
+        fields(kind), appendingTo(read, stock.recordCount()));
+    if (!written)
+        rows->reset();
+    return written;
 }
 
 } // namespace
 
-Status write(RecordStore &store, const QString &programDir, const Kind &kind, const QDateTime &now)
+Status write(RecordFile &stock, const QString &programDir, const Kind &kind, const QDateTime &now)
 {
-    return writeReading(store, programDir, kind, now, nullptr);
+    return writeReading(stock, programDir, kind, now, nullptr);
 }
 
 Status readRows(const QString &programDir, const Kind &kind, const QDateTime &now, TextRows &rows)
 {
-    RecordStore reader;
-    if (!reader.open(programDir + u'/' + Stock::fileName(), Stock::alias()))
-        return Status::failure(reader.lastError());
+    RecordFile reader;
+    if (Status s = reader.open(programDir + u'/' + Stock::fileName(), Stock::alias()); !s)
+        return s;
     const Days days = periodOf(kind, now);
     const QStringList names = fields(kind);
     rows = TextRows(int(names.size()));
-    if (!reader.forEachRowInDays(dateFieldOf(kind), days.first, days.last, names,
-            appendingTo(rows, reader.recordCount())))
-        return Status::failure(reader.lastError());
-    return Status::success();
+    return reader.forEachRowInDays(
+        dateFieldOf(kind), days.first, days.last, names, appendingTo(rows, reader.recordCount()));
 }
 
-Status writeWithRows(RecordStore &store, const QString &programDir, const Kind &kind,
+Status writeWithRows(RecordFile &stock, const QString &programDir, const Kind &kind,
     const QDateTime &now, std::optional<TextRows> &rows)
 {
     rows.reset();
     // With one thread the copy's own scan reads the rows: a second scan beside
     // it would only take turns with it.
     if (readerThreads() < 2)
-        return writeReading(store, programDir, kind, now, &rows);
+        return writeReading(stock, programDir, kind, now, &rows);
     const StockFile::Signature before = StockFile::signature(programDir);
     TextRows read;
     Status readStatus = Status::success();
     std::thread reader([&] { readStatus = readRows(programDir, kind, now, read); });
-    const Status written = write(store, programDir, kind, now);
+    const Status written = write(stock, programDir, kind, now);
     reader.join();
     // Both read the stock file as it was before, unless another program
     // committed to it meanwhile: then the rows may not be the file's.

@@ -9,7 +9,7 @@
 
 #include <optional>
 
-class RecordStore;
+class RecordFile;
 
 // The period statistics of the "统计" menu: the items whose latest issue
 // (receipt) falls on today, in this month or in this year, with that
@@ -35,9 +35,10 @@ QStringList fields(const Kind &kind);
 // The result file in the program directory.
 QString resultPath(const QString &programDir);
 
-// Writes qd.zrb (replacing it) with every stock record, in stock-file
-// order, whose date of the latest movement shares the period with `now`.
-Status write(RecordStore &store, const QString &programDir, const Kind &kind, const QDateTime &now);
+// Writes qd.zrb (replacing it; no one may hold it open) with every record of
+// the stock file, in its order, whose date of the latest movement shares the
+// period with `now`.
+Status write(RecordFile &stock, const QString &programDir, const Kind &kind, const QDateTime &now);
 
 // The rows of that result as the table editor shows them: the texts of the
 // seven fields of every record write() copies, in the same order. Reads the
@@ -51,7 +52,7 @@ Status readRows(const QString &programDir, const Kind &kind, const QDateTime &no
 // succeeded (and, with two threads, the stock file did not change
 // meanwhile); otherwise it stays empty and the editor reads the file. The
 // status is write()'s.
-Status writeWithRows(RecordStore &store, const QString &programDir, const Kind &kind,
+Status writeWithRows(RecordFile &stock, const QString &programDir, const Kind &kind,
     const QDateTime &now, std::optional<TextRows> &rows);
 
 } // namespace Statistics

@@ -2,7 +2,7 @@
 
 #include "common/clock.h"
 #include "common/value_text.h"
-#include "data/record_store.h"
+#include "data/record_file.h"
 #include "data/stock_layout.h"
 #include "table/data_source.h"
 
@@ -86,23 +86,20 @@ QString badNumbersMessage(const QList<BadNumber> &bad)
     return text;
 }
 
-Status findTwins(
-    RecordStore &store, const QString &programDir, const QList<Row> &rows, QList<int> *twins)
+Status findTwins(RecordFile &stock, const QList<Row> &rows, QList<int> *twins)
 {
     twins->clear();
     QSet<QString> keys;
     for (const Row &row : rows)
         keys.insert(keyOf(row.name, row.spec));
     QSet<QString> known;
-    const bool read = store.openOrSelect(programDir + u'/' + Stock::fileName(), Stock::alias())
-        && store.forEachRecord([&](const RecordStore &record) {
-               const QString key
-                   = keyOf(record.readText(Stock::Name), record.readText(Stock::Spec));
-               if (keys.contains(key))
-                   known.insert(key);
-           });
+    const Status read = stock.forEachRecord([&](const RecordFile &record) {
+        const QString key = keyOf(record.readText(Stock::Name), record.readText(Stock::Spec));
+        if (keys.contains(key))
+            known.insert(key);
+    });
     if (!read)
-        return Status::failure(store.lastError());
+        return read;
     for (int i = 0; i < rows.size(); ++i)
         if (known.contains(keyOf(rows[i].name, rows[i].spec)))
             twins->append(i);
@@ -130,41 +127,40 @@ QString openingEntry(const Row &row, const QString &dateTimeText)
         + dateTimeText;
 }
 
-Status add(RecordStore &store, const QString &programDir, const QList<Row> &rows,
-    const Clock &clock, QString *diskProblem)
+namespace {
+
+// One row as a new record, its quantity booked as its first receipt.
+Status addRow(RecordFile &stock, const Row &row, const QDateTime &now)
 {
-    const auto failed = [&] {
-        return Status::failure(store.lastError());
-    };
-    if (!store.openOrSelect(programDir + u'/' + Stock::fileName(), Stock::alias()))
-        return failed();
-    {
-        RecordStore::Transaction transaction(store);
-        if (!transaction.active())
-            return failed();
-        for (const Row &row : rows) {
-            const bool ok
-                = store.add({row.name, row.spec, row.unit, row.quantity, row.unitPrice, row.value})
-                && store.write(Stock::ReceiptQuantity, row.quantity)
-                && store.write(Stock::ReceiptAmount, row.value)
-                && store.write(Stock::MonthReceiptQuantity, row.quantity)
-                && store.write(Stock::MonthReceiptAmount, row.value)
-                && store.write(Stock::YearReceiptQuantity, row.quantity)
-                && store.write(Stock::YearReceiptAmount, row.value)
-                && store.write(Stock::ReceiptDate, clock.now())
-                && store.appendMemo(
-                    Stock::ReceiptHistory, openingEntry(row, dateTimeText(clock.now())))
-                && store.write(Stock::AlarmQuantity, row.alarm);
-            if (!ok)
-                return failed();
-        }
-        const Status committed = transaction.commit();
-        if (!committed)
-            return committed;
-    }
+    Status s = stock.add({row.name, row.spec, row.unit, row.quantity, row.unitPrice, row.value});
+    const std::pair<int, QVariant> fields[] = {{Stock::ReceiptQuantity, row.quantity},
+        {Stock::ReceiptAmount, row.value}, {Stock::MonthReceiptQuantity, row.quantity},
+        {Stock::MonthReceiptAmount, row.value}, {Stock::YearReceiptQuantity, row.quantity},
+        {Stock::YearReceiptAmount, row.value}, {Stock::ReceiptDate, now}};
+    for (const auto &[field, value] : fields)
+        if (s)
+            s = stock.write(field, value);
+    if (s)
+        s = stock.appendMemo(Stock::ReceiptHistory, openingEntry(row, dateTimeText(now)));
+    if (s)
+        s = stock.write(Stock::AlarmQuantity, row.alarm);
+    return s;
+}
+
+} // namespace
+
+Status add(RecordFile &stock, const QList<Row> &rows, const Clock &clock, QString *diskProblem)
+{
+    RecordFile::Transaction transaction(stock);
+    if (Status s = transaction.begin(); !s)
+        return s;
+    for (const Row &row : rows)
+        if (Status s = addRow(stock, row, clock.now()); !s)
+            return s;
+    if (Status committed = transaction.commit(); !committed)
+        return committed;
     if (diskProblem)
-        *diskProblem = store.diskWarning();
-    store.close(Stock::alias());
+        *diskProblem = stock.diskWarning();
     return Status::success();
 }
 

@@ -7,7 +7,7 @@
 
 class Clock;
 class DataSource;
-class RecordStore;
+class RecordFile;
 
 // Adding the rows of the stock list (typically rows read from a spreadsheet)
 // to the stock file as new items, each with its quantity booked as its first
@@ -54,9 +54,8 @@ Collected collect(const DataSource &table, int cursorRow);
 QString badNumbersMessage(const QList<BadNumber> &bad);
 
 // The indexes of the rows whose 品名 and 规格型号 are those of a stock record
-// already, read from the stock file of the program directory.
-Status findTwins(
-    RecordStore &store, const QString &programDir, const QList<Row> &rows, QList<int> *twins);
+// already.
+Status findTwins(RecordFile &stock, const QList<Row> &rows, QList<int> *twins);
 
 // The one question about such rows: Yes adds them as new records, No leaves
 // them out (the other rows are added either way).
@@ -65,10 +64,10 @@ QString twinsQuestion(const Collected &collected, const QList<int> &twins);
 // The opening line of 进库记录, without a line end.
 QString openingEntry(const Row &row, const QString &dateTimeText);
 
-// Appends the rows to the stock file of the program directory in one
-// transaction (all of them, or on failure none) and closes it. Added, but the
-// disk reported an error after saving: success, and the error in `diskProblem`.
-Status add(RecordStore &store, const QString &programDir, const QList<Row> &rows,
-    const Clock &clock, QString *diskProblem = nullptr);
+// Appends the rows to the stock file in one transaction (all of them, or on
+// failure none). Added, but the disk reported an error after saving:
+// success, and the error in `diskProblem`.
+Status add(
+    RecordFile &stock, const QList<Row> &rows, const Clock &clock, QString *diskProblem = nullptr);
 
 } // namespace BulkAddition

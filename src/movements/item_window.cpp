@@ -251,7 +251,9 @@ void ItemWindow::receive()
         return;
     }
     ReceiptOutcome outcome;
-    const Status s = bookReceipt(store_, state_.programDir, input, clock_.now(), &outcome);
+    // selectStock() has opened it.
+    RecordFile &stock = *store_.file(Stock::alias());
+    const Status s = bookReceipt(stock, state_.programDir, input, clock_.now(), &outcome);
     if (!s) {
         prompts_.message(QStringLiteral("入库失败，库存数据未改变：") + s.message());
         return;

@@ -4,7 +4,7 @@
 #include "data/booking_backups.h"
 #include "data/item_backup.h"
 #include "data/period_totals.h"
-#include "data/record_store.h"
+#include "data/record_file.h"
 #include "data/stock_layout.h"
 
 #include <utility>
@@ -34,18 +34,63 @@ Status checkReceipt(const ReceiptInput &input)
 namespace {
 
 // Moves to the record to book: the one shown while it holds the key, else the
-// first of the key. False, past the end, when the key has none.
-bool findItem(RecordStore &store, const ReceiptInput &input)
+// first of the key; past the end when the key has none.
+Status findItem(RecordFile &stock, const ReceiptInput &input)
 {
-    if (input.recordId != 0 && store.goToId(input.recordId)
-        && store.readText(Stock::Name) == input.name && store.readText(Stock::Spec) == input.spec)
-        return true;
-    return store.findFirstEqual(Stock::Name, input.name, Stock::Spec, input.spec);
+    if (input.recordId != 0 && stock.goToId(input.recordId)
+        && stock.readText(Stock::Name) == input.name && stock.readText(Stock::Spec) == input.spec)
+        return Status::success();
+    return stock.findFirstEqual(Stock::Name, input.name, Stock::Spec, input.spec);
+}
+
+// The receipt's writes into the existing item the cursor is on.
+Status bookInto(RecordFile &stock, const ReceiptInput &input, double quantity, double amount,
+    double alarm, const QDateTime &now)
+{
+    const double stockQuantity = round2(stock.readNumber(Stock::Quantity) + quantity);
+    const double value = round2(stock.readNumber(Stock::Amount) + amount);
+    // With no stock left there is no average: the last price stays.
+    const double average
+        = stockQuantity != 0 ? round2(value / stockQuantity) : stock.readNumber(Stock::UnitPrice);
+    Status s = stock.readStatus();
+    if (s)
+        s = stock.write(Stock::Quantity, stockQuantity);
+    if (s)
+        s = stock.write(Stock::Amount, value);
+    if (s)
+        s = stock.write(Stock::UnitPrice, average);
+    if (s)
+        s = addToPeriodTotals(stock, receiptTotals, quantity, amount, now);
+    if (s)
+        s = stock.write(Stock::ReceiptDate, now);
+    if (s)
+        s = stock.appendMemo(
+            Stock::ReceiptHistory, receiptHistoryLine(input, average, stockQuantity, now));
+    if (s)
+        s = stock.write(Stock::AlarmQuantity, alarm);
+    return s;
+}
+
+// A new item of the typed values.
+Status addItem(RecordFile &stock, const ReceiptInput &input, double quantity, double amount,
+    double price, double alarm, const QDateTime &now)
+{
+    Status s = stock.add({input.name, input.spec, input.unit, quantity, price, price * quantity});
+    if (s)
+        s = stock.write(Stock::AlarmQuantity, alarm);
+    if (s)
+        s = addToPeriodTotals(stock, receiptTotals, quantity, amount, now);
+    if (s)
+        s = stock.write(Stock::ReceiptDate, now);
+    if (s)
+        s = stock.appendMemo(
+            Stock::ReceiptHistory, receiptHistoryLine(input, price, quantity, now));
+    return s;
 }
 
 } // namespace
 
-Status bookReceipt(RecordStore &store, const QString &programDir, const ReceiptInput &input,
+Status bookReceipt(RecordFile &stock, const QString &programDir, const ReceiptInput &input,
     const QDateTime &now, ReceiptOutcome *outcome)
 {
     ReceiptOutcome result;
@@ -55,52 +100,30 @@ Status bookReceipt(RecordStore &store, const QString &programDir, const ReceiptI
     const double amount = *wholeNumber(input.amount);
     const double price = *wholeNumber(input.unitPrice);
     const double alarm = *wholeNumber(input.alarm);
-    const auto failed = [&] {
-        return Status::failure(store.lastError());
-    };
 
     BookingBackups backups(ItemBackup::receiptFolder(programDir));
-    RecordStore::Transaction transaction(store);
-    if (!transaction.active())
-        return failed();
+    RecordFile::Transaction transaction(stock);
+    if (Status s = transaction.begin(); !s)
+        return s;
     // The backup takes its place only with the receipt: an undo never finds
     // one of a receipt that was not booked.
-    if (Status s = backups.take(store, input.name, input.spec, &result.backupTaken); !s)
+    if (Status s = backups.take(stock, input.name, input.spec, &result.backupTaken); !s)
         return Status::failure(QStringLiteral("无法保存进库备份：") + s.message());
 
-    if (findItem(store, input)) {
-        const double stock = round2(store.readNumber(Stock::Quantity) + quantity);
-        const double value = round2(store.readNumber(Stock::Amount) + amount);
-        // With no stock left there is no average: the last price stays.
-        const double average
-            = stock != 0 ? round2(value / stock) : store.readNumber(Stock::UnitPrice);
-        if (!store.write(Stock::Quantity, stock) || !store.write(Stock::Amount, value)
-            || !store.write(Stock::UnitPrice, average)
-            || !addToPeriodTotals(store, receiptTotals, quantity, amount, now)
-            || !store.write(Stock::ReceiptDate, now)
-            || !store.appendMemo(
-                Stock::ReceiptHistory, receiptHistoryLine(input, average, stock, now))
-            || !store.write(Stock::AlarmQuantity, alarm))
-            return failed();
-    } else {
-        result.newItem = true;
-        if (store.failed())
-            return failed();
-        if (!store.add({input.name, input.spec, input.unit, quantity, price, price * quantity})
-            || !store.write(Stock::AlarmQuantity, alarm)
-            || !addToPeriodTotals(store, receiptTotals, quantity, amount, now)
-            || !store.write(Stock::ReceiptDate, now)
-            || !store.appendMemo(
-                Stock::ReceiptHistory, receiptHistoryLine(input, price, quantity, now)))
-            return failed();
-    }
-    if (Status s = backups.list(store); !s)
+    if (Status s = findItem(stock, input); !s)
+        return s;
+    result.newItem = stock.atEnd();
+    if (Status s = result.newItem ? addItem(stock, input, quantity, amount, price, alarm, now)
+                                  : bookInto(stock, input, quantity, amount, alarm, now);
+        !s)
+        return s;
+    if (Status s = backups.list(stock); !s)
         return s;
     if (Status committed = transaction.commit(); !committed) {
-        (void)backups.settle(store); // start-up finishes what cannot be settled now
+        (void)backups.settle(stock); // start-up finishes what cannot be settled now
         return committed;
     }
-    result.diskProblem = store.diskWarning();
+    result.diskProblem = stock.diskWarning();
     // Booked: a backup that cannot be put in place now is left for start-up.
     if (Status installed = backups.install(); !installed)
         result.backupProblem = installed.message();

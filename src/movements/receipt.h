@@ -5,7 +5,7 @@
 #include <QDateTime>
 #include <QString>
 
-class RecordStore;
+class RecordFile;
 
 // A goods receipt as typed into the item window: the texts of its boxes.
 struct ReceiptInput
@@ -17,7 +17,7 @@ struct ReceiptInput
     QString quantity; // 数量 received
     QString amount; // 金额 received
     QString alarm; // 报警数量, written back at every receipt
-    // The record the window shows (RecordStore::recordId): booked when it
+    // The record the window shows (RecordFile::recordId): booked when it
     // still holds the key, so that of two records of one key the one shown
     // is. 0, or another key: the first record of the key.
     qint64 recordId = 0;
@@ -39,13 +39,13 @@ struct ReceiptOutcome
 // box is blank or wholly a number. The message names the box and its text.
 Status checkReceipt(const ReceiptInput &input);
 
-// Books a receipt into the stock file, which must be the store's current file:
-// the receipt backup of the item (in place once the receipt is), then for an existing item the new
-// quantity and value, the average price after the receipt (kept when the quantity becomes 0), the
-// receipt totals, date, history line and alarm quantity; for an unknown key a new item with the
-// typed values. All in one transaction: on failure, and for an input that
-// checkReceipt() refuses, nothing is booked.
-Status bookReceipt(RecordStore &store, const QString &programDir, const ReceiptInput &input,
+// Books a receipt into the stock file: the receipt backup of the item (in
+// place once the receipt is), then for an existing item the new quantity and
+// value, the average price after the receipt (kept when the quantity becomes
+// 0), the receipt totals, date, history line and alarm quantity; for an
+// unknown key a new item with the typed values. All in one transaction: on
+// failure, and for an input that checkReceipt() refuses, nothing is booked.
+Status bookReceipt(RecordFile &stock, const QString &programDir, const ReceiptInput &input,
     const QDateTime &now, ReceiptOutcome *outcome = nullptr);
 
 // The line appended to 进库记录.

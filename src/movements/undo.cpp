@@ -46,7 +46,7 @@ Texts textsFor(Kind kind)
 
 void removePair(const QString &recordFile)
 {
-    for (const QString &file : {recordFile, RecordStore::companionPath(recordFile)}) {
+    for (const QString &file : {recordFile, RecordFile::companionPath(recordFile)}) {
         // Leftovers carry temporary names, removed at the next start.
         (void)FileSystem::removeIfExists(file + QStringLiteral("-journal"));
         (void)FileSystem::removeIfExists(file);
@@ -55,48 +55,52 @@ void removePair(const QString &recordFile)
 
 const QString backupAlias = QStringLiteral("xdgja");
 
-// Opens the backup under its alias; whether it holds the item first.
-bool backupHoldsItem(RecordStore &store, const QString &backup, const QString &name,
+// Opens the backup; whether it holds the item first. Not so with an empty
+// `error`: the backup holds another item, or none.
+bool backupHoldsItem(RecordFile &backup, const QString &path, const QString &name,
     const QString &spec, QString *error)
 {
-    if (!store.open(backup, backupAlias)) {
-        *error = store.lastError();
+    if (Status s = backup.open(path, backupAlias); !s) {
+        *error = s.message();
         return false;
     }
-    store.first();
-    return Stock::isStockLayout(store.layout()) && store.recordCount() > 0
-        && store.readText(Stock::Name) == name && store.readText(Stock::Spec) == spec;
+    const bool holds = Stock::isStockLayout(backup.layout()) && backup.recordCount() > 0
+        && backup.readText(Stock::Name) == name && backup.readText(Stock::Spec) == spec;
+    *error = backup.readStatus().message();
+    return holds && error->isEmpty();
 }
 
-// The records of the backup (current) as values for every field, in its
-// order; false when one of them is marked deleted, or on a read error.
-bool backupRecords(RecordStore &store, QList<QVariantList> *records)
+// The records of the backup as values for every field, in its order;
+// `writable` is false when one of them is marked deleted.
+Status backupRecords(RecordFile &backup, QList<QVariantList> *records, bool *writable)
 {
-    for (store.first(); !store.atEnd(); store.skip()) {
-        if (store.isDeleted())
-            return false;
-        QVariantList values;
-        for (int field = 1; field <= store.fieldCount(); ++field) {
-            values.append(store.read(field));
-            if (store.failed()) // each read clears the error of the one before
-                return false;
+    *writable = true;
+    for (backup.first(); !backup.atEnd(); backup.skip()) {
+        if (backup.isDeleted()) {
+            *writable = false;
+            return backup.readStatus();
         }
+        QVariantList values;
+        for (int field = 1; field <= backup.fieldCount(); ++field)
+            values.append(backup.read(field));
+        if (Status s = backup.readStatus(); !s)
+            return s;
         records->append(values);
     }
-    return true;
+    return Status::success();
 }
 
-// Whether every identity names its own record of the item in the stock file
-// (current): then the backup goes back over exactly the records it was
-// taken from. Not so after the item was deleted or the file restored or
-// rebuilt, where the identities name other records or none.
+// Whether every identity names its own record of the item in the stock file:
+// then the backup goes back over exactly the records it was taken from. Not
+// so after the item was deleted or the file restored or rebuilt, where the
+// identities name other records or none.
 bool identitiesResolve(
-    RecordStore &store, const std::vector<qint64> &ids, const QString &name, const QString &spec)
+    RecordFile &stock, const std::vector<qint64> &ids, const QString &name, const QString &spec)
 {
     QSet<qint64> seen;
     for (const qint64 id : ids) {
-        if (seen.contains(id) || !store.goToId(id) || store.readText(Stock::Name) != name
-            || store.readText(Stock::Spec) != spec)
+        if (seen.contains(id) || !stock.goToId(id) || stock.readText(Stock::Name) != name
+            || stock.readText(Stock::Spec) != spec)
             return false;
         seen.insert(id);
     }
@@ -106,29 +110,44 @@ bool identitiesResolve(
 // Each record takes its values in one transaction: all of them or none.
 // `places` are identities when `byId`, else record numbers.
 Status writeInPlace(
-    RecordStore &store, const QList<qint64> &places, bool byId, const QList<QVariantList> &records)
+    RecordFile &stock, const QList<qint64> &places, bool byId, const QList<QVariantList> &records)
 {
-    if (!store.select(Stock::alias()))
-        return Status::failure(store.lastError());
-    RecordStore::Transaction transaction(store);
-    if (!transaction.active())
-        return Status::failure(store.lastError());
+    RecordFile::Transaction transaction(stock);
+    if (Status s = transaction.begin(); !s)
+        return s;
     for (qsizetype i = 0; i < places.size(); ++i) {
-        if (!(byId ? store.goToId(places[i]) : store.goTo(int(places[i]))))
-            return Status::failure(store.lastError());
+        if (Status s = byId ? stock.goToId(places[i]) : stock.goTo(int(places[i])); !s)
+            return s;
         const QVariantList &values = records[i];
         for (int field = 1; field <= values.size(); ++field)
-            if (!store.write(field, values[field - 1]))
-                return Status::failure(store.lastError());
+            if (Status s = stock.write(field, values[field - 1]); !s)
+                return s;
     }
     return transaction.commit();
 }
 
+// The records of the item's place rebuilt: what comes before it, the
+// backup's records, then what follows without the key's records.
+Status buildRebuilt(RecordFile &backup, const QString &before, const QString &after)
+{
+    RecordFile rest;
+    RecordFile rebuilt;
+    Status s = rest.open(after, QStringLiteral("xdgj2"));
+    if (s)
+        s = rebuilt.open(before, QStringLiteral("xdgjb"));
+    if (s)
+        s = rebuilt.appendFrom(backup);
+    if (s)
+        s = rebuilt.appendFrom(rest);
+    return s;
+}
+
 // Twins of the key: the backup holds every record of the key, so all of them
 // give way to it, the first one's place taking the backup's records. The new
-// stock file is built under temporary names and put in place whole.
-Status rebuild(RecordStore &store, const QString &programDir, int recordNumber, const QString &name,
-    const QString &spec, bool *changed)
+// stock file is built under temporary names and put in place whole; the
+// stock file is closed for it.
+Status rebuild(RecordFile &stock, RecordFile &backup, const QString &programDir, int recordNumber,
+    const QString &name, const QString &spec, bool *changed)
 {
     const QString data = programDir + u'/' + Stock::fileName();
     const QString stem = PairReplacement::newStem();
@@ -141,25 +160,49 @@ Status rebuild(RecordStore &store, const QString &programDir, int recordNumber, 
             removePair(before);
         return s;
     };
-    const auto isItem = [&](const RecordStore &s) {
-        return s.readText(Stock::Name) == name && s.readText(Stock::Spec) == spec;
+    const auto isItem = [&](const RecordFile &f) {
+        return f.readText(Stock::Name) == name && f.readText(Stock::Spec) == spec;
     };
-    if (!store.select(Stock::alias())
-        || !store.copyTo(
-            before, [&](const RecordStore &s) { return s.recordNumber() < recordNumber; })
-        || !store.copyTo(after,
-            [&](const RecordStore &s) { return s.recordNumber() > recordNumber && !isItem(s); }))
-        return finish(Status::failure(store.lastError()));
-    store.close(Stock::alias());
-    if (!store.open(after, QStringLiteral("xdgj2")) || !store.open(before, QStringLiteral("xdgjb"))
-        || !store.appendFrom(backupAlias) || !store.appendFrom(QStringLiteral("xdgj2")))
-        return finish(Status::failure(store.lastError()));
-    store.closeAll();
+    Status s = stock.copyTo(
+        before, [&](const RecordFile &f) { return f.recordNumber() < recordNumber; });
+    if (s)
+        s = stock.copyTo(after,
+            [&](const RecordFile &f) { return f.recordNumber() > recordNumber && !isItem(f); });
+    if (!s)
+        return finish(s);
+    stock.close();
+    s = buildRebuilt(backup, before, after);
+    backup.close();
+    if (!s)
+        return finish(s);
     // Only a complete new stock file takes the place of the old one.
-    Status s
-        = PairReplacement::replace(data, before, RecordStore::companionPath(before), &committed);
+    s = PairReplacement::replace(data, before, RecordFile::companionPath(before), &committed);
     *changed = committed;
     return finish(s);
+}
+
+// The backup's records as they would go back, with what they need.
+struct Saved
+{
+    int records = 0; // of the key in the stock file
+    std::vector<qint64> sources;
+    QList<QVariantList> values;
+    bool writable = false;
+};
+
+Status readSaved(RecordFile &stock, RecordFile &backup, const QString &path, const QString &name,
+    const QString &spec, Saved *saved, Result &r)
+{
+    if (Status s = stock.countEqual(Stock::Name, name, Stock::Spec, spec, &saved->records); !s)
+        return s;
+    QString error;
+    if (!backupHoldsItem(backup, path, name, spec, &error)) {
+        r.keyMismatch = error.isEmpty();
+        return Status::failure(error);
+    }
+    if (Status s = backup.copiedFromIds(&saved->sources); !s)
+        return s;
+    return backupRecords(backup, &saved->values, &saved->writable);
 }
 
 } // namespace
@@ -170,61 +213,48 @@ QString backupFolder(Kind kind, const QString &programDir)
                                  : ItemBackup::issueFolder(programDir);
 }
 
-Status restore(RecordStore &store, const QString &programDir, int recordNumber,
+Status restore(RecordFile &stock, const QString &programDir, int recordNumber,
     const QString &backup, const QString &name, const QString &spec, const QDateTime &now,
     Result *result)
 {
     Result ignored;
     Result &r = result ? *result : ignored;
     r = {};
-    const QString data = programDir + u'/' + Stock::fileName();
     int landing = recordNumber;
-    // The reason is copied before reopening clears the store's error.
+    RecordFile backupFile;
     const auto done = [&](const Status &s) {
-        store.closeAll();
-        if (store.open(data, Stock::alias()))
-            (void)store.goTo(landing); // past the end is a place too
+        backupFile.close();
+        // Open again: a rebuild has put another file in its place.
+        if (stock.reopen())
+            (void)stock.goTo(landing); // past the end is a place too
         return s;
     };
 
-    if (!store.openOrSelect(data, Stock::alias()))
-        return done(Status::failure(store.lastError()));
-    const int records = store.countEqual(Stock::Name, name, Stock::Spec, spec);
-    if (records < 0)
-        return done(Status::failure(store.lastError()));
-    QString error;
-    if (!backupHoldsItem(store, backup, name, spec, &error)) {
-        r.keyMismatch = error.isEmpty();
-        return done(Status::failure(error));
-    }
-    const std::vector<qint64> sources = store.copiedFromIds();
-    if (store.failed())
-        return done(Status::failure(store.lastError()));
-    QList<QVariantList> saved;
-    const bool writable = backupRecords(store, &saved);
-    if (store.failed())
-        return done(Status::failure(store.lastError()));
-
+    Saved saved;
+    if (Status s = readSaved(stock, backupFile, backup, name, spec, &saved, r); !s)
+        return done(s);
     // The backup's records go back over the very records they were taken
     // from; a record of the key added since (in bulk, say) stays as it is.
     // One transaction, no copy of the whole file: it is all or nothing, the
     // item's backup stays for a repeat, and a copy per undo (tens of
     // megabytes on a large stock) would fill the disk.
-    const bool byId = writable && !sources.empty() && sources.size() == size_t(saved.size())
-        && store.select(Stock::alias()) && identitiesResolve(store, sources, name, spec);
+    const bool byId = saved.writable && !saved.sources.empty()
+        && saved.sources.size() == size_t(saved.values.size())
+        && identitiesResolve(stock, saved.sources, name, spec);
     // A backup of an earlier version names no records: one record of the
     // key is still its own.
-    const QList<qint64> places = byId ? QList<qint64>(sources.begin(), sources.end())
-        : writable && records == 1 && saved.size() == 1 ? QList<qint64> {recordNumber}
-                                                        : QList<qint64>();
+    const QList<qint64> places = byId ? QList<qint64>(saved.sources.begin(), saved.sources.end())
+        : saved.writable && saved.records == 1 && saved.values.size() == 1
+        ? QList<qint64> {recordNumber}
+        : QList<qint64>();
     if (!places.isEmpty()) {
-        store.close(backupAlias);
-        const Status s = writeInPlace(store, places, byId, saved);
+        backupFile.close();
+        const Status s = writeInPlace(stock, places, byId, saved.values);
         r.changed = bool(s);
-        r.diskProblem = s ? store.diskWarning() : QString();
-        if (s && byId && store.goToId(places.first()))
-            landing = store.recordNumber();
-        if (s && saved.size() == 1)
+        r.diskProblem = s ? stock.diskWarning() : QString();
+        if (s && byId && stock.goToId(places.first()))
+            landing = stock.recordNumber();
+        if (s && saved.values.size() == 1)
             r.rewrittenRecord = landing;
         return done(s);
     }
@@ -232,10 +262,10 @@ Status restore(RecordStore &store, const QString &programDir, int recordNumber,
     // file is rebuilt; a quick copy of it first is enough to take back a
     // mistaken one.
     if (Status s
-        = StockFile::safetyBackup(store, programDir, now, nullptr, StockFile::SafetyCopy::Quick);
+        = StockFile::safetyBackup(stock, programDir, now, nullptr, StockFile::SafetyCopy::Quick);
         !s)
         return done(Status::failure(QStringLiteral("无法先备份库存数据：") + s.message()));
-    return done(rebuild(store, programDir, recordNumber, name, spec, &r.changed));
+    return done(rebuild(stock, backupFile, programDir, recordNumber, name, spec, &r.changed));
 }
 
 Outcome run(Kind kind, RecordStore &store, const AppState &state, Prompts &prompts,
@@ -252,15 +282,20 @@ Outcome run(Kind kind, RecordStore &store, const AppState &state, Prompts &promp
     int recordNumber = 0;
     QString name;
     QString spec;
-    if (store.openOrSelect(state.path(Stock::fileName()), Stock::alias())
-        && store.findFirstEqual(Stock::Name, item.name, Stock::Spec, item.spec)) {
-        recordNumber = store.recordNumber();
-        name = store.readText(Stock::Name);
-        spec = store.readText(Stock::Spec);
+    const QString stockPath = state.path(Stock::fileName());
+    RecordFile *stock = nullptr;
+    Status found = store.openOrSelect(stockPath, Stock::alias(), &stock);
+    if (found)
+        found = stock->findFirstEqual(Stock::Name, item.name, Stock::Spec, item.spec);
+    if (found && !stock->atEnd()) {
+        recordNumber = stock->recordNumber();
+        name = stock->readText(Stock::Name);
+        spec = stock->readText(Stock::Spec);
+        found = stock->readStatus();
     }
     // A stock file that cannot be read is no reason to say "no backup".
-    if (store.failed()) {
-        prompts.message(QStringLiteral("恢复失败，库存数据未改变：") + store.lastError());
+    if (!found) {
+        prompts.message(QStringLiteral("恢复失败，库存数据未改变：") + found.message());
         return Outcome::Failed;
     }
     // An item no longer in stock has no backup to go back to. The latest
@@ -268,7 +303,7 @@ Outcome run(Kind kind, RecordStore &store, const AppState &state, Prompts &promp
     // failed): it is written out first, or the undo would skip that booking.
     const QString backup = ItemBackup::path(backupFolder(kind, state.programDir), name, spec);
     if (recordNumber != 0) {
-        if (Status s = BookingBackups::bringUpToDate(store, backup); !s) {
+        if (Status s = BookingBackups::bringUpToDate(*stock, backup); !s) {
             prompts.message(QStringLiteral("恢复失败，库存数据未改变：") + s.message());
             return Outcome::Failed;
         }
@@ -284,8 +319,10 @@ Outcome run(Kind kind, RecordStore &store, const AppState &state, Prompts &promp
         return Outcome::Declined;
 
     Result result;
-    const Status s
-        = restore(store, state.programDir, recordNumber, backup, name, spec, now, &result);
+    // Open still, unless something closed it while the question was asked.
+    Status s = store.openOrSelect(stockPath, Stock::alias(), &stock);
+    if (s)
+        s = restore(*stock, state.programDir, recordNumber, backup, name, spec, now, &result);
     if (result.keyMismatch) {
         prompts.message(texts.keyMismatch);
         return Outcome::KeyMismatch;

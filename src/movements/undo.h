@@ -6,6 +6,7 @@
 #include <QString>
 
 class Prompts;
+class RecordFile;
 class RecordStore;
 struct AppState;
 
@@ -49,7 +50,7 @@ struct Result
 // hold the item first.
 //
 // The usual case is one transaction on the stock file: the backup names the
-// records it was copied from (RecordStore::copiedFromIds()), and while each
+// records it was copied from (RecordFile::copiedFromIds()), and while each
 // of them is still there with the item's key it takes its backup's fields and
 // memos, in its place. A backup that names none (of an earlier version), or
 // whose records are gone (the item deleted, the stock file restored or
@@ -61,8 +62,9 @@ struct Result
 // by `now`, in 备份数据库). Either way a failure before the point of no return
 // leaves the stock file as it was; after it `changed` is set and the message
 // says what is left for the next start-up. Afterwards the stock file is open
-// under "data" on the first record written back, or on record `recordNumber`.
-Status restore(RecordStore &store, const QString &programDir, int recordNumber,
+// again (reopen()) on the first record written back, or on record
+// `recordNumber`.
+Status restore(RecordFile &stock, const QString &programDir, int recordNumber,
     const QString &backup, const QString &name, const QString &spec, const QDateTime &now,
     Result *result = nullptr);
 

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-class RecordStore;
+class RecordFile;
 
 // Presents the records of one record file as rows of texts, each value as its
 // value text (numbers "%.13g", date-times as date-time text, "真"/"假"), in
@@ -31,5 +31,5 @@ public:
 
 private:
     QString path_;
-    std::unique_ptr<RecordStore> store_;
+    std::unique_ptr<RecordFile> file_;
 };

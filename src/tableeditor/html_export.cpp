@@ -221,9 +221,9 @@ const char head[] =
 // clang-format on
 
 // The head, the column line and the header row of field names.
-void writeHead(QByteArray &out, const RecordStore &store)
+void writeHead(QByteArray &out, const RecordFile &query)
 {
-    const int fields = store.fieldCount();
+    const int fields = query.fieldCount();
     out += Gbk::encode(QString::fromUtf8(head));
     out += QByteArray::number(fields);
     out += " style='width:54pt'>";
@@ -234,7 +234,7 @@ void writeHead(QByteArray &out, const RecordStore &store)
     for (int field = 1; field <= fields; ++field) {
         out += field == 1 ? "  <td height=21 width=72 style='height:15.75pt;width:54pt'>"
                           : "  <td width=72 style='width:54pt'>";
-        appendValue(out, store.fieldName(field));
+        appendValue(out, query.fieldName(field));
         out += "</td>";
         out += lineEnd;
     }
@@ -281,8 +281,11 @@ QString escaped(const QString &text)
 
 bool writeSpreadsheetHtml(RecordStore &store, const QString &recordFile, const QString &target)
 {
-    RecordStore::CurrentFile query(store, recordFile, queryAlias);
-    if (!query.ok()) {
+    // Read on a handle of its own; the store's, if it has one, closes as it
+    // did after an export.
+    store.closePath(recordFile);
+    RecordFile query;
+    if (!query.open(recordFile, queryAlias)) {
         // An earlier export of that name must not pass for this one.
         (void)FileSystem::removeIfExists(target);
         return false;
@@ -290,11 +293,9 @@ bool writeSpreadsheetHtml(RecordStore &store, const QString &recordFile, const Q
     // The rows go to the file as they are made: a large table never sits in
     // memory whole, and the old file stays until the new one is complete.
     FileSystem::AtomicFileWriter out(target);
-    if (!out.open()) {
-        store.close(queryAlias);
+    if (!out.open())
         return false;
-    }
-    writeHead(out.block(), store);
+    writeHead(out.block(), query);
     runPendingEvents();
 
     // A row is its values with the fixed markup between them: the row's
@@ -302,12 +303,12 @@ bool writeSpreadsheetHtml(RecordStore &store, const QString &recordFile, const Q
     // cell's start, then the row's end. It is made in a string of its own and
     // goes to the block in one append, a small append each costing more than
     // the bytes it copies.
-    const int fields = store.fieldCount();
+    const int fields = query.fieldCount();
     std::vector<std::string> glue;
     glue.push_back((Gbk::encode(QStringLiteral(" <tr height=21") + rowHeightStyle + u'>') + lineEnd)
                        .toStdString());
     for (int field = 1; field <= fields; ++field) {
-        glue.back() += Gbk::encode(cellPrefix(store.fieldKind(field), field == 1)).toStdString();
+        glue.back() += Gbk::encode(cellPrefix(query.fieldKind(field), field == 1)).toStdString();
         glue.emplace_back("</td>\r\n");
     }
     glue.back() += " </tr>\r\n";
@@ -317,7 +318,7 @@ bool writeSpreadsheetHtml(RecordStore &store, const QString &recordFile, const Q
     int cells = 0;
     std::vector<std::u16string> buffers(static_cast<size_t>(fields));
     std::string row;
-    const bool read = store.forEachRecord([&](const RecordStore &record) {
+    const Status read = query.forEachRecord([&](const RecordFile &record) {
         row = glue[0];
         for (int field = 1; field <= fields; ++field) {
             appendValue(row, record.readTextInto(field, buffers[size_t(field - 1)]));
@@ -331,7 +332,6 @@ bool writeSpreadsheetHtml(RecordStore &store, const QString &recordFile, const Q
             runPendingEvents();
         }
     });
-    store.close(queryAlias);
     if (!read)
         return false; // the writer lets the half-written file go
     out.block() += "</table>\r\n</body>\r\n</html>\r\n";

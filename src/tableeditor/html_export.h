@@ -39,8 +39,8 @@ inline QString doneMessage()
 
 // Writes the record file as a spreadsheet to `target`, replacing it whole
 // (the old file stays until the new one is complete). The record file is
-// opened under the alias "qd" and closed again; the store's current file is
-// then the one it was. False, with `target` removed, when the record file
+// read on a handle of its own; the store's handle on it, if any, is closed.
+// False, with `target` removed, when the record file
 // cannot be opened; false too when the target cannot be written.
 bool writeSpreadsheetHtml(RecordStore &store, const QString &recordFile, const QString &target);
 

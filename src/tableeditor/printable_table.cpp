@@ -35,7 +35,7 @@ int centredMargin(const PageSetup &setup, int total)
 }
 
 // Rows 1-3: title, office and date, field names.
-void buildTitles(DataSource &out, RecordStore &store, int columns, const QDate &today)
+void buildTitles(DataSource &out, const RecordFile &query, int columns, const QDate &today)
 {
     const int half = columns / 2;
     out.merge({1, 1, 1, columns});
@@ -55,7 +55,7 @@ void buildTitles(DataSource &out, RecordStore &store, int columns, const QDate &
     out.setText(2, half + 1, datePrefix() + dateText(today));
 
     for (int field = 1; field <= columns; ++field) {
-        out.setText(3, field, store.fieldName(field));
+        out.setText(3, field, query.fieldName(field));
         out.setColumnWidths(field, 1, 0);
     }
     for (int column = 1; column <= columns; ++column)
@@ -172,18 +172,21 @@ Status build(DataSource &out, RecordStore &store, const QString &queryFile,
 {
     out.setDefaultFormat(CellFormat());
     out.reset();
-    RecordStore::CurrentFile query(store, queryFile, queryAlias);
-    if (!query.ok()) {
+    // Written on a handle of its own; the store's handle on it, if any,
+    // closes first, as it did after a build.
+    store.closePath(queryFile);
+    RecordFile query;
+    if (Status opened = query.open(queryFile, queryAlias); !opened) {
         out.setSize(headerRows, 0);
-        return Status::failure(store.lastError());
+        return opened;
     }
     // The blank end record of this build; the records before it count.
-    const bool blankAdded = store.add();
-    const int records = std::max(store.recordCount() - (blankAdded ? 1 : 0), 0);
+    const bool blankAdded = query.add().ok();
+    const int records = std::max(query.recordCount() - (blankAdded ? 1 : 0), 0);
 
-    const int columns = store.fieldCount();
+    const int columns = query.fieldCount();
     out.setSize(headerRows, columns);
-    buildTitles(out, store, columns, today);
+    buildTitles(out, query, columns, today);
     const int dataRows = buildDataRows(out, columns, editor, records);
 
     const int footer = out.rowCount();
@@ -194,8 +197,6 @@ Status build(DataSource &out, RecordStore &store, const QString &queryFile,
     out.setHeaderRows(headerRows);
 
     setUpPage(out, dataRows);
-
-    store.close(queryAlias);
     return Status::success();
 }
 

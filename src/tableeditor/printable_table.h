@@ -61,11 +61,11 @@ constexpr int bottomMargin = 180;
 
 // Rebuilds `out` for the record file `queryFile` as the table editor
 // `editor` shows it (field names in row 1, the records below, the total row
-// last). The file, opened under the alias "qd" and closed again (the store's
-// current file is then the one it was), gives the field names; the data rows
-// are the editor's rows between its field names and its total row, every
-// cell as the editor shows it, in the editor's order (a sorted editor prints
-// sorted). Formats of the editor (a find's colour) are not taken over.
+// last). The file, opened on a handle of its own (the store's handle on it,
+// if any, is closed), gives the field names; the data rows are the editor's
+// rows between its field names and its total row, every cell as the editor
+// shows it, in the editor's order (a sorted editor prints sorted). Formats of the editor (a find's
+// colour) are not taken over.
 //
 // Every build first appends one blank record to the file, which stays there.
 // A file built from more than once therefore holds more records than the

@@ -6,6 +6,8 @@
 #include "table/record_file_provider.h"
 #include "table/text_rows.h"
 
+#include <QFileInfo>
+
 namespace QueryTable {
 
 int columnWidthFor(int columns)
@@ -17,25 +19,26 @@ Status load(DataSource &table, RecordStore &store, const QString &path, const Te
 {
     table.reset();
     table.setSize(1, 0);
-    // If the open fails the current file stays what it was: its field names
-    // must not end up in row 1.
-    Status result = Status::success();
-    if (store.openOrSelect(path, alias())) {
-        const int fields = store.fieldCount();
+    // Read on a handle of its own; the store's, if it has one, closes as it
+    // did after a load.
+    store.closePath(path);
+    RecordFile query;
+    Status result = query.open(path, alias());
+    if (result) {
+        const int fields = query.fieldCount();
         table.setSize(1, fields);
         for (int f = 1; f <= fields; ++f)
-            table.setText(1, f, store.fieldName(f));
+            table.setText(1, f, query.fieldName(f));
         table.setColumnWidths(1, fields, columnWidthFor(fields));
         for (int f = 1; f <= fields; ++f) {
-            if (store.fieldKind(f) == FieldKind::DateTime)
+            if (query.fieldKind(f) == FieldKind::DateTime)
                 table.setColumnWidths(f, 1, dateTimeColumnWidth);
         }
         // Rows read elsewhere must at least have the file's shape.
-        if (rows && (rows->columnCount() != fields || rows->rowCount() != store.recordCount()))
+        if (rows && (rows->columnCount() != fields || rows->rowCount() != query.recordCount()))
             rows = nullptr;
-        store.close(alias());
+        query.close();
     } else {
-        result = Status::failure(store.lastError());
         rows = nullptr;
     }
 
@@ -85,16 +88,18 @@ QString columnSumText(const DataSource &table, int column, int selectedColumns, 
 Status sortQueryFile(RecordStore &store, const QString &queryPath, const QString &sortedPath,
     const QString &fieldName, bool descending)
 {
-    if (!store.openOrSelect(queryPath, alias()))
-        return Status::failure(store.lastError());
-    const int field = store.fieldNumber(fieldName);
-    Status result = Status::success();
+    // The store's handles on either file close, as a sort replaces one.
+    store.closePath(queryPath);
+    if (store.isPathOpen(sortedPath))
+        return Status::failure(
+            QStringLiteral("文件 %1 已经打开，不能覆盖").arg(QFileInfo(sortedPath).fileName()));
+    RecordFile query;
+    if (Status s = query.open(queryPath, alias()); !s)
+        return s;
+    const int field = query.fieldNumber(fieldName);
     if (field == 0)
-        result = Status::failure(QStringLiteral("没有字段 %1").arg(fieldName));
-    else if (!store.sortTo(sortedPath, field, descending))
-        result = Status::failure(store.lastError());
-    store.close(alias());
-    return result;
+        return Status::failure(QStringLiteral("没有字段 %1").arg(fieldName));
+    return query.sortTo(sortedPath, field, descending);
 }
 
 } // namespace QueryTable

@@ -52,10 +52,9 @@ constexpr int dateTimeColumnWidth = 470;
 // Replaces the table with the record file: field names in row 1 (the one
 // header row), the records' value texts below, then the total row. Columns
 // are columnWidthFor() wide, date-time fields dateTimeColumnWidth. The field
-// names come through the store under alias(), which is closed again; the rows
-// are read on a connection of their own, closed before this returns. A file
-// that cannot be opened fails and leaves the table without columns; the
-// store's current file is then the one it was.
+// names and the rows are read on handles of their own, closed before this
+// returns; the store's handle on the file, if any, is closed. A file that
+// cannot be opened fails and leaves the table without columns.
 // `rows`, when given, are the file's rows already read (as RecordFileProvider
 // gives them) and are taken instead of reading the file again, unless their
 // column and row counts differ from the file's.
@@ -80,7 +79,8 @@ QString columnSumText(const DataSource &table, int column, int selectedColumns, 
 // Sorts the query file by the named field into the sorted file (replacing it),
 // ascending or descending, in the record store's order for the field's kind.
 // Fails, writing nothing, when the query file cannot be opened or has no such
-// field. The query file is opened under alias() and closed again.
+// field, or the store holds the sorted file open. The query file is read on a
+// handle of its own; the store's handle on it, if any, is closed.
 Status sortQueryFile(RecordStore &store, const QString &queryPath, const QString &sortedPath,
     const QString &fieldName, bool descending);
 

@@ -32,8 +32,9 @@ protected:
         {
             BookingBackups earlier(folder);
             RecordStore::Transaction transaction(store);
-            ASSERT_TRUE(earlier.take(store, QStringLiteral("item2"), QStringLiteral("spec2")));
-            ASSERT_TRUE(earlier.list(store));
+            ASSERT_TRUE(
+                earlier.take(*store.current(), QStringLiteral("item2"), QStringLiteral("spec2")));
+            ASSERT_TRUE(earlier.list(*store.current()));
             ASSERT_TRUE(transaction.commit());
             ASSERT_TRUE(earlier.install());
         }
@@ -70,11 +71,12 @@ protected:
     {
         BookingBackups backups(folder);
         RecordStore::Transaction transaction(store);
-        ASSERT_TRUE(backups.take(store, QStringLiteral("item2"), QStringLiteral("spec2")));
+        ASSERT_TRUE(
+            backups.take(*store.current(), QStringLiteral("item2"), QStringLiteral("spec2")));
         ASSERT_TRUE(setQuantity(QStringLiteral("item2"), 70));
         if (until == Until::Taken)
             return; // rolled back: the booking failed before its end
-        ASSERT_TRUE(backups.list(store));
+        ASSERT_TRUE(backups.list(*store.current()));
         if (until == Until::Listed)
             return; // rolled back after the list was written
         ASSERT_TRUE(transaction.commit());
@@ -138,8 +140,8 @@ TEST_F(BookingBackupsTest, BackupsTornByAPowerLossAreWrittenAgainAtStartUp)
     {
         BookingBackups other(folder);
         RecordStore::Transaction transaction(store);
-        ASSERT_TRUE(other.take(store, QStringLiteral("item3"), QStringLiteral("spec3")));
-        ASSERT_TRUE(other.list(store));
+        ASSERT_TRUE(other.take(*store.current(), QStringLiteral("item3"), QStringLiteral("spec3")));
+        ASSERT_TRUE(other.list(*store.current()));
         ASSERT_TRUE(transaction.commit());
         ASSERT_TRUE(other.install());
     }
@@ -178,9 +180,9 @@ TEST_F(BookingBackupsTest, OlderBackupsLeaveTheListOnlyOnceFlushed)
     for (int k = 1; k <= items; ++k) {
         BookingBackups backups(folder);
         RecordStore::Transaction transaction(store);
-        ASSERT_TRUE(
-            backups.take(store, QStringLiteral("item%1").arg(k), QStringLiteral("spec%1").arg(k)));
-        ASSERT_TRUE(backups.list(store));
+        ASSERT_TRUE(backups.take(
+            *store.current(), QStringLiteral("item%1").arg(k), QStringLiteral("spec%1").arg(k)));
+        ASSERT_TRUE(backups.list(*store.current()));
         ASSERT_TRUE(transaction.commit());
         ASSERT_TRUE(backups.install());
     }
@@ -202,10 +204,11 @@ TEST_F(BookingBackupsTest, SettlingAFailedCommitAsksTheStockFile)
     {
         BookingBackups backups(folder);
         RecordStore::Transaction transaction(store);
-        ASSERT_TRUE(backups.take(store, QStringLiteral("item2"), QStringLiteral("spec2")));
-        ASSERT_TRUE(backups.list(store));
+        ASSERT_TRUE(
+            backups.take(*store.current(), QStringLiteral("item2"), QStringLiteral("spec2")));
+        ASSERT_TRUE(backups.list(*store.current()));
         ASSERT_TRUE(transaction.commit());
-        ASSERT_TRUE(backups.settle(store));
+        ASSERT_TRUE(backups.settle(*store.current()));
     }
     EXPECT_EQ(backedUpQuantity(), 90.0);
     // The list never reached the file: the staged pair is removed.
@@ -214,11 +217,12 @@ TEST_F(BookingBackupsTest, SettlingAFailedCommitAsksTheStockFile)
         BookingBackups backups(folder);
         {
             RecordStore::Transaction transaction(store);
-            ASSERT_TRUE(backups.take(store, QStringLiteral("item2"), QStringLiteral("spec2")));
+            ASSERT_TRUE(
+                backups.take(*store.current(), QStringLiteral("item2"), QStringLiteral("spec2")));
             ASSERT_TRUE(setQuantity(QStringLiteral("item2"), 1));
-            ASSERT_TRUE(backups.list(store));
+            ASSERT_TRUE(backups.list(*store.current()));
         }
-        ASSERT_TRUE(backups.settle(store));
+        ASSERT_TRUE(backups.settle(*store.current()));
     }
     EXPECT_EQ(snapshot(backupPath()), installed);
     EXPECT_TRUE(temporaries().isEmpty());
@@ -228,14 +232,14 @@ TEST_F(BookingBackupsTest, TheLaterLineOfAnItemWinsAndAPathInANameStaysInTheFold
 {
     BookingBackups backups(folder);
     RecordStore::Transaction transaction(store);
-    ASSERT_TRUE(backups.take(store, QStringLiteral("item2"), QStringLiteral("spec2")));
+    ASSERT_TRUE(backups.take(*store.current(), QStringLiteral("item2"), QStringLiteral("spec2")));
     ASSERT_TRUE(setQuantity(QStringLiteral("item2"), 80));
-    ASSERT_TRUE(backups.take(store, QStringLiteral("item2"), QStringLiteral("spec2")));
+    ASSERT_TRUE(backups.take(*store.current(), QStringLiteral("item2"), QStringLiteral("spec2")));
     bool taken = false;
-    ASSERT_TRUE(backups.take(store, QStringLiteral("a/b"), QString(), &taken));
+    ASSERT_TRUE(backups.take(*store.current(), QStringLiteral("a/b"), QString(), &taken));
     EXPECT_TRUE(taken);
     EXPECT_EQ(temporaries().size(), 4) << "a pair each: the earlier copy of item2 is gone";
-    ASSERT_TRUE(backups.list(store));
+    ASSERT_TRUE(backups.list(*store.current()));
     ASSERT_TRUE(transaction.commit());
     ASSERT_TRUE(backups.install());
     EXPECT_EQ(backedUpQuantity(), 80.0) << "the state after the first line";

@@ -89,9 +89,10 @@ TEST(FailedReplacementTest, AnItemBackupOfABookedIssueIsWholeAtEveryFailedStep)
         const auto book = [&](double quantity) {
             BookingBackups backups(folder);
             RecordStore::Transaction transaction(store);
-            EXPECT_TRUE(backups.take(store, QStringLiteral("item2"), QStringLiteral("spec2")));
+            EXPECT_TRUE(
+                backups.take(*store.current(), QStringLiteral("item2"), QStringLiteral("spec2")));
             EXPECT_TRUE(store.write(Stock::Quantity, quantity));
-            EXPECT_TRUE(backups.list(store));
+            EXPECT_TRUE(backups.list(*store.current()));
             EXPECT_TRUE(transaction.commit());
             return backups.install();
         };
@@ -136,10 +137,10 @@ TEST(FailedReplacementTest, ABackupLeftHalfRenamedIsFinishedAfterALaterBooking)
         const QString spec = QStringLiteral("spec%1").arg(item);
         BookingBackups backups(folder);
         RecordStore::Transaction transaction(store);
-        EXPECT_TRUE(backups.take(store, name, spec));
+        EXPECT_TRUE(backups.take(*store.current(), name, spec));
         EXPECT_TRUE(store.findFirstEqual(Stock::Name, name, Stock::Spec, spec));
         EXPECT_TRUE(store.write(Stock::Quantity, quantity));
-        EXPECT_TRUE(backups.list(store));
+        EXPECT_TRUE(backups.list(*store.current()));
         EXPECT_TRUE(transaction.commit());
         return backups.install();
     };

@@ -4,6 +4,7 @@
 #include "data/booking_backups.h"
 #include "data/interrupted_work.h"
 #include "data/item_backup.h"
+#include "data/record_store.h"
 #include "data/stock_layout.h"
 
 #include <QDir>
@@ -48,9 +49,9 @@ TEST(ItemBackupNames, EveryKeyGetsItsOwnBackupThatStartUpLeavesInPlace)
             EXPECT_EQ(stem == key, plain.contains(key)) << key.toStdString();
             files << stem + ".zrb" << stem + ".edt";
             ASSERT_TRUE(store.add({key, QString(), QStringLiteral("个"), 1.0, 1.0, 1.0}));
-            ASSERT_TRUE(backups.take(store, key, QString()));
+            ASSERT_TRUE(backups.take(*store.current(), key, QString()));
         }
-        ASSERT_TRUE(backups.list(store));
+        ASSERT_TRUE(backups.list(*store.current()));
         ASSERT_TRUE(transaction.commit());
     } // cut off before the install: start-up puts them in place
     EXPECT_EQ(files.size(), 2 * (awkward.size() + plain.size())) << "one name per key";

@@ -8,6 +8,7 @@
 #include "movements/bulk_addition.h"
 #include "movements/receipt.h"
 #include "movements/undo.h"
+#include "support/record_files.h"
 
 #include <QFileInfo>
 
@@ -37,8 +38,8 @@ int undo(RecordStore &store, const QString &programDir, int k)
     const QString backup = Undo::backupFolder(Undo::Kind::Issue, programDir) + u'/' + sweepItem(k)
         + sweepSpec + QStringLiteral(".zrb");
     Undo::Result result;
-    const Status s = Undo::restore(store, programDir, store.recordNumber(), backup, sweepItem(k),
-        sweepSpec, sweepMoment, &result);
+    const Status s = Undo::restore(*store.current(), programDir, store.recordNumber(), backup,
+        sweepItem(k), sweepSpec, sweepMoment, &result);
     // A disk error after the commit is told, never plain success.
     if (s && !result.diskProblem.isEmpty())
         return outcome(Status::failure(result.diskProblem), true);
@@ -51,10 +52,11 @@ int run(RecordStore &store, const QString &op, const QString &programDir)
     if (op == QLatin1String("receipt"))
         return !store.open(StockFile::stockPath(programDir), Stock::alias())
             ? 3
-            : outcome(bookReceipt(store, programDir,
+            : outcome(bookReceipt(*store.current(), programDir,
                 {sweepItem(3), sweepSpec, QStringLiteral("个"), "2", "5", "10", "1"}, sweepMoment));
     if (op == QLatin1String("issue"))
-        return outcome(bookIssue(store, programDir, sweepNote(), sweepMoment));
+        return outcome(
+            bookIssue(stockFileOf(store, programDir), programDir, sweepNote(), sweepMoment));
     if (op == QLatin1String("undo"))
         return undo(store, programDir, 2);
     if (op == QLatin1String("undo-twins"))
@@ -71,7 +73,7 @@ int run(RecordStore &store, const QString &op, const QString &programDir)
     if (op == QLatin1String("bulk")) {
         Status s = StockFile::safetyBackup(store, programDir, sweepMoment);
         if (s)
-            s = BulkAddition::add(store, programDir,
+            s = BulkAddition::add(stockFileOf(store, programDir),
                 {{QStringLiteral("新材料"), sweepSpec, QStringLiteral("个"), 2, 3, 6, 0},
                     {sweepItem(4), sweepSpec, QStringLiteral("个"), 1, 1, 1, 0}},
                 FixedClock(sweepMoment));

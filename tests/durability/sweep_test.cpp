@@ -17,6 +17,7 @@
 #include "data/stock_file.h"
 #include "data/stock_layout.h"
 #include "movements/receipt.h"
+#include "support/record_files.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -93,8 +94,9 @@ void buildTemplate(const QString &programDir)
     for (int k = 1; k <= 40; ++k)
         ASSERT_TRUE(store.add({sweepItem(k), sweepSpec, QStringLiteral("个"), 100.0, 1.0, 100.0}));
     ASSERT_TRUE(store.add({sweepItem(sweepTwin), sweepSpec, QStringLiteral("个"), 7.0, 1.0, 7.0}));
-    ASSERT_TRUE(bookIssue(store, programDir, sweepNote(), sweepMoment.addSecs(-7200)));
-    ASSERT_TRUE(bookReceipt(store, programDir,
+    ASSERT_TRUE(bookIssue(
+        stockFileOf(store, programDir), programDir, sweepNote(), sweepMoment.addSecs(-7200)));
+    ASSERT_TRUE(bookReceipt(*store.current(), programDir,
         {sweepItem(3), sweepSpec, QStringLiteral("个"), "1", "4", "4", "0"},
         sweepMoment.addSecs(-3600)));
     QString backup;
@@ -103,7 +105,8 @@ void buildTemplate(const QString &programDir)
     ASSERT_TRUE(QFile::rename(backup, earlier + QStringLiteral(".zrb")));
     ASSERT_TRUE(QFile::rename(
         RecordStore::companionPath(backup), RecordStore::companionPath(earlier + ".zrb")));
-    ASSERT_TRUE(bookIssue(store, programDir, sweepNote(), sweepMoment.addSecs(-1800)));
+    ASSERT_TRUE(bookIssue(
+        stockFileOf(store, programDir), programDir, sweepNote(), sweepMoment.addSecs(-1800)));
     // Started once since: every backup is on the disk, none kept in the stock file.
     store.closeAll();
     ASSERT_TRUE(InterruptedWork::finish(

@@ -1,4 +1,5 @@
 #include "issue/goods_issue.h"
+#include "support/record_files.h"
 
 #include "common/app_state.h"
 #include "data/item_backup.h"
@@ -42,7 +43,7 @@ protected:
 
     void book()
     {
-        const Status s = bookIssue(store, programDir, note, now);
+        const Status s = bookIssue(stockFileOf(store, programDir), programDir, note, now);
         ASSERT_TRUE(s) << s.message().toStdString();
     }
 
@@ -177,7 +178,7 @@ TEST_F(GoodsIssueTest, AFailingNoteBooksNothing)
     locker.first();
     ASSERT_TRUE(locker.write(Stock::Unit, QStringLiteral("把")));
 
-    const Status s = bookIssue(store, programDir, note, now);
+    const Status s = bookIssue(stockFileOf(store, programDir), programDir, note, now);
     EXPECT_FALSE(s);
     EXPECT_FALSE(s.message().isEmpty());
     lock.rollback();
@@ -205,13 +206,14 @@ TEST_F(GoodsIssueTest, EveryLineIsMatchedAndReadWholeOrNamed)
         SCOPED_TRACE(c.quantity);
         setLine(2, QString::fromUtf8(c.name), *c.name ? QStringLiteral("M8") : QString(),
             QString::fromUtf8(c.quantity), QString::fromUtf8(c.amount));
-        const IssueCheck check = checkIssue(store, programDir, note);
+        const IssueCheck check = checkIssue(stockFileOf(store, programDir), note);
         ASSERT_TRUE(check.status);
         EXPECT_EQ(
             check.problems, c.problem ? QStringList {QString::fromUtf8(c.problem)} : QStringList());
         EXPECT_EQ(check.bookings.size(), c.problem ? 0 : 1);
         EXPECT_EQ(check.bookings.value(0).quantity, c.booked);
-        EXPECT_EQ(bool(bookIssue(store, programDir, note, now)), !c.problem);
+        EXPECT_EQ(
+            bool(bookIssue(stockFileOf(store, programDir), programDir, note, now)), !c.problem);
     }
 }
 
@@ -220,7 +222,7 @@ TEST_F(GoodsIssueTest, LinesOfOneItemCountTogetherForTheStockTheyLeave)
     for (int k : {1, 2})
         setLine(k, QStringLiteral("电缆"), QStringLiteral("YJV"), QStringLiteral("2"), QString());
     setLine(3, QStringLiteral("螺栓"), QStringLiteral("M8"), QStringLiteral("99"), QString());
-    const IssueCheck check = checkIssue(store, programDir, note);
+    const IssueCheck check = checkIssue(stockFileOf(store, programDir), note);
     ASSERT_EQ(check.shortfalls.size(), 1) << "螺栓 keeps 1";
     EXPECT_TRUE(belowZeroQuestion(check.shortfalls).contains("电缆 YJV：出库 4，出库后库存 -1"));
 }

@@ -5,6 +5,7 @@
 #include "data/record_store.h"
 #include "data/stock_layout.h"
 #include "issue/goods_issue.h"
+#include "support/record_files.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -40,7 +41,9 @@ int bookNoteAsChild(const QString &programDir)
         note.lines.append(
             {itemName(k), QStringLiteral("规格"), QStringLiteral("1"), QStringLiteral("1")});
     RecordStore store;
-    return bookIssue(store, programDir, note, QDateTime::currentDateTime()) ? 0 : 1;
+    return bookIssue(stockFileOf(store, programDir), programDir, note, QDateTime::currentDateTime())
+        ? 0
+        : 1;
 }
 
 namespace {

@@ -40,14 +40,15 @@ TEST_F(LedgerTest, ReceiptsThenIssuesUnderTheirHeadings)
     add(QStringLiteral("角钢"),
         QStringLiteral("数量 10 单价 5 金额 50 入库后均价 5 数量 10 时间 2011年3月7日9时5分\r\n"),
         QStringLiteral("数量 2 金额 10 部门 供电所 经手 张三  时间 2011年3月8日\r\n"));
-    EXPECT_EQ(Ledger::text(store, QStringLiteral("角钢"), QStringLiteral("∠50×5")),
+    EXPECT_EQ(Ledger::text(*store.current(), QStringLiteral("角钢"), QStringLiteral("∠50×5")),
         QStringLiteral("以下是角钢进库记录:\r\n"
                        "数量 10 单价 5 金额 50 入库后均价 5 数量 10 时间 2011年3月7日9时5分\r\n"
                        "\r\n\r\n\r\n\r\n"
                        "以下是角钢出库记录:\r\n"
                        "数量 2 金额 10 部门 供电所 经手 张三  时间 2011年3月8日\r\n"));
 
-    LedgerWindow window(Ledger::text(store, QStringLiteral("角钢"), QStringLiteral("∠50×5")));
+    LedgerWindow window(
+        Ledger::text(*store.current(), QStringLiteral("角钢"), QStringLiteral("∠50×5")));
     const QStringList lines = window.textBox()->toPlainText().split(u'\n');
     ASSERT_GE(lines.size(), 7);
     EXPECT_EQ(lines[0], QStringLiteral("以下是角钢进库记录:"));
@@ -60,11 +61,12 @@ TEST_F(LedgerTest, ReceiptsThenIssuesUnderTheirHeadings)
 TEST_F(LedgerTest, QuietItemsUnknownItemsAndTwins)
 {
     add(QStringLiteral("静"), QString(), QString());
-    EXPECT_EQ(Ledger::text(store, QStringLiteral("静"), QStringLiteral("∠50×5")),
+    EXPECT_EQ(Ledger::text(*store.current(), QStringLiteral("静"), QStringLiteral("∠50×5")),
         QStringLiteral("以下是静进库记录:\r\n\r\n\r\n\r\n\r\n以下是静出库记录:\r\n"));
-    EXPECT_EQ(Ledger::text(store, QStringLiteral("无"), QStringLiteral("∠50×5")), QString());
     EXPECT_EQ(
-        Ledger::text(store, QStringLiteral("材  料  品  名"), QStringLiteral("规  格  型  号")),
+        Ledger::text(*store.current(), QStringLiteral("无"), QStringLiteral("∠50×5")), QString());
+    EXPECT_EQ(Ledger::text(*store.current(), QStringLiteral("材  料  品  名"),
+                  QStringLiteral("规  格  型  号")),
         QString())
         << "the header row's titles name no item";
 
@@ -75,7 +77,8 @@ TEST_F(LedgerTest, QuietItemsUnknownItemsAndTwins)
     store.last();
     ASSERT_TRUE(store.goTo(2));
     ASSERT_TRUE(store.appendMemo(Stock::ReceiptHistory, QStringLiteral("数量 5 单价 2\r\n")));
-    const QString text = Ledger::text(store, QStringLiteral("双"), QStringLiteral("∠50×5"));
+    const QString text
+        = Ledger::text(*store.current(), QStringLiteral("双"), QStringLiteral("∠50×5"));
     EXPECT_TRUE(
         text.contains(QStringLiteral("数量 1 单价 2 金额 2 2011年3月7日数量 5 单价 2\r\n")));
     EXPECT_TRUE(text.endsWith(QStringLiteral("出库记录:\r\na"))) << "the first of two equal keys";

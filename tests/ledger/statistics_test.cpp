@@ -46,7 +46,7 @@ protected:
     // "name quantity" of every row of qd.zrb.
     QStringList result(const Kind &kind)
     {
-        const Status s = Statistics::write(store, programDir, kind, now);
+        const Status s = Statistics::write(stockFileOf(store, programDir), programDir, kind, now);
         EXPECT_TRUE(s) << s.message().toStdString();
         RecordStore reader;
         EXPECT_TRUE(reader.open(Statistics::resultPath(programDir), QStringLiteral("qd")));
@@ -78,7 +78,8 @@ protected:
 TEST_F(StatisticsTest, ResultsCarryTheSevenFieldsOfTheirPeriod)
 {
     add(QStringLiteral("甲"), now.addSecs(-3600), QDateTime());
-    const Status s = Statistics::write(store, programDir, {Movement::Issue, Period::Month}, now);
+    const Status s = Statistics::write(
+        stockFileOf(store, programDir), programDir, {Movement::Issue, Period::Month}, now);
     ASSERT_TRUE(s);
     RecordStore reader;
     ASSERT_TRUE(reader.open(Statistics::resultPath(programDir), QStringLiteral("qd")));
@@ -172,7 +173,8 @@ TEST_P(StatisticsThreadsTest, TheRowsReadBesideTheWriteAreTheRowsOfTheFileWritte
         for (const Period period : {Period::Day, Period::Month, Period::Year}) {
             const Kind kind {movement, period};
             std::optional<TextRows> rows;
-            const Status s = Statistics::writeWithRows(store, programDir, kind, now, rows);
+            const Status s = Statistics::writeWithRows(
+                stockFileOf(store, programDir), programDir, kind, now, rows);
             ASSERT_TRUE(s) << s.message().toStdString();
             RecordFileProvider file;
             ASSERT_TRUE(file.setFile(Statistics::resultPath(programDir)));

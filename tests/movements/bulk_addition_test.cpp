@@ -4,6 +4,7 @@
 #include "data/stock_layout.h"
 #include "movements/bulk_addition.h"
 #include "movements/receipt.h"
+#include "support/record_files.h"
 #include "table/data_source.h"
 
 namespace {
@@ -41,8 +42,11 @@ protected:
 
     Status add(int cursorRow)
     {
-        return BulkAddition::add(
-            store, state.programDir, BulkAddition::collect(table, cursorRow).rows, clock);
+        const Status s = BulkAddition::add(stockFileOf(store, state.programDir),
+            BulkAddition::collect(table, cursorRow).rows, clock);
+        if (s) // as the main window does
+            store.close(Stock::alias());
+        return s;
     }
 
     DataSource table;
@@ -104,7 +108,7 @@ TEST_F(BulkAdditionTest, EachItemOpensWithItsStockAsItsFirstReceipt)
         QStringLiteral("数量 3 单价 0.333 金额 0.999 2011年3月7日9时5分"));
 
     // The opening entry has no line end: the first receipt goes on after it.
-    const Status s = bookReceipt(store, state.programDir,
+    const Status s = bookReceipt(*store.current(), state.programDir,
         {QStringLiteral("新材料3"), QStringLiteral("型号3"), "个", "1", "1", "1", "2"}, now);
     ASSERT_TRUE(s);
     goToItem(QStringLiteral("新材料3"), QStringLiteral("型号3"));

@@ -23,7 +23,7 @@ protected:
     ReceiptOutcome book(const ReceiptInput &input)
     {
         ReceiptOutcome outcome;
-        const Status s = bookReceipt(store, state.programDir, input, now, &outcome);
+        const Status s = bookReceipt(*store.current(), state.programDir, input, now, &outcome);
         EXPECT_TRUE(s) << s.message().toStdString();
         return outcome;
     }
@@ -169,7 +169,7 @@ TEST_F(ReceiptTest, AReceiptThatFailsLeavesTheBackupOfTheLastOneByteForByte)
     store.closeAll();
     failUpdatesOfItem(state.path(Stock::fileName()), QStringLiteral("电缆"));
     ASSERT_TRUE(store.open(state.path(Stock::fileName()), Stock::alias()));
-    const Status s = bookReceipt(store, state.programDir, receipt("5", "3", "15"), now);
+    const Status s = bookReceipt(*store.current(), state.programDir, receipt("5", "3", "15"), now);
     EXPECT_FALSE(s);
     EXPECT_EQ(bytes(backup), before);
     EXPECT_EQ(

@@ -11,6 +11,7 @@
 #include "movements/receipt.h"
 #include "movements/undo.h"
 #include "support/file_faults.h"
+#include "support/record_files.h"
 #include "support/stock_faults.h"
 
 #include <QDir>
@@ -45,7 +46,7 @@ protected:
         ASSERT_TRUE(store.openOrSelect(state.path(Stock::fileName()), Stock::alias()));
         const ReceiptInput input {
             name, spec, "米", "2", quantity, QString::number(2 * quantity.toInt()), "1"};
-        const Status s = bookReceipt(store, state.programDir, input, now);
+        const Status s = bookReceipt(*store.current(), state.programDir, input, now);
         ASSERT_TRUE(s) << s.message().toStdString();
         now = now.addSecs(60);
     }
@@ -58,7 +59,8 @@ protected:
         note.lines = QList<IssueNote::Line>(IssueNote::lineCount);
         note.lines[0] = {name, spec, quantity, QString::number(2 * quantity.toInt())};
         note.department = QStringLiteral("供电所");
-        const Status s = bookIssue(store, state.programDir, note, now);
+        const Status s
+            = bookIssue(stockFileOf(store, state.programDir), state.programDir, note, now);
         ASSERT_TRUE(s) << s.message().toStdString();
         now = now.addSecs(60);
     }
@@ -245,7 +247,7 @@ TEST_F(UndoTest, AReceiptWhoseBackupIsNotInPlaceYetIsTheOneUndone)
             : 0;
     });
     ReceiptOutcome outcome;
-    const Status booked = bookReceipt(store, state.programDir,
+    const Status booked = bookReceipt(*store.current(), state.programDir,
         {QStringLiteral("变压器"), QStringLiteral("S11-100"), "台", "2", "11", "22", "1"}, now,
         &outcome);
     FileSystem::setFaultHook({});
@@ -307,8 +309,9 @@ TEST_F(UndoTest, TwinRecordsOfTheKeyComeBackOnceEach)
 TEST_F(UndoTest, ARecordOfTheKeyAddedAfterTheMovementStays)
 {
     const auto addInBulk = [&](double quantity) {
-        ASSERT_TRUE(BulkAddition::add(store, state.programDir,
+        ASSERT_TRUE(BulkAddition::add(stockFileOf(store, state.programDir),
             {{"电缆", "YJV", "米", 3, quantity, 3 * quantity}}, FixedClock(now)));
+        store.close(Stock::alias());
     };
     receive("5");
     addInBulk(7);
@@ -369,7 +372,7 @@ TEST_F(UndoTest, AnIssueNoteThatFailsLeavesTheLastRealIssueUndoable)
     const QString backup = ItemBackup::issueFolder(state.programDir) + "/螺栓M8.zrb";
     const QByteArray backupBefore = bytesOf(backup);
     ASSERT_FALSE(backupBefore.isEmpty());
-    EXPECT_FALSE(bookIssue(store, state.programDir, note, now));
+    EXPECT_FALSE(bookIssue(stockFileOf(store, state.programDir), state.programDir, note, now));
     EXPECT_EQ(items(), QStringList({"螺栓 90", "电缆 10", "开关 3"}));
     EXPECT_EQ(bytesOf(backup), backupBefore) << "the backup is the one of the last real issue";
 

@@ -1,5 +1,7 @@
 #include "support/record_files.h"
 
+#include "data/stock_layout.h"
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -22,6 +24,16 @@ void writeRecordFile(const QString &path, const Layout &layout, const QList<QVar
     for (const QVariantList &r : records)
         ASSERT_TRUE(writer.add(r));
     ASSERT_TRUE(batch.commit());
+}
+
+RecordFile &stockFileOf(RecordStore &store, const QString &programDir)
+{
+    static RecordFile closed;
+    RecordFile *stock = nullptr;
+    const Status s
+        = store.openOrSelect(programDir + u'/' + Stock::fileName(), Stock::alias(), &stock);
+    EXPECT_TRUE(s) << s.message().toStdString();
+    return stock ? *stock : closed;
 }
 
 namespace {
