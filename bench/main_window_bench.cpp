@@ -170,6 +170,15 @@ struct Program
 
     explicit Program(const QString &dir) { state.programDir = dir; }
 
+    // The stock file as the windows hold it.
+    RecordFile &stock()
+    {
+        RecordFile *file = nullptr;
+        if (!store.openOrSelect(state.path(Stock::fileName()), Stock::alias(), &file))
+            std::abort();
+        return *file;
+    }
+
     void open()
     {
         window = std::make_unique<MainWindow>(state, store, prompts, clock);
@@ -187,8 +196,10 @@ struct Program
         const Statistics::Kind kind {Statistics::Movement::Issue, Statistics::Period::Year};
         QElapsedTimer timer;
         timer.start();
+        // As the menu command does: the editor's result is let go first.
+        store.closePath(Statistics::resultPath(state.programDir));
         if (!Statistics::writeWithRows(
-                store, state.programDir, kind, clock.now(), editorState.queryRows))
+                stock(), state.programDir, kind, clock.now(), editorState.queryRows))
             std::abort();
         if (writeMs)
             *writeMs = msSince(timer);
@@ -267,7 +278,7 @@ void bookReceiptInto(Program &program, int record)
     const QString spec = QStringLiteral("型号-%1").arg(record % 97);
     const ReceiptInput input {name, spec, QStringLiteral("个"), QStringLiteral("12.5"),
         QStringLiteral("2"), QStringLiteral("25"), QStringLiteral("1"), 0};
-    if (!bookReceipt(program.store, program.state.programDir, input, program.clock.now()))
+    if (!bookReceipt(program.stock(), program.state.programDir, input, program.clock.now()))
         std::abort();
 }
 
@@ -280,7 +291,7 @@ void bookNineLines(Program &program, int record)
     for (int r = record; r < record + 9; ++r)
         note.lines.append({QStringLiteral("材料%1").arg(r), QStringLiteral("型号-%1").arg(r % 97),
             QStringLiteral("1"), QStringLiteral("12.5"), 0});
-    if (!bookIssue(program.store, program.state.programDir, note, program.clock.now()))
+    if (!bookIssue(program.stock(), program.state.programDir, note, program.clock.now()))
         std::abort();
 }
 

@@ -47,6 +47,15 @@ IssueNote nineLines(int items)
     return note;
 }
 
+// The stock file as the windows hold it, opened once and then selected.
+RecordFile &stockOf(RecordStore &store, const QString &dir)
+{
+    RecordFile *stock = nullptr;
+    if (!store.openOrSelect(dir + QStringLiteral("/data.zrb"), Stock::alias(), &stock))
+        std::abort();
+    return *stock;
+}
+
 void NineLineIssue_Ours(benchmark::State &state)
 {
     const QString dir = programDirWith(int(state.range(0)));
@@ -54,7 +63,7 @@ void NineLineIssue_Ours(benchmark::State &state)
     RecordStore store;
     const SyscallCounts start = syscallCounts();
     for (auto _ : state)
-        if (!bookIssue(store, dir, note, now))
+        if (!bookIssue(stockOf(store, dir), dir, note, now))
             state.SkipWithError("issue failed");
     reportSyscalls(state, start);
 }
@@ -199,7 +208,7 @@ void NineLineIssueBesideUnsavedData_Ours(benchmark::State &state)
     const SyscallCounts start = syscallCounts();
     for (auto _ : state) {
         unsaved.write(state);
-        if (!bookIssue(store, dir, note, now))
+        if (!bookIssue(stockOf(store, dir), dir, note, now))
             state.SkipWithError("issue failed");
     }
     reportSyscalls(state, start);
@@ -236,11 +245,10 @@ void Receipt_Ours(benchmark::State &state)
     const QString dir = programDirWith(int(state.range(0)));
     const ReceiptInput input = receiptOf(int(state.range(0)));
     RecordStore store;
-    if (!store.open(dir + QStringLiteral("/data.zrb"), Stock::alias()))
-        std::abort();
+    RecordFile &stock = stockOf(store, dir);
     const SyscallCounts start = syscallCounts();
     for (auto _ : state)
-        if (!bookReceipt(store, dir, input, now))
+        if (!bookReceipt(stock, dir, input, now))
             state.SkipWithError("receipt failed");
     reportSyscalls(state, start);
 }
@@ -281,19 +289,18 @@ void Undo_Ours(benchmark::State &state)
     const QString dir = programDirWith(items);
     const ReceiptInput input = receiptOf(items);
     RecordStore store;
-    if (!store.open(dir + QStringLiteral("/data.zrb"), Stock::alias()))
-        std::abort();
+    RecordFile &stock = stockOf(store, dir);
     // Leaves the receipt backup.
-    if (!bookReceipt(store, dir, input, now))
+    if (!bookReceipt(stock, dir, input, now))
         std::abort();
-    if (!store.findFirstEqual(Stock::Name, input.name, Stock::Spec, input.spec))
+    if (!stock.findFirstEqual(Stock::Name, input.name, Stock::Spec, input.spec) || stock.atEnd())
         std::abort();
-    const int recordNumber = store.recordNumber();
+    const int recordNumber = stock.recordNumber();
     const QString backup
         = dir + QStringLiteral("/进库备份/") + input.name + input.spec + QStringLiteral(".zrb");
     const SyscallCounts start = syscallCounts();
     for (auto _ : state) {
-        if (!undoOnce(store, dir, recordNumber, backup, input))
+        if (!undoOnce(stock, dir, recordNumber, backup, input))
             state.SkipWithError("undo failed");
         state.PauseTiming(); // the safety copies would fill the disk
         QDir(dir + QStringLiteral("/备份数据库")).removeRecursively();
