@@ -222,7 +222,7 @@ Status BookingBackups::finishInterrupted(const QString &programDir, const QStrin
         if (Status s = PendingBackups::settle(store, folder); !s)
             return s;
     }
-    return Status::success();
+    return store.settleMemoLines();
 }
 
 Status BookingBackups::flushPending(RecordStore &store, const QString &programDir)

@@ -420,8 +420,14 @@ RecordStore::Transaction::Transaction(RecordStore &store)
     if (!file)
         return;
     if (file->transactionDepth == 0) {
-        Status s = file->db.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        // The write lock is taken on the record file alone, at once. BEGIN
+        // IMMEDIATE would take it on the companion too, and SQLite commits a
+        // transaction that holds it on two files by the two-file protocol,
+        // whether the companion changed or not.
+        Status s = file->db.exec(QStringLiteral("BEGIN;UPDATE main.meta SET value=value WHERE 0"));
         if (!s) {
+            if (file->db.inTransaction())
+                (void)file->db.exec(QStringLiteral("ROLLBACK"));
             store.fail(s.message());
             return;
         }

@@ -2,6 +2,7 @@
 
 #include "common/utf8.h"
 #include "common/value_text.h"
+#include "data/memo_queue.h"
 #include "data/record_file.h"
 #include "data/sqlite_file.h"
 
@@ -207,10 +208,15 @@ bool RecordStore::write(int field, const QVariant &value)
         Transaction transaction(*this);
         if (!transaction.active())
             return false;
-        f.memoClear.bindInt(1, id);
-        f.memoClear.bindInt(2, field);
-        bool ok = f.memoClear.run();
-        f.memoClear.reset();
+        bool ok = true;
+        for (SqlStatement *clear : {&f.memoClear, &f.memoClearQueued}) {
+            if (!*clear)
+                continue;
+            clear->bindInt(1, id);
+            clear->bindInt(2, field);
+            ok = ok && clear->run();
+            clear->reset();
+        }
         const QString text
             = value.typeId() == QMetaType::QString ? value.toString() : valueText(value);
         if (ok && !text.isEmpty())
@@ -247,7 +253,29 @@ bool RecordStore::appendMemo(int field, const QString &text)
     f.memoAppend.bindText(3, text);
     const bool ok = f.memoAppend.run();
     f.memoAppend.reset();
-    return ok ? true : fail(f.db.errorMessage());
+    if (!ok)
+        return fail(f.db.errorMessage());
+    Status s = MemoQueue::drainWhenLong(f);
+    return s ? true : fail(s.message());
+}
+
+Status RecordStore::settleMemoLines()
+{
+    if (!current_)
+        return Status::failure(QStringLiteral("没有当前数据文件"));
+    if (Status s = MemoQueue::ensure(*current_); !s)
+        return s;
+    bool waiting = false;
+    if (Status s = MemoQueue::waiting(*current_, &waiting); !s || !waiting)
+        return s;
+    // A transaction of the store's, so that an error the disk reports after
+    // the commit point is told apart from a failed commit.
+    Transaction transaction(*this);
+    if (!transaction.active())
+        return Status::failure(lastError_);
+    if (Status s = MemoQueue::drain(*current_); !s)
+        return s;
+    return transaction.commit();
 }
 
 bool RecordStore::add(const QVariantList &values)
@@ -330,6 +358,10 @@ bool RecordStore::removeWhere(const QString &condition)
         s = f.db.exec(
             QStringLiteral("DELETE FROM edt.memos WHERE id IN (SELECT id FROM records WHERE %1)")
                 .arg(condition));
+    if (s && f.memoQueue)
+        s = f.db.exec(QStringLiteral(
+            "DELETE FROM main.memo_queue WHERE id IN (SELECT id FROM records WHERE %1)")
+                          .arg(condition));
     if (s)
         s = f.db.exec(QStringLiteral("DELETE FROM records WHERE %1").arg(condition));
     if (s) {
