@@ -68,13 +68,6 @@ TEST_F(WindowsKeyboardTest, TabGoesDownTheItemWindowsBoxesAndEnterBooksNothing)
     EXPECT_DOUBLE_EQ(stockOf(QStringLiteral("材料5")), 15.0) << "the stock is as it was";
 }
 
-int recordsIn(const QString &path)
-{
-    RecordStore reader;
-    EXPECT_TRUE(reader.open(path, QStringLiteral("r"))) << path.toStdString();
-    return reader.recordCount();
-}
-
 TEST_F(WindowsKeyboardTest, DeletingAnItemAsksAndKeepsTheStockFileFirst)
 {
     click(6, 1); // 材料5

@@ -45,6 +45,11 @@ protected:
     void makeWindow(bool withCommands);
     QString stockPath() const;
     QString backupFolder() const;
+    // Reads a spreadsheet laid out as the warehouse keeps it (two title rows,
+    // items from row 3) into the list through 从电子表读.
+    void readSpreadsheet(const QString &items);
+    // The records a file holds; -1 when it does not open.
+    static int recordsIn(const QString &path);
 
     QTemporaryDir dir;
     AppState state;
