@@ -61,9 +61,8 @@ TEST_F(SpreadsheetImportTest, HeadingRowAndLayoutReplaceWhatTheTableHeld)
 
     EXPECT_EQ(table.columnCount(), 7);
     EXPECT_EQ(table.rowCount(), 8); // the heading, one named row, six without
-    const QStringList headings = {QStringLiteral("材  料  品  名"),
-        QStringLiteral("规  格  型  号"), QStringLiteral("单位"), QStringLiteral("库存数量"),
-        QStringLiteral("单价"), QStringLiteral("库存金额"), QStringLiteral("报警数量")};
+    const QStringList headings
+        = {"材  料  品  名", "规  格  型  号", "单位", "库存数量", "单价", "库存金额", "报警数量"};
     for (int column = 1; column <= 7; ++column) {
         EXPECT_EQ(table.text(1, column), headings[column - 1]);
         EXPECT_EQ(table.format(1, column).alignment, CellFormat::Centre);
@@ -133,9 +132,8 @@ TEST_F(SpreadsheetImportTest, ColumnsMapWithPriceAndQuantityInTheirPlaces)
     EXPECT_EQ(table.text(2, 1), QString());
     EXPECT_EQ(table.text(2, 5), QStringLiteral("12.5"));
     EXPECT_EQ(table.text(2, 4), QStringLiteral("３０")); // as read, not converted
-    const QStringList expected = {QStringLiteral("B-value"), QStringLiteral("C-value"),
-        QStringLiteral("D-value"), QStringLiteral("E-value"), QStringLiteral("F-value"),
-        QStringLiteral("G-value"), QStringLiteral("H-value")};
+    const QStringList expected
+        = {"B-value", "C-value", "D-value", "E-value", "F-value", "G-value", "H-value"};
     for (int column = 1; column <= 7; ++column)
         EXPECT_EQ(table.text(3, column), expected[column - 1]) << column;
 }
@@ -184,9 +182,7 @@ TEST_F(ImportFileTest, ReadsAWorkbookFileThroughTheChildProcess)
     const QString path = copyXlsxFixture("import.xlsx", dir.filePath(QStringLiteral("库存.xlsx")));
     ASSERT_TRUE(SpreadsheetImport::importFile(table, path, reader));
     EXPECT_EQ(table.rowCount(), 8);
-    const QStringList row = {QStringLiteral("螺栓"), QStringLiteral("M12"), QStringLiteral("个"),
-        QStringLiteral("30"), QStringLiteral("0.3333333333333"), QStringLiteral("10"),
-        QStringLiteral("5")};
+    const QStringList row = {"螺栓", "M12", "个", "30", "0.3333333333333", "10", "5"};
     for (int column = 1; column <= 7; ++column)
         EXPECT_EQ(table.text(2, column), row[column - 1]);
 }

@@ -85,9 +85,8 @@ TEST_F(HtmlExportTest, SevenFieldsWithoutRecordsGiveHeadHeaderRowAndClosingLines
     EXPECT_EQ(header[2], QStringLiteral("  <td width=72 style='width:54pt'>规格型号</td>"));
     EXPECT_EQ(header[7], QStringLiteral("  <td width=72 style='width:54pt'>出库日期</td>"));
     EXPECT_EQ(header[8], QStringLiteral(" </tr>"));
-    EXPECT_EQ(lines.mid(headLines + 11),
-        (QStringList {QStringLiteral("</table>"), QStringLiteral("</body>"),
-            QStringLiteral("</html>"), QString()}));
+    EXPECT_EQ(
+        lines.mid(headLines + 11), (QStringList {"</table>", "</body>", "</html>", QString()}));
 }
 
 TEST_F(HtmlExportTest, CellsArePrefixedByKindAndTheFirstColumnCarriesTheRowHeight)

@@ -55,9 +55,8 @@ TEST(XlsxWriterTest, SheetNamesASpreadsheetRefusesAreMended)
     QStringList names;
     for (const WorkbookSheet &sheet : read.workbook.sheets)
         names.append(sheet.name());
-    EXPECT_EQ(names,
-        (QStringList {QStringLiteral("a_b"), QStringLiteral("Sheet2"), QStringLiteral("Sheet3"),
-            QStringLiteral("Sheet4"), QString(31, u'长'), QStringLiteral("_x_____")}));
+    EXPECT_EQ(
+        names, (QStringList {"a_b", "Sheet2", "Sheet3", "Sheet4", QString(31, u'长'), "_x_____"}));
 }
 
 TEST(XlsxWriterTest, OnlyPlainDecimalsCountAsNumbers)
