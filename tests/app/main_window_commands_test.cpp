@@ -161,9 +161,8 @@ TEST_F(MainWindowCommandsTest, UndoWithNothingSelectedOnlySaysSo)
     changeElsewhere();
     trigger(QStringLiteral("取消进库"));
     trigger(QStringLiteral("取消出库"));
-    EXPECT_EQ(prompts.messages(),
-        QStringList({QStringLiteral("请先选中要取消进库的项目"),
-            QStringLiteral("请先选中要取消出库的项目")}));
+    EXPECT_EQ(
+        prompts.messages(), QStringList({"请先选中要取消进库的项目", "请先选中要取消出库的项目"}));
     EXPECT_EQ(prompts.shown().size(), 2u) << "no question";
     EXPECT_EQ(shownText(watchedRow(), 4), before) << "no rebuild";
 

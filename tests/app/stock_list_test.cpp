@@ -97,11 +97,9 @@ TEST_F(StockListTest, LowStockRowsAreColouredAndCountedInTheTitle)
     });
     const auto result = build();
     EXPECT_EQ(result.lowStockCount, 3);
-    EXPECT_EQ(colorOf(2), StockList::lowStockColor);
-    EXPECT_EQ(colorOf(3), StockList::lowStockColor);
-    EXPECT_EQ(colorOf(4), 0u);
-    EXPECT_EQ(colorOf(5), StockList::lowStockColor);
-    EXPECT_EQ(colorOf(6), 0u);
+    const quint32 low = StockList::lowStockColor;
+    EXPECT_EQ(QList<quint32>({colorOf(2), colorOf(3), colorOf(4), colorOf(5), colorOf(6)}),
+        QList<quint32>({low, low, 0, low, 0}));
     EXPECT_EQ(table.format(5, 7).textColor, StockList::lowStockColor) << "the whole row";
     EXPECT_EQ(StockList::title(result.lowStockCount),
         QStringLiteral("禾岭供电有限责任公司材料出库单打印系统---表中红色文本项目表示库存"

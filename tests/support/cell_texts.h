@@ -17,11 +17,14 @@ struct CellText
     QStringView text;
 };
 
-// The text a table shows in a cell: a table's text(), a workbook sheet's value().
+// The text a table shows in a cell: a table's text(), a workbook sheet's
+// value(), or what a function of row and column gives.
 template<typename Table>
 QString cellTextOf(const Table &table, int row, int column)
 {
-    if constexpr (requires { table.text(row, column); })
+    if constexpr (requires { table(row, column); })
+        return table(row, column);
+    else if constexpr (requires { table.text(row, column); })
         return table.text(row, column);
     else
         return table.value(row, column);

@@ -85,6 +85,13 @@ protected:
     // The list as shown: the texts of every cell the grid's model offers.
     QStringList shownTexts() const;
     QString shownText(int row, int column) const;
+    // The list as shown, for checking many cells as one table.
+    auto shownCells() const
+    {
+        return [this](int row, int column) {
+            return shownText(row, column);
+        };
+    }
     QColor shownColor(int row, int column) const;
     // Whether the whole row is drawn in one text colour.
     ::testing::AssertionResult rowDrawnIn(int row, quint32 color) const;
