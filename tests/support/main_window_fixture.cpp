@@ -80,7 +80,10 @@ void MainWindowFixture::readSpreadsheet(const QString &items)
                   .toUtf8());
     csv.close();
     prompts.answer(csv.fileName());
-    window->action(QStringLiteral("从电子表读"))->trigger();
+    QAction *read = window->action(QStringLiteral("从电子表读"));
+    ASSERT_NE(read, nullptr);
+    ASSERT_TRUE(read->isEnabled());
+    read->trigger();
 }
 
 int MainWindowFixture::recordsIn(const QString &path)
