@@ -28,10 +28,14 @@ protected:
         note.lines = QList<IssueNote::Line>(IssueNote::lineCount);
     }
 
+    // An item; an empty name or spec is stored as no text at all.
     void add(const char *name, const char *spec, double quantity, double amount)
     {
-        ASSERT_TRUE(store.add({QString::fromUtf8(name), QString::fromUtf8(spec),
-            QStringLiteral("个"), quantity, amount / quantity, amount}));
+        const auto text = [](const char *t) {
+            return *t ? QString::fromUtf8(t) : QString();
+        };
+        ASSERT_TRUE(store.add(
+            {text(name), text(spec), QStringLiteral("个"), quantity, amount / quantity, amount}));
     }
 
     // Texts as typed into the note; an empty one is a blank cell.
