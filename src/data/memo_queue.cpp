@@ -9,8 +9,12 @@
 namespace MemoQueue {
 namespace {
 
-Status companionDamaged(const OpenRecordFile &f)
+// The queue lives in the record file, the other lines in the companion.
+Status damaged(const OpenRecordFile &f)
 {
+    if (f.memoQueue)
+        return Status::failure(
+            QStringLiteral("数据文件 %1 已损坏").arg(QFileInfo(f.path).fileName()));
     return Status::failure(QStringLiteral("备注文件 %1 已损坏")
                                .arg(QFileInfo(RecordStore::companionPath(f.path)).fileName()));
 }
@@ -74,7 +78,7 @@ Status prepare(OpenRecordFile &f)
         ? f.db.prepare(QStringLiteral("DELETE FROM main.memo_queue WHERE id=? AND field=?"))
         : SqlStatement();
     if (!f.memoRead || !f.memoAppend || !f.memoClear || (f.memoQueue && !f.memoClearQueued))
-        return companionDamaged(f);
+        return damaged(f);
     return Status::success();
 }
 
