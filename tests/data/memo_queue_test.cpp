@@ -69,7 +69,7 @@ TEST_F(MemoQueueTest, LinesReadTheSameWhereverTheyWait)
     QStringList model; // "name|memo" per record
     QRandomGenerator random(20261208);
     int copies = 0;
-    for (int step = 0; step < 400; ++step) {
+    for (int step = 0; step < 200; ++step) {
         SCOPED_TRACE(step);
         const int op = model.isEmpty() ? 0 : int(random.bounded(9));
         const int row = model.isEmpty() ? 0 : int(random.bounded(qsizetype(model.size())));
