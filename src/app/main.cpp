@@ -55,5 +55,10 @@ int main(int argc, char *argv[])
     MainWindow window(state, store, prompts, clock);
     installMainCommands(window);
     window.show();
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    if (Status finished = StartUp::finishWork(programDir); !finished)
+        return refuse(
+            Status::failure(QStringLiteral("退出前未能整理库存数据，下次启动程序时会补做：%1")
+                                .arg(finished.message())));
+    return code;
 }

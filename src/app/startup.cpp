@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "app/stock_list.h"
+#include "data/booking_backups.h"
 #include "data/interrupted_work.h"
 #include "data/stock_layout.h"
 
@@ -89,6 +90,15 @@ Status prepareProgramDirectory(const QString &dir)
                                        .arg(QDir::toNativeSeparators(stockFile), made.message()));
     }
     return Status::success();
+}
+
+Status finishWork(const QString &dir)
+{
+    QStringList folders;
+    for (const QString &name : backupFolders())
+        if (QFileInfo(dir + u'/' + name).isDir())
+            folders << dir + u'/' + name;
+    return BookingBackups::finishInterrupted(dir, folders);
 }
 
 void nameApplication()

@@ -33,6 +33,12 @@ Status createDirectory(const QString &dir);
 // left as it is.
 Status prepareProgramDirectory(const QString &dir);
 
+// Leaves the program directory whole by itself for whoever reads it next:
+// the memo lines the bookings left waiting in the stock file go into its
+// companion, and the item backups not yet flushed are flushed. Run once the
+// windows are closed.
+Status finishWork(const QString &dir);
+
 // Names the program as the desktop shows it. The application name is the main
 // window's bare title, so a window left without a title never shows a Latin
 // program name; no display name is set, since Qt would append it to every

@@ -222,7 +222,7 @@ Status BookingBackups::finishInterrupted(const QString &programDir, const QStrin
         if (Status s = PendingBackups::settle(stock, folder); !s)
             return s;
     }
-    return Status::success();
+    return stock.settleMemoLines();
 }
 
 Status BookingBackups::flushPending(RecordFile &stock, const QString &programDir)

@@ -61,7 +61,9 @@ public:
     // Puts the listed backups of earlier bookings on the disk for good (see
     // above). Opens the stock file of `programDir` itself; run at start-up,
     // after the stock pair is recovered and before the backup folders are
-    // cleaned of temporaries.
+    // cleaned of temporaries; and at the end of work. The memo lines the
+    // bookings left waiting in the stock file go into its companion too
+    // (RecordFile::settleMemoLines), so the pair at rest is whole by itself.
     static Status finishInterrupted(const QString &programDir, const QStringList &folders);
 
     // The same on the open stock file, for both backup folders of the

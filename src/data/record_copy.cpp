@@ -1,5 +1,7 @@
 #include "data/record_copy.h"
 
+#include "data/memo_queue.h"
+
 #include "data/record_store.h"
 
 #include <sqlite3.h>
@@ -135,13 +137,15 @@ Status copyBySql(
             (void)setRowFunction(f.db, nullptr);
         if (s && !plan.memoFields.empty()) {
             const QString memos = identity
-                ? QStringLiteral("SELECT id,%1,seq,text FROM edt.memos WHERE field IN "
+                ? QStringLiteral("SELECT id,%1,seq,text FROM %3 WHERE field IN "
                                  "(%2)")
-                      .arg(plan.memoFieldMapping(), plan.memoFieldList())
+                      .arg(plan.memoFieldMapping(), plan.memoFieldList(),
+                          MemoQueue::rows(f.memoQueue))
                 : QStringLiteral("SELECT n,%1,seq,text FROM (SELECT wh_newid(id) AS "
-                                 "n,field,seq,text FROM edt.memos WHERE field IN (%2)) "
+                                 "n,field,seq,text FROM %3 WHERE field IN (%2)) "
                                  "WHERE n IS NOT NULL")
-                      .arg(plan.memoFieldMapping(), plan.memoFieldList());
+                      .arg(plan.memoFieldMapping(), plan.memoFieldList(),
+                          MemoQueue::rows(f.memoQueue));
             s = f.db.exec(QStringLiteral("INSERT INTO cpedt.memos(id,field,seq,text) ") + memos);
         }
         if (s)
@@ -182,9 +186,9 @@ Status copyRows(
                                                 "VALUES(?,%1,?,?)")
                                      .arg(plan.memoFieldMapping().replace(
                                          QStringLiteral("CASE field"), QStringLiteral("CASE ?"))));
-        memos = f.db.prepare(QStringLiteral("SELECT field,seq,text FROM edt.memos WHERE id=? AND "
+        memos = f.db.prepare(QStringLiteral("SELECT field,seq,text FROM %2 WHERE id=? AND "
                                             "field IN (%1) ORDER BY field,seq")
-                                 .arg(plan.memoFieldList()));
+                                 .arg(plan.memoFieldList(), MemoQueue::rows(f.memoQueue)));
     }
     if (!insert || (!plan.memoFields.empty() && !memoInsert))
         return rollbackWith(out, out.errorMessage());
@@ -276,10 +280,13 @@ Status appendBySql(OpenRecordFile &from, OpenRecordFile &to, const std::vector<i
                 mapping += QStringLiteral(" WHEN %1 THEN %2").arg(source).arg(target);
                 wanted << QString::number(source);
             }
-            st = to.db.exec(QStringLiteral("INSERT INTO edt.memos(id,field,seq,text) SELECT "
-                                           "wh_newid(id),%1 END,seq,text FROM srcedt.memos "
-                                           "WHERE field IN (%2)")
-                                .arg(mapping, wanted.join(u',')));
+            st = to.db.exec(
+                QStringLiteral("INSERT INTO edt.memos(id,field,seq,text) SELECT "
+                               "wh_newid(id),%1 END,seq,text FROM %3 "
+                               "WHERE field IN (%2)")
+                    .arg(mapping, wanted.join(u','),
+                        MemoQueue::rows(MemoQueue::present(to.db, QStringLiteral("src")),
+                            QStringLiteral("src"), QStringLiteral("srcedt"))));
         }
         st = st ? to.db.exec(QStringLiteral("COMMIT")) : rollbackWith(to.db, st.message());
     }

@@ -339,8 +339,16 @@ Status RecordFile::Transaction::begin()
         return s;
     OpenRecordFile &file = *handle_.f_;
     if (file.transactionDepth == 0) {
-        if (Status s = file.db.exec(QStringLiteral("BEGIN IMMEDIATE")); !s)
+        // The write lock is taken on the record file alone, at once. BEGIN
+        // IMMEDIATE would take it on the companion too, and SQLite commits a
+        // transaction that holds it on two files by the two-file protocol,
+        // whether the companion changed or not.
+        Status s = file.db.exec(QStringLiteral("BEGIN;UPDATE main.meta SET value=value WHERE 0"));
+        if (!s) {
+            if (file.db.inTransaction())
+                (void)file.db.exec(QStringLiteral("ROLLBACK"));
             return s;
+        }
         file.transactionDoomed = false;
         file.changesAtBegin = sqlite3_total_changes64(file.db.get());
         file.diskWarning.clear();

@@ -211,6 +211,11 @@ public:
     // value removes the note; a missing note reads as "".
     Status writeNote(const QString &key, const QString &value);
     Status readNote(const QString &key, QString *value) const;
+    // Moves the memo lines that bookings left waiting in the file into its
+    // companion, giving the file that waiting place first when it has none
+    // (see MemoQueue). Run where the pair should be whole by itself: at
+    // start-up and at the end of work.
+    Status settleMemoLines();
     // In a copy made by copyEqualTo() or stageEqualCopy(): the identities
     // (recordId()) of its records, in its record order, in the file it was
     // copied from. Empty for other files (an older copy, a whole copy).

@@ -54,7 +54,8 @@ Status RecordFile::daysFilter(
         return s;
     const OpenRecordFile &f = *f_;
     if (f.layout[dateField - 1].kind != FieldKind::DateTime)
-        return Status::failure(QStringLiteral("字段 %1 不是日期时间").arg(f.layout[dateField - 1].name));
+        return Status::failure(
+            QStringLiteral("字段 %1 不是日期时间").arg(f.layout[dateField - 1].name));
     // Stored date-times are yyyymmddhhmmss, so a run of days is one range of
     // integers: from the first day's midnight up to the day after the last
     // (yyyymmdd + 1 is past every time of the last day even at a month's end).
@@ -108,8 +109,7 @@ QStringView valueTextInto(
 } // namespace
 
 Status RecordFile::copyDaysToScratch(const QString &path, int dateField, const QDate &first,
-    const QDate &last, const QStringList &fieldNames,
-    const RowTexts &row)
+    const QDate &last, const QStringList &fieldNames, const RowTexts &row)
 {
     QString filter;
     if (Status s = daysFilter(dateField, first, last, filter); !s)
@@ -132,8 +132,8 @@ Status RecordFile::copyDaysToScratch(const QString &path, int dateField, const Q
     return writeCopy(path, {}, fieldNames, nullptr, Install::Scratch, filter, false, onRow);
 }
 
-Status RecordFile::idsEqual(
-    int field1, const QString &text1, int field2, const QString &text2, std::vector<qint64> &ids) const
+Status RecordFile::idsEqual(int field1, const QString &text1, int field2, const QString &text2,
+    std::vector<qint64> &ids) const
 {
     if (Status s = checkField(field1); !s)
         return s;
@@ -248,8 +248,7 @@ Status RecordFile::snapshotTo(const QString &path, const QString &noteKey, const
     OpenRecordFile &f = *f_;
     const QString companion = companionPath(path);
     if (QFileInfo::exists(path) || QFileInfo::exists(companion))
-        return Status::failure(
-            QStringLiteral("文件 %1 已经存在").arg(QFileInfo(path).fileName()));
+        return Status::failure(QStringLiteral("文件 %1 已经存在").arg(QFileInfo(path).fileName()));
     const QString dir = QFileInfo(path).absolutePath();
     const QString stem = PairReplacement::newStem();
     const NewPair pair {PairReplacement::temporaryPath(dir, stem, QStringLiteral(".zrb")),

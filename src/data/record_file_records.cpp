@@ -2,6 +2,7 @@
 
 #include "common/utf8.h"
 #include "common/value_text.h"
+#include "data/memo_queue.h"
 #include "data/record_format.h"
 #include "data/sqlite_file.h"
 
@@ -62,8 +63,8 @@ QVariant RecordFile::storedValue(int field) const
         if (const int rc = f.selectRow.step(); rc != SQLITE_ROW) {
             f.selectRow.reset();
             // readStatus() tells it
-            (void)readFailed(rc == SQLITE_DONE ? QStringLiteral("记录已不在文件中")
-                                               : sqliteErrorText(rc));
+            (void)readFailed(
+                rc == SQLITE_DONE ? QStringLiteral("记录已不在文件中") : sqliteErrorText(rc));
             return emptyValue(kind);
         }
         f.row.assign(size_t(f.layout.size()), QVariant());
@@ -151,9 +152,8 @@ QStringView RecordFile::readTextInto(int field, std::u16string &buffer) const
             }
             case FieldKind::DateTime: {
                 char16_t *out = roomFor(buffer, 64);
-                return QStringView(out,
-                    writeDateTimeText(
-                        f_->dateTexts, sqlite3_column_int64(stmt, column), out));
+                return QStringView(
+                    out, writeDateTimeText(f_->dateTexts, sqlite3_column_int64(stmt, column), out));
             }
             default:
                 break;
@@ -213,10 +213,15 @@ Status RecordFile::write(int field, const QVariant &value)
         Transaction transaction(*this);
         if (Status s = transaction.begin(); !s)
             return s;
-        f.memoClear.bindInt(1, id);
-        f.memoClear.bindInt(2, field);
-        bool ok = f.memoClear.run();
-        f.memoClear.reset();
+        bool ok = true;
+        for (SqlStatement *clear : {&f.memoClear, &f.memoClearQueued}) {
+            if (!*clear)
+                continue;
+            clear->bindInt(1, id);
+            clear->bindInt(2, field);
+            ok = ok && clear->run();
+            clear->reset();
+        }
         const QString text
             = value.typeId() == QMetaType::QString ? value.toString() : valueText(value);
         if (ok && !text.isEmpty())
@@ -254,7 +259,28 @@ Status RecordFile::appendMemo(int field, const QString &text)
     f.memoAppend.bindText(3, text);
     const bool ok = f.memoAppend.run();
     f.memoAppend.reset();
-    return ok ? Status::success() : Status::failure(f.db.errorMessage());
+    if (!ok)
+        return Status::failure(f.db.errorMessage());
+    return MemoQueue::drainWhenLong(f);
+}
+
+Status RecordFile::settleMemoLines()
+{
+    if (Status s = needOpen(); !s)
+        return s;
+    if (Status s = MemoQueue::ensure(*f_); !s)
+        return s;
+    bool waiting = false;
+    if (Status s = MemoQueue::waiting(*f_, &waiting); !s || !waiting)
+        return s;
+    // A transaction of the file's, so that an error the disk reports after
+    // the commit point is told apart from a failed commit.
+    Transaction transaction(*this);
+    if (Status s = transaction.begin(); !s)
+        return s;
+    if (Status s = MemoQueue::drain(*f_); !s)
+        return s;
+    return transaction.commit();
 }
 
 Status RecordFile::add(const QVariantList &values)
@@ -333,6 +359,10 @@ Status RecordFile::removeWhere(const QString &condition)
         s = f.db.exec(
             QStringLiteral("DELETE FROM edt.memos WHERE id IN (SELECT id FROM records WHERE %1)")
                 .arg(condition));
+    if (s && f.memoQueue)
+        s = f.db.exec(QStringLiteral(
+            "DELETE FROM main.memo_queue WHERE id IN (SELECT id FROM records WHERE %1)")
+                          .arg(condition));
     if (s)
         s = f.db.exec(QStringLiteral("DELETE FROM records WHERE %1").arg(condition));
     if (s) {

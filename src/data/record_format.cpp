@@ -1,5 +1,6 @@
 #include "data/record_format.h"
 
+#include "data/memo_queue.h"
 #include "data/pair_replacement.h"
 #include "data/record_copy.h"
 #include "data/record_file.h"
@@ -32,10 +33,11 @@ Status createSchema(SqlDatabase &db, const Layout &layout, const QString &pairId
                                  "CREATE TABLE layout(no INTEGER PRIMARY KEY,name TEXT NOT NULL,"
                                  "kind INTEGER NOT NULL);"
                                  "CREATE TABLE records(id INTEGER PRIMARY KEY,"
-                                 "del INTEGER NOT NULL DEFAULT 0%3);")
+                                 "del INTEGER NOT NULL DEFAULT 0%3);%4")
                       .arg(recordFileId)
                       .arg(formatVersion)
-                      .arg(columns.isEmpty() ? QString() : u',' + columns.join(u','));
+                      .arg(columns.isEmpty() ? QString() : u',' + columns.join(u','),
+                          hasMemo(layout) ? MemoQueue::createSql() + u';' : QString());
     Status s = db.exec(sql);
     if (!s)
         return s;
@@ -275,18 +277,9 @@ Status prepareStatements(OpenRecordFile &f, const QString &path)
     f.markDeleted = f.db.prepare(QStringLiteral("UPDATE records SET del=? WHERE id=?"));
     if (!f.selectRow || !f.insertRow || !f.markDeleted)
         return Status::failure(damagedText(QFileInfo(path).fileName()));
-    if (f.hasCompanion) {
-        f.memoRead = f.db.prepare(
-            QStringLiteral("SELECT text FROM edt.memos WHERE id=? AND field=? ORDER BY seq"));
-        f.memoAppend = f.db.prepare(
-            QStringLiteral("INSERT INTO edt.memos(id,field,seq,text) VALUES(?1,?2,(SELECT "
-                           "coalesce(max(seq),0)+1 FROM edt.memos WHERE id=?1 AND field=?2),?3)"));
-        f.memoClear = f.db.prepare(QStringLiteral("DELETE FROM edt.memos WHERE id=? AND field=?"));
-        if (!f.memoRead || !f.memoAppend || !f.memoClear)
-            return Status::failure(
-                QStringLiteral("备注文件 %1 已损坏")
-                    .arg(QFileInfo(RecordFile::companionPath(path)).fileName()));
-    }
+    if (f.hasCompanion)
+        if (Status s = MemoQueue::prepare(f); !s)
+            return s;
     f.updates.resize(size_t(f.layout.size()));
     return Status::success();
 }

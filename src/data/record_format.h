@@ -112,6 +112,8 @@ struct OpenRecordFile
     SqlStatement memoRead;
     SqlStatement memoAppend;
     SqlStatement memoClear;
+    SqlStatement memoClearQueued; // only with the memo queue
+    bool memoQueue = false; // appended memo lines wait in main.memo_queue
     std::vector<SqlStatement> updates; // per field, prepared on first use
     // Old id -> id in a copy being written (wh_newid). A map, not a vector
     // indexed by id: ids may be sparse, and a table as long as the largest id

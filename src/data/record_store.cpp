@@ -465,6 +465,14 @@ QString RecordStore::readNote(const QString &key) const
     return value;
 }
 
+Status RecordStore::settleMemoLines()
+{
+    clearError();
+    if (!needCurrent())
+        return Status::failure(lastError_);
+    return current_->settleMemoLines();
+}
+
 std::vector<qint64> RecordStore::copiedFromIds() const
 {
     clearError();

@@ -136,6 +136,8 @@ public:
 
     [[nodiscard]] bool writeNote(const QString &key, const QString &value);
     QString readNote(const QString &key) const;
+    // As RecordFile's, on the current file.
+    Status settleMemoLines();
     std::vector<qint64> copiedFromIds() const;
 
     // Changes made through this store, across its openings of a file.

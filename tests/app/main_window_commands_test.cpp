@@ -10,6 +10,7 @@
 #include "issue/issue_note_window.h"
 #include "issue/parameter_window.h"
 #include "movements/item_window.h"
+#include "support/cell_texts.h"
 #include "support/qt_print.h"
 #include "table/data_source.h"
 
@@ -79,10 +80,9 @@ TEST_F(MainWindowCommandsTest, TheIssuePreviewLaysOutThePickedLinesAndForgetsThe
         for (int k = 0; k < 4; ++k) {
             const ListedItem &item = items[picked[k] - 2];
             SCOPED_TRACE(item.name.toStdString());
-            EXPECT_EQ(note.text(5 + k, 1), item.name);
-            EXPECT_EQ(note.text(5 + k, 2), item.spec);
+            EXPECT_TRUE(hasCellTexts(
+                note, {{5 + k, 1, item.name}, {5 + k, 2, item.spec}, {5 + k, 4, u"个"}}));
             EXPECT_EQ(note.number(5 + k, 3), item.quantity);
-            EXPECT_EQ(note.text(5 + k, 4), QStringLiteral("个"));
             EXPECT_EQ(note.number(5 + k, 5), price);
         }
         EXPECT_TRUE(note.text(9, 1).isEmpty());
@@ -161,9 +161,8 @@ TEST_F(MainWindowCommandsTest, UndoWithNothingSelectedOnlySaysSo)
     changeElsewhere();
     trigger(QStringLiteral("取消进库"));
     trigger(QStringLiteral("取消出库"));
-    EXPECT_EQ(prompts.messages(),
-        QStringList({QStringLiteral("请先选中要取消进库的项目"),
-            QStringLiteral("请先选中要取消出库的项目")}));
+    EXPECT_EQ(
+        prompts.messages(), QStringList({"请先选中要取消进库的项目", "请先选中要取消出库的项目"}));
     EXPECT_EQ(prompts.shown().size(), 2u) << "no question";
     EXPECT_EQ(shownText(watchedRow(), 4), before) << "no rebuild";
 
@@ -171,54 +170,47 @@ TEST_F(MainWindowCommandsTest, UndoWithNothingSelectedOnlySaysSo)
     EXPECT_TRUE(showsLatestChange());
 }
 
-TEST_F(MainWindowCommandsTest, ReceiptUndoRefreshesTheListWhateverTheAnswer)
+// Either undo asks first and rebuilds the list whatever the answer, showing
+// the stock as it was before the movement only after 是.
+TEST_F(MainWindowCommandsTest, UndoRefreshesTheListWhateverTheAnswer)
 {
-    const int row = 10; // 材料9, 27 in stock
-    receive(row, QStringLiteral("4"));
-    ASSERT_EQ(shownText(row, 4), QStringLiteral("31"));
-
-    for (const bool yes : {false, true}) {
-        SCOPED_TRACE(yes ? "Yes" : "No");
-        dragRows(row, row + 1);
-        ASSERT_EQ(state.selectedItem.name, items[row - 2].name);
-        changeElsewhere();
-        prompts.clearShown();
-        prompts.answer(yes);
-        trigger(QStringLiteral("取消进库"));
-        ASSERT_EQ(prompts.shown().size(), 1u);
-        EXPECT_EQ(prompts.shown()[0].kind, QStringLiteral("question"));
-        EXPECT_TRUE(state.issueLines.isEmpty());
-        EXPECT_TRUE(showsLatestChange()) << "the list was rebuilt";
-        EXPECT_EQ(shownText(row, 4), yes ? QStringLiteral("27") : QStringLiteral("31"));
-    }
-}
-
-TEST_F(MainWindowCommandsTest, IssueUndoRefreshesTheListWhateverTheAnswer)
-{
-    const int row = 11; // 材料10, 30 in stock
-    dragRows(row, row);
-    runModal(QStringLiteral("开票预览"), [&](QWidget *modal) {
-        auto *window = qobject_cast<IssueNoteWindow *>(modal);
-        ASSERT_NE(window, nullptr);
-        window->setPdfOutput(dir.filePath(QStringLiteral("出库单.pdf")));
-        QTest::mouseClick(window->issueButton(), Qt::LeftButton);
-    });
-    ASSERT_TRUE(prompts.messages().isEmpty()) << prompts.messages().join(u'\n').toStdString();
-    ASSERT_EQ(shownText(row, 4), QStringLiteral("0")) << "the whole stock was issued";
-
-    for (const bool yes : {false, true}) {
-        SCOPED_TRACE(yes ? "Yes" : "No");
-        dragRows(row, row + 2);
-        ASSERT_EQ(state.selectedItem.name, items[row - 2].name);
-        changeElsewhere();
-        prompts.clearShown();
-        prompts.answer(yes);
-        trigger(QStringLiteral("取消出库"));
-        ASSERT_EQ(prompts.shown().size(), 1u);
-        EXPECT_EQ(prompts.shown()[0].kind, QStringLiteral("question"));
-        EXPECT_TRUE(state.issueLines.isEmpty());
-        EXPECT_TRUE(showsLatestChange()) << "the list was rebuilt";
-        EXPECT_EQ(shownText(row, 4), yes ? QStringLiteral("30") : QStringLiteral("0"));
+    const struct
+    {
+        const char *command;
+        int row; // 材料9 (27 in stock) and 材料10 (30)
+        int pickedBelow; // further rows of the block picked before the undo
+        const char16_t *before, *booked;
+    } cases[] = {{"取消进库", 10, 1, u"27", u"31"}, {"取消出库", 11, 2, u"30", u"0"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.command);
+        if (c.row == 10) {
+            receive(c.row, QStringLiteral("4"));
+        } else {
+            dragRows(c.row, c.row);
+            runModal(QStringLiteral("开票预览"), [&](QWidget *modal) {
+                auto *window = qobject_cast<IssueNoteWindow *>(modal);
+                ASSERT_NE(window, nullptr);
+                window->setPdfOutput(dir.filePath(QStringLiteral("出库单.pdf")));
+                QTest::mouseClick(window->issueButton(), Qt::LeftButton);
+            });
+            ASSERT_TRUE(prompts.messages().isEmpty())
+                << prompts.messages().join(u'\n').toStdString();
+        }
+        ASSERT_EQ(shownText(c.row, 4), QString::fromUtf16(c.booked)) << "after the movement";
+        for (const bool yes : {false, true}) {
+            SCOPED_TRACE(yes ? "Yes" : "No");
+            dragRows(c.row, c.row + c.pickedBelow);
+            ASSERT_EQ(state.selectedItem.name, items[c.row - 2].name);
+            changeElsewhere();
+            prompts.clearShown();
+            prompts.answer(yes);
+            trigger(QString::fromUtf8(c.command));
+            ASSERT_EQ(prompts.shown().size(), 1u);
+            EXPECT_EQ(prompts.shown()[0].kind, QStringLiteral("question"));
+            EXPECT_TRUE(state.issueLines.isEmpty());
+            EXPECT_TRUE(showsLatestChange()) << "the list was rebuilt";
+            EXPECT_EQ(shownText(c.row, 4), QString::fromUtf16(yes ? c.before : c.booked));
+        }
     }
 }
 

@@ -45,13 +45,7 @@ protected:
     // Reads items (rows from spreadsheet row 3 on) into the list.
     void import(const QString &rows)
     {
-        QFile csv(dir.filePath(QStringLiteral("入库.csv")));
-        ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
-        csv.write((QStringLiteral("序号,品名,规格,单位,数量,单价,金额,报警\r\n,,,,,,,\r\n") + rows)
-                      .toUtf8());
-        csv.close();
-        prompts.answer(csv.fileName());
-        trigger(QStringLiteral("从电子表读"));
+        readSpreadsheet(rows);
         ASSERT_TRUE(state.listShowsImport);
     }
 };

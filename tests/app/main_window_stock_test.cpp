@@ -7,6 +7,7 @@
 
 #include "data/stock_layout.h"
 #include "grid/grid_tooltip.h"
+#include "support/cell_texts.h"
 #include "table/cell_format.h"
 #include "table/data_source.h"
 
@@ -29,9 +30,8 @@ TEST_F(MainWindowStockTest, TheListShowsEveryItemUnderCentredBoldHeadersAtTheGiv
     ASSERT_EQ(grid->model()->rowCount(), items.size() + 1);
     ASSERT_EQ(grid->model()->columnCount(), 7);
 
-    const QStringList headers {QStringLiteral("材  料  品  名"), QStringLiteral("规  格  型  号"),
-        QStringLiteral("单位"), QStringLiteral("库存数量"), QStringLiteral("单价"),
-        QStringLiteral("库存金额"), QStringLiteral("报警数量")};
+    const QStringList headers {
+        "材  料  品  名", "规  格  型  号", "单位", "库存数量", "单价", "库存金额", "报警数量"};
     const int widths[] = {850, 850, 150, 200, 200, 250, 250};
     for (int c = 1; c <= 7; ++c) {
         EXPECT_EQ(shownText(1, c), headers[c - 1]);
@@ -48,18 +48,10 @@ TEST_F(MainWindowStockTest, TheListShowsEveryItemUnderCentredBoldHeadersAtTheGiv
     ASSERT_NE(grid->headerRowPane(), nullptr) << "the header row stays in view";
 
     // Items in stock-file order, numbers as the storekeeper reads them.
-    EXPECT_EQ(shownText(2, 1), QStringLiteral("零库存"));
-    EXPECT_EQ(shownText(2, 2), QStringLiteral("空-0"));
-    EXPECT_EQ(shownText(2, 3), QStringLiteral("个"));
-    EXPECT_EQ(shownText(3, 4), QStringLiteral("5.00000005"));
-    EXPECT_EQ(shownText(5, 1), QStringLiteral("盘点"));
-    EXPECT_EQ(shownText(5, 2), QStringLiteral("Φ20"));
-    EXPECT_EQ(shownText(5, 4), QStringLiteral("7.25"));
-    EXPECT_EQ(shownText(5, 5), QStringLiteral("12.5"));
-    EXPECT_EQ(shownText(5, 6), QStringLiteral("90.625"));
-    EXPECT_EQ(shownText(5, 7), QStringLiteral("0"));
-    EXPECT_EQ(shownText(31, 1), QStringLiteral("材料30"));
-    EXPECT_EQ(shownText(31, 4), QStringLiteral("90"));
+    EXPECT_TRUE(hasCellTexts(shownCells(),
+        {{2, 1, u"零库存"}, {2, 2, u"空-0"}, {2, 3, u"个"}, {3, 4, u"5.00000005"}, {5, 1, u"盘点"},
+            {5, 2, u"Φ20"}, {5, 4, u"7.25"}, {5, 5, u"12.5"}, {5, 6, u"90.625"}, {5, 7, u"0"},
+            {31, 1, u"材料30"}, {31, 4, u"90"}}));
 
     EXPECT_EQ(window->windowTitle(),
         QStringLiteral("禾岭供电有限责任公司材料出库单打印系统---表中红色文本项目表示库存数量"

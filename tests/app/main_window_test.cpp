@@ -36,20 +36,12 @@ struct ExpectedMenu
 
 // The menu bar as the storekeeper knows it, blanks included.
 const QList<ExpectedMenu> expectedMenus {
-    {QStringLiteral("数据"),
-        {QStringLiteral("备份数据库"), QStringLiteral("导入  备份 "), QStringLiteral("-"),
-            QStringLiteral("从电子表读"), QStringLiteral("加入数据库"), QStringLiteral("-"),
-            QStringLiteral("清空数据库")}},
-    {QStringLiteral("编辑"),
-        {QStringLiteral("刷新显示"), QStringLiteral("-"), QStringLiteral("项目编辑"),
-            QStringLiteral("-"), QStringLiteral("取消进库"), QStringLiteral("取消出库"),
-            QStringLiteral("-"), QStringLiteral("进出库簿"), QStringLiteral("项目查找"),
-            QStringLiteral("-"), QStringLiteral("开票预览")}},
-    {QStringLiteral("统计"),
-        {QStringLiteral("本日出库"), QStringLiteral("本月出库"), QStringLiteral("本年出库"),
-            QStringLiteral("-"), QStringLiteral("本日进库"), QStringLiteral("本月进库"),
-            QStringLiteral("本年进库")}},
-    {QStringLiteral("参数"), {QStringLiteral("参数配置")}},
+    {"数据", {"备份数据库", "导入  备份 ", "-", "从电子表读", "加入数据库", "-", "清空数据库"}},
+    {"编辑",
+        {"刷新显示", "-", "项目编辑", "-", "取消进库", "取消出库", "-", "进出库簿", "项目查找", "-",
+            "开票预览"}},
+    {"统计", {"本日出库", "本月出库", "本年出库", "-", "本日进库", "本月进库", "本年进库"}},
+    {"参数", {"参数配置"}},
 };
 
 QStringList shownItems(const QMenu *menu)
@@ -171,24 +163,19 @@ TEST_F(MainWindowTest, DestructionRemovesTheTemporaryFilesOnly)
 {
     // A display copy, the statistics files and journals of an interrupted
     // write lie beside the stock file.
-    for (const QString &name : {QStringLiteral("data2.zrb"), QStringLiteral("data2.zrb-journal"),
-             QStringLiteral("qd.zrb"), QStringLiteral("qd.zrb-journal"), QStringLiteral("qd4.zrb"),
-             QStringLiteral("qd4.zrb-journal"), QStringLiteral("data.zrb-journal"),
-             QStringLiteral("qd.txt"), QStringLiteral("qd5.zrb")})
+    for (const QString name : {"data2.zrb", "data2.zrb-journal", "qd.zrb", "qd.zrb-journal",
+             "qd4.zrb", "qd4.zrb-journal", "data.zrb-journal", "qd.txt", "qd5.zrb"})
         touch(name);
 
     window.reset();
 
-    for (const QString &name : {QStringLiteral("data2.zrb"), QStringLiteral("data2.zrb-journal"),
-             QStringLiteral("qd.zrb"), QStringLiteral("qd.zrb-journal"), QStringLiteral("qd4.zrb"),
-             QStringLiteral("qd4.zrb-journal")})
+    for (const QString name : {"data2.zrb", "data2.zrb-journal", "qd.zrb", "qd.zrb-journal",
+             "qd4.zrb", "qd4.zrb-journal"})
         EXPECT_FALSE(exists(name)) << name.toStdString();
     EXPECT_FALSE(store.isPathOpen(state.path(QStringLiteral("data2.zrb"))));
 
     // The stock file, its journal and anything else stay.
-    for (const QString &name :
-        {QStringLiteral("data.zrb"), QStringLiteral("data.edt"), QStringLiteral("data.zrb-journal"),
-            QStringLiteral("qd.txt"), QStringLiteral("qd5.zrb")})
+    for (const QString name : {"data.zrb", "data.edt", "data.zrb-journal", "qd.txt", "qd5.zrb"})
         EXPECT_TRUE(exists(name)) << name.toStdString();
     EXPECT_TRUE(store.isOpen(Stock::alias())) << "the stock file stays open";
     EXPECT_TRUE(prompts.shown().empty());

@@ -12,6 +12,7 @@
 #include "issue/issue_note_window.h"
 #include "ledger/ledger_window.h"
 #include "movements/item_window.h"
+#include "support/cell_texts.h"
 #include "support/stock_faults.h"
 #include "table/data_source.h"
 
@@ -72,6 +73,17 @@ protected:
             ASSERT_NE(note, nullptr);
             note->setPdfOutput(pdf);
             onNote(note);
+        });
+    }
+
+    // Issues through the note: the quantities typed into its lines from the
+    // first on, then 出库.
+    void issueThroughNote(int fromRow, int toRow, const QStringList &quantities)
+    {
+        withNote(fromRow, toRow, [&](IssueNoteWindow *note) {
+            for (int k = 0; k < quantities.size(); ++k)
+                typeQuantity(note, 5 + k, quantities[k]);
+            QTest::mouseClick(note->issueButton(), Qt::LeftButton);
         });
     }
 
@@ -260,10 +272,7 @@ TEST_F(MainWindowTrustTest, AQuantitySetToZeroOnTheNoteIsShownTotalledAndBookedA
 TEST_F(MainWindowTrustTest, ANoteThatFailsHalfWayLeavesTheLastRealIssueUndoable)
 {
     // A real issue of 2 of 盘点 (7.25 -> 5.25), through the note.
-    withNote(5, 5, [&](IssueNoteWindow *note) {
-        typeQuantity(note, 5, QStringLiteral("2"));
-        QTest::mouseClick(note->issueButton(), Qt::LeftButton);
-    });
+    issueThroughNote(5, 5, {"2"});
     ASSERT_EQ(bookedOf(QStringLiteral("盘点")).quantity, 5.25);
     QFile::remove(pdf);
 
@@ -295,10 +304,7 @@ TEST_F(MainWindowTrustTest, AnUndoRedrawsItsRowAsAFullRefreshWould)
 {
     // 略超 (5.001 in stock, alarm 5) drops to 4 (stock is kept to two decimals)
     // and turns low.
-    withNote(4, 4, [&](IssueNoteWindow *note) {
-        typeQuantity(note, 5, QStringLiteral("1"));
-        QTest::mouseClick(note->issueButton(), Qt::LeftButton);
-    });
+    issueThroughNote(4, 4, {"1"});
     ASSERT_EQ(bookedOf(QStringLiteral("略超")).quantity, 4.0);
     ASSERT_EQ(window->windowTitle(), StockList::title(lowCount() + 1));
     dragRows(2, 3); // picked rows lose their marks with the undo
@@ -317,24 +323,16 @@ TEST_F(MainWindowTrustTest, AnUndoRedrawsItsRowAsAFullRefreshWould)
 
 TEST_F(MainWindowTrustTest, AnUndoWhileTheListShowsASpreadsheetShowsTheStockAgain)
 {
-    withNote(4, 4, [&](IssueNoteWindow *note) {
-        typeQuantity(note, 5, QStringLiteral("1"));
-        QTest::mouseClick(note->issueButton(), Qt::LeftButton);
-    });
+    issueThroughNote(4, 4, {"1"});
     ASSERT_EQ(bookedOf(QStringLiteral("略超")).quantity, 4.0);
 
     // A spreadsheet of 24 items fills as many rows as the stock list (six
     // blank names end the reading); its third item is 略超.
-    QFile csv(dir.filePath(QStringLiteral("盘点.csv")));
-    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
-    QString rows = QStringLiteral("序号,品名,规格,单位,数量,单价,金额,报警\r\n,,,,,,,\r\n");
+    QString rows;
     for (int i = 1; i <= 24; ++i)
         rows += i == 3 ? QStringLiteral("3,略超,M5.001,个,99,1,99,0\r\n")
                        : QStringLiteral("%1,表内%1,,个,1,1,1,0\r\n").arg(i);
-    csv.write(rows.toUtf8());
-    csv.close();
-    prompts.answer(csv.fileName());
-    trigger(QStringLiteral("从电子表读"));
+    readSpreadsheet(rows);
     ASSERT_EQ(window->stockTable().rowCount(), int(items.size()) + 1);
     ASSERT_EQ(shownText(2, 1), QStringLiteral("表内1"));
 
@@ -431,15 +429,9 @@ TEST_F(MainWindowTrustTest, BookingsRedrawTheirRowsAsAFullReadOfASortedFileWithT
         dragRows(row, row);
     }
     showRow(twins[0]);
-    withNote(twins[0], twins[0], [&](IssueNoteWindow *note) {
-        typeQuantity(note, 5, QStringLiteral("1"));
-        typeQuantity(note, 6, QStringLiteral("1"));
-        typeQuantity(note, 7, QStringLiteral("2"));
-        QTest::mouseClick(note->issueButton(), Qt::LeftButton);
-    });
-    EXPECT_EQ(shownText(twins[0], 4), QStringLiteral("5.25"));
-    EXPECT_EQ(shownText(twins[1], 4), QStringLiteral("7.5"));
-    EXPECT_EQ(shownText(nines[0], 4), QStringLiteral("26"));
+    issueThroughNote(twins[0], twins[0], {"1", "1", "2"});
+    EXPECT_TRUE(hasCellTexts(
+        shownCells(), {{twins[0], 4, u"5.25"}, {twins[1], 4, u"7.5"}, {nines[0], 4, u"26"}}));
     EXPECT_TRUE(rowDrawnIn(slightlyOver, StockList::lowStockColor));
     expectListAsBuilt();
 

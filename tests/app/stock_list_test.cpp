@@ -3,6 +3,7 @@
 #include "common/app_state.h"
 #include "data/record_store.h"
 #include "data/stock_layout.h"
+#include "support/cell_texts.h"
 #include "support/qt_print.h"
 #include "support/reader_threads_param.h"
 #include "support/scripted_prompts.h"
@@ -77,13 +78,9 @@ TEST_F(StockListTest, BuildsHeaderRowsWidthsAndTexts)
         EXPECT_EQ(table.format(2, c).style, 0);
     }
     EXPECT_EQ(table.headerRows(), 1);
-    EXPECT_EQ(table.text(2, 1), QStringLiteral("电缆"));
-    EXPECT_EQ(table.text(2, 2), QStringLiteral("电缆-规格"));
-    EXPECT_EQ(table.text(2, 3), QStringLiteral("个"));
-    EXPECT_EQ(table.text(2, 4), QStringLiteral("12.5"));
-    EXPECT_EQ(table.text(2, 6), QStringLiteral("31.25"));
-    EXPECT_EQ(table.text(3, 4), QStringLiteral("0.3333333333333"));
-    EXPECT_EQ(table.text(3, 7), QStringLiteral("0"));
+    EXPECT_TRUE(hasCellTexts(table,
+        {{2, 1, u"电缆"}, {2, 2, u"电缆-规格"}, {2, 3, u"个"}, {2, 4, u"12.5"}, {2, 6, u"31.25"},
+            {3, 4, u"0.3333333333333"}, {3, 7, u"0"}}));
     EXPECT_EQ(store.currentAlias(), Stock::alias()) << "the stock file is left open and current";
     EXPECT_FALSE(QFile::exists(state.path(QStringLiteral("data2.zrb"))))
         << "the list is read from the stock file, no copy is written";
@@ -100,11 +97,9 @@ TEST_F(StockListTest, LowStockRowsAreColouredAndCountedInTheTitle)
     });
     const auto result = build();
     EXPECT_EQ(result.lowStockCount, 3);
-    EXPECT_EQ(colorOf(2), StockList::lowStockColor);
-    EXPECT_EQ(colorOf(3), StockList::lowStockColor);
-    EXPECT_EQ(colorOf(4), 0u);
-    EXPECT_EQ(colorOf(5), StockList::lowStockColor);
-    EXPECT_EQ(colorOf(6), 0u);
+    const quint32 low = StockList::lowStockColor;
+    EXPECT_EQ(QList<quint32>({colorOf(2), colorOf(3), colorOf(4), colorOf(5), colorOf(6)}),
+        QList<quint32>({low, low, 0, low, 0}));
     EXPECT_EQ(table.format(5, 7).textColor, StockList::lowStockColor) << "the whole row";
     EXPECT_EQ(StockList::title(result.lowStockCount),
         QStringLiteral("禾岭供电有限责任公司材料出库单打印系统---表中红色文本项目表示库存"

@@ -39,9 +39,8 @@ TEST_F(WindowsKeyboardTest, TabGoesDownTheItemWindowsBoxesAndEnterBooksNothing)
         auto *item = qobject_cast<ItemWindow *>(modal);
         ASSERT_NE(item, nullptr);
         // Top to bottom as the boxes stand: 报警数量 beside 数量, 金额 below them.
-        const QStringList order {QStringLiteral("编辑框1"), QStringLiteral("编辑框2"),
-            QStringLiteral("编辑框3"), QStringLiteral("编辑框4"), QStringLiteral("编辑框5"),
-            QStringLiteral("编辑框7"), QStringLiteral("编辑框6"), QStringLiteral("按钮1")};
+        const QStringList order {
+            "编辑框1", "编辑框2", "编辑框3", "编辑框4", "编辑框5", "编辑框7", "编辑框6", "按钮1"};
         item->box(ItemWindow::Name)->setFocus();
         QStringList visited {focusName()};
         for (int i = 1; i < order.size(); ++i) {
@@ -66,13 +65,6 @@ TEST_F(WindowsKeyboardTest, TabGoesDownTheItemWindowsBoxesAndEnterBooksNothing)
         EXPECT_FALSE(item->isVisible());
     });
     EXPECT_DOUBLE_EQ(stockOf(QStringLiteral("材料5")), 15.0) << "the stock is as it was";
-}
-
-int recordsIn(const QString &path)
-{
-    RecordStore reader;
-    EXPECT_TRUE(reader.open(path, QStringLiteral("r"))) << path.toStdString();
-    return reader.recordCount();
 }
 
 TEST_F(WindowsKeyboardTest, DeletingAnItemAsksAndKeepsTheStockFileFirst)

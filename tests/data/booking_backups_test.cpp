@@ -29,17 +29,20 @@ protected:
         fillStock(store, 3);
         // The backup an earlier booking left for item2.
         ASSERT_TRUE(setQuantity(QStringLiteral("item2"), 100));
-        {
-            BookingBackups earlier(folder);
-            RecordStore::Transaction transaction(store);
-            ASSERT_TRUE(
-                earlier.take(*store.current(), QStringLiteral("item2"), QStringLiteral("spec2")));
-            ASSERT_TRUE(earlier.list(*store.current()));
-            ASSERT_TRUE(transaction.commit());
-            ASSERT_TRUE(earlier.install());
-        }
+        ASSERT_NO_FATAL_FAILURE(backUp(QStringLiteral("item2"), QStringLiteral("spec2")));
         ASSERT_TRUE(setQuantity(QStringLiteral("item2"), 90));
         before = snapshot(backupPath());
+    }
+
+    // A booking that changes nothing but takes the item's backup, whole.
+    void backUp(const QString &name, const QString &spec)
+    {
+        BookingBackups backups(folder);
+        RecordStore::Transaction transaction(store);
+        ASSERT_TRUE(backups.take(*store.current(), name, spec));
+        ASSERT_TRUE(backups.list(*store.current()));
+        ASSERT_TRUE(transaction.commit());
+        ASSERT_TRUE(backups.install());
     }
 
     QString stockPath() const { return programDir + "/data.zrb"; }
@@ -137,14 +140,7 @@ TEST_F(BookingBackupsTest, ABookedBackupIsInPlaceAfterTheCommitOrAfterTheNextSta
 TEST_F(BookingBackupsTest, BackupsTornByAPowerLossAreWrittenAgainAtStartUp)
 {
     book(Until::Installed);
-    {
-        BookingBackups other(folder);
-        RecordStore::Transaction transaction(store);
-        ASSERT_TRUE(other.take(*store.current(), QStringLiteral("item3"), QStringLiteral("spec3")));
-        ASSERT_TRUE(other.list(*store.current()));
-        ASSERT_TRUE(transaction.commit());
-        ASSERT_TRUE(other.install());
-    }
+    ASSERT_NO_FATAL_FAILURE(backUp(QStringLiteral("item3"), QStringLiteral("spec3")));
     const QByteArray booked = readBytes(backupPath());
     const QString item3 = folder + "/item3spec3.zrb";
     const QByteArray item3Booked = readBytes(RecordStore::companionPath(item3));
@@ -177,15 +173,9 @@ TEST_F(BookingBackupsTest, OlderBackupsLeaveTheListOnlyOnceFlushed)
             flushed << QFileInfo(path).fileName();
         return 0;
     });
-    for (int k = 1; k <= items; ++k) {
-        BookingBackups backups(folder);
-        RecordStore::Transaction transaction(store);
-        ASSERT_TRUE(backups.take(
-            *store.current(), QStringLiteral("item%1").arg(k), QStringLiteral("spec%1").arg(k)));
-        ASSERT_TRUE(backups.list(*store.current()));
-        ASSERT_TRUE(transaction.commit());
-        ASSERT_TRUE(backups.install());
-    }
+    for (int k = 1; k <= items; ++k)
+        ASSERT_NO_FATAL_FAILURE(
+            backUp(QStringLiteral("item%1").arg(k), QStringLiteral("spec%1").arg(k)));
     const QStringList byBookings = flushed;
     flushed.clear();
     restart();

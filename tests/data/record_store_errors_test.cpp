@@ -118,13 +118,13 @@ TEST_F(RecordStoreErrors, AFileWhoseRecordOrderCannotBeReadDoesNotOpen)
     EXPECT_FALSE(store.lastError().isEmpty());
 }
 
-// A change of a record and a memo is committed through a super-journal: an
+// A change of a record and a memo is committed when its journal goes: an
 // I/O error after its deletion (the commit point) leaves the change in the
 // file, one before it leaves the file unchanged. The store tells the two apart.
 TEST(RecordStoreCommit, AnErrorAfterTheCommitPointKeepsTheChangeAndOneBeforeDoesNot)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("memo.zrb"));
+    const QString path = dir.filePath(QStringLiteral("data.zrb"));
     ASSERT_TRUE(RecordStore::create(path,
         {{QStringLiteral("名称"), FieldKind::Text}, {QStringLiteral("记录"), FieldKind::Memo}}));
     FolderSyncFault::install();

@@ -1,5 +1,6 @@
 #include "exchange/spreadsheet_import.h"
 
+#include "support/cell_texts.h"
 #include "table/data_source.h"
 #include "workbook/excel_automation.h"
 #include "workbook/workbook_fixtures.h"
@@ -60,9 +61,8 @@ TEST_F(SpreadsheetImportTest, HeadingRowAndLayoutReplaceWhatTheTableHeld)
 
     EXPECT_EQ(table.columnCount(), 7);
     EXPECT_EQ(table.rowCount(), 8); // the heading, one named row, six without
-    const QStringList headings = {QStringLiteral("材  料  品  名"),
-        QStringLiteral("规  格  型  号"), QStringLiteral("单位"), QStringLiteral("库存数量"),
-        QStringLiteral("单价"), QStringLiteral("库存金额"), QStringLiteral("报警数量")};
+    const QStringList headings
+        = {"材  料  品  名", "规  格  型  号", "单位", "库存数量", "单价", "库存金额", "报警数量"};
     for (int column = 1; column <= 7; ++column) {
         EXPECT_EQ(table.text(1, column), headings[column - 1]);
         EXPECT_EQ(table.format(1, column).alignment, CellFormat::Centre);
@@ -81,37 +81,40 @@ TEST_F(SpreadsheetImportTest, HeadingRowAndLayoutReplaceWhatTheTableHeld)
     EXPECT_EQ(table.text(5, 5), QString());
 }
 
-TEST_F(SpreadsheetImportTest, TenNamesThenBlanksEndAtTheSixthBlankRow)
+// Reading runs from spreadsheet row 3 until the sixth row without a name,
+// counted over the whole read, or 500 rows; table row r shows spreadsheet
+// row r + 1.
+TEST_F(SpreadsheetImportTest, ReadingEndsAtTheSixthBlankNameOrAfterFiveHundredRows)
 {
-    names(3, 12);
-    import();
-    EXPECT_EQ(table.rowCount(), 17);
-    for (int row = 2; row <= 11; ++row)
-        EXPECT_EQ(table.text(row, 1), QStringLiteral("品名%1").arg(row + 1));
-    for (int row = 12; row <= 17; ++row)
-        EXPECT_EQ(table.text(row, 1), QString());
-}
-
-TEST_F(SpreadsheetImportTest, BlankNamesCountOverTheWholeReadNotInARow)
-{
-    names(3, 5); // three names, three blanks (6..8), three names, then blanks
-    names(9, 11);
-    names(15, 20); // never reached: the sixth blank is row 14
-    import();
-    EXPECT_EQ(table.rowCount(), 13); // spreadsheet rows 3..14
-    EXPECT_EQ(namedRows(), 6);
-    EXPECT_EQ(table.text(10, 1), QStringLiteral("品名11"));
-    EXPECT_EQ(table.text(13, 1), QString());
-}
-
-TEST_F(SpreadsheetImportTest, AtMostFiveHundredRowsAreRead)
-{
-    names(1, 700);
-    import();
-    EXPECT_EQ(table.rowCount(), 501);
-    EXPECT_EQ(namedRows(), 500);
-    EXPECT_EQ(table.text(2, 1), QStringLiteral("品名3"));
-    EXPECT_EQ(table.text(501, 1), QStringLiteral("品名502"));
+    const struct
+    {
+        QList<std::pair<int, int>> named; // spreadsheet rows with names
+        int rows; // of the table, the heading included
+        int namedRows;
+    } cases[] = {
+        {{{3, 12}}, 17, 10}, // ten names, then blanks
+        // Three names, three blanks (6..8), three names, then blanks; the
+        // names from row 15 are never reached: the sixth blank is row 14.
+        {{{3, 5}, {9, 11}, {15, 20}}, 13, 6},
+        {{{1, 700}}, 501, 500},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.rows);
+        excel.CloseWorkbooks();
+        ASSERT_TRUE(excel.AddWorkbook());
+        for (const auto &[first, last] : c.named)
+            names(first, last);
+        import();
+        ASSERT_EQ(table.rowCount(), c.rows);
+        EXPECT_EQ(namedRows(), c.namedRows);
+        for (int row = 2; row <= c.rows; ++row) {
+            const bool named = std::any_of(c.named.begin(), c.named.end(), [&](const auto &range) {
+                return range.first <= row + 1 && row + 1 <= range.second;
+            });
+            EXPECT_EQ(table.text(row, 1), named ? QStringLiteral("品名%1").arg(row + 1) : QString())
+                << row;
+        }
+    }
 }
 
 TEST_F(SpreadsheetImportTest, ColumnsMapWithPriceAndQuantityInTheirPlaces)
@@ -129,9 +132,8 @@ TEST_F(SpreadsheetImportTest, ColumnsMapWithPriceAndQuantityInTheirPlaces)
     EXPECT_EQ(table.text(2, 1), QString());
     EXPECT_EQ(table.text(2, 5), QStringLiteral("12.5"));
     EXPECT_EQ(table.text(2, 4), QStringLiteral("３０")); // as read, not converted
-    const QStringList expected = {QStringLiteral("B-value"), QStringLiteral("C-value"),
-        QStringLiteral("D-value"), QStringLiteral("E-value"), QStringLiteral("F-value"),
-        QStringLiteral("G-value"), QStringLiteral("H-value")};
+    const QStringList expected
+        = {"B-value", "C-value", "D-value", "E-value", "F-value", "G-value", "H-value"};
     for (int column = 1; column <= 7; ++column)
         EXPECT_EQ(table.text(3, column), expected[column - 1]) << column;
 }
@@ -180,9 +182,7 @@ TEST_F(ImportFileTest, ReadsAWorkbookFileThroughTheChildProcess)
     const QString path = copyXlsxFixture("import.xlsx", dir.filePath(QStringLiteral("库存.xlsx")));
     ASSERT_TRUE(SpreadsheetImport::importFile(table, path, reader));
     EXPECT_EQ(table.rowCount(), 8);
-    const QStringList row = {QStringLiteral("螺栓"), QStringLiteral("M12"), QStringLiteral("个"),
-        QStringLiteral("30"), QStringLiteral("0.3333333333333"), QStringLiteral("10"),
-        QStringLiteral("5")};
+    const QStringList row = {"螺栓", "M12", "个", "30", "0.3333333333333", "10", "5"};
     for (int column = 1; column <= 7; ++column)
         EXPECT_EQ(table.text(2, column), row[column - 1]);
 }
@@ -225,9 +225,7 @@ TEST_F(ImportFileTest, FormulasSavedWithoutAResultAreCountedAndThoseWithOneReadA
     ASSERT_TRUE(writeFile(path, package));
     SpreadsheetImport::Findings findings;
     ASSERT_TRUE(SpreadsheetImport::importFile(table, path, reader, &findings));
-    EXPECT_EQ(table.text(2, 4), QStringLiteral("12"));
-    EXPECT_EQ(table.text(2, 5), QString());
-    EXPECT_EQ(table.text(3, 4), QString());
+    EXPECT_TRUE(hasCellTexts(table, {{2, 4, u"12"}, {2, 5, u""}, {3, 4, u""}}));
     EXPECT_EQ(findings.formulasWithoutResult, 2);
 }
 
@@ -283,10 +281,9 @@ TEST_F(ImportFileTest, ALongCsvGivesItsFirstRowsAndLongFieldsAreCut)
     SpreadsheetImport::Findings findings;
     ASSERT_TRUE(SpreadsheetImport::importFile(table, path, reader, &findings));
     ASSERT_EQ(table.rowCount(), 501);
-    EXPECT_EQ(table.text(2, 1), QStringLiteral("品名3"));
-    EXPECT_EQ(table.text(501, 1), QStringLiteral("品名502"));
-    EXPECT_EQ(table.text(501, 4), QStringLiteral("502"));
-    EXPECT_EQ(table.text(6, 2), QString(Workbook::maxTextLength, u'y'));
+    EXPECT_TRUE(hasCellTexts(table,
+        {{2, 1, u"品名3"}, {501, 1, u"品名502"}, {501, 4, u"502"},
+            {6, 2, QString(Workbook::maxTextLength, u'y')}}));
     EXPECT_EQ(findings.cutCells, QStringList {QStringLiteral("C7")});
     EXPECT_TRUE(SpreadsheetImport::findingsNote(findings).contains(QStringLiteral("（C7）")));
 }

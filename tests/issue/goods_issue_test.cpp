@@ -22,23 +22,29 @@ protected:
         programDir = dir.path();
         ASSERT_TRUE(Stock::createEmptyFile(programDir + "/data.zrb"));
         ASSERT_TRUE(store.open(programDir + "/data.zrb", Stock::alias()));
-        add(QStringLiteral("电缆"), QStringLiteral("YJV"), 3, 30);
-        add(QStringLiteral("螺栓"), QStringLiteral("M8"), 100, 50);
+        add("电缆", "YJV", 3, 30);
+        add("螺栓", "M8", 100, 50);
         note.department = QStringLiteral("供电所");
         note.handler = QStringLiteral("张 三");
         note.lines = QList<IssueNote::Line>(IssueNote::lineCount);
     }
 
-    void add(const QString &name, const QString &spec, double quantity, double amount)
+    // An item; an empty name or spec is stored as no text at all.
+    void add(const char *name, const char *spec, double quantity, double amount)
     {
-        ASSERT_TRUE(
-            store.add({name, spec, QStringLiteral("个"), quantity, amount / quantity, amount}));
+        const auto text = [](const char *t) {
+            return *t ? QString::fromUtf8(t) : QString();
+        };
+        ASSERT_TRUE(store.add(
+            {text(name), text(spec), QStringLiteral("个"), quantity, amount / quantity, amount}));
     }
 
-    void setLine(int k, const QString &name, const QString &spec, const QString &quantity,
-        const QString &amount)
+    // Texts as typed into the note; an empty one is a blank cell.
+    void setLine(
+        int k, const char *name, const char *spec, const char *quantity, const char *amount)
     {
-        note.lines[k - 1] = {name, spec, quantity, amount};
+        note.lines[k - 1] = {QString::fromUtf8(name), QString::fromUtf8(spec),
+            QString::fromUtf8(quantity), QString::fromUtf8(amount)};
     }
 
     void book()
@@ -47,9 +53,10 @@ protected:
         ASSERT_TRUE(s) << s.message().toStdString();
     }
 
-    void goTo(const QString &name, const QString &spec)
+    void goTo(const char *name, const char *spec)
     {
-        ASSERT_TRUE(store.findFirstEqual(Stock::Name, name, Stock::Spec, spec));
+        ASSERT_TRUE(store.findFirstEqual(
+            Stock::Name, QString::fromUtf8(name), Stock::Spec, QString::fromUtf8(spec)));
     }
 
     QList<double> totals()
@@ -70,10 +77,9 @@ protected:
 
 TEST_F(GoodsIssueTest, IssuesMoreThanTheStockAndKeepsTheValueAtZero)
 {
-    setLine(1, QStringLiteral("电缆"), QStringLiteral("YJV"), QStringLiteral("5"),
-        QStringLiteral("50.00"));
+    setLine(1, "电缆", "YJV", "5", "50.00");
     book();
-    goTo(QStringLiteral("电缆"), QStringLiteral("YJV"));
+    goTo("电缆", "YJV");
     EXPECT_EQ(store.readNumber(Stock::Quantity), -2.0);
     EXPECT_EQ(store.readNumber(Stock::Amount), 0.0);
     EXPECT_EQ(totals(), QList<double>({5, 50, 5, 50, 5, 50}));
@@ -81,19 +87,17 @@ TEST_F(GoodsIssueTest, IssuesMoreThanTheStockAndKeepsTheValueAtZero)
     EXPECT_EQ(store.readText(Stock::IssueHistory),
         QStringLiteral(
             "数量 5 金额 50.00 部门 供电所 经手 张 三  时间 2011年3月7日9时5分30秒\r\n"));
-    goTo(QStringLiteral("螺栓"), QStringLiteral("M8"));
+    goTo("螺栓", "M8");
     EXPECT_EQ(store.readNumber(Stock::Quantity), 100.0);
     EXPECT_TRUE(store.readText(Stock::IssueHistory).isEmpty());
 }
 
 TEST_F(GoodsIssueTest, TwoLinesOfOneItemBookTwiceAndTheBackupHoldsTheFirst)
 {
-    setLine(
-        1, QStringLiteral("螺栓"), QStringLiteral("M8"), QStringLiteral("10"), QStringLiteral("5"));
-    setLine(5, QStringLiteral("螺栓"), QStringLiteral("M8"), QStringLiteral("0.333"),
-        QStringLiteral("0.01"));
+    setLine(1, "螺栓", "M8", "10", "5");
+    setLine(5, "螺栓", "M8", "0.333", "0.01");
     book();
-    goTo(QStringLiteral("螺栓"), QStringLiteral("M8"));
+    goTo("螺栓", "M8");
     EXPECT_EQ(store.readNumber(Stock::Quantity), 89.67);
     EXPECT_EQ(store.readNumber(Stock::Amount), 44.99);
     EXPECT_EQ(totals(), QList<double>({10.33, 5.01, 10.33, 5.01, 10.33, 5.01}));
@@ -108,23 +112,22 @@ TEST_F(GoodsIssueTest, TwoLinesOfOneItemBookTwiceAndTheBackupHoldsTheFirst)
 
 TEST_F(GoodsIssueTest, TotalsFollowTheCalendar)
 {
-    setLine(
-        1, QStringLiteral("螺栓"), QStringLiteral("M8"), QStringLiteral("1"), QStringLiteral("2"));
+    setLine(1, "螺栓", "M8", "1", "2");
     book();
     book(); // a second note of the line, the same day
-    goTo(QStringLiteral("螺栓"), QStringLiteral("M8"));
+    goTo("螺栓", "M8");
     EXPECT_EQ(totals(), QList<double>({2, 4, 2, 4, 2, 4}));
     now = QDateTime(QDate(2011, 3, 8), QTime(8, 0));
     book();
-    goTo(QStringLiteral("螺栓"), QStringLiteral("M8"));
+    goTo("螺栓", "M8");
     EXPECT_EQ(totals(), QList<double>({1, 2, 3, 6, 3, 6}));
     now = QDateTime(QDate(2011, 4, 8), QTime(8, 0));
     book();
-    goTo(QStringLiteral("螺栓"), QStringLiteral("M8"));
+    goTo("螺栓", "M8");
     EXPECT_EQ(totals(), QList<double>({1, 2, 1, 2, 4, 8}));
     now = QDateTime(QDate(2012, 1, 1), QTime(0, 0));
     book();
-    goTo(QStringLiteral("螺栓"), QStringLiteral("M8"));
+    goTo("螺栓", "M8");
     EXPECT_EQ(totals(), QList<double>({1, 2, 1, 2, 1, 2}));
     EXPECT_EQ(store.readNumber(Stock::Quantity), 95.0);
     EXPECT_TRUE(
@@ -133,33 +136,31 @@ TEST_F(GoodsIssueTest, TotalsFollowTheCalendar)
 
 TEST_F(GoodsIssueTest, TheSameMonthOfTheNextYearRestartsEveryTotal)
 {
-    setLine(
-        1, QStringLiteral("螺栓"), QStringLiteral("M8"), QStringLiteral("3"), QStringLiteral("6"));
+    setLine(1, "螺栓", "M8", "3", "6");
     book();
     // A year later to the day: same month and day, but another year.
     now = QDateTime(QDate(2012, 3, 7), QTime(9, 5));
-    setLine(
-        1, QStringLiteral("螺栓"), QStringLiteral("M8"), QStringLiteral("1"), QStringLiteral("2"));
+    setLine(1, "螺栓", "M8", "1", "2");
     book();
-    goTo(QStringLiteral("螺栓"), QStringLiteral("M8"));
+    goTo("螺栓", "M8");
     EXPECT_EQ(totals(), QList<double>({1, 2, 1, 2, 1, 2}));
     // Another year and another day: everything restarts again.
     now = QDateTime(QDate(2013, 3, 8), QTime(9, 5));
     book();
-    goTo(QStringLiteral("螺栓"), QStringLiteral("M8"));
+    goTo("螺栓", "M8");
     EXPECT_EQ(totals(), QList<double>({1, 2, 1, 2, 1, 2}));
 }
 
 TEST_F(GoodsIssueTest, EmptyLinesAreNotBookedEvenAgainstABlankItem)
 {
-    add(QString(), QString(), 5, 5);
-    setLine(3, QStringLiteral("电缆"), QStringLiteral("YJV"), QString(), QString());
+    add("", "", 5, 5);
+    setLine(3, "电缆", "YJV", "", "");
     book();
     EXPECT_TRUE(store.goTo(3));
     EXPECT_TRUE(store.readText(Stock::IssueHistory).isEmpty());
     EXPECT_FALSE(store.readDateTime(Stock::IssueDate).isValid());
     // A line of quantity 0 for a real item is still booked.
-    goTo(QStringLiteral("电缆"), QStringLiteral("YJV"));
+    goTo("电缆", "YJV");
     EXPECT_EQ(store.readDateTime(Stock::IssueDate), now);
     EXPECT_EQ(store.readText(Stock::IssueHistory),
         QStringLiteral("数量  金额  部门 供电所 经手 张 三  时间 2011年3月7日9时5分30秒\r\n"));
@@ -167,8 +168,7 @@ TEST_F(GoodsIssueTest, EmptyLinesAreNotBookedEvenAgainstABlankItem)
 
 TEST_F(GoodsIssueTest, AFailingNoteBooksNothing)
 {
-    setLine(
-        1, QStringLiteral("螺栓"), QStringLiteral("M8"), QStringLiteral("1"), QStringLiteral("1"));
+    setLine(1, "螺栓", "M8", "1", "1");
     // The stock file cannot be written: another connection holds a write lock.
     store.closeAll();
     RecordStore locker;
@@ -182,7 +182,7 @@ TEST_F(GoodsIssueTest, AFailingNoteBooksNothing)
     EXPECT_FALSE(s);
     EXPECT_FALSE(s.message().isEmpty());
     lock.rollback();
-    goTo(QStringLiteral("螺栓"), QStringLiteral("M8"));
+    goTo("螺栓", "M8");
     EXPECT_EQ(store.readNumber(Stock::Quantity), 100.0);
 }
 
@@ -204,8 +204,7 @@ TEST_F(GoodsIssueTest, EveryLineIsMatchedAndReadWholeOrNamed)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.quantity);
-        setLine(2, QString::fromUtf8(c.name), *c.name ? QStringLiteral("M8") : QString(),
-            QString::fromUtf8(c.quantity), QString::fromUtf8(c.amount));
+        setLine(2, c.name, *c.name ? "M8" : "", c.quantity, c.amount);
         const IssueCheck check = checkIssue(stockFileOf(store, programDir), note);
         ASSERT_TRUE(check.status);
         EXPECT_EQ(
@@ -220,8 +219,8 @@ TEST_F(GoodsIssueTest, EveryLineIsMatchedAndReadWholeOrNamed)
 TEST_F(GoodsIssueTest, LinesOfOneItemCountTogetherForTheStockTheyLeave)
 {
     for (int k : {1, 2})
-        setLine(k, QStringLiteral("电缆"), QStringLiteral("YJV"), QStringLiteral("2"), QString());
-    setLine(3, QStringLiteral("螺栓"), QStringLiteral("M8"), QStringLiteral("99"), QString());
+        setLine(k, "电缆", "YJV", "2", "");
+    setLine(3, "螺栓", "M8", "99", "");
     const IssueCheck check = checkIssue(stockFileOf(store, programDir), note);
     ASSERT_EQ(check.shortfalls.size(), 1) << "螺栓 keeps 1";
     EXPECT_TRUE(belowZeroQuestion(check.shortfalls).contains("电缆 YJV：出库 4，出库后库存 -1"));

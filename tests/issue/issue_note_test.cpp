@@ -96,40 +96,47 @@ TEST(IssueNoteLayout, PickedLinesProposeTheWholeStock)
     EXPECT_EQ(note.text(14, 6), QStringLiteral("38.5"));
 }
 
+// One cell typed into and recomputed; then the amount of line `amountRow`
+// and the total (nullptr: not looked at).
+struct Edit
+{
+    int row, column;
+    const char16_t *typed;
+    int amountRow;
+    const char16_t *amount, *total;
+    const char *why = "";
+};
+
+void applyEdits(DataSource &note, std::initializer_list<Edit> edits)
+{
+    for (const Edit &e : edits) {
+        SCOPED_TRACE(testing::Message()
+            << e.row << "," << e.column << " typed " << QString::fromUtf16(e.typed).toStdString()
+            << " " << e.why);
+        note.setText(e.row, e.column, QString::fromUtf16(e.typed));
+        IssueNoteLayout::recompute(note, e.row, e.column);
+        EXPECT_EQ(note.text(e.amountRow, 6), QString::fromUtf16(e.amount));
+        if (e.total) {
+            EXPECT_EQ(note.text(14, 6), QString::fromUtf16(e.total));
+        }
+    }
+}
+
 TEST(IssueNoteLayout, EditsRecomputeAmountsAndTotal)
 {
     DataSource note;
     IssueNoteLayout::build(
         note, parameters(), {line("电缆", 3, 12.5), line("螺栓", 100, 0.5)}, today);
-    note.setText(5, 3, QStringLiteral("２"));
-    IssueNoteLayout::recompute(note, 5, 3);
-    EXPECT_EQ(note.text(5, 6), QStringLiteral("25"));
-    EXPECT_EQ(note.text(14, 6), QStringLiteral("75"));
-
-    // A quantity of 0 is an amount of 0, on the line and in the total.
-    note.setText(6, 3, QStringLiteral("0"));
-    IssueNoteLayout::recompute(note, 6, 3);
-    EXPECT_EQ(note.text(6, 6), QStringLiteral("0"));
-    EXPECT_EQ(note.text(14, 6), QStringLiteral("25"));
-    // So is a quantity whose amount rounds to 0.
-    note.setText(6, 3, QStringLiteral("0.001"));
-    IssueNoteLayout::recompute(note, 6, 3);
-    EXPECT_EQ(note.text(6, 6), QStringLiteral("0"));
-
-    note.setText(5, 3, QString());
-    IssueNoteLayout::recompute(note, 5, 3);
-    EXPECT_EQ(note.text(5, 6), QStringLiteral("0"));
-    EXPECT_EQ(note.text(14, 6), QStringLiteral("0")) << "a recompute writes even a zero total";
-
-    // Read whole: grouped digits count; a quantity that is no number has no amount.
-    note.setText(5, 3, QStringLiteral("1,234.5"));
-    IssueNoteLayout::recompute(note, 5, 3);
-    EXPECT_EQ(note.text(5, 6), QStringLiteral("15431.25"));
-    note.setText(5, 3, QStringLiteral("12abc"));
-    IssueNoteLayout::recompute(note, 5, 3);
-    EXPECT_EQ(note.text(5, 6), QString()) << "never 150";
-    EXPECT_EQ(note.text(14, 6), QStringLiteral("0"));
-
+    applyEdits(note,
+        {
+            {5, 3, u"２", 5, u"25", u"75"},
+            {6, 3, u"0", 6, u"0", u"25", "a quantity of 0 is an amount of 0, on the line too"},
+            {6, 3, u"0.001", 6, u"0", nullptr, "so is one whose amount rounds to 0"},
+            {5, 3, u"", 5, u"0", u"0", "a recompute writes even a zero total"},
+            // Read whole: grouped digits count; a quantity that is no number has no amount.
+            {5, 3, u"1,234.5", 5, u"15431.25", nullptr},
+            {5, 3, u"12abc", 5, u"", u"0", "never 150"},
+        });
     note.setText(9, 3, QStringLiteral("1.005"));
     note.setText(9, 5, QStringLiteral("1"));
     IssueNoteLayout::recompute(note, 9, 5);
@@ -141,37 +148,21 @@ TEST(IssueNoteLayout, ATypedAmountStaysUntilTheQuantityOrPriceChangesAndIsCounte
     DataSource note;
     IssueNoteLayout::build(
         note, parameters(), {line("电缆", 3, 12.5), line("螺栓", 100, 0.5)}, today);
-    note.setText(5, 6, QStringLiteral("40"));
-    IssueNoteLayout::recompute(note, 5, 6);
-    EXPECT_EQ(note.text(5, 6), QStringLiteral("40"));
-    EXPECT_EQ(note.text(14, 6), QStringLiteral("90")) << "the total adds up the lines shown";
-    // An edit elsewhere leaves it alone.
-    note.setText(6, 3, QStringLiteral("10"));
-    IssueNoteLayout::recompute(note, 6, 3);
-    EXPECT_EQ(note.text(5, 6), QStringLiteral("40"));
-    EXPECT_EQ(note.text(14, 6), QStringLiteral("45"));
-    // Its own line's price takes it back to the computed amount.
-    note.setText(5, 5, QStringLiteral("10"));
-    IssueNoteLayout::recompute(note, 5, 5);
-    EXPECT_EQ(note.text(5, 6), QStringLiteral("30"));
-    EXPECT_EQ(note.text(14, 6), QStringLiteral("35"));
+    applyEdits(note,
+        {
+            {5, 6, u"40", 5, u"40", u"90", "the total adds up the lines shown"},
+            {6, 3, u"10", 5, u"40", u"45", "an edit elsewhere leaves it alone"},
+            {5, 5, u"10", 5, u"30", u"35", "its own line's price computes it again"},
+        });
 }
 
 TEST(IssueNoteLayout, PageSetupComesFromPeiziIni)
 {
     QTemporaryDir dir;
-    const PageSetup missing = IssueNoteLayout::loadPageSetup(IniFile(dir.filePath("peizi.ini")));
-    EXPECT_EQ(missing.leftMargin, 50);
-    EXPECT_EQ(missing.topMargin, 50);
-    EXPECT_EQ(missing.rightMargin, 50);
-    EXPECT_EQ(missing.bottomMargin, 50);
-    EXPECT_EQ(missing.scale, 100);
-    EXPECT_EQ(missing.copies, 1);
-    EXPECT_EQ(missing.firstPage, 1);
-    EXPECT_EQ(missing.lastPage, 0);
-    EXPECT_EQ(missing.paperKind, 0);
-    EXPECT_EQ(missing.pageNumberPosition, 0);
-    EXPECT_EQ(missing.reserved1, 1);
+    // Without the file: a page's defaults, with margins of 5 mm.
+    PageSetup defaults;
+    defaults.leftMargin = defaults.topMargin = defaults.rightMargin = defaults.bottomMargin = 50;
+    EXPECT_EQ(IssueNoteLayout::loadPageSetup(IniFile(dir.filePath("peizi.ini"))), defaults);
 
     QFile file(dir.filePath("peizi.ini"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));

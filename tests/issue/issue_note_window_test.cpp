@@ -6,6 +6,7 @@
 #include "data/stock_layout.h"
 #include "grid/grid.h"
 #include "grid/pages_chosen_prompts.h"
+#include "support/cell_texts.h"
 #include "support/disk_faults.h"
 #include "support/modal_window.h"
 #include "support/pdf_text.h"
@@ -112,15 +113,10 @@ TEST_F(IssueNoteWindowTest, LaysOutThePickedLinesAndConsumesThem)
     const auto w = open();
     const DataSource &note = w->note();
     EXPECT_EQ(w->windowTitle(), QStringLiteral("澄州禾岭供电有限责任公司材料出库单系统"));
-    EXPECT_EQ(note.text(2, 1), QStringLiteral("一号库"));
-    EXPECT_EQ(note.text(2, 3), QStringLiteral("供电所"));
-    EXPECT_EQ(note.text(3, 6), QStringLiteral("2026年12月7日"));
-    EXPECT_EQ(note.text(5, 3), QStringLiteral("3"));
-    EXPECT_EQ(note.text(5, 6), QStringLiteral("37.5"));
-    EXPECT_EQ(note.text(6, 6), QStringLiteral("1472"));
+    EXPECT_TRUE(hasCellTexts(note,
+        {{2, 1, u"一号库"}, {2, 3, u"供电所"}, {3, 6, u"2026年12月7日"}, {5, 3, u"3"},
+            {5, 6, u"37.5"}, {6, 6, u"1472"}, {14, 6, u"1509.5"}, {15, 6, u"张三"}}));
     EXPECT_EQ(note.text(7, 3), QString()) << "stock 0";
-    EXPECT_EQ(note.text(14, 6), QStringLiteral("1509.5"));
-    EXPECT_EQ(note.text(15, 6), QStringLiteral("张三"));
     EXPECT_TRUE(state.issueLines.isEmpty());
     EXPECT_TRUE(state.pickedRows.isEmpty());
     EXPECT_EQ(w->grid()->cursorRow(), 15);

@@ -6,15 +6,15 @@
 #include <cstring>
 
 // A disk that fails the folder sync after SQLite's commit point, as a failing
-// disk or a full network share gives it. A booking of the stock file changes
-// both data.zrb and data.edt, so SQLite commits it through a super-journal:
-// deleting that file is the commit point, and the folder is synced right
-// after. This shim sits in front of the platform's file system for every
-// connection of the process; when armed, the super-journal is really deleted
-// and the sync of its folder is reported failed, exactly what SQLite's own
-// file system layer returns when that fsync fails. The booking is then on the
-// disk while COMMIT reports an I/O error. Armed before the commit point, the
-// super-journal cannot be deleted at all: the booking is rolled back.
+// disk or a full network share gives it. The commit point is the deletion of
+// a journal: the rollback journal of a commit that writes one file (a
+// booking of the stock file, data.zrb), the super-journal of one that writes
+// both files of a pair. This shim sits in front of the platform's file system for every
+// connection of the process; when armed, the journal is really deleted and
+// the sync of its folder is reported failed, exactly what SQLite's own file
+// system layer returns when that fsync fails. The change is then on the disk
+// while COMMIT reports an I/O error. Armed before the commit point, the
+// journal cannot be deleted at all: the change is rolled back.
 class FolderSyncFault
 {
 public:
@@ -76,13 +76,20 @@ private:
     }
     static int deleteFile(sqlite3_vfs *, const char *name, int syncFolder)
     {
-        const bool superJournal = armed() && std::strstr(name, "-mj");
-        if (superJournal && before()) {
+        // One fault per arming, at the first commit point of the stock file
+        // (or of any pair's two-file commit): a disk that fails once.
+        constexpr const char stockJournal[] = "data.zrb-journal";
+        const size_t length = std::strlen(name);
+        const size_t suffix = sizeof stockJournal - 1;
+        const bool journal
+            = length >= suffix && std::strcmp(name + length - suffix, stockJournal) == 0;
+        const bool commitPoint = (journal || std::strstr(name, "-mj")) && armed().exchange(false);
+        if (commitPoint && before()) {
             ++count();
             return SQLITE_IOERR_DELETE;
         }
         const int rc = real()->xDelete(real(), name, syncFolder);
-        if (rc != SQLITE_OK || !superJournal)
+        if (rc != SQLITE_OK || !commitPoint)
             return rc;
         ++count();
         return SQLITE_IOERR_DIR_FSYNC;

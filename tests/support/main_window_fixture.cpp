@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QBrush>
+#include <QFile>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
@@ -69,6 +70,26 @@ QString MainWindowFixture::stockPath() const
 QString MainWindowFixture::backupFolder() const
 {
     return StockFile::backupFolder(state.programDir);
+}
+
+void MainWindowFixture::readSpreadsheet(const QString &items)
+{
+    QFile csv(dir.filePath(QStringLiteral("库存.csv")));
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    csv.write((QStringLiteral("序号,品名,规格,单位,数量,单价,金额,报警\r\n,,,,,,,\r\n") + items)
+                  .toUtf8());
+    csv.close();
+    prompts.answer(csv.fileName());
+    QAction *read = window->action(QStringLiteral("从电子表读"));
+    ASSERT_NE(read, nullptr);
+    ASSERT_TRUE(read->isEnabled());
+    read->trigger();
+}
+
+int MainWindowFixture::recordsIn(const QString &path)
+{
+    RecordStore reader;
+    return reader.open(path, QStringLiteral("r")) ? reader.recordCount() : -1;
 }
 
 void StockWindowTest::SetUp()

@@ -45,6 +45,11 @@ protected:
     void makeWindow(bool withCommands);
     QString stockPath() const;
     QString backupFolder() const;
+    // Reads a spreadsheet laid out as the warehouse keeps it (two title rows,
+    // items from row 3) into the list through 从电子表读.
+    void readSpreadsheet(const QString &items);
+    // The records a file holds; -1 when it does not open.
+    static int recordsIn(const QString &path);
 
     QTemporaryDir dir;
     AppState state;
@@ -80,6 +85,13 @@ protected:
     // The list as shown: the texts of every cell the grid's model offers.
     QStringList shownTexts() const;
     QString shownText(int row, int column) const;
+    // The list as shown, for checking many cells as one table.
+    auto shownCells() const
+    {
+        return [this](int row, int column) {
+            return shownText(row, column);
+        };
+    }
     QColor shownColor(int row, int column) const;
     // Whether the whole row is drawn in one text colour.
     ::testing::AssertionResult rowDrawnIn(int row, quint32 color) const;

@@ -96,9 +96,7 @@ QList<QSizeF> pageSizes(const QString &pdf)
 
 QStringList pages(const QString &pdf)
 {
-    QStringList pages = normalised(run(QStringLiteral("pdftotext"),
-                                       {QStringLiteral("-layout"), QStringLiteral("-enc"),
-                                           QStringLiteral("UTF-8"), pdf, QStringLiteral("-")}))
+    QStringList pages = normalised(run("pdftotext", {"-layout", "-enc", "UTF-8", pdf, "-"}))
                             .split(QLatin1Char('\f'));
     // pdftotext ends every page with a form feed.
     if (!pages.isEmpty() && pages.last().trimmed().isEmpty())

@@ -1,4 +1,5 @@
 #include "data/record_store.h"
+#include "support/cell_texts.h"
 #include "table/data_source.h"
 #include "table/record_file_provider.h"
 
@@ -33,14 +34,9 @@ TEST(RecordFileProvider, RowsAreRecordsAsValueTexts)
     t.setSize(1, 5);
     ASSERT_TRUE(t.appendRowsFrom(provider));
     ASSERT_EQ(t.rowCount(), 3);
-    EXPECT_EQ(t.text(2, 1), QStringLiteral("电缆"));
-    EXPECT_EQ(t.text(2, 2), QStringLiteral("2.5"));
-    EXPECT_EQ(t.text(2, 3), QStringLiteral("2011年3月7日9时5分"));
-    EXPECT_EQ(t.text(2, 4), QStringLiteral("m"));
-    EXPECT_EQ(t.text(2, 5), QStringLiteral("真"));
-    EXPECT_EQ(t.text(3, 2), QStringLiteral("0.3333333333333"));
-    EXPECT_EQ(t.text(3, 3), QString());
-    EXPECT_EQ(t.text(3, 5), QStringLiteral("假"));
+    EXPECT_TRUE(hasCellTexts(t,
+        {{2, 1, u"电缆"}, {2, 2, u"2.5"}, {2, 3, u"2011年3月7日9时5分"}, {2, 4, u"m"},
+            {2, 5, u"真"}, {3, 2, u"0.3333333333333"}, {3, 3, u""}, {3, 5, u"假"}}));
 
     ASSERT_TRUE(provider.setFile({}));
     EXPECT_EQ(provider.providedColumnCount(), 0);

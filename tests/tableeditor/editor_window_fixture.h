@@ -62,10 +62,13 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         state.programDir = dir.path();
-        writeQueryFile(state.path(QStringLiteral("qd.zrb")), bookings());
+        writeQueryFile(state.path(QStringLiteral("qd.zrb")), queryRecords());
         ASSERT_TRUE(Stock::createEmptyFile(state.path(Stock::fileName())));
         ASSERT_TRUE(store.open(state.path(Stock::fileName()), Stock::alias()));
     }
+
+    // The statistics result the editor opens on.
+    virtual QList<QueryRecord> queryRecords() const { return bookings(); }
 
     // Another statistics result in place of the bookings.
     void replaceQueryFile(const QList<QueryRecord> &records)

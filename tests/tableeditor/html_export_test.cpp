@@ -28,6 +28,16 @@ protected:
         writeRecordFile(source, layout, records);
     }
 
+    // Statistics records 物资0, 物资1...
+    void makeManyRecords(int count)
+    {
+        QList<QVariantList> records;
+        for (int i = 0; i < count; ++i)
+            records.append({QStringLiteral("物资%1").arg(i), QStringLiteral("型号"),
+                QStringLiteral("个"), 1.0, double(i), double(i), QDateTime()});
+        makeRecordFile(statisticsLayout(), records);
+    }
+
     QByteArray exportBytes()
     {
         EXPECT_TRUE(HtmlExport::writeSpreadsheetHtml(store, source, target));
@@ -75,9 +85,8 @@ TEST_F(HtmlExportTest, SevenFieldsWithoutRecordsGiveHeadHeaderRowAndClosingLines
     EXPECT_EQ(header[2], QStringLiteral("  <td width=72 style='width:54pt'>规格型号</td>"));
     EXPECT_EQ(header[7], QStringLiteral("  <td width=72 style='width:54pt'>出库日期</td>"));
     EXPECT_EQ(header[8], QStringLiteral(" </tr>"));
-    EXPECT_EQ(lines.mid(headLines + 11),
-        (QStringList {QStringLiteral("</table>"), QStringLiteral("</body>"),
-            QStringLiteral("</html>"), QString()}));
+    EXPECT_EQ(
+        lines.mid(headLines + 11), (QStringList {"</table>", "</body>", "</html>", QString()}));
 }
 
 TEST_F(HtmlExportTest, CellsArePrefixedByKindAndTheFirstColumnCarriesTheRowHeight)
@@ -161,11 +170,7 @@ TEST_F(HtmlExportTest, AFileThatCannotBeReadWritesNothingAndRemovesTheTarget)
 
 TEST_F(HtmlExportTest, AFileDamagedAmongItsRecordsFailsAndLeavesTheEarlierExport)
 {
-    QList<QVariantList> records;
-    for (int i = 0; i < 3000; ++i)
-        records.append({QStringLiteral("物资%1").arg(i), QStringLiteral("型号"),
-            QStringLiteral("个"), 1.0, double(i), double(i), QDateTime()});
-    makeRecordFile(statisticsLayout(), records);
+    makeManyRecords(3000);
     // The pages past the first few hold records only: the file still opens,
     // and the scan meets the damage half-way.
     QFile damaged(source);
@@ -191,12 +196,7 @@ TEST_F(HtmlExportTest, AFileDamagedAmongItsRecordsFailsAndLeavesTheEarlierExport
 
 TEST_F(HtmlExportTest, ManyRecordsAllArriveAndTheCurrentFileStaysCurrent)
 {
-    QList<QVariantList> records;
-    // Enough rows for several blocks of the streamed file.
-    for (int i = 0; i < 2000; ++i)
-        records.append({QStringLiteral("物资%1").arg(i), QStringLiteral("型号"),
-            QStringLiteral("个"), 1.0, double(i), double(i), QDateTime()});
-    makeRecordFile(statisticsLayout(), records);
+    makeManyRecords(2000); // enough rows for several blocks of the streamed file
     const QString stock = dir.filePath(QStringLiteral("data.zrb"));
     ASSERT_TRUE(RecordStore::create(stock, statisticsLayout()));
     ASSERT_TRUE(store.open(stock, QStringLiteral("other")));

@@ -2,6 +2,7 @@
 
 #include "data/record_store.h"
 #include "grid/grid_printer.h"
+#include "support/cell_texts.h"
 #include "support/pdf_text.h"
 #include "support/qt_print.h"
 #include "support/record_files.h"
@@ -111,14 +112,10 @@ TEST_F(PrintableTableTest, RecordsBecomeBorderedRowsWithTheEditorsAmountAndDate)
     ASSERT_TRUE(build());
 
     ASSERT_EQ(table.rowCount(), 7) << "3 title rows, 3 records, the footer";
-    EXPECT_EQ(table.text(3, 5), QStringLiteral("出库数量"));
-    EXPECT_EQ(table.text(4, 1), QStringLiteral("电力电缆"));
-    EXPECT_EQ(table.text(4, 4), QStringLiteral("12.5"));
-    EXPECT_EQ(table.text(5, 5), QStringLiteral("40"));
-    EXPECT_EQ(table.text(4, 6), QStringLiteral("100.00"));
-    EXPECT_EQ(table.text(4, 7), QStringLiteral("2011年12月1日"));
-    EXPECT_EQ(table.text(6, 6), QStringLiteral("900"));
-    EXPECT_EQ(table.text(6, 7), QStringLiteral("2011年12月3日下午"));
+    EXPECT_TRUE(hasCellTexts(table,
+        {{3, 5, u"出库数量"}, {4, 1, u"电力电缆"}, {4, 4, u"12.5"}, {5, 5, u"40"},
+            {4, 6, u"100.00"}, {4, 7, u"2011年12月1日"}, {6, 6, u"900"},
+            {6, 7, u"2011年12月3日下午"}}));
     EXPECT_EQ(table.format(4, 1), CellFormat()) << "data rows keep the default format";
     EXPECT_EQ(table.format(5, 1), CellFormat()) << "the editor's colours stay there";
 
@@ -247,25 +244,27 @@ TEST(PrintableDateFormat, BookingTimesKeepTheirTimeApartFromTheDate)
     for (int step = 1; step <= 4; ++step)
         EXPECT_EQ(PrintableTable::dateFormatForStep(forms[(step - 1) % 4], step), forms[step % 4])
             << step;
-    EXPECT_EQ(PrintableTable::dateFormatForStep(QStringLiteral("2026年12月31日23时59分59秒"), 1),
-        QStringLiteral("2026-12-31 23时59分59秒"));
-    EXPECT_EQ(PrintableTable::dateFormatForStep(QStringLiteral("2026年3月7日17时"), 3),
-        QStringLiteral("2026/3/7 17时"));
-
-    // Whatever form a date is in, a click gives the form of its step: no
-    // click leaves it as it was, none adds a second "日".
-    EXPECT_EQ(PrintableTable::dateFormatForStep(QStringLiteral("2026年3月7日9时5分"), 4),
-        QStringLiteral("2026年3月7日9时5分"));
-    EXPECT_EQ(PrintableTable::dateFormatForStep(QStringLiteral("2026.3.7 9时5分"), 1),
-        QStringLiteral("2026-3-7 9时5分"));
-    EXPECT_EQ(PrintableTable::dateFormatForStep(QStringLiteral("2011年12月4日"), 2),
-        QStringLiteral("2011.12.4"));
-
-    // Texts without a date are rewritten character by character; empty
-    // cells stay empty.
-    EXPECT_EQ(PrintableTable::dateFormatForStep(QString(), 4), QString());
-    EXPECT_EQ(
-        PrintableTable::dateFormatForStep(QStringLiteral("3月上旬"), 1), QStringLiteral("3-上旬"));
+    const struct
+    {
+        const char16_t *text;
+        int step;
+        const char16_t *expected;
+    } cases[] = {
+        {u"2026年12月31日23时59分59秒", 1, u"2026-12-31 23时59分59秒"},
+        {u"2026年3月7日17时", 3, u"2026/3/7 17时"},
+        // Whatever form a date is in, a click gives the form of its step: no
+        // click leaves it as it was, none adds a second "日".
+        {u"2026年3月7日9时5分", 4, u"2026年3月7日9时5分"},
+        {u"2026.3.7 9时5分", 1, u"2026-3-7 9时5分"},
+        {u"2011年12月4日", 2, u"2011.12.4"},
+        // Texts without a date are rewritten character by character.
+        {u"3月上旬", 1, u"3-上旬"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(PrintableTable::dateFormatForStep(QString::fromUtf16(c.text), c.step),
+            QString::fromUtf16(c.expected))
+            << c.step;
+    EXPECT_EQ(PrintableTable::dateFormatForStep(QString(), 4), QString()) << "empty stays empty";
 }
 
 // --- The page ---------------------------------------------------------------------

@@ -1,31 +1,15 @@
-#include "tableeditor/table_editor_window.h"
+#include "tableeditor/editor_window_fixture.h"
 
-#include "common/app_state.h"
-#include "common/clock.h"
 #include "common/file_system.h"
 #include "common/gbk.h"
-#include "data/record_store.h"
-#include "data/stock_layout.h"
-#include "grid/grid.h"
-#include "support/modal_window.h"
+#include "support/cell_texts.h"
 #include "support/qt_print.h"
-#include "support/scripted_prompts.h"
-#include "tableeditor/print_setup_window.h"
-#include "tableeditor/query_file.h"
-#include "tableeditor/table_editor_state.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QClipboard>
-#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QTemporaryDir>
-#include <QTest>
-
-#include <gtest/gtest.h>
 
 #include <cerrno>
 
@@ -48,26 +32,12 @@ QStringList captions(const QMenu *menu)
     return items;
 }
 
-class TableEditorWindowTest : public testing::Test
+// The editor over three items whose total needs rounding.
+class TableEditorWindowTest : public EditorWindowFixture
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        state.programDir = dir.path();
-        writeQueryFile(state.path(QStringLiteral("qd.zrb")), threeItems());
-        ASSERT_TRUE(Stock::createEmptyFile(state.path(Stock::fileName())));
-        ASSERT_TRUE(store.open(state.path(Stock::fileName()), Stock::alias()));
-    }
-
-    std::unique_ptr<TableEditorWindow> open()
-    {
-        auto w
-            = std::make_unique<TableEditorWindow>(state, store, prompts, clock, editorState, place);
-        w->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(w.get()));
-        return w;
-    }
+    QList<QueryRecord> queryRecords() const override { return threeItems(); }
+    std::unique_ptr<TableEditorWindow> open() { return openEditor(); }
 
     static QStringList column(const DataSource &table, int c)
     {
@@ -81,14 +51,6 @@ protected:
     {
         return grid->visualRect(grid->model()->index(row - 1, column - 1)).center();
     }
-
-    QTemporaryDir dir;
-    AppState state;
-    RecordStore store;
-    ScriptedPrompts prompts;
-    FixedClock clock {QDateTime(QDate(2026, 3, 31), QTime(17, 30))};
-    TableEditorState editorState;
-    QRect place {40, 30, 900, 600};
 };
 
 TEST_F(TableEditorWindowTest, MenusCarryTheirCaptionsInOrder)
@@ -254,9 +216,7 @@ TEST_F(TableEditorWindowTest, EditCommandsWorkOnTheTable)
     run("&F.复制");
     grid->setCursorCell(4, 1);
     run("&T.粘贴");
-    EXPECT_EQ(table.text(4, 1), QStringLiteral("电力电缆"));
-    EXPECT_EQ(table.text(4, 2), QStringLiteral("YJV-3x70"));
-    EXPECT_EQ(table.text(4, 3), QStringLiteral("片"));
+    EXPECT_TRUE(hasCellTexts(table, {{4, 1, u"电力电缆"}, {4, 2, u"YJV-3x70"}, {4, 3, u"片"}}));
 
     grid->selectRange({2, 1, 2, 2});
     run("&V.清除");

@@ -5,6 +5,7 @@
 
 #include "common/gbk.h"
 #include "common/value_text.h"
+#include "support/cell_texts.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -42,16 +43,13 @@ TEST(CsvReaderTest, QuotedFieldsHoldSeparatorsLineBreaksAndQuotes)
                            ",\"\",last\n"
                            "unquoted \"inside\",\"open at end";
     const WorkbookSheet sheet = onlySheet(readCsv(csv));
-    EXPECT_EQ(sheet.value(1, 1), QStringLiteral("a"));
-    EXPECT_EQ(sheet.value(1, 2), QStringLiteral("b,c"));
-    EXPECT_EQ(sheet.value(1, 3), QStringLiteral("say \"hi\""));
-    EXPECT_EQ(sheet.value(2, 1), QStringLiteral("two\r\nlines"));
+    EXPECT_TRUE(hasCellTexts(sheet,
+        {{1, 1, u"a"}, {1, 2, u"b,c"}, {1, 3, u"say \"hi\""}, {2, 1, u"two\r\nlines"},
+            {2, 3, u"x"}}));
     EXPECT_EQ(sheet.cell(2, 2), WorkbookCell());
-    EXPECT_EQ(sheet.value(2, 3), QStringLiteral("x"));
     // CR LF after "x" ends row 2; the blank line is row 3 and stays empty.
-    EXPECT_EQ(sheet.value(4, 3), QStringLiteral("last"));
-    EXPECT_EQ(sheet.value(5, 1), QStringLiteral("unquoted \"inside\""));
-    EXPECT_EQ(sheet.value(5, 2), QStringLiteral("open at end"));
+    EXPECT_TRUE(hasCellTexts(
+        sheet, {{4, 3, u"last"}, {5, 1, u"unquoted \"inside\""}, {5, 2, u"open at end"}}));
     EXPECT_EQ(sheet.cellCount(), 8);
 }
 
@@ -97,11 +95,9 @@ TEST(HtmlTableReaderTest, ReadsOurExportedSpreadsheetFiles)
     const QByteArray bytes = exportedHtml();
     ASSERT_EQ(detectWorkbookFormat(bytes), WorkbookFormat::Html);
     const WorkbookSheet sheet = onlySheet(readHtmlTable(bytes));
-    EXPECT_EQ(sheet.value(1, 1), QStringLiteral("品名"));
-    EXPECT_EQ(sheet.value(1, 3), QStringLiteral("备注"));
-    EXPECT_EQ(sheet.value(2, 1), QStringLiteral("螺栓 & 螺母"));
-    EXPECT_EQ(sheet.value(2, 2), QStringLiteral("12.5"));
-    EXPECT_EQ(sheet.value(2, 3), QStringLiteral("x<y & 5>3"));
+    EXPECT_TRUE(hasCellTexts(sheet,
+        {{1, 1, u"品名"}, {1, 3, u"备注"}, {2, 1, u"螺栓 & 螺母"}, {2, 2, u"12.5"},
+            {2, 3, u"x<y & 5>3"}}));
     EXPECT_EQ(sheet.cellCount(), 6);
 }
 
@@ -113,12 +109,10 @@ TEST(HtmlTableReaderTest, SpansBreaksEntitiesAndUnclosedCells)
                             "<td>no end<tr><td><!-- <td>hidden</td> -->shown</td></tr>"
                             "<script>var s = '<td>x</td>';</script></table>";
     const WorkbookSheet sheet = onlySheet(readHtmlTable(html));
-    EXPECT_EQ(sheet.value(1, 1), QStringLiteral("A bold text"));
-    EXPECT_EQ(sheet.value(1, 2), QString());
-    EXPECT_EQ(sheet.value(1, 3), QStringLiteral("after span"));
-    EXPECT_EQ(sheet.value(2, 1), QStringLiteral("one\ntwo <A中 &bogus; ") + QChar(0xFFFD));
-    EXPECT_EQ(sheet.value(2, 2), QStringLiteral("no end"));
-    EXPECT_EQ(sheet.value(3, 1), QStringLiteral("shown"));
+    EXPECT_TRUE(hasCellTexts(sheet,
+        {{1, 1, u"A bold text"}, {1, 2, u""}, {1, 3, u"after span"},
+            {2, 1, QStringLiteral("one\ntwo <A中 &bogus; ") + QChar(0xFFFD)}, {2, 2, u"no end"},
+            {3, 1, u"shown"}}));
     EXPECT_EQ(sheet.cellCount(), 5);
     // Characters beyond the BMP; code points that are none become U+FFFD.
     EXPECT_EQ(decodeHtmlEntities(u"&#x1F600;&#xD800;&#1114112;&#12345678901;"),
