@@ -40,6 +40,12 @@ bool RecordStore::report(const Status &status) const
     return status ? true : fail(status.message());
 }
 
+bool RecordStore::start() const
+{
+    clearError();
+    return needCurrent();
+}
+
 bool RecordStore::needCurrent() const
 {
     // A handle that program logic closed counts as no file.
@@ -49,8 +55,7 @@ bool RecordStore::needCurrent() const
 template<typename Value, typename Read>
 Value RecordStore::forwardRead(const Read &read, Value none) const
 {
-    clearError();
-    if (!needCurrent())
+    if (!start())
         return none;
     current_->f_->readError.clear();
     Value value = read(*current_);
@@ -189,29 +194,25 @@ bool RecordStore::refuseOpen(const QString &path) const
 
 void RecordStore::first()
 {
-    clearError();
-    if (needCurrent())
+    if (start())
         current_->first();
 }
 
 void RecordStore::last()
 {
-    clearError();
-    if (needCurrent())
+    if (start())
         current_->last();
 }
 
 void RecordStore::skip(int n)
 {
-    clearError();
-    if (needCurrent())
+    if (start())
         current_->skip(n);
 }
 
 bool RecordStore::goTo(int recordNumber)
 {
-    clearError();
-    return needCurrent() && report(current_->goTo(recordNumber));
+    return start() && report(current_->goTo(recordNumber));
 }
 
 int RecordStore::recordNumber() const
@@ -231,8 +232,7 @@ qint64 RecordStore::recordId() const
 
 bool RecordStore::goToId(qint64 id)
 {
-    clearError();
-    return needCurrent() && report(current_->goToId(id));
+    return start() && report(current_->goToId(id));
 }
 
 bool RecordStore::atEnd() const
@@ -285,20 +285,17 @@ bool RecordStore::isDeleted() const
 
 bool RecordStore::write(int field, const QVariant &value)
 {
-    clearError();
-    return needCurrent() && report(current_->write(field, value));
+    return start() && report(current_->write(field, value));
 }
 
 bool RecordStore::appendMemo(int field, const QString &text)
 {
-    clearError();
-    return needCurrent() && report(current_->appendMemo(field, text));
+    return start() && report(current_->appendMemo(field, text));
 }
 
 bool RecordStore::add(const QVariantList &values)
 {
-    clearError();
-    return needCurrent() && report(current_->add(values));
+    return start() && report(current_->add(values));
 }
 
 RecordFile::Condition RecordStore::onCurrent(const Condition &condition) const
@@ -311,51 +308,43 @@ RecordFile::Condition RecordStore::onCurrent(const Condition &condition) const
 
 bool RecordStore::find(const Condition &condition)
 {
-    clearError();
-    if (!needCurrent())
+    if (!start())
         return false;
     return report(current_->find(onCurrent(condition))) && !current_->atEnd();
 }
 
 bool RecordStore::forEachRecord(const std::function<void(const RecordStore &)> &visit)
 {
-    clearError();
-    return needCurrent()
-        && report(current_->forEachRecord([&](const RecordFile &) { visit(*this); }));
+    return start() && report(current_->forEachRecord([&](const RecordFile &) { visit(*this); }));
 }
 
 bool RecordStore::forEachRecordIn(
     int first, int last, const std::function<void(const RecordStore &)> &visit)
 {
-    clearError();
-    return needCurrent()
+    return start()
         && report(
             current_->forEachRecordIn(first, last, [&](const RecordFile &) { visit(*this); }));
 }
 
 bool RecordStore::findFirstEqual(int field1, const QString &text1, int field2, const QString &text2)
 {
-    clearError();
-    return needCurrent() && report(current_->findFirstEqual(field1, text1, field2, text2))
+    return start() && report(current_->findFirstEqual(field1, text1, field2, text2))
         && !current_->atEnd();
 }
 
 bool RecordStore::deleteRecord()
 {
-    clearError();
-    return needCurrent() && report(current_->deleteRecord());
+    return start() && report(current_->deleteRecord());
 }
 
 bool RecordStore::purge()
 {
-    clearError();
-    return needCurrent() && report(current_->purge());
+    return start() && report(current_->purge());
 }
 
 bool RecordStore::clear()
 {
-    clearError();
-    return needCurrent() && report(current_->clear());
+    return start() && report(current_->clear());
 }
 
 // --- Whole-file operations -------------------------------------------------------
@@ -363,8 +352,7 @@ bool RecordStore::clear()
 bool RecordStore::copyTo(
     const QString &path, const Condition &condition, const QStringList &fieldNames)
 {
-    clearError();
-    return needCurrent() && refuseOpen(path)
+    return start() && refuseOpen(path)
         && report(current_->copyTo(
             path, condition ? onCurrent(condition) : RecordFile::Condition(), fieldNames));
 }
@@ -372,8 +360,7 @@ bool RecordStore::copyTo(
 bool RecordStore::copyDaysToScratch(const QString &path, int dateField, const QDate &first,
     const QDate &last, const QStringList &fieldNames)
 {
-    clearError();
-    return needCurrent() && refuseOpen(path)
+    return start() && refuseOpen(path)
         && report(current_->copyDaysToScratch(path, dateField, first, last, fieldNames));
 }
 
@@ -381,60 +368,51 @@ bool RecordStore::copyDaysToScratch(const QString &path, int dateField, const QD
     const QDate &last, const QStringList &fieldNames,
     const std::function<void(const QStringView *texts)> &row)
 {
-    clearError();
-    return needCurrent() && refuseOpen(path)
+    return start() && refuseOpen(path)
         && report(current_->copyDaysToScratch(path, dateField, first, last, fieldNames, row));
 }
 
 bool RecordStore::forEachRowInDays(int dateField, const QDate &first, const QDate &last,
     const QStringList &fieldNames, const std::function<void(const QStringView *texts)> &row)
 {
-    clearError();
-    return needCurrent()
-        && report(current_->forEachRowInDays(dateField, first, last, fieldNames, row));
+    return start() && report(current_->forEachRowInDays(dateField, first, last, fieldNames, row));
 }
 
 bool RecordStore::copyEqualTo(
     const QString &path, int field1, const QString &text1, int field2, const QString &text2)
 {
-    clearError();
-    return needCurrent() && refuseOpen(path)
+    return start() && refuseOpen(path)
         && report(current_->copyEqualTo(path, field1, text1, field2, text2));
 }
 
 int RecordStore::countEqual(int field1, const QString &text1, int field2, const QString &text2)
 {
-    clearError();
     int count = -1;
-    if (needCurrent())
+    if (start())
         (void)report(current_->countEqual(field1, text1, field2, text2, &count));
     return count;
 }
 
 bool RecordStore::stageCopy(const QString &path, StagedCopy *staged)
 {
-    clearError();
-    return needCurrent() && refuseOpen(path) && report(current_->stageCopy(path, staged));
+    return start() && refuseOpen(path) && report(current_->stageCopy(path, staged));
 }
 
 bool RecordStore::snapshotTo(const QString &path, const QString &noteKey, const QString &noteValue)
 {
-    clearError();
-    return needCurrent() && report(current_->snapshotTo(path, noteKey, noteValue));
+    return start() && report(current_->snapshotTo(path, noteKey, noteValue));
 }
 
 bool RecordStore::stageEqualCopy(const QString &path, int field1, const QString &text1, int field2,
     const QString &text2, StagedCopy *staged)
 {
-    clearError();
-    return needCurrent() && refuseOpen(path)
+    return start() && refuseOpen(path)
         && report(current_->stageEqualCopy(path, field1, text1, field2, text2, staged));
 }
 
 bool RecordStore::appendFrom(const QString &alias)
 {
-    clearError();
-    if (!needCurrent())
+    if (!start())
         return false;
     RecordFile *from = file(alias);
     if (!from)
@@ -444,40 +422,35 @@ bool RecordStore::appendFrom(const QString &alias)
 
 bool RecordStore::sortTo(const QString &path, int field, bool descending)
 {
-    clearError();
-    return needCurrent() && refuseOpen(path) && report(current_->sortTo(path, field, descending));
+    return start() && refuseOpen(path) && report(current_->sortTo(path, field, descending));
 }
 
 // --- Notes -----------------------------------------------------------------------
 
 bool RecordStore::writeNote(const QString &key, const QString &value)
 {
-    clearError();
-    return needCurrent() && report(current_->writeNote(key, value));
+    return start() && report(current_->writeNote(key, value));
 }
 
 QString RecordStore::readNote(const QString &key) const
 {
-    clearError();
     QString value;
-    if (needCurrent())
+    if (start())
         (void)report(current_->readNote(key, &value));
     return value;
 }
 
 Status RecordStore::settleMemoLines()
 {
-    clearError();
-    if (!needCurrent())
+    if (!start())
         return Status::failure(lastError_);
     return current_->settleMemoLines();
 }
 
 std::vector<qint64> RecordStore::copiedFromIds() const
 {
-    clearError();
     std::vector<qint64> ids;
-    if (needCurrent())
+    if (start())
         (void)report(current_->copiedFromIds(&ids));
     return ids;
 }
@@ -501,16 +474,13 @@ int RecordStore::fieldCount() const
 
 QString RecordStore::fieldName(int field) const
 {
-    clearError();
-    return needCurrent() && report(current_->checkField(field)) ? current_->fieldName(field)
-                                                                : QString();
+    return start() && report(current_->checkField(field)) ? current_->fieldName(field) : QString();
 }
 
 FieldKind RecordStore::fieldKind(int field) const
 {
-    clearError();
-    return needCurrent() && report(current_->checkField(field)) ? current_->fieldKind(field)
-                                                                : FieldKind::Text;
+    return start() && report(current_->checkField(field)) ? current_->fieldKind(field)
+                                                          : FieldKind::Text;
 }
 
 int RecordStore::fieldNumber(const QString &name) const

@@ -185,6 +185,9 @@ private:
 
     bool fail(const QString &message) const;
     bool report(const Status &status) const;
+    // Where every operation on the current file starts: the error of the
+    // one before is cleared, and there must be a current file.
+    bool start() const;
     bool needCurrent() const;
     // The read's value, with lastError() set when it failed.
     template<typename Value, typename Read>
