@@ -349,6 +349,13 @@ Status RecordFile::Transaction::begin()
                 (void)file.db.exec(QStringLiteral("ROLLBACK"));
             return s;
         }
+        if (file.orderUnread) {
+            if (s = RecordFormat::loadOrder(file); !s) {
+                (void)file.db.exec(QStringLiteral("ROLLBACK"));
+                return s;
+            }
+            file.orderUnread = false;
+        }
         file.transactionDoomed = false;
         file.changesAtBegin = sqlite3_total_changes64(file.db.get());
         file.diskWarning.clear();
@@ -393,6 +400,10 @@ Status RecordFile::Transaction::commit()
             file->diskWarning = s.message();
             return Status::success();
         }
+        // While this connection still holds its lock, SQLite may show it the
+        // pages of the failed commit; the journal that undoes them is played
+        // back at the next lock. So the order is read again then.
+        file->orderUnread = true;
         return s;
     }
     file->transactionDepth = 0;
@@ -418,7 +429,9 @@ Status RecordFile::Transaction::rollback()
     file->transactionDepth = 0;
     // The order is read again as it was; a file that cannot even be read
     // reports it here, and again at its next use.
-    return RecordFormat::loadOrder(*file);
+    const Status loaded = RecordFormat::loadOrder(*file);
+    file->orderUnread = !loaded;
+    return loaded;
 }
 
 // --- Changes made through this file's history -------------------------------------

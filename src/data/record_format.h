@@ -138,6 +138,10 @@ struct OpenRecordFile
     int transactionDepth = 0;
     qint64 changesAtBegin = 0; // sqlite3_total_changes64 when the outermost one began
     bool transactionDoomed = false;
+    // The order may not be as the file has it: after a commit that failed,
+    // or a rollback that could not read it back. The next transaction reads
+    // it before it writes, or nothing is written.
+    bool orderUnread = false;
     quint64 serial = 0; // tells a reopened file from the one a Transaction began on
 
     qint64 idAt(int recordNumber) const

@@ -120,7 +120,8 @@ TEST_F(RecordStoreErrors, AFileWhoseRecordOrderCannotBeReadDoesNotOpen)
 
 // A change of a record and a memo is committed when its journal goes: an
 // I/O error after its deletion (the commit point) leaves the change in the
-// file, one before it leaves the file unchanged. The store tells the two apart.
+// file, one before it leaves the file unchanged. The store tells the two apart,
+// and counts its records right after either.
 TEST(RecordStoreCommit, AnErrorAfterTheCommitPointKeepsTheChangeAndOneBeforeDoesNot)
 {
     QTemporaryDir dir;
@@ -130,8 +131,8 @@ TEST(RecordStoreCommit, AnErrorAfterTheCommitPointKeepsTheChangeAndOneBeforeDoes
     FolderSyncFault::install();
     RecordStore store;
     ASSERT_TRUE(store.open(path, QStringLiteral("m")));
-    const auto book = [&](const QString &name, FolderSyncFault::When when) {
-        FolderSyncFault::Armed fault(when);
+    const auto book = [&](const QString &name, FolderSyncFault::When when, int times = 1) {
+        FolderSyncFault::Armed fault(when, times);
         RecordStore::Transaction transaction(store);
         EXPECT_TRUE(store.add({name}) && store.appendMemo(2, QStringLiteral("一行")));
         return transaction.commit();
@@ -148,6 +149,9 @@ TEST(RecordStoreCommit, AnErrorAfterTheCommitPointKeepsTheChangeAndOneBeforeDoes
     EXPECT_FALSE(lost);
     EXPECT_EQ(store.recordCount(), 1);
     EXPECT_GT(FolderSyncFault::failures(), failures + 1) << "so did this one";
+    // A disk that keeps failing: the rollback cannot read the file back
+    // either. The next record must still take the place of the lost one.
+    EXPECT_FALSE(book(QStringLiteral("一直未保存"), FolderSyncFault::BeforeCommitPoint, 3));
 
     ASSERT_TRUE(store.add({QStringLiteral("之后")}));
     EXPECT_TRUE(store.diskWarning().isEmpty()) << "a later commit clears the warning";

@@ -33,22 +33,23 @@ public:
         shim.xDelete = &deleteFile;
         sqlite3_vfs_register(&shim, 1);
     }
-    // From now on, every commit point fails as `when` says.
-    static void arm(When when = AfterCommitPoint)
+    // The next `times` commit points fail as `when` says: once, as a disk
+    // that fails now and then; more, as one that keeps failing.
+    static void arm(When when = AfterCommitPoint, int times = 1)
     {
         before() = when == BeforeCommitPoint;
-        armed() = true;
+        armed() = times;
     }
-    static void disarm() { armed() = false; }
+    static void disarm() { armed() = 0; }
     static int failures() { return count().load(); }
 
     // Armed for the life of the object.
     struct Armed
     {
-        explicit Armed(When when = AfterCommitPoint)
+        explicit Armed(When when = AfterCommitPoint, int times = 1)
         {
             install();
-            arm(when);
+            arm(when, times);
         }
         ~Armed() { disarm(); }
     };
@@ -59,10 +60,16 @@ private:
         static sqlite3_vfs *vfs = nullptr;
         return vfs;
     }
-    static std::atomic<bool> &armed()
+    static std::atomic<int> &armed()
     {
-        static std::atomic<bool> flag {false};
-        return flag;
+        static std::atomic<int> left {0};
+        return left;
+    }
+    static bool takeFault()
+    {
+        int left = armed().load();
+        while (left > 0 && !armed().compare_exchange_weak(left, left - 1)) { }
+        return left > 0;
     }
     static std::atomic<bool> &before()
     {
@@ -76,14 +83,14 @@ private:
     }
     static int deleteFile(sqlite3_vfs *, const char *name, int syncFolder)
     {
-        // One fault per arming, at the first commit point of the stock file
-        // (or of any pair's two-file commit): a disk that fails once.
+        // The faults of an arming hit the next commit points of the stock file
+        // (or of any pair's two-file commit).
         constexpr const char stockJournal[] = "data.zrb-journal";
         const size_t length = std::strlen(name);
         const size_t suffix = sizeof stockJournal - 1;
         const bool journal
             = length >= suffix && std::strcmp(name + length - suffix, stockJournal) == 0;
-        const bool commitPoint = (journal || std::strstr(name, "-mj")) && armed().exchange(false);
+        const bool commitPoint = (journal || std::strstr(name, "-mj")) && takeFault();
         if (commitPoint && before()) {
             ++count();
             return SQLITE_IOERR_DELETE;
