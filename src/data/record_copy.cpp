@@ -159,6 +159,88 @@ Status copyBySql(
     return s;
 }
 
+namespace {
+
+// The statements that copy one record and its memo lines from a file in use
+// into a new pair open on a connection of its own. Each step gives an empty
+// text when it went well, otherwise the reason of the side that failed.
+struct RecordCopier
+{
+    SqlStatement source;
+    SqlStatement insert;
+    SqlStatement memos;
+    SqlStatement memoInsert;
+    int stored = 0;
+    bool withMemos = false;
+
+    QString prepare(OpenRecordFile &f, SqlDatabase &out, const CopyPlan &plan)
+    {
+        stored = int(plan.sourceColumns.size());
+        withMemos = !plan.memoFields.empty();
+        const QString sep = plan.sourceColumns.isEmpty() ? QString() : QStringLiteral(",");
+        QStringList placeholders;
+        for (int i = 0; i < plan.targetColumns.size(); ++i)
+            placeholders << QStringLiteral("?");
+        insert = out.prepare(QStringLiteral("INSERT INTO records(id,del%1%2) VALUES(?,?%1%3)")
+                                 .arg(sep, plan.targetColumns.join(u','), placeholders.join(u',')));
+        source = f.db.prepare(QStringLiteral("SELECT id,del%1%2 FROM records WHERE id=?")
+                                  .arg(sep, plan.sourceColumns.join(u',')));
+        if (withMemos) {
+            memoInsert = out.prepare(
+                QStringLiteral("INSERT INTO edt.memos(id,field,seq,text) VALUES(?,%1,?,?)")
+                    .arg(plan.memoFieldMapping().replace(
+                        QStringLiteral("CASE field"), QStringLiteral("CASE ?"))));
+            memos = f.db.prepare(QStringLiteral("SELECT field,seq,text FROM %2 WHERE id=? AND "
+                                                "field IN (%1) ORDER BY field,seq")
+                                     .arg(plan.memoFieldList(), MemoQueue::rows(f.memoQueue)));
+        }
+        if (!insert || (withMemos && !memoInsert))
+            return out.errorMessage();
+        if (!source || (withMemos && !memos))
+            return f.db.errorMessage();
+        return {};
+    }
+
+    QString copy(SqlDatabase &out, qint64 id, qint64 newId)
+    {
+        source.bindInt(1, id);
+        if (const int rc = source.step(); rc != SQLITE_ROW) {
+            source.reset();
+            return rc == SQLITE_DONE ? QStringLiteral("记录已不在文件中") : sqliteErrorText(rc);
+        }
+        insert.bindInt(1, newId);
+        for (int c = 0; c <= stored; ++c)
+            sqlite3_bind_value(insert.get(), 2 + c, sqlite3_column_value(source.get(), 1 + c));
+        const bool inserted = insert.run();
+        insert.reset();
+        source.reset();
+        if (!inserted)
+            return out.errorMessage();
+        return withMemos ? copyMemos(out, id, newId) : QString();
+    }
+
+    QString copyMemos(SqlDatabase &out, qint64 id, qint64 newId)
+    {
+        QString error;
+        memos.bindInt(1, id);
+        int rc = SQLITE_DONE;
+        while (error.isEmpty() && (rc = memos.step()) == SQLITE_ROW) {
+            memoInsert.bindInt(1, newId);
+            for (int c = 0; c < 3; ++c)
+                sqlite3_bind_value(memoInsert.get(), 2 + c, sqlite3_column_value(memos.get(), c));
+            if (!memoInsert.run())
+                error = out.errorMessage();
+            memoInsert.reset();
+        }
+        if (error.isEmpty() && rc != SQLITE_DONE)
+            error = sqliteErrorText(rc);
+        memos.reset();
+        return error;
+    }
+};
+
+} // namespace
+
 Status copyRows(
     OpenRecordFile &f, const NewPair &pair, const CopyPlan &plan, const std::vector<qint64> &ids)
 {
@@ -170,68 +252,12 @@ Status copyRows(
         s = out.exec(QStringLiteral("BEGIN"));
     if (!s)
         return s;
-    const QString sep = plan.sourceColumns.isEmpty() ? QString() : QStringLiteral(",");
-    QStringList placeholders;
-    for (int i = 0; i < plan.targetColumns.size(); ++i)
-        placeholders << QStringLiteral("?");
-    SqlStatement insert
-        = out.prepare(QStringLiteral("INSERT INTO records(id,del%1%2) VALUES(?,?%1%3)")
-                          .arg(sep, plan.targetColumns.join(u','), placeholders.join(u',')));
-    SqlStatement source = f.db.prepare(QStringLiteral("SELECT id,del%1%2 FROM records WHERE id=?")
-                                           .arg(sep, plan.sourceColumns.join(u',')));
-    SqlStatement memoInsert;
-    SqlStatement memos;
-    if (!plan.memoFields.empty()) {
-        memoInsert = out.prepare(QStringLiteral("INSERT INTO edt.memos(id,field,seq,text) "
-                                                "VALUES(?,%1,?,?)")
-                                     .arg(plan.memoFieldMapping().replace(
-                                         QStringLiteral("CASE field"), QStringLiteral("CASE ?"))));
-        memos = f.db.prepare(QStringLiteral("SELECT field,seq,text FROM %2 WHERE id=? AND "
-                                            "field IN (%1) ORDER BY field,seq")
-                                 .arg(plan.memoFieldList(), MemoQueue::rows(f.memoQueue)));
-    }
-    if (!insert || (!plan.memoFields.empty() && !memoInsert))
-        return rollbackWith(out, out.errorMessage());
-    if (!source || (!plan.memoFields.empty() && !memos))
-        return rollbackWith(out, f.db.errorMessage());
+    RecordCopier copier;
+    QString error = copier.prepare(f, out, plan);
     // A failure on either side ends the copy with that side's reason: a copy
     // cut short is never taken for a whole one.
-    QString error;
-    const int stored = int(plan.sourceColumns.size());
-    for (size_t i = 0; error.isEmpty() && i < ids.size(); ++i) {
-        const qint64 newId = qint64(i) + 1;
-        source.bindInt(1, ids[i]);
-        if (const int rc = source.step(); rc != SQLITE_ROW) {
-            error = rc == SQLITE_DONE ? QStringLiteral("记录已不在文件中") : sqliteErrorText(rc);
-            break;
-        }
-        insert.bindInt(1, newId);
-        for (int c = 0; c <= stored; ++c)
-            sqlite3_bind_value(insert.get(), 2 + c, sqlite3_column_value(source.get(), 1 + c));
-        const bool inserted = insert.run();
-        insert.reset();
-        source.reset();
-        if (!inserted) {
-            error = out.errorMessage();
-            break;
-        }
-        if (plan.memoFields.empty())
-            continue;
-        memos.bindInt(1, ids[i]);
-        int rc = SQLITE_DONE;
-        while (error.isEmpty() && (rc = memos.step()) == SQLITE_ROW) {
-            memoInsert.bindInt(1, newId);
-            sqlite3_bind_value(memoInsert.get(), 2, sqlite3_column_value(memos.get(), 0));
-            sqlite3_bind_value(memoInsert.get(), 3, sqlite3_column_value(memos.get(), 1));
-            sqlite3_bind_value(memoInsert.get(), 4, sqlite3_column_value(memos.get(), 2));
-            if (!memoInsert.run())
-                error = out.errorMessage();
-            memoInsert.reset();
-        }
-        if (error.isEmpty() && rc != SQLITE_DONE)
-            error = sqliteErrorText(rc);
-        memos.reset();
-    }
+    for (size_t i = 0; error.isEmpty() && i < ids.size(); ++i)
+        error = copier.copy(out, ids[i], qint64(i) + 1);
     if (error.isEmpty())
         if (Status noted = writeNote(out, QString(), plan); !noted)
             error = noted.message();
