@@ -268,6 +268,48 @@ Status restore(RecordFile &stock, const QString &programDir, int recordNumber,
     return done(rebuild(stock, backupFile, programDir, recordNumber, name, spec, &r.changed));
 }
 
+namespace {
+
+// Finds the selected item in the stock file: its record number (0 when it is
+// no longer there), name and specification.
+Status findItem(
+    RecordFile &stock, const SelectedItem &item, int *recordNumber, QString *name, QString *spec)
+{
+    if (Status s = stock.findFirstEqual(Stock::Name, item.name, Stock::Spec, item.spec); !s)
+        return s;
+    if (stock.atEnd())
+        return Status::success();
+    *recordNumber = stock.recordNumber();
+    *name = stock.readText(Stock::Name);
+    *spec = stock.readText(Stock::Spec);
+    return stock.readStatus();
+}
+
+// Tells the user how the undo went.
+Outcome tell(Kind kind, const Status &restored, const Result &result, Prompts &prompts)
+{
+    if (result.keyMismatch) {
+        prompts.message(textsFor(kind).keyMismatch);
+        return Outcome::KeyMismatch;
+    }
+    if (!restored && result.changed) {
+        prompts.message(QStringLiteral("已恢复，但最后一步出错：") + restored.message());
+        return Outcome::Restored;
+    }
+    if (!restored) {
+        prompts.message(QStringLiteral("恢复失败，库存数据未改变：") + restored.message());
+        return Outcome::Failed;
+    }
+    // Undone, but the disk complained after the commit: told as bookings tell it.
+    if (!result.diskProblem.isEmpty())
+        prompts.message(StockFile::bookedDespiteDiskMessage(
+            kind == Kind::Receipt ? QStringLiteral("取消进库") : QStringLiteral("取消出库"),
+            result.diskProblem));
+    return Outcome::Restored;
+}
+
+} // namespace
+
 Outcome run(Kind kind, RecordStore &store, const AppState &state, Prompts &prompts,
     const QDateTime &now, int *rewrittenRecord)
 {
@@ -279,20 +321,14 @@ Outcome run(Kind kind, RecordStore &store, const AppState &state, Prompts &promp
         prompts.message(texts.nothingSelected);
         return Outcome::NothingSelected;
     }
+    const QString stockPath = state.path(Stock::fileName());
+    RecordFile *stock = nullptr;
     int recordNumber = 0;
     QString name;
     QString spec;
-    const QString stockPath = state.path(Stock::fileName());
-    RecordFile *stock = nullptr;
     Status found = store.openOrSelect(stockPath, Stock::alias(), &stock);
     if (found)
-        found = stock->findFirstEqual(Stock::Name, item.name, Stock::Spec, item.spec);
-    if (found && !stock->atEnd()) {
-        recordNumber = stock->recordNumber();
-        name = stock->readText(Stock::Name);
-        spec = stock->readText(Stock::Spec);
-        found = stock->readStatus();
-    }
+        found = findItem(*stock, item, &recordNumber, &name, &spec);
     // A stock file that cannot be read is no reason to say "no backup".
     if (!found) {
         prompts.message(QStringLiteral("恢复失败，库存数据未改变：") + found.message());
@@ -323,26 +359,10 @@ Outcome run(Kind kind, RecordStore &store, const AppState &state, Prompts &promp
     Status s = store.openOrSelect(stockPath, Stock::alias(), &stock);
     if (s)
         s = restore(*stock, state.programDir, recordNumber, backup, name, spec, now, &result);
-    if (result.keyMismatch) {
-        prompts.message(texts.keyMismatch);
-        return Outcome::KeyMismatch;
-    }
-    if (!s && result.changed) {
-        prompts.message(QStringLiteral("已恢复，但最后一步出错：") + s.message());
-        return Outcome::Restored;
-    }
-    if (!s) {
-        prompts.message(QStringLiteral("恢复失败，库存数据未改变：") + s.message());
-        return Outcome::Failed;
-    }
-    // Undone, but the disk complained after the commit: told as bookings tell it.
-    if (!result.diskProblem.isEmpty())
-        prompts.message(StockFile::bookedDespiteDiskMessage(
-            kind == Kind::Receipt ? QStringLiteral("取消进库") : QStringLiteral("取消出库"),
-            result.diskProblem));
-    if (rewrittenRecord)
+    const Outcome outcome = tell(kind, s, result, prompts);
+    if (rewrittenRecord && s && outcome == Outcome::Restored)
         *rewrittenRecord = result.rewrittenRecord;
-    return Outcome::Restored;
+    return outcome;
 }
 
 } // namespace Undo
