@@ -11,21 +11,34 @@
 
 enum { utf16le = 1200 };
 
-struct converter {
+struct converter
+{
     UINT from;
     UINT to;
 };
 
-struct alias {
+struct alias
+{
     const char *name;
     UINT code_page;
 };
 
 static const struct alias aliases[] = {
-    {"UTF-8", CP_UTF8}, {"UTF8", CP_UTF8}, {"UTF-16LE", utf16le},
-    {"ASCII", 20127}, {"US-ASCII", 20127}, {"MACROMAN", 10000}, {"MACINTOSH", 10000},
-    {"GBK", 936}, {"GB2312", 936}, {"GB18030", 54936}, {"BIG5", 950},
-    {"SHIFT_JIS", 932}, {"SJIS", 932}, {"EUC-KR", 949}, {"LATIN1", 28591},
+    {"UTF-8", CP_UTF8},
+    {"UTF8", CP_UTF8},
+    {"UTF-16LE", utf16le},
+    {"ASCII", 20127},
+    {"US-ASCII", 20127},
+    {"MACROMAN", 10000},
+    {"MACINTOSH", 10000},
+    {"GBK", 936},
+    {"GB2312", 936},
+    {"GB18030", 54936},
+    {"BIG5", 950},
+    {"SHIFT_JIS", 932},
+    {"SJIS", 932},
+    {"EUC-KR", 949},
+    {"LATIN1", 28591},
 };
 
 /* "CP936", "WINDOWS-1252", "ISO-8859-2" and the names above, in any case. */
@@ -42,8 +55,8 @@ static UINT code_page_of(const char *name)
             return aliases[i].code_page;
     }
     char rest;
-    if (sscanf(upper, "CP%u%c", &number, &rest) == 1 ||
-        sscanf(upper, "WINDOWS-%u%c", &number, &rest) == 1)
+    if (sscanf(upper, "CP%u%c", &number, &rest) == 1
+        || sscanf(upper, "WINDOWS-%u%c", &number, &rest) == 1)
         return number;
     if (sscanf(upper, "ISO-8859-%u%c", &number, &rest) == 1 && number >= 1 && number <= 15)
         return 28590 + number;

@@ -7,7 +7,7 @@ QTextCodec *QTextCodec::forEncoding(QStringConverter::Encoding encoding)
     // One codec per encoding for the program's lifetime: callers keep the
     // pointers and never delete them.
     static std::array<QTextCodec, QStringConverter::LastEncoding + 1> codecs = [] {
-        std::array<QTextCodec, QStringConverter::LastEncoding + 1> all{
+        std::array<QTextCodec, QStringConverter::LastEncoding + 1> all {
             QTextCodec(QStringConverter::Utf8), QTextCodec(QStringConverter::Utf16),
             QTextCodec(QStringConverter::Utf16LE), QTextCodec(QStringConverter::Utf16BE),
             QTextCodec(QStringConverter::Utf32), QTextCodec(QStringConverter::Utf32LE),
