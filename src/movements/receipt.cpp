@@ -43,6 +43,20 @@ Status findItem(RecordFile &stock, const ReceiptInput &input)
     return stock.findFirstEqual(Stock::Name, input.name, Stock::Spec, input.spec);
 }
 
+// What every receipt notes on the item's record: the period totals, the
+// date, and the history line with the price and the stock it leaves.
+Status noteReceipt(RecordFile &stock, const ReceiptInput &input, double quantity, double amount,
+    double price, double stockQuantity, const QDateTime &now)
+{
+    Status s = addToPeriodTotals(stock, receiptTotals, quantity, amount, now);
+    if (s)
+        s = stock.write(Stock::ReceiptDate, now);
+    if (s)
+        s = stock.appendMemo(
+            Stock::ReceiptHistory, receiptHistoryLine(input, price, stockQuantity, now));
+    return s;
+}
+
 // The receipt's writes into the existing item the cursor is on.
 Status bookInto(RecordFile &stock, const ReceiptInput &input, double quantity, double amount,
     double alarm, const QDateTime &now)
@@ -60,14 +74,9 @@ Status bookInto(RecordFile &stock, const ReceiptInput &input, double quantity, d
     if (s)
         s = stock.write(Stock::UnitPrice, average);
     if (s)
-        s = addToPeriodTotals(stock, receiptTotals, quantity, amount, now);
-    if (s)
-        s = stock.write(Stock::ReceiptDate, now);
-    if (s)
-        s = stock.appendMemo(
-            Stock::ReceiptHistory, receiptHistoryLine(input, average, stockQuantity, now));
-    if (s)
         s = stock.write(Stock::AlarmQuantity, alarm);
+    if (s)
+        s = noteReceipt(stock, input, quantity, amount, average, stockQuantity, now);
     return s;
 }
 
@@ -79,12 +88,7 @@ Status addItem(RecordFile &stock, const ReceiptInput &input, double quantity, do
     if (s)
         s = stock.write(Stock::AlarmQuantity, alarm);
     if (s)
-        s = addToPeriodTotals(stock, receiptTotals, quantity, amount, now);
-    if (s)
-        s = stock.write(Stock::ReceiptDate, now);
-    if (s)
-        s = stock.appendMemo(
-            Stock::ReceiptHistory, receiptHistoryLine(input, price, quantity, now));
+        s = noteReceipt(stock, input, quantity, amount, price, quantity, now);
     return s;
 }
 
