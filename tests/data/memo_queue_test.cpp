@@ -43,21 +43,7 @@ QStringList contents(RecordStore &store)
     return seen;
 }
 
-class MemoQueueTest : public testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        path = dir.filePath(QStringLiteral("t.zrb"));
-        ASSERT_TRUE(RecordStore::create(path, mixedLayout()));
-        ASSERT_TRUE(store.open(path, QStringLiteral("t"))) << store.lastError().toStdString();
-    }
-
-    QTemporaryDir dir;
-    QString path;
-    RecordStore store;
-};
+using MemoQueueTest = MixedFileTest;
 
 // A seeded run of everything that writes or reads memos, against a model:
 // lines appended while others wait in the queue, replaced, purged with their

@@ -12,26 +12,14 @@
 
 namespace {
 
-class RecordStoreTest : public testing::Test
+class RecordStoreTest : public MixedFileTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        path = dir.filePath(QStringLiteral("t.zrb"));
-        ASSERT_TRUE(RecordStore::create(path, mixedLayout()));
-        ASSERT_TRUE(store.open(path, QStringLiteral("t"))) << store.lastError().toStdString();
-    }
-
     void addThree()
     {
         for (const char *name : {"甲", "乙", "丙"})
             ASSERT_TRUE(store.add({QString::fromUtf8(name)}));
     }
-
-    QTemporaryDir dir;
-    QString path;
-    RecordStore store;
 };
 
 TEST_F(RecordStoreTest, EmptyFileHasNoRecordAndReadsEmptyValues)

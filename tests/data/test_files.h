@@ -7,6 +7,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <gtest/gtest.h>
+
 #include "support/qt_print.h"
 #include "support/record_files.h"
 
@@ -29,3 +31,20 @@ FileSnapshot snapshot(const QString &path);
 
 // Fills a stock file with n items named "item<i>" / "spec<i>".
 void fillStock(RecordStore &store, int n);
+
+// A record file of mixedLayout() in a folder of its own, open as "t".
+class MixedFileTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        path = dir.filePath(QStringLiteral("t.zrb"));
+        ASSERT_TRUE(RecordStore::create(path, mixedLayout()));
+        ASSERT_TRUE(store.open(path, QStringLiteral("t"))) << store.lastError().toStdString();
+    }
+
+    QTemporaryDir dir;
+    QString path;
+    RecordStore store;
+};
