@@ -37,20 +37,56 @@ QString withoutLoneSurrogates(QStringView text)
     return result;
 }
 
+// U+FFFD in GB18030, written for a character that cannot be converted.
+constexpr char replacementBytes[] = "\x84\x31\xA4\x37";
+
 #ifdef Q_OS_WIN
 
-constexpr UINT gb18030CodePage = 54936;
+// GB18030 (54936) where Windows has it, as every Windows since Vista does.
+// Where it is missing (wine has none) GBK itself (936) stands in: it reads and
+// writes every GBK character alike, and a character beyond GBK is written as
+// GB18030's U+FFFD, so that text still parses as GB18030 sequences.
+UINT codePage()
+{
+    static const UINT page = IsValidCodePage(54936) ? 54936 : 936;
+    return page;
+}
+
+// Converts with the code page; false when a character had no form in it.
+bool convert(QStringView text, QByteArray &bytes)
+{
+    const auto source = reinterpret_cast<const wchar_t *>(text.utf16());
+    const int length = int(text.size());
+    // The code page 54936 takes no flags and no default character.
+    const bool gbkOnly = codePage() != 54936;
+    const DWORD flags = gbkOnly ? WC_NO_BEST_FIT_CHARS : 0;
+    BOOL usedDefault = FALSE;
+    BOOL *defaulted = gbkOnly ? &usedDefault : nullptr;
+    const int size
+        = WideCharToMultiByte(codePage(), flags, source, length, nullptr, 0, nullptr, defaulted);
+    bytes.resize(size);
+    WideCharToMultiByte(codePage(), flags, source, length, bytes.data(), size, nullptr, defaulted);
+    return size > 0 && !usedDefault;
+}
 
 QByteArray encodeWellFormed(QStringView text)
 {
     if (text.isEmpty())
         return {};
-    const auto source = reinterpret_cast<const wchar_t *>(text.utf16());
-    const int length = int(text.size());
-    const int size
-        = WideCharToMultiByte(gb18030CodePage, 0, source, length, nullptr, 0, nullptr, nullptr);
-    QByteArray bytes(size, Qt::Uninitialized);
-    WideCharToMultiByte(gb18030CodePage, 0, source, length, bytes.data(), size, nullptr, nullptr);
+    QByteArray bytes;
+    if (convert(text, bytes))
+        return bytes;
+    // Some character has no form in GBK: one character at a time.
+    bytes.clear();
+    QByteArray one;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype units = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        if (convert(text.mid(i, units), one))
+            bytes += one;
+        else
+            bytes.append(replacementBytes, 4);
+        i += units;
+    }
     return bytes;
 }
 
@@ -59,17 +95,14 @@ QString decodeBytes(QByteArrayView bytes)
     if (bytes.isEmpty())
         return {};
     const int length = int(bytes.size());
-    const int size = MultiByteToWideChar(gb18030CodePage, 0, bytes.data(), length, nullptr, 0);
+    const int size = MultiByteToWideChar(codePage(), 0, bytes.data(), length, nullptr, 0);
     QString text(size, Qt::Uninitialized);
     MultiByteToWideChar(
-        gb18030CodePage, 0, bytes.data(), length, reinterpret_cast<wchar_t *>(text.data()), size);
+        codePage(), 0, bytes.data(), length, reinterpret_cast<wchar_t *>(text.data()), size);
     return text;
 }
 
 #else
-
-// U+FFFD in GB18030, used for characters that cannot be converted.
-constexpr char replacementBytes[] = "\x84\x31\xA4\x37";
 
 constexpr const char *utf16Name
     = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE" : "UTF-16BE";
