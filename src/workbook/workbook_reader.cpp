@@ -31,6 +31,25 @@ WorkbookResult failed(const QString &path, const QString &reason)
         QStringLiteral("无法读取电子表格文件：%1\n%2").arg(QDir::toNativeSeparators(path), reason));
 }
 
+// The child's own exit codes: bad arguments, output that could not be written.
+constexpr int badArgumentsExit = 2;
+constexpr int outputFailedExit = 4;
+
+// Whether the child died rather than ended. abort(), the end of a reader whose
+// allocation failed, ends a program with code 3 on Windows, which QProcess
+// takes for an ordinary exit.
+bool endedAbnormally(const QProcess &child)
+{
+    if (child.exitStatus() != QProcess::NormalExit)
+        return true;
+#ifdef Q_OS_WIN
+    constexpr int abortExit = 3;
+    return child.exitCode() == abortExit;
+#else
+    return false;
+#endif
+}
+
 #ifdef Q_OS_WIN
 // The child puts itself into a job object that caps its memory; the job ends
 // with the child.
@@ -165,7 +184,7 @@ WorkbookResult WorkbookReader::read(const QString &path) const
 
     if (!run.problem().isEmpty())
         return failed(path, run.problem());
-    if (child.exitStatus() != QProcess::NormalExit)
+    if (endedAbnormally(child))
         return failed(path, QStringLiteral("读取程序意外终止（文件可能已损坏或过大）"));
     if (child.exitCode() != 0)
         return failed(path, QStringLiteral("读取程序出错退出（代码 %1）").arg(child.exitCode()));
@@ -180,13 +199,13 @@ int runWorkbookReaderChild(int argc, char **argv)
     if (argc < 2 || std::strcmp(argv[1], WorkbookReader::childOption) != 0)
         return -1;
     if (argc != 3 && argc != 4)
-        return 2;
+        return badArgumentsExit;
     int rowLimit = WorkbookSheet::maxRows;
     if (argc == 4) {
         bool ok = false;
         rowLimit = QByteArray(argv[3]).toInt(&ok);
         if (!ok || rowLimit < 0)
-            return 2;
+            return badArgumentsExit;
     }
 #ifdef Q_OS_WIN
     limitOwnMemory();
@@ -197,7 +216,7 @@ int runWorkbookReaderChild(int argc, char **argv)
     // Written as it is encoded: the stream is never held whole.
     QFile out;
     if (!out.open(stdout, QIODevice::WriteOnly))
-        return 3;
+        return outputFailedExit;
     const bool written = WorkbookStream::write(out, result);
-    return written && out.flush() ? 0 : 3;
+    return written && out.flush() ? 0 : outputFailedExit;
 }
