@@ -52,16 +52,27 @@ UINT codePage()
     return page;
 }
 
+bool gbkOnly()
+{
+    return codePage() != 54936;
+}
+
+// Code page 936 writes the euro sign as the single byte 0x80, which is no
+// GBK sequence (every byte past ASCII begins a pair); GB18030 has it at A2E3.
+constexpr char16_t euro = 0x20AC;
+constexpr char euroBytes[] = "\xA2\xE3";
+
 // Converts with the code page; false when a character had no form in it.
 bool convert(QStringView text, QByteArray &bytes)
 {
+    if (gbkOnly() && text.contains(QChar(euro)))
+        return false;
     const auto source = reinterpret_cast<const wchar_t *>(text.utf16());
     const int length = int(text.size());
     // The code page 54936 takes no flags and no default character.
-    const bool gbkOnly = codePage() != 54936;
-    const DWORD flags = gbkOnly ? WC_NO_BEST_FIT_CHARS : 0;
+    const DWORD flags = gbkOnly() ? WC_NO_BEST_FIT_CHARS : 0;
     BOOL usedDefault = FALSE;
-    BOOL *defaulted = gbkOnly ? &usedDefault : nullptr;
+    BOOL *defaulted = gbkOnly() ? &usedDefault : nullptr;
     const int size
         = WideCharToMultiByte(codePage(), flags, source, length, nullptr, 0, nullptr, defaulted);
     bytes.resize(size);
@@ -76,12 +87,14 @@ QByteArray encodeWellFormed(QStringView text)
     QByteArray bytes;
     if (convert(text, bytes))
         return bytes;
-    // Some character has no form in GBK: one character at a time.
+    // Some character has no form in code page 936: one character at a time.
     bytes.clear();
     QByteArray one;
     for (qsizetype i = 0; i < text.size();) {
         const qsizetype units = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        if (convert(text.mid(i, units), one))
+        if (text[i] == QChar(euro))
+            bytes.append(euroBytes, 2);
+        else if (convert(text.mid(i, units), one))
             bytes += one;
         else
             bytes.append(replacementBytes, 4);
@@ -99,6 +112,9 @@ QString decodeBytes(QByteArrayView bytes)
     QString text(size, Qt::Uninitialized);
     MultiByteToWideChar(
         codePage(), 0, bytes.data(), length, reinterpret_cast<wchar_t *>(text.data()), size);
+    // Code page 936 reads A2E3 as the private-use U+E76C.
+    if (gbkOnly())
+        text.replace(QChar(0xE76C), QChar(euro));
     return text;
 }
 
