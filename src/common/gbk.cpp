@@ -2,6 +2,7 @@
 
 #include <QSysInfo>
 
+#include <algorithm>
 #include <vector>
 
 #ifdef Q_OS_WIN
@@ -44,8 +45,10 @@ constexpr char replacementBytes[] = "\x84\x31\xA4\x37";
 
 // GB18030 (54936) where Windows has it, as every Windows since Vista does.
 // Where it is missing (wine has none) GBK itself (936) stands in: it reads and
-// writes every GBK character alike, and a character beyond GBK is written as
-// GB18030's U+FFFD, so that text still parses as GB18030 sequences.
+// writes every GBK character alike, and the characters past the Basic
+// Multilingual Plane are counted here as GB18030 counts them. A character of
+// the plane beyond GBK is written as GB18030's U+FFFD, so that text still
+// parses as GB18030 sequences.
 UINT codePage()
 {
     static const UINT page = IsValidCodePage(54936) ? 54936 : 936;
@@ -80,6 +83,41 @@ bool convert(QStringView text, QByteArray &bytes)
     return size > 0 && !usedDefault;
 }
 
+// GB18030 counts the characters past the Basic Multilingual Plane in four
+// bytes from 90 30 81 30 on, the second and fourth byte a decimal digit:
+// code 936 lacks them, so they are counted here.
+constexpr char32_t firstSupplementary = 0x10000;
+constexpr uchar firstSupplementaryLead = 0x90;
+
+void appendSupplementary(char32_t c, QByteArray &bytes)
+{
+    const uint n = uint(c - firstSupplementary);
+    bytes.append(char(firstSupplementaryLead + n / 12600));
+    bytes.append(char('0' + n / 1260 % 10));
+    bytes.append(char(0x81 + n / 10 % 126));
+    bytes.append(char('0' + n % 10));
+}
+
+// The character of a four-byte sequence at `at`, or U+FFFD for one within
+// the Basic Multilingual Plane, which code page 936 cannot name.
+char32_t fourByteCharacter(QByteArrayView bytes, qsizetype at)
+{
+    const uint n = (uchar(bytes[at]) - firstSupplementaryLead) * 12600u
+        + uint(bytes[at + 1] - '0') * 1260u + (uchar(bytes[at + 2]) - 0x81u) * 10u
+        + uint(bytes[at + 3] - '0');
+    const char32_t c = firstSupplementary + n;
+    return uchar(bytes[at]) >= firstSupplementaryLead && c <= 0x10FFFF ? c : char32_t(0xFFFD);
+}
+
+bool isFourByteSequence(QByteArrayView bytes, qsizetype at)
+{
+    const auto digit = [](char b) {
+        return b >= '0' && b <= '9';
+    };
+    return at + 3 < bytes.size() && digit(bytes[at + 1]) && uchar(bytes[at + 2]) >= 0x81
+        && uchar(bytes[at + 2]) <= 0xFE && digit(bytes[at + 3]);
+}
+
 QByteArray encodeWellFormed(QStringView text)
 {
     if (text.isEmpty())
@@ -96,6 +134,8 @@ QByteArray encodeWellFormed(QStringView text)
             bytes.append(euroBytes, 2);
         else if (convert(text.mid(i, units), one))
             bytes += one;
+        else if (units == 2)
+            appendSupplementary(QChar::surrogateToUcs4(text[i], text[i + 1]), bytes);
         else
             bytes.append(replacementBytes, 4);
         i += units;
@@ -103,7 +143,7 @@ QByteArray encodeWellFormed(QStringView text)
     return bytes;
 }
 
-QString decodeBytes(QByteArrayView bytes)
+QString decodeWithCodePage(QByteArrayView bytes)
 {
     if (bytes.isEmpty())
         return {};
@@ -116,6 +156,30 @@ QString decodeBytes(QByteArrayView bytes)
     if (gbkOnly())
         text.replace(QChar(0xE76C), QChar(euro));
     return text;
+}
+
+QString decodeBytes(QByteArrayView bytes)
+{
+    if (!gbkOnly())
+        return decodeWithCodePage(bytes);
+    // The four-byte sequences are read here, the runs between them by the
+    // code page.
+    QString text;
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < bytes.size();) {
+        if (uchar(bytes[i]) < 0x80) {
+            ++i;
+        } else if (isFourByteSequence(bytes, i)) {
+            text += decodeWithCodePage(bytes.sliced(run, i - run));
+            const char32_t c = fourByteCharacter(bytes, i);
+            text += QStringView(QChar::fromUcs4(c));
+            i += 4;
+            run = i;
+        } else {
+            i += 2; // a pair, or a lone lead byte at the end
+        }
+    }
+    return text + decodeWithCodePage(bytes.sliced(std::min(run, bytes.size())));
 }
 
 #else
