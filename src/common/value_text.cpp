@@ -8,7 +8,17 @@
 
 double round2(double x)
 {
-    const double magnitude = std::floor(std::fabs(x) * 100 + 1e-12 + 0.5) / 100;
+    double scaled = std::fabs(x) * 100;
+    // A product of amounts carries binary noise far below its last decimal:
+    // 4000.005 on paper is 4000.00499999... in binary and would round down.
+    // Read at fifteen significant digits, as the decimal it stands for, it
+    // rounds as it does by hand.
+    char digits[32];
+    const auto written
+        = std::to_chars(digits, digits + sizeof digits, scaled, std::chars_format::general, 15);
+    if (written.ec == std::errc())
+        (void)std::from_chars(digits, written.ptr, scaled);
+    const double magnitude = std::floor(scaled + 1e-12 + 0.5) / 100;
     // Adding 0 turns a -0 into +0, so no "-0" ever reaches a text or a record.
     return (x < 0 ? -magnitude : magnitude) + 0.0;
 }

@@ -13,8 +13,10 @@
 // The one place where numbers and dates become text and text becomes a number.
 // Everything here is independent of the C and Qt locale.
 
-// Rounds to two decimals, halves away from zero: |x| * 100 + 1e-12, rounded up
-// from .5, sign restored. A result of -0 is returned as 0.
+// Rounds to two decimals, halves away from zero: |x| * 100, read as the
+// decimal its fifteen significant digits give (so 25.25 × 158.42, 4000.005 on
+// paper, is 4000.01), + 1e-12, rounded up from .5, sign restored. A result of
+// -0 is returned as 0.
 double round2(double x);
 
 // The leading decimal number of a text, as atof reads it, after full-width ASCII

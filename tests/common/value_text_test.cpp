@@ -24,7 +24,10 @@ TEST(Round2, RoundsHalvesAwayFromZeroAndNeverGivesNegativeZero)
     const std::pair<double, double> cases[]
         = {{2.345, 2.35}, {-2.345, -2.35}, {0.125, 0.13}, {-0.125, -0.13}, {1.005, 1.01},
             {2.344, 2.34}, {-2.3449, -2.34}, {12.5, 12.5}, {1234567.891, 1234567.89},
-            {-0.005, -0.01}, {-0.0, 0}, {-0.001, 0}, {-0.004999, 0}, {-1e-300, 0}};
+            {-0.005, -0.01}, {-0.0, 0}, {-0.001, 0}, {-0.004999, 0}, {-1e-300, 0},
+            // Products of amounts, halves on paper, a hair below in binary.
+            {25.25 * 158.42, 4000.11}, {1608.35 * 11.45, 18415.61}, {-25.25 * 158.42, -4000.11},
+            {1219326222237.4639, 1219326222237.46}};
     for (const auto &[x, expected] : cases) {
         const double rounded = round2(x);
         EXPECT_EQ(rounded, expected) << x;
