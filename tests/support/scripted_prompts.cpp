@@ -63,6 +63,8 @@ void ScriptedPrompts::message(const QString &text, const QString &title, Icon ic
 bool ScriptedPrompts::askYesNo(const QString &text, const QString &title)
 {
     record(QStringLiteral("question"), text, title, Icon::Question);
+    if (questionHandler_)
+        return questionHandler_(text);
     const QVariant answer = takeAnswer();
     if (!answer.isValid())
         return false;

@@ -47,6 +47,11 @@ public:
     // Drops the answers no prompt took.
     void clearAnswers() { answers_.clear(); }
     int pendingAnswers() const { return int(answers_.size()); }
+    // Answers Yes/No questions by their text instead of from the queue.
+    void setQuestionHandler(std::function<bool(const QString &)> handler)
+    {
+        questionHandler_ = std::move(handler);
+    }
 
     void message(const QString &text, const QString &title, Icon icon) override;
     bool askYesNo(const QString &text, const QString &title) override;
@@ -74,5 +79,6 @@ private:
     bool printerDialog(const QString &kind, const QString &what);
 
     std::deque<QVariant> answers_;
+    std::function<bool(const QString &)> questionHandler_;
     std::vector<Shown> shown_;
 };
