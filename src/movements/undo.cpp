@@ -275,9 +275,20 @@ int lineCount(const QString &text)
 }
 
 // How a history changed since its copy: lines added, lines taken away (an
-// undo of that kind), counted past the lines they share.
+// undo of that kind), counted past what they share.
 void countChanges(const QString &now, const QString &then, int *added, int *removed)
 {
+    *added = 0;
+    *removed = 0;
+    // A first line without its end (of an item added in bulk) is shared whole.
+    if (now.startsWith(then)) {
+        *added = lineCount(now.mid(then.size()));
+        return;
+    }
+    if (then.startsWith(now)) {
+        *removed = lineCount(then.mid(now.size()));
+        return;
+    }
     const QStringList nowLines = now.split(lineEnd);
     const QStringList thenLines = then.split(lineEnd);
     qsizetype shared = 0;
@@ -286,6 +297,15 @@ void countChanges(const QString &now, const QString &then, int *added, int *remo
         ++shared;
     *added = lineCount(nowLines.mid(shared).join(lineEnd));
     *removed = lineCount(thenLines.mid(shared).join(lineEnd));
+}
+
+// Whether what the history gained since the backup is the movement's own
+// line alone: the one of its moment, or without a note one line.
+bool isMovementLine(const QString &gained, const std::optional<MovementNote> &movement)
+{
+    if (movement)
+        return gained.endsWith(QStringLiteral("时间 ") + dateTimeText(movement->time) + lineEnd);
+    return gained.endsWith(lineEnd) && lineCount(gained) == 1;
 }
 
 // Plans on the record the movement booked, the stock file on it.
@@ -304,12 +324,7 @@ void planOn(Kind kind, const Saved &saved, qsizetype index, Plan *p)
     if (own == ownSaved)
         return refuse(Why::Done);
     p->movementLine = own.mid(ownSaved.size());
-    // The movement's own line, and only it, came after the backup.
-    if (!own.startsWith(ownSaved) || !p->movementLine.endsWith(lineEnd)
-        || lineCount(p->movementLine) != 1
-        || (p->movement
-            && !p->movementLine.endsWith(
-                QStringLiteral("时间 ") + dateTimeText(p->movement->time) + lineEnd)))
+    if (!own.startsWith(ownSaved) || !isMovementLine(p->movementLine, p->movement))
         return refuse(Why::OwnHistory);
     // Movements of the other kind since (or undos of them) stay: only this
     // movement's effect is taken back.
