@@ -233,8 +233,7 @@ void undo(MainWindow &main, Undo::Kind kind)
     const WaitCursor busy;
     // Told after the refresh, which may move the item under the cursor.
     const SelectedItem item = main.state().selectedItem;
-    const Undo::Outcome outcome
-        = Undo::run(kind, main.store(), main.state(), main.prompts(), main.clock().now());
+    const Undo::Outcome outcome = Undo::run(kind, main.store(), main.state(), main.prompts());
     if (outcome == Undo::Outcome::NothingSelected)
         return;
     // Records written back in place redraw their rows alone.

@@ -98,8 +98,8 @@ void BookingBackups::discard()
     staged_.clear();
 }
 
-Status BookingBackups::take(
-    RecordFile &stock, const QString &name, const QString &spec, bool *taken)
+Status BookingBackups::take(RecordFile &stock, const QString &name, const QString &spec,
+    const MovementNote &movement, bool *taken)
 {
     if (taken)
         *taken = false;
@@ -107,7 +107,11 @@ Status BookingBackups::take(
     if (!QDir().mkpath(folder_))
         return Status::failure(QStringLiteral("无法建立文件夹 %1").arg(folder_));
     RecordFile::StagedCopy copy;
-    if (Status s = stock.stageEqualCopy(target, Stock::Name, name, Stock::Spec, spec, &copy); !s)
+    // The note goes into the copy as it is written: no second opening.
+    const bool noted = movement.recordId != 0;
+    if (Status s = stock.stageEqualCopy(target, Stock::Name, name, Stock::Spec, spec, &copy,
+            noted ? MovementNote::key() : QString(), noted ? movement.toText() : QString());
+        !s)
         return s;
     // A later line of the same item backs up the state after the earlier one.
     const QString targetName = QFileInfo(target).fileName();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/status.h"
+#include "data/movement_note.h"
 #include "data/record_file.h"
 
 #include <QString>
@@ -42,8 +43,15 @@ public:
 
     // Stages the backup of every record of the stock file whose 品名 and
     // 规格型号 equal the texts, under the item's backup name (ItemBackup::path,
-    // encoded when the key is no file name as it is).
-    Status take(RecordFile &stock, const QString &name, const QString &spec, bool *taken = nullptr);
+    // encoded when the key is no file name as it is). The backup carries the
+    // movement about to be booked (MovementNote), by which an undo takes back
+    // that movement alone; without one (a record id of 0) it carries none.
+    Status take(RecordFile &stock, const QString &name, const QString &spec,
+        const MovementNote &movement, bool *taken = nullptr);
+    Status take(RecordFile &stock, const QString &name, const QString &spec, bool *taken = nullptr)
+    {
+        return take(stock, name, spec, MovementNote(), taken);
+    }
 
     // Names the staged pairs in the stock file. Call inside the booking's
     // transaction, as its last write.

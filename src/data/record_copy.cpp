@@ -57,18 +57,33 @@ Status rollbackWith(SqlDatabase &db, const QString &message)
     return Status::failure(message);
 }
 
-// The plan's note, into the copy's meta table under `schema`.
-Status writeNote(SqlDatabase &db, const QString &schema, const CopyPlan &plan)
+// The plan's notes, into the copy's meta table under `schema`.
+Status writeNotes(SqlDatabase &db, const QString &schema, const CopyPlan &plan)
 {
-    if (plan.noteKey.isEmpty())
+    if (plan.notes.empty())
         return Status::success();
     SqlStatement note = db.prepare(
         QStringLiteral("INSERT OR REPLACE INTO %1meta(key,value) VALUES(?,?)").arg(schema));
     if (!note)
         return Status::failure(db.errorMessage());
-    note.bindText(1, QStringLiteral("note:") + plan.noteKey);
-    note.bindText(2, plan.noteValue);
-    return note.run() ? Status::success() : Status::failure(db.errorMessage());
+    for (const auto &[key, value] : plan.notes) {
+        note.bindText(1, QStringLiteral("note:") + key);
+        note.bindText(2, value);
+        if (!note.run())
+            return Status::failure(db.errorMessage());
+        note.reset();
+    }
+    return Status::success();
+}
+
+// A copy that keeps the ids keeps their retired ones too.
+Status keepRetired(SqlDatabase &db, const OpenRecordFile &f)
+{
+    if (f.retiredId == 0)
+        return Status::success();
+    return db.exec(
+        QStringLiteral("INSERT OR REPLACE INTO cp.meta(key,value) VALUES('retired','%1')")
+            .arg(f.retiredId));
 }
 
 // The SELECT of the rows a copy inserts.
@@ -149,7 +164,9 @@ Status copyBySql(
             s = f.db.exec(QStringLiteral("INSERT INTO cpedt.memos(id,field,seq,text) ") + memos);
         }
         if (s)
-            s = writeNote(f.db, QStringLiteral("cp."), plan);
+            s = writeNotes(f.db, QStringLiteral("cp."), plan);
+        if (s && identity)
+            s = keepRetired(f.db, f);
         s = s ? f.db.exec(QStringLiteral("COMMIT")) : rollbackWith(f.db, s.message());
     }
     f.copyMap = {};
@@ -259,7 +276,7 @@ Status copyRows(
     for (size_t i = 0; error.isEmpty() && i < ids.size(); ++i)
         error = copier.copy(out, ids[i], qint64(i) + 1);
     if (error.isEmpty())
-        if (Status noted = writeNote(out, QString(), plan); !noted)
+        if (Status noted = writeNotes(out, QString(), plan); !noted)
             error = noted.message();
     if (!error.isEmpty())
         return rollbackWith(out, error);
@@ -268,12 +285,14 @@ Status copyRows(
 
 Status appendBySql(OpenRecordFile &from, OpenRecordFile &to, const std::vector<int> &sourceOf)
 {
-    if (to.lastId() + from.count > RecordFormat::maxRecordId)
+    // Past every id the file ever gave, as add() numbers.
+    const qint64 base = to.nextId() - 1;
+    if (base + from.count > RecordFormat::maxRecordId)
         return Status::failure(QStringLiteral("文件 %1 的记录编号已用尽").arg(to.alias));
     to.copyMap.clear();
     to.copyMap.reserve(size_t(from.count));
     for (int r = 1; r <= from.count; ++r)
-        to.copyMap[from.idAt(r)] = to.lastId() + r;
+        to.copyMap[from.idAt(r)] = base + r;
     QStringList targets;
     QStringList sources;
     std::vector<std::pair<int, int>> memoFields; // source field -> target field
@@ -299,6 +318,9 @@ Status appendBySql(OpenRecordFile &from, OpenRecordFile &to, const std::vector<i
         st = to.db.exec(QStringLiteral("INSERT INTO main.records(id,del%1%2) SELECT "
                                        "wh_newid(id),del%1%3 FROM src.records ORDER BY id")
                             .arg(sep, targets.join(u','), sources.join(u',')));
+        // Skipping retired ids leaves the numbers no longer the ids.
+        if (st && from.count > 0 && base != to.count)
+            st = to.db.exec(QStringLiteral("UPDATE main.meta SET value='0' WHERE key='dense'"));
         if (st && !memoFields.empty()) {
             QString mapping = QStringLiteral("CASE field");
             QStringList wanted;

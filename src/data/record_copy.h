@@ -33,10 +33,9 @@ struct CopyPlan
     // When set (with a row filter): called with the stored values of every
     // row copied, as it is copied, in the order of sourceColumns.
     std::function<void(sqlite3_value **values)> onRow;
-    // When set: a note written into the copy with its records (the key
-    // without the notes' prefix), in the same transaction.
-    QString noteKey;
-    QString noteValue;
+    // Notes written into the copy with its records (key without the notes'
+    // prefix, value), in the same transaction.
+    std::vector<std::pair<QString, QString>> notes;
 
     QString memoFieldList() const
     {

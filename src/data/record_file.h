@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class WriteHistories;
@@ -92,7 +93,9 @@ public:
     // while other records are added, written or purged, so what was read from
     // a record can be written back to that very record. 0 off the records. A
     // whole copy of a file keeps its identities only while the file was
-    // never purged; other copies number their records anew.
+    // never purged; other copies number their records anew. A record's
+    // identity is never given to another one: a new record's is past every
+    // identity the file ever gave, also of records since removed.
     qint64 recordId() const;
     // Moves to the record with that identity; fails, the cursor where it was,
     // when the file has none (it was purged, or the file was replaced).
@@ -186,9 +189,11 @@ public:
     };
     // As copyTo with every record and field, but staged beside `path`.
     Status stageCopy(const QString &path, StagedCopy *staged);
-    // As copyEqualTo, but the copy is staged beside `path` instead of replacing it.
+    // As copyEqualTo, but the copy is staged beside `path` instead of replacing it;
+    // with a `noteKey`, the copy carries that note too (readNote()).
     Status stageEqualCopy(const QString &path, int field1, const QString &text1, int field2,
-        const QString &text2, StagedCopy *staged);
+        const QString &text2, StagedCopy *staged, const QString &noteKey = {},
+        const QString &noteValue = {});
     // A quick whole copy of the file and its companion, page by page
     // (SQLite's online backup), into the new name `path` (neither file may
     // exist), with a note written into it. The copy is not flushed to the
@@ -313,7 +318,7 @@ private:
     Status writeCopy(const QString &path, const std::vector<qint64> &ids,
         const QStringList &fieldNames, StagedCopy *staged = nullptr,
         Install install = Install::Durable, const QString &rowFilter = {}, bool noteSources = false,
-        const CopiedRow &onRow = {});
+        const CopiedRow &onRow = {}, const std::pair<QString, QString> &note = {});
     // The SQL condition of the records whose date-time field falls on a day
     // from `first` to `last`; fails when the field is no date-time.
     Status daysFilter(int dateField, const QDate &first, const QDate &last, QString &filter) const;

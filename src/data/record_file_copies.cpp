@@ -174,12 +174,12 @@ Status RecordFile::copyEqualTo(
 }
 
 Status RecordFile::stageEqualCopy(const QString &path, int field1, const QString &text1, int field2,
-    const QString &text2, StagedCopy *staged)
+    const QString &text2, StagedCopy *staged, const QString &noteKey, const QString &noteValue)
 {
     std::vector<qint64> ids;
     if (Status s = idsEqual(field1, text1, field2, text2, ids); !s)
         return s;
-    return writeCopy(path, ids, {}, staged, Install::Durable, {}, true);
+    return writeCopy(path, ids, {}, staged, Install::Durable, {}, true, {}, {noteKey, noteValue});
 }
 
 namespace {
@@ -350,7 +350,7 @@ Status RecordFile::sortTo(const QString &path, int field, bool descending)
 
 Status RecordFile::writeCopy(const QString &path, const std::vector<qint64> &ids,
     const QStringList &fieldNames, StagedCopy *staged, Install install, const QString &rowFilter,
-    bool noteSources, const CopiedRow &onRow)
+    bool noteSources, const CopiedRow &onRow, const std::pair<QString, QString> &note)
 {
     OpenRecordFile &f = *f_;
     if (RecordFormat::foldedPath(path) == f.folded)
@@ -374,12 +374,13 @@ Status RecordFile::writeCopy(const QString &path, const std::vector<qint64> &ids
     plan.rowFilter = rowFilter;
     plan.onRow = onRow;
     if (noteSources) {
-        plan.noteKey = copiedFromNote;
         QStringList numbers;
         for (const qint64 id : ids)
             numbers << QString::number(id);
-        plan.noteValue = numbers.join(u' ');
+        plan.notes.emplace_back(copiedFromNote, numbers.join(u' '));
     }
+    if (!note.first.isEmpty())
+        plan.notes.push_back(note);
     for (size_t k = 0; k < fields.size(); ++k) {
         const int no = fields[k];
         plan.layout.append(f.layout[no - 1]);

@@ -288,12 +288,22 @@ Status RecordFile::add(const QVariantList &values)
     if (Status s = needOpen(); !s)
         return s;
     OpenRecordFile &f = *f_;
-    if (f.lastId() >= RecordFormat::maxRecordId)
+    if (f.nextId() > RecordFormat::maxRecordId)
         return Status::failure(QStringLiteral("文件 %1 的记录编号已用尽").arg(f.alias));
     Transaction transaction(*this);
     if (Status s = transaction.begin(); !s)
         return s;
-    const qint64 id = f.lastId() + 1;
+    // Past every id the file ever gave: a removed record's id stays retired.
+    const qint64 id = f.nextId();
+    if (f.dense && id != f.count + 1) {
+        // The ids skip the retired ones now: record numbers go by the list.
+        if (Status s = f.db.exec(QStringLiteral("UPDATE meta SET value='0' WHERE key='dense'")); !s)
+            return s;
+        f.ids.resize(size_t(f.count));
+        for (int r = 1; r <= f.count; ++r)
+            f.ids[size_t(r - 1)] = r;
+        f.dense = false;
+    }
     SqlStatement &insert = f.insertRow;
     insert.bindInt(1, id);
     for (int i = 0; i < f.layout.size(); ++i) {
@@ -363,6 +373,8 @@ Status RecordFile::removeWhere(const QString &condition)
         s = f.db.exec(QStringLiteral(
             "DELETE FROM main.memo_queue WHERE id IN (SELECT id FROM records WHERE %1)")
                           .arg(condition));
+    if (s) // the ids of the records removed are never given again
+        s = RecordFormat::retireLastId(f);
     if (s)
         s = f.db.exec(QStringLiteral("DELETE FROM records WHERE %1").arg(condition));
     if (s) {

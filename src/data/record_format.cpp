@@ -418,6 +418,15 @@ Status readIds(OpenRecordFile &f)
 
 } // namespace
 
+Status retireLastId(OpenRecordFile &f)
+{
+    // max() over the key is one step down the table's b-tree.
+    return f.db.exec(QStringLiteral(
+        "INSERT OR REPLACE INTO main.meta(key,value) SELECT 'retired',max(coalesce((SELECT "
+        "CAST(value AS INTEGER) FROM main.meta WHERE key='retired'),0),coalesce((SELECT max(id) "
+        "FROM main.records),0))"));
+}
+
 Status loadOrder(OpenRecordFile &f)
 {
     bool ok = false;
@@ -425,6 +434,10 @@ Status loadOrder(OpenRecordFile &f)
         = f.db.queryText(QStringLiteral("SELECT value FROM meta WHERE key='dense'"), &ok);
     if (!ok)
         return Status::failure(f.db.errorMessage());
+    // Files of earlier versions have no such note: their ids start here.
+    const qint64 retired = f.db.queryInt(QStringLiteral(
+        "SELECT coalesce((SELECT CAST(value AS INTEGER) FROM meta WHERE key='retired'),0)"));
+    f.retiredId = std::clamp(retired, qint64(0), maxRecordId);
     f.ids.clear();
     f.dense = false;
     qint64 rows = 0;

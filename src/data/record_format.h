@@ -84,6 +84,11 @@ struct OpenRecordFile
     std::vector<qint64> ids;
     int count = 0;
     int recno = 0;
+    // The largest id the file ever gave a record that is gone now (meta
+    // "retired"): a new record's id is past it, so that an id never names
+    // another record than the one it was given to (a backup names records by
+    // their ids).
+    qint64 retiredId = 0;
 
     // The current record's stored fields, read once per record. Whether `row`
     // holds a record is a flag of its own: no id value can stand for "none".
@@ -156,6 +161,7 @@ struct OpenRecordFile
         return int(it - ids.begin()) + 1;
     }
     qint64 lastId() const { return count == 0 ? 0 : idAt(count); }
+    qint64 nextId() const { return std::max(lastId(), retiredId) + 1; }
     bool onRecord() const { return recno >= 1 && recno <= count; }
     void invalidateRow() const { cached = false; }
     QString fieldList() const
@@ -217,6 +223,10 @@ qint64 dataVersion(OpenRecordFile &f);
 // The file's change counter, size and modification time, as bytes that
 // differ once anyone commits to it or puts another file in its place.
 QByteArray fileState(const QString &path);
+
+// Notes in the file's meta that the largest id of the records is retired
+// (before they are removed, in the removal's transaction).
+Status retireLastId(OpenRecordFile &f);
 
 // Reads the record order: O(1) while the ids are dense. The "dense" note is
 // only trusted when the records agree with it (ids exactly 1..n); otherwise

@@ -165,7 +165,9 @@ Status bookLine(RecordFile &stock, BookingBackups &backups, const IssueNote &not
     // The backup holds the item as it is now, inside this booking: a second
     // line of the same item backs up the state after the first. It takes its
     // place only once the whole note is booked.
-    if (Status s = backups.take(stock, line.name, line.spec); !s)
+    if (Status s = backups.take(
+            stock, line.name, line.spec, {booking.recordId, booking.quantity, booking.amount, now});
+        !s)
         return Status::failure(QStringLiteral("无法保存出库备份：") + s.message());
     if (Status s = stock.goToId(booking.recordId); !s)
         return s;

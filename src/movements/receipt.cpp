@@ -109,14 +109,20 @@ Status bookReceipt(RecordFile &stock, const QString &programDir, const ReceiptIn
     RecordFile::Transaction transaction(stock);
     if (Status s = transaction.begin(); !s)
         return s;
-    // The backup takes its place only with the receipt: an undo never finds
-    // one of a receipt that was not booked.
-    if (Status s = backups.take(stock, input.name, input.spec, &result.backupTaken); !s)
-        return Status::failure(QStringLiteral("无法保存进库备份：") + s.message());
-
     if (Status s = findItem(stock, input); !s)
         return s;
     result.newItem = stock.atEnd();
+    const qint64 booked = result.newItem ? 0 : stock.recordId();
+    // The backup takes its place only with the receipt: an undo never finds
+    // one of a receipt that was not booked. It notes the record and the
+    // receipt, which an undo takes back by them.
+    if (Status s = backups.take(
+            stock, input.name, input.spec, {booked, quantity, amount, now}, &result.backupTaken);
+        !s)
+        return Status::failure(QStringLiteral("无法保存进库备份：") + s.message());
+    if (booked != 0)
+        if (Status s = stock.goToId(booked); !s)
+            return s;
     if (Status s = result.newItem ? addItem(stock, input, quantity, amount, price, alarm, now)
                                   : bookInto(stock, input, quantity, amount, alarm, now);
         !s)

@@ -313,12 +313,36 @@ TEST_F(RecordStoreTest, PurgeClosesUpRecordNumbersAndKeepsMemosWithTheirRecords)
     EXPECT_EQ(store.readText(1), QStringLiteral("r6"));
     EXPECT_EQ(store.readText(4), QStringLiteral("memo6"));
 
-    // Purging the last record leaves no memo behind for a later record.
+    // Purging the last record leaves no memo behind for a later record, nor
+    // its id: a removed record's id is never given again, whether records
+    // are added one by one or appended, and also after reopening the file.
     EXPECT_TRUE(store.goTo(4));
+    qint64 retired = store.recordId();
     ASSERT_TRUE(store.deleteRecord());
     ASSERT_TRUE(store.purge());
     ASSERT_TRUE(store.add({QStringLiteral("r7")}));
     EXPECT_EQ(store.readText(4), QString());
+    EXPECT_EQ(store.recordId(), retired + 1);
+    const QString other = dir.filePath(QStringLiteral("other.zrb"));
+    ASSERT_TRUE(RecordStore::create(other, mixedLayout()));
+    for (const bool append : {false, true}) {
+        retired = store.recordId();
+        ASSERT_TRUE(store.deleteRecord() && store.purge());
+        store.close();
+        ASSERT_TRUE(store.open(path, QStringLiteral("t")));
+        if (append) {
+            ASSERT_TRUE(store.open(other, QStringLiteral("o")) && store.add({"a1"}));
+            ASSERT_TRUE(store.select(QStringLiteral("t")) && store.appendFrom("o"));
+        } else {
+            ASSERT_TRUE(store.add({QStringLiteral("r8")}));
+        }
+        EXPECT_EQ(store.recordCount(), 4);
+        EXPECT_EQ(store.recordNumber(), 4);
+        EXPECT_EQ(store.recordId(), retired + 1);
+        EXPECT_EQ(store.readText(1), append ? "a1" : "r8") << "record numbers follow the ids";
+    }
+    ASSERT_TRUE(store.clear() && store.add({QStringLiteral("r9")}));
+    EXPECT_EQ(store.recordId(), retired + 2);
 }
 
 TEST_F(RecordStoreTest, ScansAndCopiesAfterTheFirstRecordWasPurgedFindTheRightRecords)

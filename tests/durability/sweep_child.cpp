@@ -38,8 +38,8 @@ int undo(RecordStore &store, const QString &programDir, int k)
     const QString backup = Undo::backupFolder(Undo::Kind::Issue, programDir) + u'/' + sweepItem(k)
         + sweepSpec + QStringLiteral(".zrb");
     Undo::Result result;
-    const Status s = Undo::restore(*store.current(), programDir, store.recordNumber(), backup,
-        sweepItem(k), sweepSpec, sweepMoment, &result);
+    const Status s = Undo::restore(
+        Undo::Kind::Issue, *store.current(), backup, sweepItem(k), sweepSpec, &result);
     // A disk error after the commit is told, never plain success.
     if (s && !result.diskProblem.isEmpty())
         return outcome(Status::failure(result.diskProblem), true);
