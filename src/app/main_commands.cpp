@@ -171,8 +171,8 @@ void importSpreadsheet(MainWindow &main)
 // about once.
 std::optional<QList<BulkAddition::Row>> rowsToAdd(MainWindow &main)
 {
-    const BulkAddition::Collected collected
-        = BulkAddition::collect(main.stockTable(), main.stockGrid()->cursorRow());
+    // The whole sheet, wherever the cursor stands.
+    const BulkAddition::Collected collected = BulkAddition::collect(main.stockTable());
     if (!collected.badNumbers.isEmpty()) {
         main.prompts().message(BulkAddition::badNumbersMessage(collected.badNumbers));
         return std::nullopt;
@@ -213,6 +213,14 @@ void addRows(MainWindow &main)
     const std::optional<QList<BulkAddition::Row>> rows = rowsToAdd(main);
     if (!rows)
         return;
+    // Opening stock unless the user says the goods came in today: a month's
+    // receipts must not hold the whole stock brought into the books.
+    const BulkAddition::Entry entry
+        = main.prompts().askYesNo(
+              BulkAddition::entryQuestion(int(rows->size()), main.clock().now().date()),
+              QStringLiteral("提醒询问："))
+        ? BulkAddition::Entry::Receipt
+        : BulkAddition::Entry::Opening;
     // Taken first, so that an unwanted addition can be undone by a restore.
     Status s = StockFile::safetyBackup(main.store(), main.state().programDir, main.clock().now());
     QString diskProblem;
@@ -220,11 +228,13 @@ void addRows(MainWindow &main)
     if (s)
         s = openStock(main, &stock);
     if (s)
-        s = BulkAddition::add(*stock, *rows, main.clock(), &diskProblem);
+        s = BulkAddition::add(*stock, *rows, main.clock(), entry, &diskProblem);
     if (s) // the list reads it again on a connection of its own
         main.store().close(Stock::alias());
-    main.setResultStatus(s ? QStringLiteral("已加入 %1 项材料").arg(rows->size())
-                           : QStringLiteral("加入数据库失败"));
+    main.setResultStatus(!s ? QStringLiteral("加入数据库失败")
+            : entry == BulkAddition::Entry::Receipt
+            ? QStringLiteral("已作为今天的进库加入 %1 项材料").arg(rows->size())
+            : QStringLiteral("已作为期初库存加入 %1 项材料").arg(rows->size()));
     tellStockChange(main, s, QStringLiteral("添加"), QStringLiteral("添加完毕"), diskProblem);
 }
 

@@ -256,6 +256,24 @@ QString numberText(double value)
     return QString::fromLatin1(buffer, formatNumber(value, buffer));
 }
 
+QString moneyText(double value)
+{
+    const double magnitude = std::fabs(value);
+    if (magnitude < 1e11 || magnitude >= 1e15 || !std::isfinite(value))
+        return numberText(value);
+    char buffer[64];
+    const auto [end, error]
+        = std::to_chars(buffer, buffer + sizeof buffer, round2(value), std::chars_format::fixed, 2);
+    if (error != std::errc())
+        return numberText(value);
+    std::string_view text(buffer, size_t(end - buffer));
+    while (text.back() == '0')
+        text.remove_suffix(1);
+    if (text.back() == '.')
+        text.remove_suffix(1);
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+}
+
 qsizetype writeNumberText(double value, char16_t *out)
 {
     char buffer[64];

@@ -38,6 +38,12 @@ std::optional<double> wholeNumber(QStringView text);
 
 // "%.13g": at most 13 significant digits, no trailing zeros. -0 gives "0".
 QString numberText(double value);
+// A sum of money as text: numberText() while that keeps the cents (below
+// 10^11, where 13 significant digits reach the second decimal); from 10^11 to
+// 10^15 round2 of it to the cent, trailing zeros dropped ("1219326222237.46",
+// "120000000000"); beyond that numberText() again. From 10^11 to 7 * 10^13
+// wholeNumber() reads it back as exactly round2 of the value.
+QString moneyText(double value);
 // numberText() written at `out`, which has room for 64 units; returns the
 // count. A long scan formats a number per cell and need not allocate for each.
 qsizetype writeNumberText(double value, char16_t *out);

@@ -43,12 +43,12 @@ QString keyOf(const QString &name, const QString &spec)
 
 } // namespace
 
-Collected collect(const DataSource &table, int cursorRow)
+Collected collect(const DataSource &table)
 {
     Collected collected;
-    // Row 1 is the heading: a cursor left there (as the import leaves it)
-    // starts at the first data row.
-    for (int r = std::max(cursorRow, 2); r <= table.rowCount(); ++r) {
+    // The whole sheet: rows above a cursor left low in the list were dropped
+    // without a word.
+    for (int r = std::max(table.headerRows(), 1) + 1; r <= table.rowCount(); ++r) {
         if (table.text(r, 1).isEmpty())
             continue;
         Row row;
@@ -120,28 +120,46 @@ QString twinsQuestion(const Collected &collected, const QList<int> &twins)
     return text;
 }
 
-QString openingEntry(const Row &row, const QString &dateTimeText)
+QString entryQuestion(int rowCount, const QDate &today)
+{
+    return QStringLiteral("这 %1 行材料是今天（%2）进库的吗？\n\n"
+                          "是：作为今天的进库加入，计入本日、本月、本年进库统计。\n"
+                          "否：作为期初库存加入，不计入进库统计（一般选这一项）。")
+        .arg(rowCount)
+        .arg(dateText(today));
+}
+
+QString receiptEntry(const Row &row, const QString &dateTimeText)
 {
     return QStringLiteral("数量 ") + numberText(row.quantity) + QStringLiteral(" 单价 ")
-        + numberText(row.unitPrice) + QStringLiteral(" 金额 ") + numberText(row.value) + u' '
-        + dateTimeText;
+        + numberText(row.unitPrice) + QStringLiteral(" 金额 ") + moneyText(row.value) + u' '
+        + dateTimeText + QStringLiteral("\r\n");
+}
+
+QString openingEntry(const Row &row, const QString &dateTimeText)
+{
+    return QStringLiteral("期初 ") + receiptEntry(row, dateTimeText);
 }
 
 namespace {
 
-// One row as a new record, its quantity booked as its first receipt.
-Status addRow(RecordFile &stock, const Row &row, const QDateTime &now)
+// One row as a new record.
+Status addRow(RecordFile &stock, const Row &row, Entry entry, const QDateTime &now)
 {
     Status s = stock.add({row.name, row.spec, row.unit, row.quantity, row.unitPrice, row.value});
-    const std::pair<int, QVariant> fields[] = {{Stock::ReceiptQuantity, row.quantity},
-        {Stock::ReceiptAmount, row.value}, {Stock::MonthReceiptQuantity, row.quantity},
-        {Stock::MonthReceiptAmount, row.value}, {Stock::YearReceiptQuantity, row.quantity},
-        {Stock::YearReceiptAmount, row.value}, {Stock::ReceiptDate, now}};
-    for (const auto &[field, value] : fields)
-        if (s)
-            s = stock.write(field, value);
+    if (entry == Entry::Receipt) {
+        const std::pair<int, QVariant> fields[] = {{Stock::ReceiptQuantity, row.quantity},
+            {Stock::ReceiptAmount, row.value}, {Stock::MonthReceiptQuantity, row.quantity},
+            {Stock::MonthReceiptAmount, row.value}, {Stock::YearReceiptQuantity, row.quantity},
+            {Stock::YearReceiptAmount, row.value}, {Stock::ReceiptDate, now}};
+        for (const auto &[field, value] : fields)
+            if (s)
+                s = stock.write(field, value);
+    }
+    const QString line = entry == Entry::Receipt ? receiptEntry(row, dateTimeText(now))
+                                                 : openingEntry(row, dateTimeText(now));
     if (s)
-        s = stock.appendMemo(Stock::ReceiptHistory, openingEntry(row, dateTimeText(now)));
+        s = stock.appendMemo(Stock::ReceiptHistory, line);
     if (s)
         s = stock.write(Stock::AlarmQuantity, row.alarm);
     return s;
@@ -149,13 +167,14 @@ Status addRow(RecordFile &stock, const Row &row, const QDateTime &now)
 
 } // namespace
 
-Status add(RecordFile &stock, const QList<Row> &rows, const Clock &clock, QString *diskProblem)
+Status add(RecordFile &stock, const QList<Row> &rows, const Clock &clock, Entry entry,
+    QString *diskProblem)
 {
     RecordFile::Transaction transaction(stock);
     if (Status s = transaction.begin(); !s)
         return s;
     for (const Row &row : rows)
-        if (Status s = addRow(stock, row, clock.now()); !s)
+        if (Status s = addRow(stock, row, entry, clock.now()); !s)
             return s;
     if (Status committed = transaction.commit(); !committed)
         return committed;

@@ -2,6 +2,7 @@
 
 #include "common/status.h"
 
+#include <QDate>
 #include <QList>
 #include <QString>
 
@@ -10,9 +11,19 @@ class DataSource;
 class RecordFile;
 
 // Adding the rows of the stock list (typically rows read from a spreadsheet)
-// to the stock file as new items, each with its quantity booked as its first
-// receipt. Never merges: a known key becomes a second record.
+// to the stock file as new items: as opening stock, or as a receipt of the
+// day. Never merges: a known key becomes a second record.
 namespace BulkAddition {
+
+// What the rows are.
+enum class Entry {
+    // Stock held before the books start: no receipt total, no receipt date,
+    // so no receipt statistic lists it; the next receipt starts the totals.
+    Opening,
+    // Goods received today: the day, month and year receipt totals and the
+    // receipt date are set from the row, as a receipt of a new item sets them.
+    Receipt,
+};
 
 struct Row
 {
@@ -43,11 +54,10 @@ struct Collected
     QList<BadNumber> badNumbers;
 };
 
-// The rows from the cursor row to the last row whose column 1 is not empty.
-// Row 1 is the heading row and never taken: a cursor on it (or above) starts
-// at row 2. Numbers are read whole (wholeNumber(): digit grouping, full-width
-// digits and blanks allowed, a blank cell is 0).
-Collected collect(const DataSource &table, int cursorRow);
+// Every row below the heading rows (at least row 1) whose column 1 is not
+// empty, wherever the cursor stands. Numbers are read whole (wholeNumber():
+// digit grouping, full-width digits and blanks allowed, a blank cell is 0).
+Collected collect(const DataSource &table);
 
 // What the user is told about bad numbers: every row and text, and that
 // nothing was added.
@@ -61,13 +71,21 @@ Status findTwins(RecordFile &stock, const QList<Row> &rows, QList<int> *twins);
 // them out (the other rows are added either way).
 QString twinsQuestion(const Collected &collected, const QList<int> &twins);
 
-// The opening line of 进库记录, without a line end.
+// The one question whether the rows are a receipt of the day (`today`):
+// Yes, receipt; No (the default button), opening stock.
+QString entryQuestion(int rowCount, const QDate &today);
+
+// The first line of 进库记录 of opening stock:
+// "期初 数量 q 单价 p 金额 v <date-time>" CR LF.
 QString openingEntry(const Row &row, const QString &dateTimeText);
+// The first line of 进库记录 of a receipt: "数量 q 单价 p 金额 v <date-time>"
+// CR LF. Quantity and price as numberText(), the value as moneyText().
+QString receiptEntry(const Row &row, const QString &dateTimeText);
 
 // Appends the rows to the stock file in one transaction (all of them, or on
 // failure none). Added, but the disk reported an error after saving:
 // success, and the error in `diskProblem`.
-Status add(
-    RecordFile &stock, const QList<Row> &rows, const Clock &clock, QString *diskProblem = nullptr);
+Status add(RecordFile &stock, const QList<Row> &rows, const Clock &clock,
+    Entry entry = Entry::Opening, QString *diskProblem = nullptr);
 
 } // namespace BulkAddition

@@ -93,6 +93,10 @@ void ItemWindow::buildControls()
         if (!boxes_[UnitPrice]->text().isEmpty())
             recomputeAmount();
     });
+    // A quantity the user typed is meant, even when it equals the stock.
+    connect(boxes_[Quantity], &QLineEdit::textEdited, this, [this] { stockQuantityText_.clear(); });
+    for (QLineEdit *box : boxes_)
+        connect(box, &QLineEdit::textChanged, this, &ItemWindow::updateAddButton);
 
     addButton_ = DialogLook::button(this, 1, QStringLiteral("添  加"), {225, 344, 96, 40});
     deleteButton_ = DialogLook::button(this, 2, QStringLiteral("删除"), {81, 345, 87, 37});
@@ -130,7 +134,24 @@ void ItemWindow::recomputeAmount()
     // Read as a receipt reads them: a box that is no number gives no amount.
     const std::optional<double> price = wholeNumber(boxes_[UnitPrice]->text());
     const std::optional<double> quantity = wholeNumber(boxes_[Quantity]->text());
-    boxes_[Amount]->setText(price && quantity ? numberText(round2(*price * *quantity)) : QString());
+    boxes_[Amount]->setText(price && quantity ? moneyText(round2(*price * *quantity)) : QString());
+}
+
+std::array<QString, ItemWindow::BoxCount> ItemWindow::texts() const
+{
+    std::array<QString, BoxCount> result;
+    for (int i = 0; i < BoxCount; ++i)
+        result[i] = boxes_[i]->text();
+    return result;
+}
+
+void ItemWindow::updateAddButton()
+{
+    if (!addButton_)
+        return; // still being built
+    const bool again = bookedTexts_ && *bookedTexts_ == texts();
+    addButton_->setEnabled(!again);
+    addButton_->setToolTip(again ? QStringLiteral("已入库。改动任一栏后才能再次添加") : QString());
 }
 
 void ItemWindow::showCurrent()
@@ -142,9 +163,27 @@ void ItemWindow::showCurrent()
     boxes_[Quantity]->setText(numberText(store_.readNumber(Stock::Quantity)));
     boxes_[Alarm]->setText(numberText(store_.readNumber(Stock::AlarmQuantity)));
     shownId_ = store_.recordId();
+    const bool onRecord = !store_.atStart() && !store_.atEnd();
+    shownName_ = onRecord ? boxes_[Name]->text() : QString();
+    shownSpec_ = onRecord ? boxes_[Spec]->text() : QString();
+    stockQuantityText_ = onRecord ? boxes_[Quantity]->text() : QString();
     // Equal texts raise no change signal: an amount typed for the previous
     // item must not stay for this one.
     recomputeAmount();
+    // Another item shown is another intention.
+    bookedTexts_.reset();
+    updateAddButton();
+}
+
+void ItemWindow::showBooked(qint64 recordId)
+{
+    if (!selectStock() || !store_.goToId(recordId))
+        return;
+    showCurrent();
+    // The stock value as the list shows it, not 单价 × 数量 of the average.
+    boxes_[Amount]->setText(moneyText(store_.readNumber(Stock::Amount)));
+    bookedTexts_ = texts();
+    updateAddButton();
 }
 
 bool ItemWindow::selectStock()
@@ -231,9 +270,32 @@ void ItemWindow::deleteShown()
     showCurrent();
 }
 
+bool ItemWindow::confirmed(const ReceiptInput &input)
+{
+    ReceiptPreview preview;
+    // The look-up moves the cursor; 上一项 and 下一项 go on from the item shown.
+    const int place = store_.recordNumber();
+    const Status read = previewReceipt(*store_.file(Stock::alias()), input, &preview);
+    (void)store_.goTo(place);
+    if (!read) {
+        prompts_.message(QStringLiteral("无法读取库存数据，未入库：") + read.message());
+        return false;
+    }
+    QStringList doubts = receiptDoubts(preview);
+    // The quantity the window put there is the whole stock, proposed by no
+    // one: booking it unread would double the stock.
+    const QString quantity = boxes_[Quantity]->text();
+    if (!stockQuantityText_.isNull() && quantity == stockQuantityText_
+        && wholeNumber(quantity).value_or(0) != 0)
+        doubts.insert(preview.newItem ? 1 : 0, wholeStockDoubt(shownName_, shownSpec_, quantity));
+    return doubts.isEmpty()
+        || prompts_.askYesNo(receiptQuestion(doubts), QStringLiteral("提醒询问："));
+}
+
 void ItemWindow::receive()
 {
-    if (!selectStock())
+    // Booked already, and nothing changed since: the same entry again.
+    if (!addButton_->isEnabled() || !selectStock())
         return;
     const ReceiptInput input {
         boxes_[Name]->text(),
@@ -250,6 +312,8 @@ void ItemWindow::receive()
         prompts_.message(checked.message());
         return;
     }
+    if (!confirmed(input))
+        return;
     ReceiptOutcome outcome;
     // selectStock() has opened it.
     RecordFile &stock = *store_.file(Stock::alias());
@@ -258,6 +322,8 @@ void ItemWindow::receive()
         prompts_.message(QStringLiteral("入库失败，库存数据未改变：") + s.message());
         return;
     }
+    // Behind the message the window already shows what was booked.
+    showBooked(outcome.recordId);
     prompts_.message(outcome.diskProblem.isEmpty()
             ? QStringLiteral("添加成功返回主界面后刷新可显示")
             : StockFile::bookedDespiteDiskMessage(QStringLiteral("入库"), outcome.diskProblem));

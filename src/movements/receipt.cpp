@@ -80,11 +80,12 @@ Status bookInto(RecordFile &stock, const ReceiptInput &input, double quantity, d
     return s;
 }
 
-// A new item of the typed values.
+// A new item of the typed values. Its value is the amount booked, not
+// price × quantity: the totals take the 金额 box, and the two must agree.
 Status addItem(RecordFile &stock, const ReceiptInput &input, double quantity, double amount,
     double price, double alarm, const QDateTime &now)
 {
-    Status s = stock.add({input.name, input.spec, input.unit, quantity, price, price * quantity});
+    Status s = stock.add({input.name, input.spec, input.unit, quantity, price, round2(amount)});
     if (s)
         s = stock.write(Stock::AlarmQuantity, alarm);
     if (s)
@@ -93,6 +94,64 @@ Status addItem(RecordFile &stock, const ReceiptInput &input, double quantity, do
 }
 
 } // namespace
+
+Status previewReceipt(RecordFile &stock, const ReceiptInput &input, ReceiptPreview *preview)
+{
+    if (Status checked = checkReceipt(input); !checked)
+        return checked;
+    ReceiptPreview p;
+    p.name = input.name;
+    p.spec = input.spec;
+    p.quantity = *wholeNumber(input.quantity);
+    p.amount = *wholeNumber(input.amount);
+    if (Status s = findItem(stock, input); !s)
+        return s;
+    p.newItem = stock.atEnd();
+    if (p.newItem) {
+        p.stockAfter = p.quantity;
+        p.valueAfter = round2(p.amount);
+    } else {
+        p.stockAfter = round2(stock.readNumber(Stock::Quantity) + p.quantity);
+        p.valueAfter = round2(stock.readNumber(Stock::Amount) + p.amount);
+        if (Status s = stock.readStatus(); !s)
+            return s;
+    }
+    *preview = p;
+    return Status::success();
+}
+
+QStringList receiptDoubts(const ReceiptPreview &p)
+{
+    QStringList doubts;
+    if (p.newItem)
+        doubts << QStringLiteral("库存中没有品名“%1”、规格型号“%2”的项目，将新建这个项目"
+                                 "（数量 %3，金额 %4）。")
+                      .arg(p.name, p.spec, numberText(p.quantity), moneyText(p.amount));
+    if (p.quantity < 0)
+        doubts
+            << QStringLiteral("数量栏的 %1 是负数，会减少库存数量。").arg(numberText(p.quantity));
+    if (p.amount < 0)
+        doubts << QStringLiteral("金额栏的 %1 是负数，会减少库存金额。").arg(moneyText(p.amount));
+    if (p.quantity < 0 || p.amount < 0) {
+        const bool belowZero
+            = (p.quantity < 0 && p.stockAfter < 0) || (p.amount < 0 && p.valueAfter < 0);
+        doubts << QStringLiteral("入库后 %1 %2 的库存数量是 %3，库存金额是 %4%5。")
+                      .arg(p.name, p.spec, numberText(p.stockAfter), moneyText(p.valueAfter),
+                          belowZero ? QStringLiteral("，低于零") : QString());
+    }
+    return doubts;
+}
+
+QString wholeStockDoubt(const QString &name, const QString &spec, const QString &quantity)
+{
+    return QStringLiteral("数量栏的 %3 是 %1 %2 现有的全部库存，不是输入的进库数量。")
+        .arg(name, spec, quantity);
+}
+
+QString receiptQuestion(const QStringList &doubts)
+{
+    return doubts.join(u'\n') + QStringLiteral("\n\n确定入库吗？选“否”不入库。");
+}
 
 Status bookReceipt(RecordFile &stock, const QString &programDir, const ReceiptInput &input,
     const QDateTime &now, ReceiptOutcome *outcome)
@@ -127,6 +186,7 @@ Status bookReceipt(RecordFile &stock, const QString &programDir, const ReceiptIn
                                   : bookInto(stock, input, quantity, amount, alarm, now);
         !s)
         return s;
+    result.recordId = stock.recordId();
     if (Status s = backups.list(stock); !s)
         return s;
     if (Status committed = transaction.commit(); !committed) {

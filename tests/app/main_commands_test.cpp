@@ -214,12 +214,35 @@ TEST_F(MainCommandsTest, ASpreadsheetIsReadIntoTheListAndAddedAsNewItems)
             {3, 7, u"5"}}));
     EXPECT_TRUE(prompts.messages().isEmpty());
 
-    window->stockGrid()->setCursorCell(2, 1);
+    // The whole sheet, wherever the cursor stands; opening stock by default.
+    window->stockGrid()->setCursorCell(3, 1);
+    prompts.clearShown();
     window->action(QStringLiteral("加入数据库"))->trigger();
     EXPECT_EQ(prompts.messages(), QStringList({"添加完毕"}));
+    ASSERT_EQ(prompts.shown().at(0).kind, QStringLiteral("question"));
+    EXPECT_EQ(prompts.shown()[0].text,
+        QStringLiteral("这 2 行材料是今天（2011年3月7日）进库的吗？\n\n"
+                       "是：作为今天的进库加入，计入本日、本月、本年进库统计。\n"
+                       "否：作为期初库存加入，不计入进库统计（一般选这一项）。"));
     EXPECT_EQ(window->stockTable().rowCount(), 6) << "three items before, two added";
     EXPECT_EQ(window->stockTable().text(5, 1), QStringLiteral("接地线"));
     EXPECT_EQ(window->stockTable().text(6, 6), QStringLiteral("24"));
+    const auto receivedThisMonth = [this] {
+        QStringList names;
+        runModal(QStringLiteral("本月进库"), [&](QWidget *modal) {
+            const DataSource &table = qobject_cast<TableEditorWindow *>(modal)->table();
+            for (int r = 2; r < table.rowCount(); ++r)
+                names << table.text(r, 1) + u' ' + table.text(r, 6);
+        });
+        return names;
+    };
+    EXPECT_EQ(receivedThisMonth(), QStringList()) << "opening stock is no receipt";
+
+    // Said to be today's receipt, it is one.
+    readSpreadsheet(QStringLiteral("1,绝缘子,XP-70,只,5,20,100,0\r\n"));
+    prompts.answer(true);
+    window->action(QStringLiteral("加入数据库"))->trigger();
+    EXPECT_EQ(receivedThisMonth(), QStringList({"绝缘子 100"}));
 
     // A file that is no workbook leaves the list as it was, with a message.
     QFile noise(dir.filePath(QStringLiteral("noise.xls")));
@@ -228,7 +251,7 @@ TEST_F(MainCommandsTest, ASpreadsheetIsReadIntoTheListAndAddedAsNewItems)
     noise.close();
     prompts.answer(noise.fileName());
     window->action(QStringLiteral("从电子表读"))->trigger();
-    EXPECT_EQ(window->stockTable().rowCount(), 6);
+    EXPECT_EQ(window->stockTable().rowCount(), 7);
     EXPECT_TRUE(prompts.messages().last().startsWith(QStringLiteral("无法读取电子表格文件")));
 }
 

@@ -184,6 +184,20 @@ TEST(NumberText, RoundTripsThroughNumber)
     }
 }
 
+TEST(MoneyText, KeepsTheCentsOfLargeAmountsAndLooksLikeNumberTextBelow)
+{
+    const std::pair<double, const char16_t *> cases[] = {{0.999, u"0.999"}, {12.5, u"12.5"},
+        {99999999999.99, u"99999999999.99"}, {1219326222237.4639, u"1219326222237.46"},
+        {-120000000000.1, u"-120000000000.1"}, {1e11, u"100000000000"}, {1e20, u"1e+20"}};
+    for (const auto &[value, text] : cases)
+        EXPECT_EQ(moneyText(value), QStringView(text)) << value;
+    std::mt19937_64 random(30);
+    for (int i = 0; i < 100000; ++i) {
+        const double cents = round2(double(qint64(random() % 7000000000000000)) / 100);
+        ASSERT_EQ(wholeNumber(moneyText(cents)), cents) << numberText(cents).toStdString();
+    }
+}
+
 // Qt sets the C library's locale from the environment, and some locales write
 // a decimal comma. Every locale on the machine that reads differently from "C"
 // is tried; the conversions must not notice.

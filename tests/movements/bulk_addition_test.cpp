@@ -40,10 +40,10 @@ protected:
         return names;
     }
 
-    Status add(int cursorRow)
+    Status add(BulkAddition::Entry entry = BulkAddition::Entry::Opening)
     {
-        const Status s = BulkAddition::add(stockFileOf(store, state.programDir),
-            BulkAddition::collect(table, cursorRow).rows, clock);
+        const Status s = BulkAddition::add(
+            stockFileOf(store, state.programDir), BulkAddition::collect(table).rows, clock, entry);
         if (s) // as the main window does
             store.close(Stock::alias());
         return s;
@@ -53,68 +53,79 @@ protected:
     FixedClock clock;
 };
 
-TEST_F(BulkAdditionTest, TakesTheRowsFromTheCursorDown)
+TEST_F(BulkAdditionTest, TakesEveryRowBelowTheHeading)
 {
-    ASSERT_TRUE(add(5));
+    ASSERT_TRUE(add());
     ASSERT_TRUE(store.open(state.path(Stock::fileName()), Stock::alias()));
-    EXPECT_EQ(namesAdded(),
-        QStringList({"新材料4", "新材料5", "新材料6", "新材料7", "新材料8", "新材料9"}));
-    ASSERT_TRUE(add(2));
+    EXPECT_EQ(store.recordCount(), 9);
+    EXPECT_EQ(namesAdded().first(), QStringLiteral("新材料1"));
+    ASSERT_TRUE(add());
     ASSERT_TRUE(store.openOrSelect(state.path(Stock::fileName()), Stock::alias()));
-    EXPECT_EQ(store.recordCount(), 15) << "known keys are added again";
+    EXPECT_EQ(store.recordCount(), 18) << "known keys are added again";
 
     // A row without a name is skipped, even with numbers in it.
     table.setText(3, 1, QString());
-    ASSERT_TRUE(add(2));
+    ASSERT_TRUE(add());
     ASSERT_TRUE(store.openOrSelect(state.path(Stock::fileName()), Stock::alias()));
-    EXPECT_EQ(store.recordCount(), 23);
-    EXPECT_TRUE(store.goTo(16));
+    EXPECT_EQ(store.recordCount(), 26);
+    EXPECT_TRUE(store.goTo(19));
     EXPECT_EQ(text(Stock::Name), QStringLiteral("新材料1"));
-    EXPECT_TRUE(store.goTo(17));
+    EXPECT_TRUE(store.goTo(20));
     EXPECT_EQ(text(Stock::Name), QStringLiteral("新材料3"));
 }
 
 TEST_F(BulkAdditionTest, TheHeadingRowIsNeverAnItem)
 {
-    // Where the spreadsheet import leaves the cursor, and where no cursor is.
-    for (const int cursorRow : {1, 0}) {
-        const QList<BulkAddition::Row> rows = BulkAddition::collect(table, cursorRow).rows;
-        ASSERT_EQ(rows.size(), 9) << "cursor on row " << cursorRow;
+    // Marked as the heading (as the import marks it) or not.
+    for (const int headerRows : {1, 0}) {
+        table.setHeaderRows(headerRows);
+        const QList<BulkAddition::Row> rows = BulkAddition::collect(table).rows;
+        ASSERT_EQ(rows.size(), 9) << "header rows " << headerRows;
         EXPECT_EQ(rows.first().name, QStringLiteral("新材料1"));
         EXPECT_EQ(rows.last().name, QStringLiteral("新材料9"));
     }
-    ASSERT_TRUE(add(1));
+    ASSERT_TRUE(add());
     ASSERT_TRUE(store.open(state.path(Stock::fileName()), Stock::alias()));
     EXPECT_FALSE(namesAdded().contains(QStringLiteral("材  料  品  名")));
-    EXPECT_EQ(store.recordCount(), 9);
 }
 
-TEST_F(BulkAdditionTest, EachItemOpensWithItsStockAsItsFirstReceipt)
+TEST_F(BulkAdditionTest, OpeningStockIsNoReceiptAndAReceiptCountsAsOne)
 {
-    ASSERT_TRUE(add(4));
+    ASSERT_TRUE(add());
     ASSERT_TRUE(store.open(state.path(Stock::fileName()), Stock::alias()));
     goToItem(QStringLiteral("新材料3"), QStringLiteral("型号3"));
     EXPECT_EQ(number(Stock::Quantity), 3.0);
     EXPECT_EQ(number(Stock::UnitPrice), 0.333);
     EXPECT_EQ(number(Stock::Amount), 0.999);
     EXPECT_EQ(number(Stock::AlarmQuantity), 2.0);
-    for (const int f :
-        {Stock::ReceiptQuantity, Stock::MonthReceiptQuantity, Stock::YearReceiptQuantity})
-        EXPECT_EQ(number(f), 3.0);
-    for (const int f : {Stock::ReceiptAmount, Stock::MonthReceiptAmount, Stock::YearReceiptAmount})
-        EXPECT_EQ(number(f), 0.999);
+    const int totals[] = {Stock::ReceiptQuantity, Stock::ReceiptAmount, Stock::MonthReceiptQuantity,
+        Stock::MonthReceiptAmount, Stock::YearReceiptQuantity, Stock::YearReceiptAmount};
+    for (const int f : totals)
+        EXPECT_EQ(number(f), 0.0) << f;
+    EXPECT_FALSE(store.readDateTime(Stock::ReceiptDate).isValid());
+    EXPECT_EQ(text(Stock::ReceiptHistory),
+        QStringLiteral("期初 数量 3 单价 0.333 金额 0.999 2011年3月7日9时5分\r\n"));
+
+    // The first receipt starts the totals and a line of its own.
+    ASSERT_TRUE(bookReceipt(*store.current(), state.programDir,
+        {QStringLiteral("新材料3"), QStringLiteral("型号3"), "个", "1", "1", "1", "2"}, now));
+    goToItem(QStringLiteral("新材料3"), QStringLiteral("型号3"));
+    EXPECT_EQ(number(Stock::MonthReceiptAmount), 1.0);
+    EXPECT_EQ(text(Stock::ReceiptHistory).count(QStringLiteral("\r\n")), 2);
+    store.closeAll();
+
+    // As a receipt of the day the row sets every receipt total and the date.
+    table.setText(4, 6, QStringLiteral("120000000000.25"));
+    ASSERT_TRUE(add(BulkAddition::Entry::Receipt));
+    ASSERT_TRUE(store.open(state.path(Stock::fileName()), Stock::alias()));
+    ASSERT_TRUE(store.goTo(12));
+    QList<double> booked;
+    for (const int f : totals)
+        booked << number(f);
+    EXPECT_EQ(booked, QList<double>({3, 120000000000.25, 3, 120000000000.25, 3, 120000000000.25}));
     EXPECT_EQ(store.readDateTime(Stock::ReceiptDate), now);
     EXPECT_EQ(text(Stock::ReceiptHistory),
-        QStringLiteral("数量 3 单价 0.333 金额 0.999 2011年3月7日9时5分"));
-
-    // The opening entry has no line end: the first receipt goes on after it.
-    const Status s = bookReceipt(*store.current(), state.programDir,
-        {QStringLiteral("新材料3"), QStringLiteral("型号3"), "个", "1", "1", "1", "2"}, now);
-    ASSERT_TRUE(s);
-    goToItem(QStringLiteral("新材料3"), QStringLiteral("型号3"));
-    EXPECT_TRUE(
-        text(Stock::ReceiptHistory)
-            .startsWith(QStringLiteral("数量 3 单价 0.333 金额 0.999 2011年3月7日9时5分数量 1")));
+        QStringLiteral("数量 3 单价 0.333 金额 120000000000.25 2011年3月7日9时5分\r\n"));
 }
 
 } // namespace

@@ -174,29 +174,87 @@ TEST_F(ItemWindowTest, DeleteRemovesTheItemAndShowsTheOneBefore)
     EXPECT_EQ(store.recordCount(), 2);
 }
 
-TEST_F(ItemWindowTest, AddBooksAReceiptAndKeepsTheTypedValues)
+TEST_F(ItemWindowTest, AReceiptIsBookedOncePerIntention)
 {
-    const auto w = open(QStringLiteral("电缆"), QStringLiteral("YJV"));
-    w->box(ItemWindow::Quantity)->setText(QStringLiteral("2"));
-    w->box(ItemWindow::UnitPrice)->setText(QStringLiteral("15"));
-    EXPECT_EQ(w->box(ItemWindow::Amount)->text(), QStringLiteral("30"));
-    w->receive();
-    EXPECT_EQ(prompts.messages(), QStringList({"添加成功返回主界面后刷新可显示"}));
-    EXPECT_EQ(shown(*w), QStringList({"电缆", "YJV", "个", "15", "2", "30", "4"}));
-    w->receive(); // the boxes still hold the receipt: it books again
-    goToItem(QStringLiteral("电缆"), QStringLiteral("YJV"));
-    EXPECT_EQ(number(Stock::Quantity), 7.0);
-    EXPECT_EQ(number(Stock::Amount), 97.5);
-    EXPECT_EQ(number(Stock::UnitPrice), 13.93);
+    const auto w = open(QStringLiteral("电缆"), QStringLiteral("YJV")); // 3 at 12.5
+    w->show();
+    ASSERT_TRUE(activated(w.get()));
+    const QString closing = QStringLiteral("\n\n确定入库吗？选“否”不入库。");
+    // Untouched, 数量 holds the whole stock: asked, and No books nothing.
+    QTest::mouseClick(w->addButton(), Qt::LeftButton);
+    ASSERT_EQ(prompts.shown().size(), 1u);
+    EXPECT_EQ(prompts.shown()[0].title, QStringLiteral("提醒询问："));
+    EXPECT_EQ(prompts.shown()[0].text,
+        QStringLiteral("数量栏的 3 是 电缆 YJV 现有的全部库存，不是输入的进库数量。") + closing);
+    EXPECT_EQ(quantityAndLines(2), std::make_pair(3.0, qsizetype(0)));
 
-    // A changed key adds a new item; the shown one stays as it was.
-    w->box(ItemWindow::Name)->setText(QStringLiteral("电缆"));
-    w->box(ItemWindow::Spec)->setText(QStringLiteral("YJV-新"));
-    w->receive();
-    EXPECT_EQ(store.recordCount(), 5);
-    goToItem(QStringLiteral("电缆"), QStringLiteral("YJV-新"));
-    EXPECT_EQ(number(Stock::Quantity), 2.0);
-    EXPECT_EQ(number(Stock::AlarmQuantity), 4.0);
+    // Typed, it is booked once however often 添  加 is pressed; the boxes
+    // then show the record as stored.
+    typeInto(*w, ItemWindow::Quantity, QStringLiteral("2"));
+    typeInto(*w, ItemWindow::UnitPrice, QStringLiteral("15"));
+    EXPECT_EQ(w->box(ItemWindow::Amount)->text(), QStringLiteral("30"));
+    prompts.clearShown();
+    QTest::mouseClick(w->addButton(), Qt::LeftButton);
+    QTest::mouseClick(w->addButton(), Qt::LeftButton);
+    ASSERT_EQ(prompts.shown().size(), 1u);
+    EXPECT_EQ(prompts.messages(), QStringList({"添加成功返回主界面后刷新可显示"}));
+    EXPECT_EQ(quantityAndLines(2), std::make_pair(5.0, qsizetype(1)));
+    EXPECT_EQ(shown(*w), QStringList({"电缆", "YJV", "个", "13.5", "5", "67.5", "4"}));
+    EXPECT_FALSE(w->addButton()->isEnabled());
+
+    // The same quantity typed again is a new receipt.
+    typeInto(*w, ItemWindow::Quantity, QStringLiteral("2"));
+    EXPECT_TRUE(w->addButton()->isEnabled());
+    QTest::mouseClick(w->addButton(), Qt::LeftButton);
+    EXPECT_EQ(quantityAndLines(2), std::make_pair(7.0, qsizetype(2)));
+    EXPECT_EQ(shown(*w), QStringList({"电缆", "YJV", "个", "13.5", "7", "94.5", "4"}));
+
+    // A new price over the stock shown after the booking: the stock is asked.
+    prompts.clearShown();
+    typeInto(*w, ItemWindow::UnitPrice, QStringLiteral("14"));
+    QTest::mouseClick(w->addButton(), Qt::LeftButton);
+    EXPECT_EQ(prompts.shown().at(0).text,
+        QStringLiteral("数量栏的 7 是 电缆 YJV 现有的全部库存，不是输入的进库数量。") + closing);
+    EXPECT_EQ(quantityAndLines(2), std::make_pair(7.0, qsizetype(2)));
+}
+
+TEST_F(ItemWindowTest, NewKeysAndNegativesAreAskedAndLargeAmountsKeepTheirCents)
+{
+    const auto w = open(QStringLiteral("开关"), QStringLiteral("K1")); // 2 at 2.5
+    w->show();
+    ASSERT_TRUE(activated(w.get()));
+    typeInto(*w, ItemWindow::Spec, QStringLiteral("K2"));
+    typeInto(*w, ItemWindow::Quantity, QStringLiteral("-20"));
+    QTest::mouseClick(w->addButton(), Qt::LeftButton); // No
+    EXPECT_EQ(prompts.shown().at(0).text,
+        QStringLiteral("库存中没有品名“开关”、规格型号“K2”的项目，将新建这个项目（数量 -20，金额 "
+                       "-50）。\n数量栏的 -20 是负数，会减少库存数量。\n金额栏的 -50 是负数，会减少"
+                       "库存金额。\n入库后 开关 K2 的库存数量是 -20，库存金额是 -50，低于零。\n\n"
+                       "确定入库吗？选“否”不入库。"));
+    EXPECT_EQ(store.recordCount(), 4);
+
+    typeInto(*w, ItemWindow::Spec, QStringLiteral("K1"));
+    typeInto(*w, ItemWindow::Quantity, QStringLiteral("-1"));
+    prompts.clearShown();
+    prompts.answer(true);
+    QTest::mouseClick(w->addButton(), Qt::LeftButton);
+    EXPECT_TRUE(prompts.shown().at(0).text.contains(
+        QStringLiteral("\n入库后 开关 K1 的库存数量是 1，库存金额是 2.5。\n")));
+    EXPECT_EQ(quantityAndLines(4).first, 1.0);
+
+    // 10^11 and more: the box, the stored value and the totals keep the cents.
+    typeInto(*w, ItemWindow::Spec, QStringLiteral("K3"));
+    typeInto(*w, ItemWindow::UnitPrice, QStringLiteral("987654.32"));
+    typeInto(*w, ItemWindow::Quantity, QStringLiteral("1234567"));
+    EXPECT_EQ(w->box(ItemWindow::Amount)->text(), QStringLiteral("1219325430879.44"));
+    prompts.answer(true); // the new key
+    QTest::mouseClick(w->addButton(), Qt::LeftButton);
+    goToItem(QStringLiteral("开关"), QStringLiteral("K3"));
+    for (const int f :
+        {Stock::Amount, Stock::ReceiptAmount, Stock::MonthReceiptAmount, Stock::YearReceiptAmount})
+        EXPECT_EQ(number(f), 1219325430879.44) << f;
+    EXPECT_TRUE(text(Stock::ReceiptHistory).contains(QStringLiteral(" 金额 1219325430879.44 ")));
+    EXPECT_EQ(w->box(ItemWindow::Amount)->text(), QStringLiteral("1219325430879.44"));
 }
 
 TEST_F(ItemWindowTest, AReceiptSavedBeforeTheDiskComplainedIsToldAsBooked)
@@ -232,7 +290,9 @@ TEST_F(ItemWindowTest, SteppingToAnItemOfEqualTextsStillShowsItsOwnAmount)
 
     QTest::mouseClick(w->nextButton(), Qt::LeftButton);
     EXPECT_EQ(shown(*w), QStringList({"灯泡", "E27", "个", "2.5", "2", "5", "0"}));
-    // Adding now books the item's own amount, not the one typed before.
+    // Adding now books the item's own amount, not the one typed before (its
+    // whole stock, untyped, is asked about first).
+    prompts.answer(true);
     QTest::mouseClick(w->addButton(), Qt::LeftButton);
     goToItem(QStringLiteral("灯泡"), QStringLiteral("E27"));
     EXPECT_EQ(number(Stock::Amount), 10.0);
