@@ -317,6 +317,15 @@ void installMainCommands(MainWindow &main)
             find->step();
         });
     main.setCommand(QStringLiteral("开票预览"), [&main] {
+        // A spreadsheet's rows are no stock: a note of them would book its
+        // quantities and prices against the items of the same names.
+        if (main.state().listShowsImport) {
+            main.prompts().message(
+                QStringLiteral("“开票预览”只开库存中的材料：列表现在显示的是从电子表读入的行，"
+                               "不是库存。请先用“数据”菜单的“加入数据库”加入库存，"
+                               "或用“刷新显示”回到库存，再选择要出库的材料。"));
+            return;
+        }
         QString booked;
         {
             IssueNoteWindow note(main.state(), main.store(), main.prompts(), main.clock(), &main);

@@ -36,6 +36,9 @@ std::optional<double> wholeNumber(QStringView text);
 
 // "%.13g": at most 13 significant digits, no trailing zeros. -0 gives "0".
 QString numberText(double value);
+// A sum of money as a booked note shows it: round2, then exactly two
+// decimals, no exponent ("162.00", "129.60", "-0.50"). -0 gives "0.00".
+QString amountText(double value);
 // numberText() written at `out`, which has room for 64 units; returns the
 // count. A long scan formats a number per cell and need not allocate for each.
 qsizetype writeNumberText(double value, char16_t *out);
