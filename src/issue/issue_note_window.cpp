@@ -211,7 +211,7 @@ void IssueNoteWindow::booked(const IssueCheck &check)
 {
     bookedSummary_ = QStringLiteral("出库已记账：%1 行物资，金额合计 %2")
                          .arg(check.bookings.size())
-                         .arg(numberText(check.bookedAmount()));
+                         .arg(amountText(check.bookedAmount()));
     status_->setText(bookedSummary_ + QStringLiteral("。可按“打印”补打。"));
     // The note on paper is the note booked: the numbers booked, no second
     // booking, no edits.

@@ -198,7 +198,7 @@ TEST_F(IssueNoteWindowTest, ANoteIsBookedOnceThenOnlyReprinted)
     EXPECT_EQ(stockOf("悬式绝缘子"), 30.0);
     EXPECT_TRUE(QFile::exists(pdf));
     EXPECT_TRUE(prompts.messages().isEmpty()) << "a booked and printed note needs no message";
-    EXPECT_EQ(w->bookedSummary(), QStringLiteral("出库已记账：3 行物资，金额合计 405.5"));
+    EXPECT_EQ(w->bookedSummary(), QStringLiteral("出库已记账：3 行物资，金额合计 405.50"));
     EXPECT_TRUE(hasCellTexts(w->note(),
         {{1, 1, u"禾岭供电有限责任公司材料出库单"}, {5, 6, u"37.50"}, {6, 6, u"368.00"},
             {7, 3, u"0"}, {7, 6, u"0.00"}, {14, 6, u"405.50"}}));
