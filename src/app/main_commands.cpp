@@ -295,6 +295,28 @@ void showStatistics(MainWindow &main, const Statistics::Kind &kind, TableEditorS
         main.setResultStatus(std::exchange(editor.lastResult, QString()));
 }
 
+void openIssueNote(MainWindow &main)
+{
+    // A spreadsheet's rows are no stock: a note of them would book its
+    // quantities and prices against the items of the same names.
+    if (main.state().listShowsImport) {
+        main.prompts().message(
+            QStringLiteral("“开票预览”只开库存中的材料：列表现在显示的是从电子表读入的行，"
+                           "不是库存。请先用“数据”菜单的“加入数据库”加入库存，"
+                           "或用“刷新显示”回到库存，再选择要出库的材料。"));
+        return;
+    }
+    QString booked;
+    {
+        IssueNoteWindow note(main.state(), main.store(), main.prompts(), main.clock(), &main);
+        note.exec();
+        booked = note.bookedSummary();
+    }
+    main.refresh();
+    if (!booked.isEmpty())
+        main.setResultStatus(booked);
+}
+
 } // namespace
 
 void installMainCommands(MainWindow &main)
@@ -325,17 +347,7 @@ void installMainCommands(MainWindow &main)
             command->setText(QStringLiteral("项目查找"));
             find->step();
         });
-    main.setCommand(QStringLiteral("开票预览"), [&main] {
-        QString booked;
-        {
-            IssueNoteWindow note(main.state(), main.store(), main.prompts(), main.clock(), &main);
-            note.exec();
-            booked = note.bookedSummary();
-        }
-        main.refresh();
-        if (!booked.isEmpty())
-            main.setResultStatus(booked);
-    });
+    main.setCommand(QStringLiteral("开票预览"), [&main] { openIssueNote(main); });
     // The table editor's state lasts for the run, across its windows.
     auto editor = std::make_shared<TableEditorState>();
     using Statistics::Movement;

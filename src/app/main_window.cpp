@@ -316,7 +316,8 @@ void MainWindow::buildGrid()
     connect(grid_, &Grid::cursorMoved, this, &MainWindow::followCursor);
     connect(grid_, &Grid::leftButtonPressed, this, &MainWindow::takeClickedItem);
     connect(grid_, &Grid::leftButtonReleased, this, &MainWindow::takeClickedItem);
-    connect(grid_, &Grid::selectionChangedByUser, this, &MainWindow::onSelectionChanged);
+    connect(grid_, &Grid::gestureFinished, this, &MainWindow::onGesture);
+    connect(grid_, &Grid::keyPressed, this, &MainWindow::onKeyPressed);
 
     auto *area = new QWidget(this);
     auto *layout = new QVBoxLayout(area);
@@ -357,16 +358,41 @@ void MainWindow::followCursor()
         : SelectedItem();
 }
 
-void MainWindow::onSelectionChanged()
+void MainWindow::onGesture(Grid::Gesture gesture)
 {
     // Picked lines and sums count on the whole list.
     finishReading();
-    const StockList::SelectionOutcome outcome
-        = StockList::select(grid_->selectedBlock(), table_, store_, state_, prompts_);
+    const CellRange block = grid_->selectedBlock();
+    StockList::SelectionOutcome outcome;
+    if (StockList::isSumColumn(block.column) || gesture != Grid::Gesture::Step) {
+        // A cursor merely stepping over a row must not put it on the note:
+        // each line proposes the item's whole stock.
+        if (gesture == Grid::Gesture::ToggleClick && !StockList::isSumColumn(block.column))
+            outcome
+                = StockList::toggle(block.row, table_, store_, state_, prompts_, lowStockRows());
+        else
+            outcome = StockList::select(block, table_, store_, state_, prompts_);
+    }
     // A sum belongs to its selection: picking lines puts an old one away.
     grid_->setToolTipFont(selectionSumFontFamily(), selectionSumFontPointSize());
     grid_->setToolTipText(outcome.toolTip);
     showPickedCount();
+}
+
+void MainWindow::onKeyPressed(int key, Qt::KeyboardModifiers modifiers)
+{
+    if (key != Qt::Key_Delete || (modifiers & ~Qt::KeypadModifier))
+        return;
+    finishReading();
+    const CellRange block = grid_->selectedBlock();
+    if (StockList::unpick(table_, state_, block.row, block.lastRow(), lowStockRows()) > 0)
+        showPickedCount();
+}
+
+const std::vector<bool> &MainWindow::lowStockRows() const
+{
+    static const std::vector<bool> none;
+    return state_.listShowsImport ? none : listBuild_.lowStockRows;
 }
 
 void MainWindow::popUpEditMenu(const QPoint &globalPos)

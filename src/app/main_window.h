@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/stock_list.h"
+#include "grid/grid.h"
 #include "table/data_source.h"
 #include "ui/command_set.h"
 
@@ -14,7 +15,6 @@ class QAction;
 class QLabel;
 class QMenu;
 class QTimer;
-class Grid;
 class RecordStore;
 class Prompts;
 class Clock;
@@ -28,8 +28,11 @@ struct AppState;
 // window they open has closed. A long stock file shows its first screen at
 // once and the rest as it is read, while the window answers; a command or a
 // pick waits for the end of the read, so none acts on part of the list. The row under the cursor is
-// the selected item, however the cursor came there; dragging over rows (or stepping onto them)
-// picks issue lines; a block in a number column shows its sum.
+// the selected item, however the cursor came there. Issue lines are picked deliberately: a click
+// on a row, a drag over rows and a Shift-stretched block (Shift+click, Shift+cursor keys) pick
+// them, also on the cursor's own row; a plain cursor move (keys) never does. Ctrl+click on a
+// row un-picks it when picked and picks it otherwise; Delete un-picks the rows of the selected
+// block. A block in a number column shows its sum and picks nothing.
 //
 // Each command is a QAction found by its caption. A command stays disabled
 // until setCommand() gives it its handler, so the menu never offers a command
@@ -114,7 +117,10 @@ private:
     void takeClickedItem();
     void followCursor();
     void forgetPickedLines();
-    void onSelectionChanged();
+    void onGesture(Grid::Gesture gesture);
+    void onKeyPressed(int key, Qt::KeyboardModifiers modifiers);
+    // The low-stock rows of the list, by record; none while it shows a spreadsheet.
+    const std::vector<bool> &lowStockRows() const;
     void placeOnScreen();
     void removeTemporaryFiles();
     void readMore();

@@ -476,11 +476,22 @@ IssueLine lineOfRow(const DataSource &table, RecordStore &store, const AppState 
 
 } // namespace
 
+bool isSumColumn(int column)
+{
+    return column >= firstNumberColumn && column <= 6;
+}
+
+QString fullNoteMessage()
+{
+    return QStringLiteral("已选满9行，一张出库单只能开9行，这次选的行没有选入。"
+                          "要换选，请先按Delete键或按住Ctrl单击，取消已选的行。");
+}
+
 SelectionOutcome select(const CellRange &selection, DataSource &table, RecordStore &store,
     AppState &state, Prompts &prompts)
 {
     SelectionOutcome outcome;
-    if (selection.column >= 4 && selection.column <= 6) {
+    if (isSumColumn(selection.column)) {
         outcome.toolTip = selectionSumText(table, selection);
         return outcome;
     }
@@ -490,10 +501,14 @@ SelectionOutcome select(const CellRange &selection, DataSource &table, RecordSto
         return outcome;
     // A row already on the note is passed over, whatever gesture reached it
     // again: a second line would propose (and issue) its stock twice.
-    for (int r = std::max(selection.row, table.headerRows() + 1);
-         r <= selection.lastRow() && state.issueLines.size() < AppState::maxIssueLines; ++r) {
+    bool leftOut = false;
+    for (int r = std::max(selection.row, table.headerRows() + 1); r <= selection.lastRow(); ++r) {
         if (state.pickedRows.contains(r))
             continue;
+        if (state.issueLines.size() >= AppState::maxIssueLines) {
+            leftOut = true;
+            break;
+        }
         state.issueLines.append(lineOfRow(table, store, state, r));
         state.pickedRows.append(r);
         markPicked(table, r);
@@ -501,9 +516,43 @@ SelectionOutcome select(const CellRange &selection, DataSource &table, RecordSto
     if (selection.rows > AppState::maxIssueLines)
         prompts.message(
             QStringLiteral("您的选择已达到或超过了9项,一张票据只能打印9行数,系统将打印前9项"));
+    else if (leftOut) // a pick past the ninth line is never lost without a word
+        prompts.message(fullNoteMessage());
     if (state.issueLines.isEmpty())
         prompts.message(QStringLiteral("请选择要打印的材料,您可以按下鼠标左键拖选"));
     return outcome;
+}
+
+SelectionOutcome toggle(int row, DataSource &table, RecordStore &store, AppState &state,
+    Prompts &prompts, const std::vector<bool> &lowStockRows)
+{
+    if (state.pickedRows.contains(row)) {
+        unpick(table, state, row, row, lowStockRows);
+        return {};
+    }
+    return select({row, 1, 1, 1}, table, store, state, prompts);
+}
+
+int unpick(
+    DataSource &table, AppState &state, int first, int last, const std::vector<bool> &lowStockRows)
+{
+    int taken = 0;
+    for (int r = first; r <= last; ++r) {
+        const qsizetype at = state.pickedRows.indexOf(r);
+        if (at < 0)
+            continue;
+        state.pickedRows.removeAt(at);
+        if (at < state.issueLines.size())
+            state.issueLines.removeAt(at);
+        ++taken;
+        if (r < 1 || r > table.rowCount())
+            continue;
+        const bool low = size_t(r - 2) < lowStockRows.size() && lowStockRows[size_t(r - 2)];
+        const CellFormat plain = table.defaultFormat();
+        table.setTextColor({r, 1, 1, columns}, low ? lowStockColor : plain.textColor);
+        table.setBackground({r, 1, 1, columns}, plain.background);
+    }
+    return taken;
 }
 
 QString unopenedMessage(const QString &problem)

@@ -93,12 +93,34 @@ struct SelectionOutcome
     QString toolTip; // shown when not empty
 };
 
-// Handles one finished selection gesture: a block starting in a numeric
+// Whether a block starting in this column asks for a sum (4, 5, 6: the
+// numbers) rather than picking.
+bool isSumColumn(int column);
+
+// Handles one finished picking gesture: a block starting in a numeric
 // column (4, 5, 6) asks for a sum; any other block picks its data rows as
 // issue lines, each row once at most (rows already picked are passed over)
-// and nine lines in all, and marks them. Messages go through `prompts`.
+// and nine lines in all, and marks them. A block of more than nine rows is
+// told with the nine-line message; a smaller one that finds the note full
+// (a tenth pick) with fullNoteMessage(). Messages go through `prompts`.
 SelectionOutcome select(const CellRange &selection, DataSource &table, RecordStore &store,
     AppState &state, Prompts &prompts);
+
+// Said when a pick finds nine lines chosen already.
+QString fullNoteMessage();
+
+// Ctrl+click on a row outside the number columns: a picked row is un-picked
+// (unpick()), any other picked as select() picks it.
+SelectionOutcome toggle(int row, DataSource &table, RecordStore &store, AppState &state,
+    Prompts &prompts, const std::vector<bool> &lowStockRows);
+
+// Takes the data rows first..last that are picked off the chosen issue
+// lines (the other lines keep their order) and gives them back their colour:
+// low-stock purple where lowStockRows (by record, as BuildResult holds it)
+// says so, else the plain look. They can be picked again. Returns how many
+// were taken off.
+int unpick(
+    DataSource &table, AppState &state, int first, int last, const std::vector<bool> &lowStockRows);
 
 // What the user is told, with what to do, when the stock file does not open.
 QString unopenedMessage(const QString &problem);

@@ -274,6 +274,18 @@ QString moneyText(double value)
     return QString::fromLatin1(text.data(), qsizetype(text.size()));
 }
 
+QString amountText(double value)
+{
+    // Past 1e60 fixed notation would not fit; no stock value comes near.
+    const double rounded = round2(value);
+    if (!std::isfinite(rounded) || std::fabs(rounded) >= 1e60)
+        return numberText(rounded);
+    char buffer[80];
+    const auto [end, error]
+        = std::to_chars(buffer, buffer + sizeof buffer, rounded, std::chars_format::fixed, 2);
+    return error == std::errc() ? QString::fromLatin1(buffer, end - buffer) : numberText(rounded);
+}
+
 qsizetype writeNumberText(double value, char16_t *out)
 {
     char buffer[64];

@@ -44,6 +44,9 @@ QString numberText(double value);
 // "120000000000"); beyond that numberText() again. From 10^11 to 7 * 10^13
 // wholeNumber() reads it back as exactly round2 of the value.
 QString moneyText(double value);
+// A sum of money as a booked note shows it: round2, then exactly two
+// decimals, no exponent ("162.00", "129.60", "-0.50"). -0 gives "0.00".
+QString amountText(double value);
 // numberText() written at `out`, which has room for 64 units; returns the
 // count. A long scan formats a number per cell and need not allocate for each.
 qsizetype writeNumberText(double value, char16_t *out);

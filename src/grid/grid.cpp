@@ -259,6 +259,7 @@ void Grid::mousePressEvent(QMouseEvent *event)
     pressOnCell_ = index.isValid();
     if (pressOnCell_) {
         lastPressed_ = index;
+        pressModifiers_ = event->modifiers();
         FlagScope selecting(mouseSelecting_);
         QTableView::mousePressEvent(event);
     } else {
@@ -297,10 +298,21 @@ void Grid::mouseReleaseEvent(QMouseEvent *event)
         event->accept();
     }
     const bool gesture = leftPressActive_;
+    const bool onCell = pressOnCell_;
     leftPressActive_ = pressOnCell_ = false;
     const QModelIndex index = indexAt(event->position().toPoint());
     if (gesture && isBound() && selectedBlock() != blockBeforeGesture_)
         emit selectionChangedByUser();
+    if (gesture && onCell && isBound()) {
+        Gesture kind = Gesture::Click;
+        if (pressModifiers_ & Qt::ShiftModifier)
+            kind = Gesture::Extend;
+        else if (index != QModelIndex(lastPressed_))
+            kind = Gesture::Drag;
+        else if (pressModifiers_ & Qt::ControlModifier)
+            kind = Gesture::ToggleClick;
+        emit gestureFinished(kind);
+    }
     emit leftButtonReleased(
         index.isValid() ? index.row() + 1 : 0, index.isValid() ? index.column() + 1 : 0);
 }
@@ -326,6 +338,7 @@ void Grid::mouseDoubleClickEvent(QMouseEvent *event)
     toolTip_->hide();
     leftPressActive_ = true;
     pressOnCell_ = true;
+    pressModifiers_ = event->modifiers();
     blockBeforeGesture_ = selectedBlock();
     {
         FlagScope selecting(mouseSelecting_);
@@ -344,8 +357,13 @@ void Grid::keyPressEvent(QKeyEvent *event)
     if (!anchor_.isValid() && (selectionCommand(current, event) & QItemSelectionModel::Current))
         anchor_ = current;
     QTableView::keyPressEvent(event);
-    if (isBound() && selectedBlock() != before)
-        emit selectionChangedByUser();
+    if (!isBound() || selectedBlock() == before)
+        return;
+    emit selectionChangedByUser();
+    // Shift+Tab steps back; Shift with any other cursor key stretches.
+    const bool stretching = (event->modifiers() & Qt::ShiftModifier)
+        && event->key() != Qt::Key_Backtab && event->key() != Qt::Key_Tab;
+    emit gestureFinished(stretching ? Gesture::Extend : Gesture::Step);
 }
 
 bool Grid::edit(const QModelIndex &index, EditTrigger trigger, QEvent *event)

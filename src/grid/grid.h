@@ -35,8 +35,12 @@ class GridToolTip;
 //
 // Signals mean user actions: selectionChangedByUser() is raised once per
 // finished mouse gesture or key press that changed the selected block, never
-// during a drag and never for selections made by code; cellChanged() only for
-// edits typed by the user. A right click leaves the selection alone.
+// during a drag and never for selections made by code; gestureFinished()
+// tells what the gesture was, also when it left the block as it was;
+// cellChanged() only for edits typed by the user. A right click leaves the
+// selection alone. Ctrl+click puts the cursor on the cell as a click does
+// (the owner may read it as a toggle); Shift+click stretches the block from
+// its anchor.
 //
 // Unbound, the grid shows nothing and listens to nothing, so a table can be
 // rebuilt without any drawing cost; binding shows its current contents with
@@ -48,6 +52,15 @@ class Grid : public QTableView
 public:
     explicit Grid(QWidget *parent = nullptr);
     ~Grid() override;
+
+    // What a finished gesture of the user was (gestureFinished()).
+    enum class Gesture {
+        Click, // press and release on one cell
+        ToggleClick, // the same with Ctrl held
+        Drag, // the left button held from one cell to another
+        Extend, // Shift+click, or Shift with a cursor key: the block stretched
+        Step, // a key moved the cursor (arrows, Home/End, PageUp/Down, Tab)
+    };
 
     // --- Binding -------------------------------------------------------------
 
@@ -156,6 +169,11 @@ signals:
     // The user finished selecting (see above). Not selectionChanged(): a signal
     // of that name would hide QAbstractItemView's slot.
     void selectionChangedByUser();
+    // Raised once per finished gesture of the left button that began on a
+    // cell, even when the block stayed as it was (a click on the cursor's
+    // own cell), and once per key press that changed the block; after
+    // selectionChangedByUser() when both are raised.
+    void gestureFinished(Grid::Gesture gesture);
     // The cell under the mouse (0, 0 outside the cells). The cursor has
     // already moved when leftButtonPressed() is raised.
     void leftButtonPressed(int row, int column);
@@ -183,6 +201,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(
+        const QModelIndex &index, const QEvent *event = nullptr) const override;
     void setSelection(const QRect &rect, QItemSelectionModel::SelectionFlags command) override;
     bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
     void updateGeometries() override;
@@ -233,4 +253,5 @@ private:
     bool mouseSelecting_ = false;
     CellRange blockBeforeGesture_;
     QPersistentModelIndex lastPressed_;
+    Qt::KeyboardModifiers pressModifiers_;
 };

@@ -5,6 +5,7 @@
 #include "table/data_source.h"
 
 #include <QItemSelection>
+#include <QMouseEvent>
 
 #include <algorithm>
 #include <climits>
@@ -145,4 +146,19 @@ QModelIndex Grid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifier
         {current.row() + 1, current.column() + 1}, stepOf(action), modifiers & Qt::ControlModifier,
         GridGeometry::pageRows(viewport()->height(), layout_.defaultRowPixels));
     return model_->index(to.row - 1, to.column - 1);
+}
+
+QItemSelectionModel::SelectionFlags Grid::selectionCommand(
+    const QModelIndex &index, const QEvent *event) const
+{
+    // Contiguous selection would stretch the block from the last cell to a
+    // Ctrl+click; it puts the cursor there instead, as a click does.
+    if (event
+        && (event->type() == QEvent::MouseButtonPress
+            || event->type() == QEvent::MouseButtonDblClick)) {
+        const Qt::KeyboardModifiers keys = static_cast<const QMouseEvent *>(event)->modifiers();
+        if ((keys & Qt::ControlModifier) && !(keys & Qt::ShiftModifier))
+            return QItemSelectionModel::ClearAndSelect; // cells, never whole rows
+    }
+    return QTableView::selectionCommand(index, event);
 }

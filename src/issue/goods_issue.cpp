@@ -7,6 +7,7 @@
 #include "data/period_totals.h"
 #include "data/record_file.h"
 #include "data/stock_layout.h"
+#include "issue/issue_parameters.h"
 #include "table/data_source.h"
 
 #include <optional>
@@ -47,23 +48,47 @@ std::optional<double> cellNumber(
     return value;
 }
 
-// Adds the line's quantity to the shortfall of its record.
+// Adds the line to what the note leaves of its record, as the booking will
+// write it line by line.
 Status countStock(IssueCheck &check, QHash<qint64, int> &shortfallOf, const RecordFile &stock,
-    const IssueNote::Line &line, double quantity)
+    const IssueNote::Line &line, double quantity, double amount)
 {
     const qint64 id = stock.recordId();
     auto found = shortfallOf.constFind(id);
     if (found == shortfallOf.cend()) {
         const double before = stock.readNumber(Stock::Quantity);
+        const double value = stock.readNumber(Stock::Amount);
         if (Status s = stock.readStatus(); !s)
             return s;
         found = shortfallOf.insert(id, int(check.shortfalls.size()));
-        check.shortfalls.append({line.name, line.spec, 0, before});
+        check.shortfalls.append({line.name, line.spec, 0, before, 0, value, value, false});
     }
     IssueCheck::Shortfall &s = check.shortfalls[*found];
     s.issued = round2(s.issued + quantity);
     s.stockAfter = round2(s.stockAfter - quantity);
+    s.amountIssued = round2(s.amountIssued + amount);
+    const double value = round2(s.valueAfter - amount);
+    s.valueShort = s.valueShort || (value < -valueTolerance && amount > 0);
+    s.valueAfter = value < -valueTolerance ? 0 : value;
     return Status::success();
+}
+
+// Keeps the items to ask about, and gives the negative lines the result of
+// their items.
+void settleQuestions(IssueCheck &check, const QList<int> &negativeItems)
+{
+    for (qsizetype i = 0; i < check.negatives.size(); ++i) {
+        const IssueCheck::Shortfall &item = check.shortfalls[negativeItems[i]];
+        check.negatives[i].stockAfter = item.stockAfter;
+        check.negatives[i].valueAfter = item.valueAfter;
+    }
+    // An item already at or below zero that the note does not lower is not
+    // asked about.
+    QList<IssueCheck::Shortfall> asked;
+    for (const IssueCheck::Shortfall &s : std::as_const(check.shortfalls))
+        if ((s.stockAfter < valueTolerance && s.issued > 0) || s.valueShort)
+            asked.append(s);
+    check.shortfalls = asked;
 }
 
 } // namespace
@@ -85,8 +110,8 @@ IssueNote IssueNote::fromGrid(const DataSource &note, const QList<IssueLine> &pi
             line.recordId = picked[k].recordId;
         result.lines.append(line);
     }
-    result.department = note.text(departmentCell.row, departmentCell.column);
-    result.handler = note.text(handlerCell.row, handlerCell.column);
+    result.department = parameterName(note, departmentCell);
+    result.handler = parameterName(note, handlerCell);
     return result;
 }
 
@@ -102,6 +127,7 @@ IssueCheck checkIssue(RecordFile &stock, const IssueNote &note)
 {
     IssueCheck check;
     QHash<qint64, int> shortfallOf;
+    QList<int> negativeItems; // the item of each negative line
     for (int k = 1; k <= note.lines.size(); ++k) {
         const IssueNote::Line &line = note.lines[k - 1];
         const bool unnamed = line.name.isEmpty() && line.spec.isEmpty();
@@ -125,34 +151,75 @@ IssueCheck checkIssue(RecordFile &stock, const IssueNote &note)
         if (!quantity || !amount)
             continue;
         check.bookings.append({k, stock.recordId(), *quantity, *amount});
-        if (check.status = countStock(check, shortfallOf, stock, line, *quantity); !check.status)
+        if (check.status = countStock(check, shortfallOf, stock, line, *quantity, *amount);
+            !check.status)
             return check;
+        if (*quantity < 0 || *amount < 0) {
+            check.negatives.append({k, line.name, line.spec, *quantity, *amount});
+            negativeItems.append(shortfallOf.value(stock.recordId()));
+        }
     }
-    // Only items the note takes below zero are asked about; one already
-    // below zero that the note does not lower further is not.
-    QList<IssueCheck::Shortfall> below;
-    for (const IssueCheck::Shortfall &s : std::as_const(check.shortfalls))
-        if (s.stockAfter < -valueTolerance && s.issued > 0)
-            below.append(s);
-    check.shortfalls = below;
+    settleQuestions(check, negativeItems);
     return check;
 }
 
-QString belowZeroQuestion(const QList<IssueCheck::Shortfall> &shortfalls)
+QString issueQuestion(const IssueCheck &check)
 {
-    QString text = QStringLiteral("以下物资出库后库存将小于零：\n");
-    for (const IssueCheck::Shortfall &s : shortfalls)
-        text += QStringLiteral("%1 %2：出库 %3，出库后库存 %4\n")
-                    .arg(s.name, s.spec, numberText(s.issued), numberText(s.stockAfter));
-    return text + QStringLiteral("仍然出库吗？");
+    QStringList zero, value, negative;
+    for (const IssueCheck::Shortfall &s : check.shortfalls) {
+        if (s.stockAfter < valueTolerance && s.issued > 0)
+            zero << QStringLiteral("%1 %2：出库 %3，出库后库存 %4")
+                        .arg(s.name, s.spec, numberText(s.issued), numberText(s.stockAfter));
+        if (s.valueShort)
+            value << QStringLiteral("%1 %2：出库金额 %3，库存金额 %4，出库后库存金额 %5")
+                         .arg(s.name, s.spec, numberText(s.amountIssued), numberText(s.valueBefore),
+                             numberText(s.valueAfter));
+    }
+    for (const IssueCheck::NegativeLine &n : check.negatives)
+        negative << QStringLiteral("第 %1 行“%2 %3”：数量 %4，金额 %5，出库后库存 %6，库存金额 %7")
+                        .arg(n.line)
+                        .arg(n.name, n.spec, numberText(n.quantity), numberText(n.amount),
+                            numberText(n.stockAfter), numberText(n.valueAfter));
+    QString text;
+    const auto section = [&text](const QString &heading, const QStringList &lines) {
+        if (!lines.isEmpty())
+            text += heading + u'\n' + lines.join(u'\n') + u'\n';
+    };
+    section(QStringLiteral("以下物资出库后库存将为零或小于零："), zero);
+    section(QStringLiteral("以下物资的出库金额超过库存金额，库存金额将记为 0："), value);
+    section(QStringLiteral("以下各行的数量或金额是负数，出库将使库存增加："), negative);
+    return text.isEmpty() ? text : text + QStringLiteral("仍然出库吗？");
+}
+
+QString issueHistoryLine(double quantity, double amount, const QString &department,
+    const QString &handler, const QDateTime &now)
+{
+    return QStringLiteral("数量 ") + numberText(quantity) + QStringLiteral(" 金额 ")
+        + amountText(amount) + QStringLiteral(" 部门 ") + department + QStringLiteral(" 经手 ")
+        + handler + QStringLiteral("  时间 ") + dateTimeText(now) + QStringLiteral("\r\n");
 }
 
 QString issueHistoryLine(const IssueNote::Line &line, const QString &department,
     const QString &handler, const QDateTime &now)
 {
-    return QStringLiteral("数量 ") + line.quantity + QStringLiteral(" 金额 ") + line.amount
-        + QStringLiteral(" 部门 ") + department + QStringLiteral(" 经手 ") + handler
-        + QStringLiteral("  时间 ") + dateTimeText(now) + QStringLiteral("\r\n");
+    const auto name = [](const QString &key, const QString &text) {
+        return IssueParameters::nameIn(IssueParameters::field(key), text);
+    };
+    return issueHistoryLine(wholeNumber(line.quantity).value_or(0),
+        wholeNumber(line.amount).value_or(0), name(QStringLiteral("领料部门"), department),
+        name(QStringLiteral("领料"), handler), now);
+}
+
+void showBooked(DataSource &note, const IssueCheck &check)
+{
+    using namespace IssueNoteLayout;
+    note.setText(titleRow, 1, title());
+    for (const IssueCheck::Booking &b : check.bookings) {
+        const int r = firstLineRow + b.line - 1;
+        note.setText(r, quantityColumn, numberText(b.quantity));
+        note.setText(r, amountColumn, amountText(b.amount));
+    }
+    note.setText(totalRow, amountColumn, amountText(check.bookedAmount()));
 }
 
 namespace {
@@ -185,8 +252,8 @@ Status bookLine(RecordFile &stock, BookingBackups &backups, const IssueNote &not
     if (s)
         s = stock.write(Stock::IssueDate, now);
     if (s)
-        s = stock.appendMemo(
-            Stock::IssueHistory, issueHistoryLine(line, note.department, note.handler, now));
+        s = stock.appendMemo(Stock::IssueHistory,
+            issueHistoryLine(booking.quantity, booking.amount, note.department, note.handler, now));
     return s;
 }
 

@@ -26,8 +26,8 @@ struct IssueNote
         qint64 recordId = 0;
     };
     QList<Line> lines; // rows 5..13
-    QString department; // cell (2, 3): 领料部门
-    QString handler; // cell (15, 6): 领料
+    QString department; // cell (2, 3): 领料部门, the name without its caption
+    QString handler; // cell (15, 6): 领料, the name without its caption
 
     static constexpr int firstLineRow = IssueNoteLayout::firstLineRow;
     static constexpr int lineCount = IssueNoteLayout::lineCount;
@@ -50,13 +50,28 @@ struct IssueCheck
         double quantity = 0;
         double amount = 0;
     };
-    // An item that the note would leave below zero stock.
+    // An item (record) of the note, with what its lines together leave.
     struct Shortfall
     {
         QString name;
         QString spec;
-        double issued = 0; // by all lines of the record
+        double issued = 0; // quantity, by all lines of the record
         double stockAfter = 0;
+        double amountIssued = 0; // by all lines of the record
+        double valueBefore = 0;
+        double valueAfter = 0; // as booked: a line never takes it below 0
+        bool valueShort = false; // a line's amount is more than the value left
+    };
+    // A line whose quantity or amount is negative: it raises the stock.
+    struct NegativeLine
+    {
+        int line = 0; // 1..9
+        QString name;
+        QString spec;
+        double quantity = 0;
+        double amount = 0;
+        double stockAfter = 0; // of its item, after the whole note
+        double valueAfter = 0;
     };
 
     Status status; // the stock file could not be read
@@ -64,7 +79,10 @@ struct IssueCheck
     // Lines that cannot be booked, each a sentence naming the line: no item
     // of that 品名 and 规格型号, or a quantity or amount that is no number.
     QStringList problems;
+    // Items the note takes to zero stock or below, or whose value a line's
+    // amount exceeds.
     QList<Shortfall> shortfalls;
+    QList<NegativeLine> negatives;
 
     bool empty() const { return bookings.isEmpty() && problems.isEmpty(); }
     double bookedAmount() const;
@@ -77,8 +95,11 @@ struct IssueCheck
 // Two lines of one record count together for the stock left. Reads only.
 IssueCheck checkIssue(RecordFile &stock, const IssueNote &note);
 
-// The question asked before a note that leaves items below zero is booked.
-QString belowZeroQuestion(const QList<IssueCheck::Shortfall> &shortfalls);
+// The one question asked before a note is booked, naming every line with a
+// negative quantity or amount and every item the note takes to zero stock
+// or below or whose value an amount exceeds, each with the result; "" when
+// there is nothing to ask.
+QString issueQuestion(const IssueCheck &check);
 
 // Books every line of the note against the stock file: for each line, the issue backup of its item,
 // the new quantity and value (the value never below 0), the issue totals, the issue date and the
@@ -92,6 +113,19 @@ QString belowZeroQuestion(const QList<IssueCheck::Shortfall> &shortfalls);
 Status bookIssue(RecordFile &stock, const QString &programDir, const IssueNote &note,
     const QDateTime &now, QString *backupProblem = nullptr, QString *diskProblem = nullptr);
 
-// The line appended to 出库记录.
+// The line appended to 出库记录: the booked quantity as number text, the
+// booked amount with two decimals (amountText), as the booked note shows
+// them, and the names of the department and the handler:
+// "数量 450 金额 162.00 部门 供电所 经手 张伟  时间 2011年3月7日9时5分30秒\r\n".
+QString issueHistoryLine(double quantity, double amount, const QString &department,
+    const QString &handler, const QDateTime &now);
+// The same for a line of the note as it stands: its quantity and amount read
+// whole as the booking reads them (0 when not a number), the department's
+// and handler's cell texts without their captions.
 QString issueHistoryLine(const IssueNote::Line &line, const QString &department,
     const QString &handler, const QDateTime &now);
+
+// Once the note is booked it shows what was booked: the title without its
+// unbooked mark, each booked line's quantity as number text and amount with
+// two decimals, and the total of the amounts booked with two decimals.
+void showBooked(DataSource &note, const IssueCheck &check);

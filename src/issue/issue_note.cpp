@@ -1,5 +1,6 @@
 #include "issue/issue_note.h"
 
+#include "common/gbk.h"
 #include "common/ini_file.h"
 #include "common/value_text.h"
 #include "issue/issue_parameters.h"
@@ -27,11 +28,62 @@ const QStringList &columnHeads()
 
 constexpr int widths[columns] = {500, 500, 200, 200, 200, 350};
 
+static_assert(std::size(parameterCells) == IssueParameters::count);
+
+// The parameter a cell holds, or none.
+const IssueParameters::Field *parameterOf(int row, int column)
+{
+    for (size_t i = 0; i < std::size(parameterCells); ++i)
+        if (parameterCells[i].row == row && parameterCells[i].column == column)
+            return &IssueParameters::fields()[i];
+    return nullptr;
+}
+
+// A caption and a name are too long for the narrow signature columns at the
+// standard size: such a text is set smaller, down to a size still read
+// easily, rather than cut off at the cell's edge. A Chinese character is
+// about as wide as the font is high; other characters half that.
+void fitFont(DataSource &note, Cell cell)
+{
+    const int standard = CellFormat().fontSize;
+    constexpr int smallest = 20;
+    constexpr int padding = 15; // each side, a little more than printing leaves
+    const CellRange span = note.spanAt(cell.row, cell.column);
+    int width = 0;
+    for (int c = span.column; c <= span.lastColumn(); ++c)
+        width += note.columnWidth(c);
+    const double characters = Gbk::byteLength(note.text(cell.row, cell.column)) / 2.0;
+    const int room = width - 2 * padding;
+    int size = standard;
+    if (characters * standard > room)
+        size = std::max(smallest, int(room / characters));
+    note.setFontSize({cell.row, cell.column, 1, 1}, size);
+}
+
+void putParameter(
+    DataSource &note, Cell cell, const IssueParameters::Field &field, const QString &value)
+{
+    note.setText(cell.row, cell.column, IssueParameters::noteText(field, value));
+    fitFont(note, cell);
+}
+
 } // namespace
 
 QString title()
 {
     return QStringLiteral("禾岭供电有限责任公司材料出库单");
+}
+
+QString unbookedTitle()
+{
+    return title() + QStringLiteral("（未记账）");
+}
+
+QString parameterName(const DataSource &note, Cell cell)
+{
+    const QString text = note.text(cell.row, cell.column);
+    const IssueParameters::Field *field = parameterOf(cell.row, cell.column);
+    return field ? IssueParameters::nameIn(*field, text) : text.trimmed();
 }
 
 void build(
@@ -44,7 +96,7 @@ void build(
     note.setRowHeights(titleRow, 1, 100);
     note.setAlignment({1, 1, rows, columns}, CellFormat::Centre);
     note.merge({titleRow, 1, 1, columns});
-    note.setText(titleRow, 1, title());
+    note.setText(titleRow, 1, unbookedTitle());
     note.setFontSize({titleRow, 1, 1, 1}, 70);
 
     // Each header field takes two (left) or three (middle) columns.
@@ -52,14 +104,7 @@ void build(
         note.merge({cell.row, cell.column, 1, 2});
     for (const Cell cell : {departmentCell, projectCell})
         note.merge({cell.row, cell.column, 1, 3});
-    const auto put = [&note](Cell cell, const QString &text) {
-        note.setText(cell.row, cell.column, text);
-    };
-    put(warehouseCell, p.warehouse);
-    put(purposeCell, p.purpose);
-    put(departmentCell, p.department);
-    put(projectCell, p.project);
-    put(dateCell, dateText(today));
+    note.setText(dateCell.row, dateCell.column, dateText(today));
 
     for (int c = 1; c <= columns; ++c) {
         note.setText(headingRow, c, columnHeads()[c - 1]);
@@ -90,14 +135,18 @@ void build(
     const QString totalText = numberText(total);
     note.setText(totalRow, amountColumn, totalText == QLatin1String("0") ? QString() : totalText);
 
-    const QString signatures[columns] = {p.approval, p.financialReview, p.technicalDepartment,
-        p.issuedBy, p.storekeeper, p.receivedBy};
-    for (int c = 1; c <= columns; ++c)
-        note.setText(signatureRow, c, signatures[c - 1]);
+    for (size_t i = 0; i < std::size(parameterCells); ++i) {
+        const IssueParameters::Field &field = IssueParameters::fields()[i];
+        putParameter(note, parameterCells[i], field, p.*field.value);
+    }
 }
 
 void recompute(DataSource &note, int row, int column)
 {
+    if (const IssueParameters::Field *field = parameterOf(row, column)) {
+        putParameter(note, {row, column}, *field, note.text(row, column));
+        return;
+    }
     const bool lineRow = row >= firstLineRow && row <= lastLineRow;
     if (lineRow && (column == quantityColumn || column == priceColumn)) {
         const std::optional<double> quantity = wholeNumber(note.text(row, quantityColumn));

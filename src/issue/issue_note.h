@@ -48,15 +48,31 @@ constexpr Cell dateCell {3, 6};
 // The last signature, 领料: who takes the material away.
 constexpr Cell handlerCell {signatureRow, columns};
 
+// The cells of the ten parameters, in the order of IssueParameters::fields().
+constexpr Cell parameterCells[]
+    = {warehouseCell, purposeCell, departmentCell, projectCell, {signatureRow, 1},
+        {signatureRow, 2}, {signatureRow, 3}, {signatureRow, 4}, {signatureRow, 5}, handlerCell};
+
 QString title();
+// The title of a note not booked yet, so that a note printed before 出库 is
+// never taken for a booked one.
+QString unbookedTitle();
 
 // Lays out the note with the picked lines, each proposing the item's whole
 // stock, and their amounts and total (round2). Cells holding exactly "0" in
-// rows 4-14 are left empty.
+// rows 4-14 are left empty. The title is unbookedTitle() until the note is
+// booked. The parameters stand beside their captions
+// (IssueParameters::noteText), each in a font small enough for its cell.
 void build(DataSource &note, const IssueParameters &parameters, const QList<IssueLine> &lines,
     const QDate &today);
 
-// After the user changed cell (row, column): a changed quantity or price sets
+// The name a parameter's cell holds, without its caption: what an issue
+// history line records. The cell's text trimmed for a cell of no parameter.
+QString parameterName(const DataSource &note, Cell cell);
+
+// After the user changed cell (row, column): a parameter's cell gets its
+// caption back before the name typed (whether or not it was typed with it).
+// A changed quantity or price sets
 // its line's amount to round2(quantity × price), 0 included, so the note
 // never shows (nor books) an amount its quantity no longer has; an amount the
 // user typed stays until then. Texts are read whole (wholeNumber): when the

@@ -18,6 +18,7 @@
 #include "ui/wait_cursor.h"
 #include "ui/window_geometry.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -45,8 +46,9 @@ IssueNoteWindow::IssueNoteWindow(
     grid_->setCursorCell(IssueNoteLayout::rows, IssueNoteLayout::columns);
     state.issueLines.clear();
     state.pickedRows.clear();
-    printButton_->setDefault(true);
-    printButton_->setFocus();
+    // Enter books (after its questions), never prints a note not booked.
+    issueButton_->setDefault(true);
+    issueButton_->setFocus();
 }
 
 IssueNoteWindow::~IssueNoteWindow()
@@ -66,6 +68,7 @@ void IssueNoteWindow::buildControls()
     connect(grid_, &Grid::cellChanged, this,
         [this](int row, int column) { IssueNoteLayout::recompute(note_, row, column); });
     connect(grid_, &Grid::selectionChangedByUser, this, &IssueNoteWindow::showSelectionSum);
+    grid_->installEventFilter(this);
 
     pageSetupButton_ = DialogLook::button(this, 1, QStringLiteral("打印设置"), {256, 509, 88, 40});
     previewButton_ = DialogLook::button(this, 3, QStringLiteral("打印预览"), {344, 509, 88, 40});
@@ -85,6 +88,24 @@ void IssueNoteWindow::buildControls()
     setTabOrder(pageSetupButton_, previewButton_);
     setTabOrder(previewButton_, printButton_);
     setTabOrder(printButton_, issueButton_);
+}
+
+bool IssueNoteWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // Enter in the grid goes to the next row, as in a spreadsheet: passed on,
+    // it would press the default button (book the note) while the user is
+    // only going through the quantities.
+    if (watched == grid_ && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            && !(key->modifiers() & ~Qt::KeypadModifier)) {
+            if (grid_->hasFocus())
+                grid_->setCursorCell(
+                    std::min(grid_->cursorRow() + 1, IssueNoteLayout::rows), grid_->cursorColumn());
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void IssueNoteWindow::showSelectionSum()
@@ -139,9 +160,9 @@ bool IssueNoteWindow::confirm(const IssueCheck &check)
         prompts_.message(emptyNoteMessage());
         return false;
     }
-    if (!check.shortfalls.isEmpty()
-        && !prompts_.askYesNo(belowZeroQuestion(check.shortfalls), title())) {
-        status_->setText(QStringLiteral("没有出库：出库后库存将小于零，未记账。"));
+    const QString question = issueQuestion(check);
+    if (!question.isEmpty() && !prompts_.askYesNo(question, title())) {
+        status_->setText(QStringLiteral("没有出库：出库单未记账，也没有打印。"));
         return false;
     }
     return true;
@@ -190,10 +211,13 @@ void IssueNoteWindow::booked(const IssueCheck &check)
 {
     bookedSummary_ = QStringLiteral("出库已记账：%1 行物资，金额合计 %2")
                          .arg(check.bookings.size())
-                         .arg(numberText(check.bookedAmount()));
+                         .arg(amountText(check.bookedAmount()));
     status_->setText(bookedSummary_ + QStringLiteral("。可按“打印”补打。"));
-    // The note on paper is the note booked: no second booking, no edits.
+    // The note on paper is the note booked: the numbers booked, no second
+    // booking, no edits.
+    showBooked(note_, check);
     issueButton_->setEnabled(false);
     grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    printButton_->setDefault(true);
     printButton_->setFocus();
 }

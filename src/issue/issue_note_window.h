@@ -17,11 +17,16 @@ struct IssueCheck;
 // The issue note as it will be printed (表格1, 15 × 6), laid out from the
 // lines picked in the stock list and the parameters in config.ini, with the
 // page setup of peizi.ini. The user corrects quantities (amounts and the
-// total follow), then 按钮4 "出库" books the issue and prints the note;
-// 按钮1 "打印设置", 按钮3 "打印预览" and 按钮2 "打印" print without booking.
-// A note is booked once, whole: a line that matches no item or holds no
-// number refuses the whole note, and once it is booked 出库 is disabled and
-// the note can no longer be edited, so a reprint is what was booked.
+// total follow), then 按钮4 "出库" (the default button) books the issue and
+// prints the note; 按钮1 "打印设置", 按钮3 "打印预览" and 按钮2 "打印" print
+// without booking, and until the note is booked its title says so
+// (未记账). Enter in the grid moves to the next row. A note is booked once,
+// whole: a line that matches no item or holds no number refuses the whole
+// note, and one that takes an item to zero or below, exceeds its value or
+// holds a negative number is asked about first. Once it is booked the note
+// shows the numbers booked, 出库 is disabled and the note can no longer be
+// edited, so a reprint is what was booked. The header and signature cells
+// show each parameter beside its caption; an edit there keeps the caption.
 // Geometry: window 2 of WindowGeometry (keys ck2z … ck2g).
 //
 // Consumes the picked lines: the lists of the application state are empty
@@ -68,6 +73,9 @@ public:
     void preview();
     void print();
     void issue();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildControls();

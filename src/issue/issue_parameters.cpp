@@ -22,6 +22,40 @@ const std::array<IssueParameters::Field, IssueParameters::count> &IssueParameter
     return table;
 }
 
+QString IssueParameters::nameIn(const Field &field, const QString &text)
+{
+    // The caption's characters in order, blanks allowed before and between
+    // them, then a colon.
+    qsizetype i = 0;
+    const auto skipBlanks = [&] {
+        while (i < text.size() && (text[i].isSpace()))
+            ++i;
+    };
+    for (const QChar c : field.key) {
+        skipBlanks();
+        if (i >= text.size() || text[i] != c)
+            return text.trimmed();
+        ++i;
+    }
+    skipBlanks();
+    if (i >= text.size() || (text[i] != u'：' && text[i] != u':'))
+        return text.trimmed();
+    return text.mid(i + 1).trimmed();
+}
+
+QString IssueParameters::noteText(const Field &field, const QString &value)
+{
+    return field.key + u'：' + nameIn(field, value);
+}
+
+const IssueParameters::Field &IssueParameters::field(const QString &key)
+{
+    for (const Field &f : fields())
+        if (f.key == key)
+            return f;
+    return fields().front();
+}
+
 IssueParameters IssueParameters::load(const IniFile &config)
 {
     return load(config.load());

@@ -38,6 +38,18 @@ struct IssueParameters
     // (edit boxes 编辑框1 … 编辑框10).
     static const std::array<Field, count> &fields();
 
+    // On the note each text stands beside its caption, the parameter's key
+    // and a full-width colon ("领料：张伟"), while config.ini keeps the name
+    // alone. A value that carries its caption already (typed so in earlier
+    // days) is shown with it once.
+    static QString noteText(const Field &field, const QString &value);
+    // The name in a text of the note: a leading caption (its characters
+    // perhaps spaced, as the window's labels are) with a colon (full-width
+    // or not) is taken off, and the blanks around what is left.
+    static QString nameIn(const Field &field, const QString &text);
+    // The field of a key ("领料"); the first field for a key there is not.
+    static const Field &field(const QString &key);
+
     static IssueParameters load(const IniFile &config);
     static IssueParameters load(const IniFile::Contents &config);
     // Writes all ten, in order, even after a failed one; the first failure is

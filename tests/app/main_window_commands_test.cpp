@@ -171,7 +171,7 @@ TEST_F(MainWindowCommandsTest, ParameterSettingsOpenTheParameterWindowAndHoldFor
     dragRows(8, 8);
     runModal(QStringLiteral("开票预览"), [&](QWidget *modal) {
         const DataSource &note = qobject_cast<IssueNoteWindow *>(modal)->note();
-        EXPECT_EQ(note.text(2, 1), QStringLiteral("二号仓库"));
+        EXPECT_EQ(note.text(2, 1), QStringLiteral("仓库名称：二号仓库"));
         EXPECT_EQ(note.text(5, 1), items[6].name);
     });
 }

@@ -12,12 +12,14 @@
 #include "support/modal_window.h"
 #include "table/data_source.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -42,6 +44,11 @@ protected:
             n += reader.readText(Stock::Name) == name;
         return n;
     }
+    void ctrlClick(int row, int column)
+    {
+        const auto [widget, point] = spot(row, column);
+        QTest::mouseClick(widget, Qt::LeftButton, Qt::ControlModifier, point);
+    }
     // Reads items (rows from spreadsheet row 3 on) into the list.
     void import(const QString &rows)
     {
@@ -56,8 +63,11 @@ TEST_F(MainWindowPickingTest, ARowIsPickedOnceWhateverTheGestureAndMarkedWhilePi
     click(3, 1); // to look at it
     EXPECT_EQ(pickedNames(), namesOfRows(2, 4));
     EXPECT_EQ(window->pickedStatus()->text(), QStringLiteral("已选 3/9 行"));
-    pressKey(Qt::Key_Down); // row 4, picked already
-    pressKey(Qt::Key_Down); // row 5
+    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_PageDown,
+             Qt::Key_Tab, Qt::Key_End, Qt::Key_Home, Qt::Key_PageUp})
+        pressKey(key); // looking about never picks
+    ASSERT_EQ(pickedNames(), namesOfRows(2, 4));
+    click(5, 1);
     pressKey(Qt::Key_Down, Qt::ShiftModifier); // rows 5 and 6
     pressKey(Qt::Key_Up); // row 5 alone
     ASSERT_EQ(pickedNames(), namesOfRows(2, 6));
@@ -67,16 +77,64 @@ TEST_F(MainWindowPickingTest, ARowIsPickedOnceWhateverTheGestureAndMarkedWhilePi
         EXPECT_EQ(state.issueLines[r - 2].recordId, idOfRecord(r - 1)) << r;
     }
 
+    // A wrong line is taken off again: Ctrl+click toggles, Delete un-picks.
+    ctrlClick(3, 2);
+    EXPECT_EQ(state.pickedRows, QList<int>({2, 4, 5, 6}));
+    EXPECT_TRUE(rowDrawnIn(3, StockList::lowStockColor)) << "its own colour again";
+    EXPECT_EQ(window->stockTable().format(3, 1).background, CellFormat::white);
+    ctrlClick(3, 1);
+    click(4, 2);
+    pressKey(Qt::Key_Delete);
+    EXPECT_EQ(state.pickedRows, QList<int>({2, 5, 6, 3}));
+    EXPECT_EQ(pickedNames(), namesOfRows(2, 2) + namesOfRows(5, 6) + namesOfRows(3, 3));
+    EXPECT_TRUE(rowDrawnIn(4, CellFormat::black));
+    EXPECT_EQ(window->pickedStatus()->text(), QStringLiteral("已选 4/9 行"));
+
+    // Nine lines fill the note; a tenth pick is told, by whatever gesture.
+    dragRows(7, 11);
+    const QStringList full {StockList::fullNoteMessage()};
+    prompts.clearShown();
+    click(12, 1);
+    EXPECT_EQ(prompts.messages(), full);
+    ctrlClick(13, 1);
+    EXPECT_EQ(prompts.messages(), full + full);
+    dragRows(12, 13);
+    EXPECT_EQ(prompts.messages(), full + full + full);
+    EXPECT_EQ(window->pickedStatus()->text(), QStringLiteral("已选 9/9 行"));
+    EXPECT_FALSE(rowDrawnIn(12, yellow));
+    click(5, 1);
+    pressKey(Qt::Key_Delete);
+    prompts.clearShown();
+    click(12, 1);
+    EXPECT_TRUE(prompts.messages().isEmpty());
+    EXPECT_EQ(state.pickedRows.last(), 12);
+    ASSERT_EQ(state.issueLines.size(), 9);
+    EXPECT_EQ(state.issueLines.last().recordId, idOfRecord(11));
+
+    const QList<int> picked = state.pickedRows;
     runModal(QStringLiteral("开票预览"), [&](QWidget *modal) {
         const DataSource &note = qobject_cast<IssueNoteWindow *>(modal)->note();
-        for (int k = 0; k < 5; ++k)
-            EXPECT_EQ(note.text(5 + k, 1), items[k].name);
-        EXPECT_TRUE(note.text(10, 1).isEmpty()) << "each item once";
+        for (int k = 0; k < 9; ++k)
+            EXPECT_EQ(note.text(5 + k, 1), items[picked[k] - 2].name) << "in the order picked";
     });
     // The lines went to the note: no row stays marked.
-    for (int r = 3; r <= 6; ++r)
-        EXPECT_TRUE(rowDrawnIn(r, r == 3 ? StockList::lowStockColor : CellFormat::black)) << r;
+    for (int r = 2; r <= 12; ++r)
+        EXPECT_FALSE(rowDrawnIn(r, yellow)) << r;
     EXPECT_EQ(window->stockTable().format(5, 1).background, CellFormat::white);
+}
+
+TEST_F(MainWindowPickingTest, AClickOrDragOnTheCursorsOwnRowAfterARefreshPicksIt)
+{
+    click(8, 1);
+    trigger(QStringLiteral("刷新显示"));
+    ASSERT_EQ(grid->cursorRow(), 8);
+    ASSERT_TRUE(state.issueLines.isEmpty());
+    click(8, 1);
+    EXPECT_EQ(pickedNames(), namesOfRows(8, 8));
+    EXPECT_EQ(window->pickedStatus()->text(), QStringLiteral("已选 1/9 行"));
+    trigger(QStringLiteral("刷新显示"));
+    dragRows(8, 9);
+    EXPECT_EQ(pickedNames(), namesOfRows(8, 9));
 }
 
 TEST_F(MainWindowPickingTest, TheCommandsActOnTheRowUnderTheCursor)
@@ -129,6 +187,25 @@ TEST_F(MainWindowPickingTest, OnlyAnImportedListIsAddedAndItsTwinsAreAskedAbout)
         EXPECT_EQ(recordsNamed(QStringLiteral("盘点")), yes ? 2 : 1);
         EXPECT_EQ(recordsNamed(QStringLiteral("新件%1").arg(int(yes))), 1);
     }
+}
+
+TEST_F(MainWindowPickingTest, NoNoteIsMadeOfAnImportedSheet)
+{
+    import(QStringLiteral("1,盘点,Φ20,个,2000,1,2000,0\r\n"));
+    click(2, 1);
+    ASSERT_EQ(state.issueLines.size(), 1);
+    prompts.clearShown();
+    QTimer::singleShot(0, [] {
+        if (QWidget *note = QApplication::activeModalWidget()) {
+            ADD_FAILURE() << "a note of the sheet was opened";
+            note->close();
+        }
+    });
+    trigger(QStringLiteral("开票预览"));
+    ASSERT_EQ(prompts.messages().size(), 1);
+    EXPECT_TRUE(prompts.messages()[0].startsWith(QStringLiteral("“开票预览”只开库存中的材料")));
+    EXPECT_TRUE(state.listShowsImport) << "the sheet stays for 加入数据库";
+    EXPECT_EQ(stockOf(QStringLiteral("盘点")), items[3].quantity);
 }
 
 TEST_F(MainWindowPickingTest, ImportedNumbersAreBookedWholeOrNotAtAll)

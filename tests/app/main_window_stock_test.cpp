@@ -154,8 +154,10 @@ TEST_F(MainWindowStockTest, ATwelveRowBlockStopsAtNineLinesAndSaysSo)
     dragRows(2, 7);
     dragRows(8, 10);
     EXPECT_EQ(pickedNames(), namesOfRows(2, 10));
-    dragRows(11, 19);
     EXPECT_TRUE(prompts.messages().isEmpty());
+    // More rows on a full note are left out, and said so.
+    dragRows(11, 19);
+    EXPECT_EQ(prompts.messages(), QStringList {StockList::fullNoteMessage()});
     EXPECT_EQ(state.issueLines.size(), AppState::maxIssueLines);
 }
 

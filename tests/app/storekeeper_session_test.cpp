@@ -766,7 +766,8 @@ void StorekeeperSession::undo()
         + QString(key).replace(u'\x1f', u' ')
         + (applies ? QString() : QStringLiteral("（无可取消）"))
         + (yes ? QStringLiteral(" 是\n") : QStringLiteral(" 否\n"));
-    questions.expect(undoQuestion, yes, !applies);
+    if (applies) // otherwise it is refused without a question
+        questions.expect(undoQuestion, yes);
     prompts.clearShown();
     trigger(ofReceipt ? QStringLiteral("取消进库") : QStringLiteral("取消出库"));
     questions.checkAsked(QStringLiteral("取消"));
@@ -810,11 +811,16 @@ bool StorekeeperSession::takeBack(bool receipt, Record &record, const Latest &la
     if (receipt)
         record.f[Stock::AlarmQuantity] = before.f[Stock::AlarmQuantity];
     const double q = cents(record.n(Stock::Quantity) - dq);
-    const double v = cents(record.n(Stock::Amount) - dv);
+    double v = cents(record.n(Stock::Amount) - dv);
+    if (v < -0.0000001)
+        v = 0;
     record.f[Stock::Quantity] = q;
     record.f[Stock::Amount] = v;
-    if (q != 0)
-        record.f[Stock::UnitPrice] = cents(v / q);
+    // With no stock left there is no average: a receipt taken back leaves
+    // the price before it, an issue taken back the price now.
+    record.f[Stock::UnitPrice] = q != 0 ? cents(v / q)
+        : receipt                        ? before.f[Stock::UnitPrice]
+                                         : record.f[Stock::UnitPrice];
     return true;
 }
 

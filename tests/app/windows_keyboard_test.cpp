@@ -109,6 +109,7 @@ TEST_F(WindowsKeyboardTest, ACancelledPrintAfterIssueSaysTheNoteWasBookedButNotP
         auto *note = qobject_cast<IssueNoteWindow *>(modal);
         ASSERT_NE(note, nullptr);
         note->setPdfOutput(QDir(state.programDir).filePath(QStringLiteral("出库单.pdf")));
+        prompts.answer(true); // the whole stock: asked, as it goes to zero
         prompts.answer(false); // the storekeeper cancels the print dialog
         QTest::mouseClick(note->issueButton(), Qt::LeftButton);
         ASSERT_EQ(prompts.messages(), QStringList {IssueNoteWindow::notPrintedMessage()});
@@ -133,11 +134,12 @@ TEST_F(WindowsKeyboardTest, AnIssueThatPrintsSaysNothingNewAndPrintsUnderTheWait
         ASSERT_NE(note, nullptr);
         const QString pdf = QDir(state.programDir).filePath(QStringLiteral("出库单.pdf"));
         note->setPdfOutput(pdf);
+        prompts.answer(true); // the whole stock: asked, as it goes to zero
         QTest::mouseClick(note->issueButton(), Qt::LeftButton);
         EXPECT_TRUE(prompts.messages().isEmpty());
-        ASSERT_EQ(prompts.shown().size(), 1u);
-        EXPECT_EQ(prompts.shown()[0].kind, QStringLiteral("print"));
-        EXPECT_TRUE(prompts.shown()[0].busy);
+        ASSERT_EQ(prompts.shown().size(), 2u);
+        EXPECT_EQ(prompts.shown()[1].kind, QStringLiteral("print"));
+        EXPECT_TRUE(prompts.shown()[1].busy);
         EXPECT_TRUE(QFile::exists(pdf));
     });
     EXPECT_DOUBLE_EQ(stockOf(QStringLiteral("材料7")), 0.0);
@@ -170,6 +172,7 @@ TEST_F(WindowsKeyboardTest, TheTableEditorFindsByKeyAndNamesItsExportInTheStatus
         auto *note = qobject_cast<IssueNoteWindow *>(modal);
         ASSERT_NE(note, nullptr);
         note->setPdfOutput(QDir(state.programDir).filePath(QStringLiteral("出库单.pdf")));
+        prompts.answer(true); // the whole stock: asked, as it goes to zero
         QTest::mouseClick(note->issueButton(), Qt::LeftButton);
     });
     prompts.clearShown();

@@ -130,6 +130,12 @@ TEST(NumberText, FormatsLikePercentPoint13g)
         {-2.5, u"-2.5"}, {-0.0, u"0"}, {0.0, u"0"}, {1.0 / 3, u"0.3333333333333"}};
     for (const auto &[value, text] : cases)
         EXPECT_EQ(numberText(value), QStringView(text)) << value;
+    // Money keeps two decimals, rounded as bookings round, never an exponent.
+    const std::pair<double, const char16_t *> amounts[]
+        = {{162, u"162.00"}, {129.6, u"129.60"}, {-0.004, u"0.00"}, {1.005, u"1.01"},
+            {-2.5, u"-2.50"}, {1219326222237.4639, u"1219326222237.46"}};
+    for (const auto &[value, text] : amounts)
+        EXPECT_EQ(amountText(value), QStringView(text)) << value;
 }
 
 TEST(NumberText, AgreesWithAPrecisionOf13OnPricesAmountsAndRandomDoubles)
@@ -216,6 +222,7 @@ TEST(NumberText, DoesNotDependOnTheLocale)
         EXPECT_EQ(number(u"12,5"), 12) << name;
         EXPECT_EQ(numberText(12.5), u"12.5") << name;
         EXPECT_EQ(numberText(1234567.25), u"1234567.25") << name;
+        EXPECT_EQ(amountText(1234567.25), u"1234567.25") << name;
         EXPECT_EQ(valueText(QVariant(0.75)), u"0.75") << name;
     }
     std::setlocale(LC_ALL, saved.c_str());

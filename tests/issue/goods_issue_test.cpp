@@ -163,7 +163,7 @@ TEST_F(GoodsIssueTest, EmptyLinesAreNotBookedEvenAgainstABlankItem)
     goTo("电缆", "YJV");
     EXPECT_EQ(store.readDateTime(Stock::IssueDate), now);
     EXPECT_EQ(store.readText(Stock::IssueHistory),
-        QStringLiteral("数量  金额  部门 供电所 经手 张 三  时间 2011年3月7日9时5分30秒\r\n"));
+        QStringLiteral("数量 0 金额 0.00 部门 供电所 经手 张 三  时间 2011年3月7日9时5分30秒\r\n"));
 }
 
 TEST_F(GoodsIssueTest, AFailingNoteBooksNothing)
@@ -221,9 +221,37 @@ TEST_F(GoodsIssueTest, LinesOfOneItemCountTogetherForTheStockTheyLeave)
     for (int k : {1, 2})
         setLine(k, "电缆", "YJV", "2", "");
     setLine(3, "螺栓", "M8", "99", "");
-    const IssueCheck check = checkIssue(stockFileOf(store, programDir), note);
+    IssueCheck check = checkIssue(stockFileOf(store, programDir), note);
     ASSERT_EQ(check.shortfalls.size(), 1) << "螺栓 keeps 1";
-    EXPECT_TRUE(belowZeroQuestion(check.shortfalls).contains("电缆 YJV：出库 4，出库后库存 -1"));
+    EXPECT_EQ(issueQuestion(check),
+        QStringLiteral("以下物资出库后库存将为零或小于零：\n电缆 YJV：出库 4，出库后库存 -1\n"
+                       "仍然出库吗？"));
+
+    // Down to zero, past the value, and a negative line: one question for all.
+    setLine(1, "电缆", "YJV", "1", "40");
+    setLine(2, "螺栓", "M8", "1", "-100");
+    setLine(3, "螺栓", "M8", "99", "49.5");
+    check = checkIssue(stockFileOf(store, programDir), note);
+    EXPECT_EQ(issueQuestion(check),
+        QStringLiteral("以下物资出库后库存将为零或小于零：\n螺栓 M8：出库 100，出库后库存 0\n"
+                       "以下物资的出库金额超过库存金额，库存金额将记为 0：\n"
+                       "电缆 YJV：出库金额 40，库存金额 30，出库后库存金额 0\n"
+                       "以下各行的数量或金额是负数，出库将使库存增加：\n"
+                       "第 2 行“螺栓 M8”：数量 1，金额 -100，出库后库存 0，库存金额 100.5\n"
+                       "仍然出库吗？"));
+    book();
+    goTo("螺栓", "M8");
+    EXPECT_EQ(store.readNumber(Stock::Amount), 100.5) << "as the question said";
+    goTo("电缆", "YJV");
+    EXPECT_EQ(store.readNumber(Stock::Amount), 0.0);
+    EXPECT_TRUE(
+        store.readText(Stock::IssueHistory).startsWith(QStringLiteral("数量 1 金额 40.00 ")));
+
+    // Nothing to ask: a note that leaves stock and value above zero.
+    setLine(2, "", "", "", "");
+    setLine(3, "", "", "", "");
+    setLine(1, "螺栓", "M8", "-0", "0");
+    EXPECT_EQ(issueQuestion(checkIssue(stockFileOf(store, programDir), note)), QString());
 }
 
 TEST(IssueNote, LinesAreReadFromTheGridAsShown)
@@ -231,7 +259,7 @@ TEST(IssueNote, LinesAreReadFromTheGridAsShown)
     DataSource grid;
     grid.setSize(15, 6);
     grid.setText(2, 3, QStringLiteral("供电所"));
-    grid.setText(15, 6, QStringLiteral("李四"));
+    grid.setText(15, 6, QStringLiteral("领    料:李四"));
     grid.setText(5, 1, QStringLiteral("电缆"));
     grid.setText(5, 2, QStringLiteral("YJV"));
     grid.setText(5, 3, QStringLiteral("2.50"));

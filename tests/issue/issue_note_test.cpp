@@ -56,13 +56,14 @@ TEST(IssueNoteLayout, AnEmptyNote)
     IssueNoteLayout::build(note, parameters(), {}, today);
     ASSERT_EQ(note.rowCount(), 15);
     ASSERT_EQ(note.columnCount(), 6);
-    EXPECT_EQ(note.text(1, 1), QStringLiteral("禾岭供电有限责任公司材料出库单"));
+    EXPECT_EQ(note.text(1, 1), QStringLiteral("禾岭供电有限责任公司材料出库单（未记账）"));
     EXPECT_EQ(note.spanAt(1, 6), (CellRange {1, 1, 1, 6}));
     EXPECT_EQ(note.fontSize(1, 1), 70);
     EXPECT_EQ(note.rowHeight(1), 100);
     EXPECT_EQ(note.rowHeight(2), DataSource::defaultRowHeight) << "only the title row is higher";
-    EXPECT_EQ(row(note, 2), QStringList({"一号库", "", "供电所", "", "", ""}));
-    EXPECT_EQ(row(note, 3), QStringList({"线路维修", "", "10kV改造", "", "", "2026年12月7日"}));
+    EXPECT_EQ(row(note, 2), QStringList({"仓库名称：一号库", "", "领料部门：供电所", "", "", ""}));
+    EXPECT_EQ(row(note, 3),
+        QStringList({"使用方向：线路维修", "", "项目名称：10kV改造", "", "", "2026年12月7日"}));
     EXPECT_EQ(note.spanAt(2, 2), (CellRange {2, 1, 1, 2}));
     EXPECT_EQ(note.spanAt(3, 5), (CellRange {3, 3, 1, 3}));
     EXPECT_EQ(
@@ -70,8 +71,12 @@ TEST(IssueNoteLayout, AnEmptyNote)
     for (int r = 5; r <= 13; ++r)
         EXPECT_EQ(row(note, r), QStringList(6)) << r;
     EXPECT_EQ(row(note, 14), QStringList({"合       计", "", "", "", "", ""}));
-    EXPECT_EQ(
-        row(note, 15), QStringList({"王审批", "李财务", "技术科", "赵开票", "钱保管", "孙领料"}));
+    EXPECT_EQ(row(note, 15),
+        QStringList({"审批：王审批", "财务审核：李财务", "技术部门：技术科", "开票：赵开票",
+            "保管：钱保管", "领料：孙领料"}));
+    // The narrow columns set a long caption and name smaller, not cut off.
+    EXPECT_EQ(note.fontSize(15, 2), 32);
+    EXPECT_EQ(note.fontSize(15, 3), 21) << "8 characters in 20 mm";
     const int widths[] = {500, 500, 200, 200, 200, 350};
     for (int c = 1; c <= 6; ++c)
         EXPECT_EQ(note.columnWidth(c), widths[c - 1]);
@@ -141,6 +146,28 @@ TEST(IssueNoteLayout, EditsRecomputeAmountsAndTotal)
     note.setText(9, 5, QStringLiteral("1"));
     IssueNoteLayout::recompute(note, 9, 5);
     EXPECT_EQ(note.text(9, 6), QStringLiteral("1.01"));
+}
+
+TEST(IssueNoteLayout, ACaptionIsShownOnceWhateverWasStoredOrTyped)
+{
+    IssueParameters p = parameters();
+    p.receivedBy = QStringLiteral("领    料:孙领料"); // typed with its caption in earlier days
+    p.approval.clear();
+    DataSource note;
+    IssueNoteLayout::build(note, p, {}, today);
+    EXPECT_EQ(note.text(15, 6), QStringLiteral("领料：孙领料"));
+    EXPECT_EQ(note.text(15, 1), QStringLiteral("审批："));
+    for (const char16_t *typed : {u"李四", u"领料：李四", u" 领料 ： 李四 "}) {
+        const QString text = QString::fromUtf16(typed);
+        note.setText(15, 6, text);
+        IssueNoteLayout::recompute(note, 15, 6);
+        EXPECT_EQ(note.text(15, 6), QStringLiteral("领料：李四")) << text.toStdString();
+        EXPECT_EQ(IssueNoteLayout::parameterName(note, {15, 6}), QStringLiteral("李四"));
+    }
+    // A name that only begins like the caption keeps it.
+    note.setText(2, 3, QStringLiteral("领料部门二组"));
+    IssueNoteLayout::recompute(note, 2, 3);
+    EXPECT_EQ(note.text(2, 3), QStringLiteral("领料部门：领料部门二组"));
 }
 
 TEST(IssueNoteLayout, ATypedAmountStaysUntilTheQuantityOrPriceChangesAndIsCounted)

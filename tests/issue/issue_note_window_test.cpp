@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -79,7 +80,10 @@ protected:
         QTest::mouseClick(under, Qt::LeftButton, {}, under->mapFrom(&w, at));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_F2);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(QApplication::focusWidget(), text);
+        // Chinese and full-width characters come from an input method.
+        QInputMethodEvent typed;
+        typed.setCommitString(text);
+        QApplication::sendEvent(QApplication::focusWidget(), &typed);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QApplication::processEvents(); // the editor commits after its key
     }
@@ -114,14 +118,16 @@ TEST_F(IssueNoteWindowTest, LaysOutThePickedLinesAndConsumesThem)
     const DataSource &note = w->note();
     EXPECT_EQ(w->windowTitle(), QStringLiteral("澄州禾岭供电有限责任公司材料出库单系统"));
     EXPECT_TRUE(hasCellTexts(note,
-        {{2, 1, u"一号库"}, {2, 3, u"供电所"}, {3, 6, u"2026年12月7日"}, {5, 3, u"3"},
-            {5, 6, u"37.5"}, {6, 6, u"1472"}, {14, 6, u"1509.5"}, {15, 6, u"张三"}}));
+        {{2, 1, u"仓库名称：一号库"}, {2, 3, u"领料部门：供电所"}, {3, 6, u"2026年12月7日"},
+            {5, 3, u"3"}, {5, 6, u"37.5"}, {6, 6, u"1472"}, {14, 6, u"1509.5"},
+            {15, 6, u"领料：张三"}}));
     EXPECT_EQ(note.text(7, 3), QString()) << "stock 0";
     EXPECT_TRUE(state.issueLines.isEmpty());
     EXPECT_TRUE(state.pickedRows.isEmpty());
     EXPECT_EQ(w->grid()->cursorRow(), 15);
     EXPECT_EQ(w->grid()->cursorColumn(), 6);
-    EXPECT_TRUE(w->printButton()->isDefault());
+    EXPECT_TRUE(w->issueButton()->isDefault());
+    EXPECT_FALSE(w->printButton()->isDefault());
     EXPECT_EQ(w->issueButton()->text(), QStringLiteral("出库"));
     EXPECT_EQ(
         w->findChild<QPushButton *>(QStringLiteral("按钮1"))->text(), QStringLiteral("打印设置"));
@@ -186,12 +192,16 @@ TEST_F(IssueNoteWindowTest, ANoteIsBookedOnceThenOnlyReprinted)
 {
     const auto w = open();
     typeInto(*w, 6, 3, QStringLiteral("10"));
+    prompts.answer(true); // 电力电缆 goes to zero
     QTest::mouseClick(w->issueButton(), Qt::LeftButton);
     EXPECT_EQ(stockOf("电力电缆"), 0.0);
     EXPECT_EQ(stockOf("悬式绝缘子"), 30.0);
     EXPECT_TRUE(QFile::exists(pdf));
     EXPECT_TRUE(prompts.messages().isEmpty()) << "a booked and printed note needs no message";
-    EXPECT_EQ(w->bookedSummary(), QStringLiteral("出库已记账：3 行物资，金额合计 405.5"));
+    EXPECT_EQ(w->bookedSummary(), QStringLiteral("出库已记账：3 行物资，金额合计 405.50"));
+    EXPECT_TRUE(hasCellTexts(w->note(),
+        {{1, 1, u"禾岭供电有限责任公司材料出库单"}, {5, 6, u"37.50"}, {6, 6, u"368.00"},
+            {7, 3, u"0"}, {7, 6, u"0.00"}, {14, 6, u"405.50"}}));
     EXPECT_TRUE(w->statusLabel()->text().startsWith(w->bookedSummary()));
 
     // A second press books nothing; the keyboard is on 打印, which reprints
@@ -235,23 +245,78 @@ TEST_F(IssueNoteWindowTest, AnEmptyNoteOrALineThatCannotBeBookedBooksAndPrintsNo
     }
 }
 
-TEST_F(IssueNoteWindowTest, AQuantityPastTheStockIsAskedAboutOnceAndBookedWhole)
+TEST_F(IssueNoteWindowTest, StockToZeroOrBelowValuePastTheStockAndNegativesAreAskedOnce)
 {
     const auto w = open();
     typeInto(*w, 6, 3, QStringLiteral("1,234.5"));
     EXPECT_EQ(w->note().text(6, 6), QStringLiteral("45429.6"));
+    typeInto(*w, 7, 3, QStringLiteral("-1")); // 隔离开关 at 1200 each
     const QByteArray before = stockBytes();
     for (const bool yes : {false, true}) {
         prompts.clearShown();
         prompts.answer(yes);
         QTest::mouseClick(w->issueButton(), Qt::LeftButton);
+        ASSERT_EQ(prompts.shown().size(), yes ? 2u : 1u) << "the question, then printing";
         ASSERT_EQ(prompts.shown()[0].kind, QStringLiteral("question"));
-        EXPECT_TRUE(prompts.shown()[0].text.contains(
-            QStringLiteral("悬式绝缘子 规格A：出库 1234.5，出库后库存 -1194.5")));
+        const QString asked = prompts.shown()[0].text;
+        for (const char16_t *said : {u"电力电缆 规格A：出库 3，出库后库存 0",
+                 u"悬式绝缘子 规格A：出库 1234.5，出库后库存 -1194.5",
+                 u"悬式绝缘子 规格A：出库金额 45429.6，库存金额 1472，出库后库存金额 0",
+                 u"第 3 行“隔离开关 规格A”：数量 -1，金额 -1200，出库后库存 1，库存金额 1200"})
+            EXPECT_TRUE(asked.contains(QString::fromUtf16(said)))
+                << QString::fromUtf16(said).toStdString();
         EXPECT_EQ(QFile::exists(pdf), yes);
         EXPECT_EQ(stockBytes() == before, !yes) << "否 books nothing";
     }
     EXPECT_EQ(stockOf("悬式绝缘子"), -1194.5);
+    EXPECT_EQ(stockOf("隔离开关"), 1.0);
+}
+
+// What is printed says whether it was booked, and shows what was: the
+// numbers booked, each parameter beside its caption; the ledger gets names.
+TEST_F(IssueNoteWindowTest, PaperSaysWhetherTheNoteIsBookedAndShowsWhatWas)
+{
+    if (!PdfText::available())
+        GTEST_SKIP() << "poppler tools are missing";
+    const auto w = open();
+    typeInto(*w, 6, 3, QStringLiteral("１０"));
+    typeInto(*w, 5, 3, QStringLiteral("2"));
+    typeInto(*w, 15, 6, QStringLiteral("李四"));
+    EXPECT_EQ(w->note().text(15, 6), QStringLiteral("领料：李四"));
+    // Enter in the grid goes down a row: it neither prints nor books.
+    QTest::keyClick(w->grid(), Qt::Key_Return);
+    EXPECT_TRUE(prompts.shown().empty());
+    EXPECT_FALSE(QFile::exists(pdf));
+    EXPECT_EQ(stockOf("悬式绝缘子"), 40.0);
+
+    const auto printed = [&] {
+        const QString text = PdfText::pages(pdf).join(u'\n');
+        EXPECT_TRUE(QFile::remove(pdf));
+        return text;
+    };
+    const auto nfkc = [](const char16_t *text) {
+        return QString::fromUtf16(text).normalized(QString::NormalizationForm_KC);
+    };
+    QTest::mouseClick(w->printButton(), Qt::LeftButton);
+    const QString before = printed();
+    EXPECT_TRUE(before.contains(nfkc(u"材料出库单（未记账）"))) << before.toStdString();
+    for (const char16_t *caption : {u"仓库名称：一号库", u"领料部门：供电所", u"领料：李四"})
+        EXPECT_TRUE(before.contains(nfkc(caption))) << QString::fromUtf16(caption).toStdString();
+
+    QTest::mouseClick(w->issueButton(), Qt::LeftButton);
+    const QString after = printed();
+    EXPECT_FALSE(after.contains(nfkc(u"未记账")));
+    for (const char *booked : {"25.00", "368.00", "393.00"})
+        EXPECT_TRUE(after.contains(QString::fromUtf8(booked))) << booked;
+    EXPECT_EQ(w->note().text(6, 3), QStringLiteral("10")) << "as booked, not as typed";
+    EXPECT_TRUE(after.contains(nfkc(u"领料：李四")));
+    RecordStore reader;
+    ASSERT_TRUE(reader.open(state.path(Stock::fileName()), QStringLiteral("r")));
+    ASSERT_TRUE(reader.findFirstEqual(
+        Stock::Name, QStringLiteral("悬式绝缘子"), Stock::Spec, QStringLiteral("规格A")));
+    EXPECT_EQ(reader.readText(Stock::IssueHistory),
+        QStringLiteral(
+            "数量 10 金额 368.00 部门 供电所 经手 李四  时间 2026年12月7日10时30分\r\n"));
 }
 
 TEST_F(IssueNoteWindowTest, EachLineBooksTheRecordItWasPickedFrom)
@@ -273,6 +338,7 @@ TEST_F(IssueNoteWindowTest, EachLineBooksTheRecordItWasPickedFrom)
 TEST_F(IssueNoteWindowTest, APageRangePastTheNoteIsToldAsNotPrinted)
 {
     PagesChosenPrompts pages(2, 3);
+    pages.answer(true); // to zero
     IssueNoteWindow w(state, store, pages, clock);
     w.setPdfOutput(pdf);
     QTest::mouseClick(w.issueButton(), Qt::LeftButton);
@@ -292,6 +358,7 @@ TEST_F(IssueNoteWindowTest, AFailedIssueIsNotPrinted)
     ASSERT_TRUE(lock.active());
     locker.first();
     ASSERT_TRUE(locker.write(Stock::Unit, QStringLiteral("米")));
+    prompts.answer(true); // to zero
     w->issue();
     lock.rollback();
     EXPECT_FALSE(QFile::exists(pdf));
@@ -306,6 +373,7 @@ TEST_F(IssueNoteWindowTest, ANoteBookedBeforeTheDiskComplainedIsPrintedAndToldAs
 {
     const auto w = open();
     type(*w, 6, 3, QStringLiteral("10"));
+    prompts.answer(true); // to zero
     {
         FolderSyncFault::Armed fault;
         QTest::mouseClick(w->issueButton(), Qt::LeftButton);
