@@ -31,6 +31,13 @@ protected:
         ASSERT_TRUE(store.add(values));
     }
 
+    qint64 idOf(const QString &name)
+    {
+        store.first();
+        EXPECT_TRUE(store.findFirstEqual(Stock::Name, name, Stock::Spec, QStringLiteral("∠50×5")));
+        return store.recordId();
+    }
+
     QTemporaryDir dir;
     RecordStore store;
 };
@@ -48,14 +55,16 @@ TEST_F(LedgerTest, ReceiptsThenIssuesUnderTheirHeadings)
                        "数量 2 金额 10 部门 供电所 经手 张三  时间 2011年3月8日\r\n"));
 
     LedgerWindow window(
-        Ledger::text(*store.current(), QStringLiteral("角钢"), QStringLiteral("∠50×5")));
+        Ledger::text(*store.current(), QStringLiteral("角钢"), QStringLiteral("∠50×5")),
+        Ledger::title(QStringLiteral("角钢"), QStringLiteral("∠50×5")));
     const QStringList lines = window.textBox()->toPlainText().split(u'\n');
     ASSERT_GE(lines.size(), 7);
     EXPECT_EQ(lines[0], QStringLiteral("以下是角钢进库记录:"));
     EXPECT_EQ(lines[2], QString());
     EXPECT_EQ(lines[6], QStringLiteral("以下是角钢出库记录:"));
     EXPECT_TRUE(window.textBox()->isReadOnly());
-    EXPECT_TRUE(window.windowTitle().isEmpty());
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("进出库簿 — 角钢 ∠50×5"));
+    EXPECT_EQ(Ledger::title(QStringLiteral("角钢"), QString()), QStringLiteral("进出库簿 — 角钢"));
 }
 
 TEST_F(LedgerTest, QuietItemsUnknownItemsAndTwins)
@@ -70,18 +79,45 @@ TEST_F(LedgerTest, QuietItemsUnknownItemsAndTwins)
         QString())
         << "the header row's titles name no item";
 
-    // A bulk addition's first line has no line end: the next receipt follows on.
-    add(QStringLiteral("双"), QStringLiteral("数量 1 单价 2 金额 2 2011年3月7日"),
+    // An older bulk addition's first line has no line end, and the next
+    // receipt follows on in the memo: shown, each line ends its line.
+    add(QStringLiteral("双"), QStringLiteral("数量 1 单价 2 金额 2 2011年3月7日10时8分50秒"),
         QStringLiteral("a"));
-    add(QStringLiteral("双"), QStringLiteral("second"), QStringLiteral("b"));
-    store.last();
+    add(QStringLiteral("双"), QStringLiteral("数量 9 单价 1 金额 9 2011年3月7日"),
+        QStringLiteral("b"));
+    ASSERT_TRUE(store.goTo(3));
+    const qint64 second = store.recordId();
     ASSERT_TRUE(store.goTo(2));
-    ASSERT_TRUE(store.appendMemo(Stock::ReceiptHistory, QStringLiteral("数量 5 单价 2\r\n")));
-    const QString text
+    ASSERT_TRUE(store.appendMemo(Stock::ReceiptHistory,
+        QStringLiteral("数量 200 单价 2 金额 400 入库后均价 2 数量 201 时间 2011年3月8日\r\n")));
+    const QString first
         = Ledger::text(*store.current(), QStringLiteral("双"), QStringLiteral("∠50×5"));
+    EXPECT_TRUE(first.contains(
+        QStringLiteral("进库记录:\r\n数量 1 单价 2 金额 2 2011年3月7日10时8分50秒\r\n"
+                       "数量 200 单价 2 金额 400 入库后均价 2 数量 201 "
+                       "时间 2011年3月8日\r\n\r\n")))
+        << first.toStdString();
+    EXPECT_TRUE(first.endsWith(QStringLiteral("出库记录:\r\na\r\n"))) << "no id: the first twin";
+
+    // Of twins, the record under the list's cursor; an id that no longer
+    // holds the key falls back to the first of the key.
+    const QString other
+        = Ledger::text(*store.current(), QStringLiteral("双"), QStringLiteral("∠50×5"), second);
     EXPECT_TRUE(
-        text.contains(QStringLiteral("数量 1 单价 2 金额 2 2011年3月7日数量 5 单价 2\r\n")));
-    EXPECT_TRUE(text.endsWith(QStringLiteral("出库记录:\r\na"))) << "the first of two equal keys";
+        other.contains(QStringLiteral("进库记录:\r\n数量 9 单价 1 金额 9 2011年3月7日\r\n\r\n")));
+    EXPECT_TRUE(other.endsWith(QStringLiteral("出库记录:\r\nb\r\n")));
+    EXPECT_EQ(Ledger::text(*store.current(), QStringLiteral("双"), QStringLiteral("∠50×5"),
+                  idOf(QStringLiteral("静"))),
+        first);
+    EXPECT_EQ(Ledger::text(*store.current(), QStringLiteral("无"), QStringLiteral("∠50×5"), second),
+        QString());
+
+    // A line end stays where there is one, and the words of a line stay
+    // together: only a date-time running into "数量 " is parted.
+    EXPECT_EQ(
+        Ledger::endedLines(QStringLiteral("数量 5 入库后均价 2 数量 7 时间 2011年3月7日\r\n")),
+        QStringLiteral("数量 5 入库后均价 2 数量 7 时间 2011年3月7日\r\n"));
+    EXPECT_EQ(Ledger::endedLines(QString()), QString());
 }
 
 } // namespace
