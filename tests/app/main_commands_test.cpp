@@ -315,11 +315,16 @@ TEST_F(MainCommandsTest, NoCommandOfOneSecondReplacesAnotherOnesBackup)
     window->action(QStringLiteral("加入数据库"))->trigger();
     window->action(QStringLiteral("清空数据库"))->trigger();
     prompts.answer(backupFolder() + QStringLiteral("/2011年3月7日16时(4).zrb"));
+    prompts.answer(true);
     window->action(QStringLiteral("导入  备份 "))->trigger();
     ASSERT_EQ(window->stockTable().rowCount(), 8) << "seven items restored";
     window->action(QStringLiteral("清空数据库"))->trigger();
     EXPECT_EQ(prompts.messages(),
-        QStringList({"数据库已备份", "添加完毕", "添加完毕", "数据库已清空", "数据库已清空"}));
+        QStringList({"数据库已备份", "添加完毕", "添加完毕", "数据库已清空",
+            "已导入备份 "
+            "2011年3月7日16时(4).zrb。\n导入前的库存数据已先备份为“备份数据库”文件夹中的 "
+            "2011年3月7日16时(5).zrb。",
+            "数据库已清空"}));
 
     EXPECT_EQ(backups(),
         QStringList({
