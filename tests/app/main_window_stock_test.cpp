@@ -261,10 +261,7 @@ TEST_F(MainWindowStockTest, ABackupTakenEarlierBringsBackTheListAndTheHistories)
     EXPECT_EQ(prompts.shown()[1].text,
         QStringLiteral("用备份 2011年3月7日9时5分.zrb 替换现在的全部库存数据吗？\n"
                        "替换前，现在的库存数据会先备份到“备份数据库”文件夹。"));
-    EXPECT_EQ(shownText(items.size() + 2, 1), QStringLiteral("新到货"));
-    EXPECT_EQ(window->resultStatus()->text(), QStringLiteral("未导入备份，库存数据未改变"));
     EXPECT_EQ(QDir(backupFolder()).entryList({QStringLiteral("*.zrb")}).size(), 1);
-
     // Yes: the stock as it was goes into a backup of its own, named after.
     dragRows(3, 4);
     prompts.clearShown();
@@ -274,12 +271,8 @@ TEST_F(MainWindowStockTest, ABackupTakenEarlierBringsBackTheListAndTheHistories)
     EXPECT_EQ(prompts.messages(),
         QStringList({"已导入备份 2011年3月7日9时5分.zrb。\n导入前的库存数据已先备份为“备份数据库”"
                      "文件夹中的 2011年3月7日10时5分.zrb。"}));
-    {
-        RecordStore reader;
-        ASSERT_TRUE(reader.open(
-            backupFolder() + QStringLiteral("/2011年3月7日10时5分.zrb"), QStringLiteral("r")));
-        EXPECT_EQ(reader.recordCount(), items.size() + 1) << "新到货 is kept there";
-    }
+    EXPECT_EQ(
+        recordsIn(backupFolder() + QStringLiteral("/2011年3月7日10时5分.zrb")), items.size() + 1);
 
     EXPECT_EQ(shownTexts(), before);
     EXPECT_TRUE(rowDrawnIn(2, rgbColor(128, 0, 128)));

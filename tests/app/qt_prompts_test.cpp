@@ -1,6 +1,7 @@
 #include "app/qt_prompts.h"
 
 #include "app/startup.h"
+#include "data/stock_file.h"
 #include "support/modal_window.h"
 #include "ui/wait_cursor.h"
 
@@ -11,7 +12,6 @@
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontDialog>
 #include <QGuiApplication>
@@ -90,7 +90,7 @@ TEST(QtPrompts, TextInputReturnsTheTypedTextOrNothing)
         EXPECT_EQ(dialog->labelText(), QStringLiteral("如果想在哪一列中查找,请将光标放到哪一列"));
         EXPECT_EQ(dialog->textValue(), QString());
         dialog->setTextValue(QStringLiteral(" 电缆 "));
-        static_cast<QDialog *>(dialog)->accept();
+        dialog->accept();
     });
     EXPECT_EQ(prompts.inputText(QStringLiteral("如果想在哪一列中查找,请将光标放到哪一列"),
                   QStringLiteral("请输入您想要查找的内容"), QString()),
@@ -112,7 +112,7 @@ TEST(QtPrompts, NumberInputShowsAndReadsNumbersAsTheProgramWritesThem)
         whenModalShown<QInputDialog>(dialogOpened, [typed, shown](QInputDialog *dialog) {
             *shown = dialog->textValue();
             dialog->setTextValue(typed);
-            static_cast<QDialog *>(dialog)->accept();
+            dialog->accept();
         });
         return prompts.inputNumber(
             QStringLiteral("请输入表头行数:"), QStringLiteral("表头行数设置"), initial);
@@ -142,7 +142,7 @@ TEST(QtPrompts, IntegerInputRefusesAnythingButWholeNumbersInItsRange)
             *shown = box->text();
             box->selectAll();
             QTest::keyClicks(box, typed);
-            static_cast<QDialog *>(dialog)->accept();
+            dialog->accept();
         });
         return prompts.inputInteger(
             QStringLiteral("请输入表头行数:"), QStringLiteral("表头行数设置"), 1, 0, 12);
@@ -175,43 +175,32 @@ TEST(QtPrompts, OpenFileDialogStartsInTheFolderWithTheFilter)
     EXPECT_EQ(prompts.openFileName(dir.path(), QStringLiteral(".zrb (*.zrb)")), QString());
 }
 
-TEST(QtPrompts, TheNewestFirstDialogListsFilesByTheirTimeNotTheirNames)
+TEST(QtPrompts, TheNewestFirstDialogListsBackupsByTheirTimeNotTheirNames)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QStringList names {"10时8分.zrb", "10时23分.zrb", "9时.zrb", "11时5分.zrb"};
-    for (const QString &name : names) {
-        QFile file(dir.filePath(name));
+    for (const char *name : {"9日10时8分", "9日10时23分", "9日9时", "9日10时23分(2)", "10日"}) {
+        QFile file(dir.filePath(QStringLiteral("2026年12月%1.zrb").arg(QString::fromUtf8(name))));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
-    // The hour and minute in the name, whose text sorts otherwise.
-    const auto timeOf = [](const QString &path) {
-        const QString name = QFileInfo(path).completeBaseName();
-        const QTime time(
-            name.section(u'时', 0, 0).toInt(), name.section(u'时', 1).section(u'分', 0, 0).toInt());
-        return QDateTime(QDate(2026, 12, 9), time);
-    };
-    QtPrompts prompts;
     QStringList listed;
     whenModalShown<QFileDialog>(dialogOpened, [&](QFileDialog *dialog) {
         auto *view = dialog->findChild<QListView *>(QStringLiteral("listView"));
         ASSERT_NE(view, nullptr);
         const QModelIndex root = view->rootIndex();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return view->model()->rowCount(root) == 4; }));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return view->model()->rowCount(root) == 5; }));
         for (int row = 0; row < view->model()->rowCount(root); ++row)
-            listed << view->model()->index(row, 0, root).data().toString();
-        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("导入备份"));
-        EXPECT_EQ(dialog->nameFilters(), QStringList {QStringLiteral(".zrb (*.zrb)")});
-        // What is chosen is the file the user picked, newest first or not.
+            listed << view->model()->index(row, 0, root).data().toString().mid(8);
         auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-        ASSERT_NE(name, nullptr);
-        name->setText(QStringLiteral("9时.zrb"));
+        name->setText(QStringLiteral("2026年12月9日9时.zrb"));
         QTest::keyClick(name, Qt::Key_Return);
     });
-    EXPECT_EQ(prompts.openNewestFirst(
-                  dir.path(), QStringLiteral(".zrb (*.zrb)"), QStringLiteral("导入备份"), timeOf),
-        QDir(dir.path()).filePath(QStringLiteral("9时.zrb")));
-    EXPECT_EQ(listed, QStringList({"11时5分.zrb", "10时23分.zrb", "10时8分.zrb", "9时.zrb"}));
+    EXPECT_EQ(QtPrompts().openNewestFirst(dir.path(), QStringLiteral(".zrb (*.zrb)"), {},
+                  [](const QString &path) { return StockFile::backupTime(path); }),
+        dir.filePath(QStringLiteral("2026年12月9日9时.zrb")));
+    EXPECT_EQ(listed,
+        QStringList(
+            {"10日.zrb", "9日10时23分(2).zrb", "9日10时23分.zrb", "9日10时8分.zrb", "9日9时.zrb"}));
 }
 
 // Qt's own texts, in Chinese once the program has said so at start-up; every

@@ -179,18 +179,12 @@ TEST_F(QueryTableTest, ColumnSumTakesEveryRowAndShowsTheRememberedCellOfAOneRowT
     EXPECT_EQ(QueryTable::columnSumText(one, 2, 1, 1), QStringLiteral("42 只"));
     // A remembered row outside the table reads as an empty cell.
     EXPECT_EQ(QueryTable::columnSumText(one, 2, 1, 6), QString());
-    // Wider selections sum as usual: cells read whole, as bookings read them,
-    // so "42 只" is no number and "1,234.5" is not 1.
+    // Wider selections sum as usual, cells read whole as bookings read them:
+    // "42 只" is no number, and the total row takes "1,000" as 1000.
     EXPECT_EQ(QueryTable::columnSumText(one, 2, 2, 1), QStringLiteral("本列合计 = 0"));
-    one.setSize(3, 3);
-    one.setText(2, 2, QStringLiteral("1,234.5"));
-    one.setText(3, 2, QStringLiteral(" ２０ "));
-    EXPECT_EQ(QueryTable::columnSumText(one, 2, 1, 1), QStringLiteral("本列合计 = 1254.5"));
-    QueryTable::appendTotalRow(one);
-    EXPECT_EQ(one.text(4, 6), QString()) << "three columns: no amount column";
     one.setSize(3, 6);
     one.setText(2, 6, QStringLiteral("1,000"));
-    one.setText(3, 6, QStringLiteral("0.125"));
+    one.setText(3, 6, QStringLiteral(" ０.125"));
     QueryTable::appendTotalRow(one);
     EXPECT_EQ(one.text(4, 6), QStringLiteral("1000.13"));
 }
