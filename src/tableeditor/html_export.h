@@ -12,8 +12,9 @@ class RecordStore;
 // The file is GBK text with CR LF line ends: a fixed head (style sheet,
 // workbook settings), one <col> line for the n columns, a header row of the
 // field names, one row per record (blank records included), the window's
-// total row when one is given, and the closing tags. Numbers are right-aligned numeric cells, every
-// other kind (text, date-time, memo, logical) a text cell; values are their value text.
+// total row when one is given, and the closing tags. Numbers are
+// right-aligned numeric cells, every other kind (text, date-time, memo,
+// logical) a text cell; values are their value text.
 //
 // Values and field names are made safe for HTML: "&", "<" and ">" become
 // entities, and characters that GBK cannot hold become numeric character
