@@ -96,7 +96,6 @@ TEST_F(ParameterWindowTest, ControlsHaveTheirNamesCaptionsAndPlaces)
     ASSERT_TRUE(ok);
     EXPECT_EQ(ok->text(), QStringLiteral("确定"));
     EXPECT_EQ(ok->geometry(), QRect(184, 256, 80, 40));
-    EXPECT_EQ(window->findChild<QPushButton *>(QStringLiteral("按钮2")), window->cancelButton());
     EXPECT_EQ(window->cancelButton()->text(), QStringLiteral("取消"));
     EXPECT_EQ(window->cancelButton()->geometry(), QRect(312, 256, 80, 40));
     // The window fits its form, with no room to spare below the buttons.
