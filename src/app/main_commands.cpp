@@ -70,26 +70,67 @@ void backUp(MainWindow &main)
         s ? QStringLiteral("数据库已备份") : QStringLiteral("备份失败：") + s.message());
 }
 
+// The question before a restore, naming the backup chosen.
+QString restoreQuestion(const QString &chosen)
+{
+    return QStringLiteral("用备份 %1 替换现在的全部库存数据吗？\n"
+                          "替换前，现在的库存数据会先备份到“备份数据库”文件夹。")
+        .arg(fileNameOf(chosen));
+}
+
+// What the user hears after a restore: the backup now in use, and where the
+// stock as it was went.
+QString restoredMessage(const QString &chosen, const QString &safety)
+{
+    QString text = QStringLiteral("已导入备份 %1。").arg(fileNameOf(chosen));
+    if (!safety.isEmpty())
+        text += QStringLiteral("\n导入前的库存数据已先备份为“备份数据库”文件夹中的 %1。")
+                    .arg(fileNameOf(safety));
+    return text;
+}
+
+void restoreChosen(MainWindow &main, const QString &chosen)
+{
+    const QString programDir = main.state().programDir;
+    // Asked only of a file that can be restored.
+    if (const Status usable = StockFile::checkRestorable(chosen); !usable) {
+        main.setResultStatus(QStringLiteral("备份 %1 未能导入").arg(fileNameOf(chosen)));
+        main.prompts().message(
+            QStringLiteral("无法导入所选备份，库存数据未改变：") + usable.message());
+        return;
+    }
+    if (!main.prompts().askYesNo(restoreQuestion(chosen), QStringLiteral("提醒询问："))) {
+        main.setResultStatus(QStringLiteral("未导入备份，库存数据未改变"));
+        return;
+    }
+    bool replaced = false;
+    QString safety;
+    const Status s = StockFile::restore(
+        main.store(), programDir, chosen, main.clock().now(), &replaced, &safety);
+    main.setResultStatus(s || replaced
+            ? QStringLiteral("已导入备份 %1").arg(fileNameOf(chosen))
+            : QStringLiteral("备份 %1 未能导入").arg(fileNameOf(chosen)));
+    // Past the point of no return the backup is the stock file, whatever
+    // step failed after it: the message must not say "unchanged".
+    if (s)
+        main.prompts().message(restoredMessage(chosen, safety));
+    else
+        main.prompts().message(replaced
+                ? QStringLiteral("已导入所选备份，但最后一步出错：") + s.message()
+                : QStringLiteral("无法导入所选备份，库存数据未改变：") + s.message());
+}
+
 void restore(MainWindow &main)
 {
     const WaitCursor busy;
+    // Newest first by the time in their names: as text, 10时8分 would come
+    // before 10时23分.
     const QString chosen
-        = main.prompts().openFileName(StockFile::backupFolder(main.state().programDir),
-            QStringLiteral(".zrb (*.zrb)"), QStringLiteral("导入备份"));
-    if (!chosen.isEmpty()) {
-        bool replaced = false;
-        const Status s = StockFile::restore(
-            main.store(), main.state().programDir, chosen, main.clock().now(), &replaced);
-        main.setResultStatus(s || replaced
-                ? QStringLiteral("已导入备份 %1").arg(fileNameOf(chosen))
-                : QStringLiteral("备份 %1 未能导入").arg(fileNameOf(chosen)));
-        // Past the point of no return the backup is the stock file, whatever
-        // step failed after it: the message must not say "unchanged".
-        if (!s)
-            main.prompts().message(replaced
-                    ? QStringLiteral("已导入所选备份，但最后一步出错：") + s.message()
-                    : QStringLiteral("无法导入所选备份，库存数据未改变：") + s.message());
-    }
+        = main.prompts().openNewestFirst(StockFile::backupFolder(main.state().programDir),
+            QStringLiteral(".zrb (*.zrb)"), QStringLiteral("导入备份"),
+            [](const QString &path) { return StockFile::backupTime(path); });
+    if (!chosen.isEmpty())
+        restoreChosen(main, chosen);
     main.refresh();
 }
 
@@ -269,7 +310,9 @@ void showLedger(MainWindow &main)
         return;
     }
     {
-        LedgerWindow window(Ledger::text(*stock, item.name, item.spec));
+        // The record under the cursor: of twins, the one the user is on.
+        LedgerWindow window(Ledger::text(*stock, item.name, item.spec, item.recordId),
+            Ledger::title(item.name, item.spec));
         window.exec();
     }
     main.refresh();
@@ -280,14 +323,15 @@ void showStatistics(MainWindow &main, const Statistics::Kind &kind, TableEditorS
     // The editor may still hold the last result open under "qd".
     main.store().closePath(Statistics::resultPath(main.state().programDir));
     RecordFile *stock = nullptr;
+    const QDateTime now = main.clock().now();
     Status s = openStock(main, &stock);
     if (s)
-        s = Statistics::writeWithRows(
-            *stock, main.state().programDir, kind, main.clock().now(), editor.queryRows);
+        s = Statistics::writeWithRows(*stock, main.state().programDir, kind, now, editor.queryRows);
     if (!s) {
         main.prompts().message(QStringLiteral("统计失败：") + s.message());
         return;
     }
+    editor.title = Statistics::title(kind, now.date());
     TableEditorWindow::openModal(
         main.state(), main.store(), main.prompts(), main.clock(), editor, main.geometry());
     main.refresh();

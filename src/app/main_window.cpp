@@ -175,6 +175,7 @@ void MainWindow::showImported()
     // The table was replaced: the marks went with it, so the lines go too.
     forgetPickedLines();
     state_.listShowsImport = true;
+    showEmptyHint(false);
     followCursor();
     showPickedCount();
 }
@@ -197,11 +198,13 @@ void MainWindow::showListOutcome()
     }
     setWindowTitle(StockList::title(result.lowStockCount));
     const int items = std::max(table_.rowCount() - 1, 0);
-    setListStatus(!result.stockOpened
-            ? QStringLiteral("库存数据文件无法打开")
-            : QStringLiteral("共 %1 项材料，其中 %2 项库存数量不高于报警数量")
-                  .arg(items)
-                  .arg(result.lowStockCount));
+    const bool empty = result.stockOpened && items == 0;
+    setListStatus(!result.stockOpened ? QStringLiteral("库存数据文件无法打开")
+            : empty                   ? QStringLiteral("库存中还没有材料：请先“参数配置”，再“从电子表读”或“项目编辑”")
+                    : QStringLiteral("共 %1 项材料，其中 %2 项库存数量不高于报警数量")
+                          .arg(items)
+                          .arg(result.lowStockCount));
+    showEmptyHint(empty);
     showPickedCount();
     // A status line is easily missed: a stock file that cannot be used is
     // told in a message box, once for each new reason.
@@ -210,6 +213,29 @@ void MainWindow::showListOutcome()
     if (!message.isEmpty() && message != reportedProblem_)
         prompts_.message(message, Prompts::defaultTitle(), Prompts::Icon::Error);
     reportedProblem_ = message;
+}
+
+QString MainWindow::emptyStockHint()
+{
+    return QStringLiteral("库存中还没有材料。第一次使用时请按顺序：\n"
+                          "1. 用“参数”菜单的“参数配置”填写仓库名称、领料部门等出库单参数；\n"
+                          "2. 用“数据”菜单的“从电子表读”读入库存电子表格，核对后用“加入数据库”"
+                          "加入库存；\n"
+                          "   或者用“编辑”菜单的“项目编辑”逐项添加材料。");
+}
+
+void MainWindow::showEmptyHint(bool shown)
+{
+    if (!shown) {
+        emptyHint_->hide();
+        return;
+    }
+    // Under the header row; its lines are short enough for any screen.
+    const QRect header = grid_->visualRect(grid_->model()->index(0, 0));
+    const int margin = 16;
+    emptyHint_->adjustSize();
+    emptyHint_->move(margin, std::max(header.bottom(), 0) + margin);
+    emptyHint_->show();
 }
 
 void MainWindow::setListStatus(const QString &text)
@@ -318,6 +344,13 @@ void MainWindow::buildGrid()
     connect(grid_, &Grid::leftButtonReleased, this, &MainWindow::takeClickedItem);
     connect(grid_, &Grid::gestureFinished, this, &MainWindow::onGesture);
     connect(grid_, &Grid::keyPressed, this, &MainWindow::onKeyPressed);
+
+    // Told over the empty list, where a new user looks first.
+    emptyHint_ = new QLabel(emptyStockHint(), grid_->viewport());
+    emptyHint_->setObjectName(QStringLiteral("空库存提示"));
+    emptyHint_->setTextFormat(Qt::PlainText);
+    emptyHint_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    emptyHint_->hide();
 
     auto *area = new QWidget(this);
     auto *layout = new QVBoxLayout(area);

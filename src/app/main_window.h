@@ -93,6 +93,11 @@ public:
     // it. False when there is no command with this caption.
     bool setCommand(const QString &caption, std::function<void()> handler);
 
+    // What the empty list says a new user does first; shown over the list
+    // while the stock holds no item.
+    static QString emptyStockHint();
+    QLabel *emptyHint() const { return emptyHint_; }
+
     // The status bar's parts.
     QLabel *listStatus() const { return listStatus_; }
     QLabel *pickedStatus() const { return pickedStatus_; }
@@ -113,6 +118,7 @@ private:
     void buildStatusBar();
     void showPickedCount();
     void showListOutcome();
+    void showEmptyHint(bool shown);
     void popUpEditMenu(const QPoint &globalPos);
     void takeClickedItem();
     void followCursor();
@@ -140,5 +146,6 @@ private:
     QLabel *listStatus_ = nullptr;
     QLabel *pickedStatus_ = nullptr;
     QLabel *resultStatus_ = nullptr;
+    QLabel *emptyHint_ = nullptr;
     QString reportedProblem_; // the stock file's problem told last, until it is gone
 };

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QFontDatabase>
 #include <QFontDialog>
 #include <QInputDialog>
@@ -17,6 +18,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QScreen>
+#include <QSortFilterProxyModel>
 
 #include <algorithm>
 
@@ -59,6 +61,46 @@ std::optional<QString> askText(const QString &prompt, const QString &title, cons
         return std::nullopt;
     return dialog.textValue();
 }
+
+// A file dialog's files newest first by a time of each (folders first, by
+// name), whichever column the view sorts by.
+class NewestFirst : public QSortFilterProxyModel
+{
+public:
+    explicit NewestFirst(Prompts::FileTime timeOf)
+        : timeOf_(std::move(timeOf))
+    { }
+
+protected:
+    bool lessThan(const QModelIndex &left, const QModelIndex &right) const override
+    {
+        const auto *files = qobject_cast<const QFileSystemModel *>(sourceModel());
+        if (!files)
+            return QSortFilterProxyModel::lessThan(left, right);
+        const bool leftFolder = files->isDir(left);
+        const bool rightFolder = files->isDir(right);
+        // The view may sort either way: the proxy turns the result round
+        // for a descending order.
+        const bool ascending = sortOrder() == Qt::AscendingOrder;
+        if (leftFolder != rightFolder)
+            return leftFolder == ascending;
+        if (leftFolder)
+            return (files->fileName(left) < files->fileName(right)) == ascending;
+        return (timeOf(files->filePath(left)) > timeOf(files->filePath(right))) == ascending;
+    }
+
+private:
+    QDateTime timeOf(const QString &path) const
+    {
+        auto known = times_.constFind(path);
+        if (known == times_.constEnd())
+            known = times_.insert(path, timeOf_(path));
+        return *known;
+    }
+
+    Prompts::FileTime timeOf_;
+    mutable QHash<QString, QDateTime> times_;
+};
 
 } // namespace
 
@@ -122,6 +164,23 @@ QString QtPrompts::openFileName(
 {
     const NormalCursor pointer;
     return QFileDialog::getOpenFileName(parent(), title, startDir, filter);
+}
+
+QString QtPrompts::openNewestFirst(
+    const QString &startDir, const QString &filter, const QString &title, const FileTime &timeOf)
+{
+    const NormalCursor pointer;
+    QFileDialog dialog(parent(), title, startDir, filter);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    auto *order = new NewestFirst(timeOf);
+    order->setDynamicSortFilter(true);
+    dialog.setProxyModel(order); // the dialog takes it
+    order->sort(0, Qt::AscendingOrder);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
 }
 
 QString QtPrompts::saveFileName(const QString &start, const QString &filter, const QString &title)

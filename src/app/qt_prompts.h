@@ -32,6 +32,8 @@ public:
         int minimum, int maximum) override;
     QString openFileName(
         const QString &startDir, const QString &filter, const QString &title = {}) override;
+    QString openNewestFirst(const QString &startDir, const QString &filter, const QString &title,
+        const FileTime &timeOf) override;
     QString saveFileName(
         const QString &start, const QString &filter, const QString &title) override;
     std::optional<FontChoice> chooseFont(const QString &family, int pointSize) override;

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QDateTime>
 #include <QMetaType>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <optional>
 
 class PrinterDialogs; // grid/printer_dialogs.h
@@ -54,6 +56,17 @@ public:
     virtual QString openFileName(
         const QString &startDir, const QString &filter, const QString &title = {})
         = 0;
+    // An open-file dialog like openFileName() that lists its files newest
+    // first by `timeOf` (the time a backup was taken, say), folders before
+    // them. The platform's own dialog takes no order, so the program's is
+    // shown. Without an override, openFileName().
+    using FileTime = std::function<QDateTime(const QString &path)>;
+    virtual QString openNewestFirst(const QString &startDir, const QString &filter,
+        const QString &title, const FileTime &timeOf)
+    {
+        Q_UNUSED(timeOf);
+        return openFileName(startDir, filter, title);
+    }
     // `start` is a folder, or a folder and a proposed file name.
     virtual QString saveFileName(
         const QString &start, const QString &filter, const QString &title = {})

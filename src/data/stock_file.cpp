@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace StockFile {
 namespace {
@@ -184,17 +185,19 @@ Status checkRestorable(const QString &chosen)
 }
 
 Status restore(RecordStore &store, const QString &programDir, const QString &chosen,
-    const QDateTime &now, bool *replaced)
+    const QDateTime &now, bool *replaced, QString *safetyPath)
 {
     if (replaced)
         *replaced = false;
+    if (safetyPath)
+        safetyPath->clear();
     const QString data = stockPath(programDir);
     if (samePath(chosen, data))
         return Status::success(); // the stock file is already itself
     Status s = checkRestorable(chosen);
     if (!s)
         return s;
-    s = safetyBackup(store, programDir, now);
+    s = safetyBackup(store, programDir, now, safetyPath);
     if (!s)
         return s;
     // Copy the chosen pair over the stock pair through the store: the copy is
@@ -234,6 +237,26 @@ Status clear(
         *diskProblem = s ? stock->diskWarning() : QString();
     store.close(Stock::alias());
     return s;
+}
+
+QDateTime backupTime(const QString &path)
+{
+    const QFileInfo file(path);
+    static const QRegularExpression named(QStringLiteral(
+        "^(\\d{1,4})年(\\d{1,2})月(\\d{1,2})日(?:(\\d{1,2})时(?:(\\d{1,2})分(?:(\\d{1,2})秒)?)?)?"
+        "(?:\\((\\d{1,4})\\))?"));
+    const QRegularExpressionMatch m = named.match(file.completeBaseName());
+    if (m.hasMatch()) {
+        const auto part = [&m](int n) {
+            return m.captured(n).toInt();
+        };
+        const QDate date(part(1), part(2), part(3));
+        const QTime time(part(4), part(5), part(6));
+        // "(2)", "(3)": taken later in the same second.
+        if (date.isValid() && time.isValid())
+            return QDateTime(date, time).addMSecs(part(7));
+    }
+    return file.lastModified();
 }
 
 QString bookedDespiteDiskMessage(const QString &done, const QString &problem)

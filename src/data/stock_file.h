@@ -69,9 +69,16 @@ Status checkRestorable(const QString &chosen);
 // Replaces the stock file by the chosen backup (both files at once, or
 // neither). The stock file is closed afterwards. A failure after the point of
 // no return sets `replaced`: the stock file is the chosen one, and the next
-// start-up finishes what the message names.
+// start-up finishes what the message names. `safetyPath` gets the safety
+// backup of the stock as it was (empty when there was no stock file, or the
+// chosen file is the stock file itself).
 Status restore(RecordStore &store, const QString &programDir, const QString &chosen,
-    const QDateTime &now, bool *replaced = nullptr);
+    const QDateTime &now, bool *replaced = nullptr, QString *safetyPath = nullptr);
+
+// The time a whole-file backup was taken, from the date-time text its name
+// begins with ("2011年3月7日9时5分(2).zrb"); the file's modification time when
+// its name begins with none. Backups are listed newest first by it.
+QDateTime backupTime(const QString &path);
 
 // Removes every record of the stock file, keeping its layout. The stock file
 // is closed afterwards. Cleared, but the disk reported an error after the

@@ -22,7 +22,23 @@ constexpr std::array<int, 2> boxLeft {100, 375};
 constexpr std::array<int, IssueParameters::count> boxTop {
     19, 64, 110, 156, 205, 18, 62, 110, 156, 205};
 const QRect groupPlace(8, 0, 560, 248);
-const QRect buttonPlace(272, 256, 80, 40);
+// Side by side under the group box, around its middle.
+const QRect okPlace(184, 256, 80, 40);
+const QRect cancelPlace(312, 256, 80, 40);
+
+// The size every window 3 got before it was fitted to its form, written back
+// at its first opening: no one chose it, so it gives way to the new default.
+void forgetFormerDefaultSize(IniFile &config)
+{
+    const WindowGeometry::Keys keys = WindowGeometry::keys(WindowGeometry::parameterWindow);
+    const IniFile::Contents stored = config.load();
+    if (stored.read(keys.width, keys.width).trimmed() != QStringLiteral("600")
+        || stored.read(keys.height, keys.height).trimmed() != QStringLiteral("550"))
+        return;
+    // Settings only: when it cannot be written, the window is as large as before.
+    (void)config.write({{keys.width, keys.width, QString::number(keys.defaults.width())},
+        {keys.height, keys.height, QString::number(keys.defaults.height())}});
+}
 
 } // namespace
 
@@ -33,6 +49,7 @@ ParameterWindow::ParameterWindow(AppState &state, Prompts &prompts, QWidget *par
 {
     DialogLook::apply(this, QStringLiteral("ParameterWindow"), title(), 11);
     buildControls();
+    forgetFormerDefaultSize(config_);
     // One reading of config.ini for the window's place and the parameters.
     const IniFile::Contents contents = config_.load();
     WindowGeometry::attach(this, config_, WindowGeometry::parameterWindow, contents);
@@ -74,10 +91,13 @@ void ParameterWindow::buildControls()
         previous = box;
     }
 
-    okButton_ = DialogLook::button(this, 1, QStringLiteral("确定"), buttonPlace);
+    okButton_ = DialogLook::button(this, 1, QStringLiteral("确定"), okPlace);
     okButton_->setDefault(true);
     setTabOrder(previous, okButton_);
     connect(okButton_, &QPushButton::clicked, this, &ParameterWindow::confirm);
+    cancelButton_ = DialogLook::button(this, 2, QStringLiteral("取消"), cancelPlace);
+    setTabOrder(okButton_, cancelButton_);
+    connect(cancelButton_, &QPushButton::clicked, this, &QDialog::reject);
 
     edits_.front()->setFocus();
 }
@@ -113,4 +133,5 @@ void ParameterWindow::confirm()
         return;
     }
     prompts_.message(savedMessage());
+    accept();
 }

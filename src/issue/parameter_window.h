@@ -15,10 +15,12 @@ class Prompts;
 struct AppState;
 
 // Edits the ten issue-note parameters kept in config.ini: ten labelled edit
-// boxes (编辑框1 … 编辑框10) in the group box 分组框1 and the button 按钮1
-// "确定", which writes all ten and says so. The window stays open after that;
-// Enter anywhere presses "确定". Geometry: window 3 of WindowGeometry (keys
-// ck3z … ck3g).
+// boxes (编辑框1 … 编辑框10) in the group box 分组框1, the button 按钮1 "确定",
+// which writes all ten, says so and closes the window, and the button 按钮2
+// "取消", which closes it without writing (as Escape does). Enter anywhere
+// presses "确定". Geometry: window 3 of WindowGeometry (keys ck3z … ck3g),
+// sized to its form; a stored 600 × 550, the size every window 3 was given
+// before, counts as never chosen.
 //
 // Opened modally with exec(); the values take effect on the next issue note
 // that is laid out.
@@ -35,10 +37,12 @@ public:
     // 编辑框1 … 编辑框10 by their number; nullptr outside 1 … 10.
     QLineEdit *edit(int number) const;
     QPushButton *okButton() const { return okButton_; }
+    QPushButton *cancelButton() const { return cancelButton_; }
     // The texts of the ten boxes as they stand.
     IssueParameters parameters() const;
 
-    // The click of "确定": writes all ten, then the message.
+    // The click of "确定": writes all ten, then the message, then closes
+    // (accepted). A write that fails is told and the window stays.
     void confirm();
 
 private:
@@ -50,4 +54,5 @@ private:
     QGroupBox *group_ = nullptr;
     std::array<QLineEdit *, IssueParameters::count> edits_ {};
     QPushButton *okButton_ = nullptr;
+    QPushButton *cancelButton_ = nullptr;
 };

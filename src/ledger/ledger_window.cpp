@@ -5,12 +5,11 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
-LedgerWindow::LedgerWindow(const QString &ledgerText, QWidget *parent)
+LedgerWindow::LedgerWindow(const QString &ledgerText, const QString &title, QWidget *parent)
     : QDialog(parent)
 {
-    // The window has no title of its own: the text says whose ledger it is.
-    DialogLook::apply(this, QStringLiteral("LedgerWindow"), QString(), 10);
-    setAccessibleName(QStringLiteral("进出库簿"));
+    // Twins share a 品名: the title tells which one's ledger this is.
+    DialogLook::apply(this, QStringLiteral("LedgerWindow"), title, 10);
     setGeometry(50, 50, 693, 616);
     text_ = new QPlainTextEdit(this);
     text_->setObjectName(QStringLiteral("编辑框1"));

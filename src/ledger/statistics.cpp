@@ -17,6 +17,16 @@ QString caption(const Kind &kind)
         + (kind.movement == Movement::Issue ? QStringLiteral("出库") : QStringLiteral("进库"));
 }
 
+QString title(const Kind &kind, const QDate &today)
+{
+    QString period = QString::number(today.year()) + u'年';
+    if (kind.period != Period::Year)
+        period += QString::number(today.month()) + u'月';
+    if (kind.period == Period::Day)
+        period += QString::number(today.day()) + u'日';
+    return caption(kind) + u' ' + period;
+}
+
 QStringList fields(const Kind &kind)
 {
     const QString movement

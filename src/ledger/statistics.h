@@ -28,6 +28,10 @@ struct Kind
 // The menu caption of a statistic ("本日出库" ... "本年进库").
 QString caption(const Kind &kind);
 
+// The title of its window: the caption and the period it covers ("本日出库
+// 2026年12月9日", "本月进库 2026年12月", "本年进库 2026年").
+QString title(const Kind &kind, const QDate &today);
+
 // The seven fields of its result: 品名, 规格型号, 单位, 单价, the period's
 // quantity and amount, and the date of the latest movement.
 QStringList fields(const Kind &kind);

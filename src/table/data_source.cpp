@@ -166,7 +166,7 @@ void DataSource::setText(int row, int column, QStringView text)
 
 double DataSource::number(int row, int column) const
 {
-    return ::number(textView(row, column));
+    return wholeNumber(textView(row, column)).value_or(0);
 }
 
 void DataSource::appendRows(int count)

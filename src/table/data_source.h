@@ -48,7 +48,9 @@ public:
     // table next changes.
     QStringView textView(int row, int column) const;
     void setText(int row, int column, QStringView text);
-    // A number cell's text as the program reads numbers (number(text)).
+    // A cell's text read whole, as a booking reads it (wholeNumber(): "1,234.5"
+    // is 1234.5); 0 when it is no number as a whole ("12abc", "42 只") or
+    // blank, so that a sum never counts a part of a text.
     double number(int row, int column) const;
 
     // Appends empty rows with the default format.

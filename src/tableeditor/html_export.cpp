@@ -2,6 +2,7 @@
 
 #include "common/file_system.h"
 #include "common/gbk.h"
+#include "common/value_text.h"
 #include "data/record_store.h"
 
 #include <QCoreApplication>
@@ -241,7 +242,30 @@ void writeHead(QByteArray &out, const RecordFile &query)
     appendLine(out, QStringLiteral(" </tr>"));
 }
 
+// The total row: its texts, each in a numeric cell when it reads whole as
+// a number, else in a text cell.
+void appendTotalRow(QByteArray &out, const QStringList &texts)
+{
+    appendLine(out, QStringLiteral(" <tr height=21") + rowHeightStyle + u'>');
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        const QString &text = texts[i];
+        const bool numeric = !text.trimmed().isEmpty() && wholeNumber(text).has_value();
+        out += Gbk::encode(cellPrefix(numeric ? FieldKind::Number : FieldKind::Text, i == 0));
+        appendValue(out, text);
+        out += "</td>";
+        out += lineEnd;
+    }
+    appendLine(out, QStringLiteral(" </tr>"));
+}
+
 } // namespace
+
+QString doneMessage(const QString &target)
+{
+    const QFileInfo file(target);
+    return QStringLiteral("已转换电子表格 %1\n保存在文件夹：%2")
+        .arg(file.fileName(), QDir::toNativeSeparators(file.absolutePath()));
+}
 
 QString escaped(const QString &text)
 {
@@ -279,7 +303,8 @@ QString escaped(const QString &text)
     return result;
 }
 
-bool writeSpreadsheetHtml(RecordStore &store, const QString &recordFile, const QString &target)
+bool writeSpreadsheetHtml(RecordStore &store, const QString &recordFile, const QString &target,
+    const QStringList &totalRow)
 {
     // Read on a handle of its own; the store's, if it has one, closes as it
     // did after an export.
@@ -334,6 +359,8 @@ bool writeSpreadsheetHtml(RecordStore &store, const QString &recordFile, const Q
     });
     if (!read)
         return false; // the writer lets the half-written file go
+    if (!totalRow.isEmpty())
+        appendTotalRow(out.block(), totalRow);
     out.block() += "</table>\r\n</body>\r\n</html>\r\n";
     const Status written = out.commit();
     runPendingEvents();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class RecordStore;
 
@@ -10,9 +11,10 @@ class RecordStore;
 //
 // The file is GBK text with CR LF line ends: a fixed head (style sheet,
 // workbook settings), one <col> line for the n columns, a header row of the
-// field names, one row per record (blank records included), and the closing
-// tags. Numbers are right-aligned numeric cells, every other kind (text,
-// date-time, memo, logical) a text cell; values are their value text.
+// field names, one row per record (blank records included), the window's
+// total row when one is given, and the closing tags. Numbers are
+// right-aligned numeric cells, every other kind (text, date-time, memo,
+// logical) a text cell; values are their value text.
 //
 // Values and field names are made safe for HTML: "&", "<" and ">" become
 // entities, and characters that GBK cannot hold become numeric character
@@ -32,17 +34,18 @@ inline QString defaultName()
 {
     return QStringLiteral("电子表格");
 }
-inline QString doneMessage()
-{
-    return QStringLiteral("已转换电子表格");
-}
+// What the user is told when `target` is written: its name and its folder.
+QString doneMessage(const QString &target);
 
 // Writes the record file as a spreadsheet to `target`, replacing it whole
 // (the old file stays until the new one is complete). The record file is
 // read on a handle of its own; the store's handle on it, if any, is closed.
-// False, with `target` removed, when the record file
-// cannot be opened; false too when the target cannot be written.
-bool writeSpreadsheetHtml(RecordStore &store, const QString &recordFile, const QString &target);
+// `totalRow`, when not empty, is written as a last row after the records,
+// one text per column: a text that reads whole as a number is a numeric
+// cell, any other a text cell. False, with `target` removed, when the record
+// file cannot be opened; false too when the target cannot be written.
+bool writeSpreadsheetHtml(RecordStore &store, const QString &recordFile, const QString &target,
+    const QStringList &totalRow = {});
 
 // The text of one value or field name as it goes into a cell.
 QString escaped(const QString &text);

@@ -62,8 +62,9 @@ Status load(
     DataSource &table, RecordStore &store, const QString &path, const TextRows *rows = nullptr);
 
 // Appends the total row: totalCaption() in column 1 and, in the amount column,
-// the sum of that column over all rows above (texts that are no number count
-// 0), rounded to two decimals.
+// the sum of that column over all rows above (texts read whole, as
+// DataSource::number reads them; texts that are no number count 0), rounded
+// to two decimals.
 void appendTotalRow(DataSource &table);
 
 // Writes the text of (row, column) into every cell of the column below it.

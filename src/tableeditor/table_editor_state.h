@@ -26,6 +26,9 @@ struct TableEditorState
     FindInGrid::State find;
     // The print window's page setup and step counters.
     PrintSetupState printSetup;
+    // The caption of the windows that show qd.zrb and its sorted copy: the
+    // statistic and its period ("本月进库 2026年12月"); "表格" when empty.
+    QString title;
     // What the last export wrote ("已转换电子表格 电子表格3.xls"), for the
     // caller's status bar; the caller takes it once the window is closed.
     QString lastResult;

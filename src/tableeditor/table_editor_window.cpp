@@ -51,7 +51,8 @@ TableEditorWindow::TableEditorWindow(AppState &state, RecordStore &store, Prompt
     , clock_(clock)
     , editorState_(editorState)
 {
-    DialogLook::apply(this, QStringLiteral("TableEditorWindow"), title(), 9);
+    DialogLook::apply(this, QStringLiteral("TableEditorWindow"),
+        editorState.title.isEmpty() ? title() : editorState.title, 9);
     // A table wants all the room it can get.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
         | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
@@ -235,6 +236,7 @@ void TableEditorWindow::loadQueryFile()
     grid_->unbind();
     const QString name
         = editorState_.loadSortedFile ? QueryTable::sortedFileName() : QueryTable::queryFileName();
+    shownFile_ = name;
     // A missing or unreadable file is not reported: the table shows what it
     // gave, the header row at least.
     const std::optional<TextRows> rows = std::exchange(editorState_.queryRows, std::nullopt);
@@ -312,7 +314,11 @@ bool TableEditorWindow::loadTableFile(const QString &path)
 
 void TableEditorWindow::saveTableAs()
 {
-    const QString proposal = EditorFiles::saveProposal(windowTitle());
+    // A statistic proposes its whole title, which its last bytes would cut
+    // ("26年12月" of "本月进库 2026年12月").
+    const QString proposal = !editorState_.title.isEmpty() && windowTitle() == editorState_.title
+        ? QString(editorState_.title).remove(u' ')
+        : EditorFiles::saveProposal(windowTitle());
     const QString name = prompts_.saveFileName(state_.path(proposal), EditorFiles::filter(),
         QStringLiteral("请输入欲另存到的表格文件名："));
     if (name.isEmpty())
@@ -443,15 +449,29 @@ void TableEditorWindow::exportSpreadsheet()
     if (!name)
         return;
     const WaitCursor busy;
+    grid_->commitEdit();
     const QString target = HtmlExport::freeSpreadsheetName(state_.programDir, *name);
+    // The records in the order shown (the sorted copy after a sort), and the
+    // total row as the window shows it.
     if (!HtmlExport::writeSpreadsheetHtml(
-            store_, state_.path(QueryTable::queryFileName()), target)) {
+            store_, state_.path(shownFile_), target, shownTotalRow())) {
         prompts_.message(QStringLiteral("未能转换电子表格：无法写入 %1").arg(target));
         return;
     }
-    // The numbered name is chosen here, not by the user: the main window's
-    // status bar tells it once the editor is closed.
+    // The numbered name is chosen here, not by the user: the message and,
+    // once the editor is closed, the main window's status bar tell it.
     editorState_.lastResult = QStringLiteral("已转换电子表格 %1").arg(QFileInfo(target).fileName());
     prompts_.message(
-        HtmlExport::doneMessage(), Prompts::defaultTitle(), Prompts::Icon::Information);
+        HtmlExport::doneMessage(target), Prompts::defaultTitle(), Prompts::Icon::Information);
+}
+
+QStringList TableEditorWindow::shownTotalRow() const
+{
+    const int last = table_.rowCount();
+    if (last < 2 || table_.text(last, 1) != QueryTable::totalCaption())
+        return {};
+    QStringList texts;
+    for (int column = 1; column <= table_.columnCount(); ++column)
+        texts << table_.text(last, column);
+    return texts;
 }

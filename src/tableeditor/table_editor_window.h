@@ -24,7 +24,8 @@ class RecordStore;
 struct AppState;
 struct TableEditorState;
 
-// The table editor (caption "表格"): the statistics result qd.zrb, or after a
+// The table editor (caption "表格", or the statistic and its period given in
+// TableEditorState::title): the statistics result qd.zrb, or after a
 // sort its sorted copy qd4.zrb, in an editable grid (表格1) with a total row,
 // and the "&F.文件" and "&E.编辑" menus of table commands. "&E.编辑" is also
 // the grid's context menu.
@@ -89,7 +90,9 @@ public:
     // "&C.生成打印表格": the printable table, dated today by the clock, in its
     // print window.
     void generatePrintTable();
-    // "&W.转为电子表格": qd.zrb as a spreadsheet file in the program directory.
+    // "&W.转为电子表格": the records shown (qd.zrb, or qd4.zrb after a sort, in
+    // its order) and the total row as a spreadsheet file in the program
+    // directory; the message names the file and its folder.
     void exportSpreadsheet();
     // Whole numbers from 0 to the table's row (column) count.
     void askHeaderRows();
@@ -121,6 +124,8 @@ private:
     // Ctrl+C: the text of the cursor cell, as plain text.
     void copyCursorCell();
     void showToolTip(const QString &text);
+    // The texts of the last row when it is the total row; else none.
+    QStringList shownTotalRow() const;
 
     AppState &state_;
     RecordStore &store_;
@@ -136,4 +141,6 @@ private:
     QLabel *label_ = nullptr;
     DataSource table_;
     Grid *grid_ = nullptr;
+    // The query file the table was loaded from: qd.zrb, or qd4.zrb after a sort.
+    QString shownFile_;
 };

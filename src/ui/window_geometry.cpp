@@ -66,8 +66,11 @@ WindowGeometry::Keys WindowGeometry::keys(int windowNumber)
     QSize size;
     switch (windowNumber) {
     case itemWindow:
-    case parameterWindow:
         size = QSize(600, 550);
+        break;
+    case parameterWindow:
+        // Its form: the group box, the buttons under it and a margin.
+        size = QSize(600, 340);
         break;
     case issueNoteWindow:
         size = QSize(800, 650);

@@ -115,13 +115,17 @@ TEST_F(MainCommandsTest, StatisticsOpenTheTableEditorOnTheirResult)
     runModal(QStringLiteral("本月出库"), [](QWidget *modal) {
         auto *editor = qobject_cast<TableEditorWindow *>(modal);
         ASSERT_NE(editor, nullptr);
+        EXPECT_EQ(editor->windowTitle(), QStringLiteral("本月出库 2011年3月"));
         const DataSource &table = editor->table();
         ASSERT_EQ(table.rowCount(), 4) << "field names, two items, the total";
         EXPECT_TRUE(hasCellTexts(table,
             {{1, 6, u"本月出库金额"}, {2, 1, u"今天出库"}, {3, 1, u"昨天出库"},
                 {4, 1, u"合      计"}, {4, 6, u"200"}}));
     });
+    runModal(QStringLiteral("本年进库"),
+        [](QWidget *modal) { EXPECT_EQ(modal->windowTitle(), QStringLiteral("本年进库 2011年")); });
     runModal(QStringLiteral("本日出库"), [](QWidget *modal) {
+        EXPECT_EQ(modal->windowTitle(), QStringLiteral("本日出库 2011年3月7日"));
         const DataSource &table = qobject_cast<TableEditorWindow *>(modal)->table();
         ASSERT_EQ(table.rowCount(), 3);
         EXPECT_EQ(table.text(2, 5), QStringLiteral("2"));
@@ -172,7 +176,7 @@ TEST_P(StatisticsThreadsTest, StatisticsShowTheirResultFileCellForCell)
 
 INSTANTIATE_READER_THREADS(StatisticsThreadsTest);
 
-TEST_F(MainCommandsTest, TheLedgerShowsTheSelectedItemsHistory)
+TEST_F(MainCommandsTest, TheLedgerShowsTheHistoryOfTheRowUnderTheCursor)
 {
     window->action(QStringLiteral("进出库簿"))->trigger();
     EXPECT_EQ(prompts.messages(), QStringList({"请先选中要查阅的项目"}));
@@ -184,6 +188,33 @@ TEST_F(MainCommandsTest, TheLedgerShowsTheSelectedItemsHistory)
         EXPECT_EQ(ledger->textBox()->toPlainText(),
             QStringLiteral("以下是昨天出库进库记录:\n\n\n\n\n以下是昨天出库出库记录:\n数量 2 "
                            "金额 25.5\n"));
+        EXPECT_EQ(ledger->windowTitle(), QStringLiteral("进出库簿 — 昨天出库 A"));
+    });
+
+    // An older twin (its opening entry unended), the cursor put on it by keys.
+    store.closePath(stockPath());
+    QVariantList twin(Stock::fieldCount);
+    twin[Stock::Name - 1] = QStringLiteral("昨天出库");
+    twin[Stock::Spec - 1] = QStringLiteral("A");
+    twin[Stock::ReceiptHistory - 1]
+        = QStringLiteral("数量 200 单价 1 金额 200 2011年3月7日10时8分50秒数量 5 单价 1 金额 5 "
+                         "入库后均价 1 数量 205 时间 2011年3月7日10时23分\r\n");
+    ASSERT_TRUE(store.open(stockPath(), QStringLiteral("w")) && store.add(twin));
+    store.close(QStringLiteral("w"));
+    window->action(QStringLiteral("刷新显示"))->trigger();
+    Grid *grid = window->stockGrid();
+    grid->setCursorCell(2, 1);
+    for (int step = 0; step < 3; ++step)
+        QTest::keyClick(grid, Qt::Key_Down);
+    ASSERT_EQ(grid->cursorRow(), 5);
+    runModal(QStringLiteral("进出库簿"), [](QWidget *modal) {
+        auto *ledger = qobject_cast<LedgerWindow *>(modal);
+        ASSERT_NE(ledger, nullptr);
+        EXPECT_EQ(ledger->textBox()->toPlainText(),
+            QStringLiteral("以下是昨天出库进库记录:\n"
+                           "数量 200 单价 1 金额 200 2011年3月7日10时8分50秒\n"
+                           "数量 5 单价 1 金额 5 入库后均价 1 数量 205 时间 2011年3月7日10时23分\n"
+                           "\n\n\n\n以下是昨天出库出库记录:\n"));
     });
 }
 
@@ -338,11 +369,16 @@ TEST_F(MainCommandsTest, NoCommandOfOneSecondReplacesAnotherOnesBackup)
     window->action(QStringLiteral("加入数据库"))->trigger();
     window->action(QStringLiteral("清空数据库"))->trigger();
     prompts.answer(backupFolder() + QStringLiteral("/2011年3月7日16时(4).zrb"));
+    prompts.answer(true);
     window->action(QStringLiteral("导入  备份 "))->trigger();
     ASSERT_EQ(window->stockTable().rowCount(), 8) << "seven items restored";
     window->action(QStringLiteral("清空数据库"))->trigger();
     EXPECT_EQ(prompts.messages(),
-        QStringList({"数据库已备份", "添加完毕", "添加完毕", "数据库已清空", "数据库已清空"}));
+        QStringList({"数据库已备份", "添加完毕", "添加完毕", "数据库已清空",
+            "已导入备份 "
+            "2011年3月7日16时(4).zrb。\n导入前的库存数据已先备份为“备份数据库”文件夹中的 "
+            "2011年3月7日16时(5).zrb。",
+            "数据库已清空"}));
 
     EXPECT_EQ(backups(),
         QStringList({

@@ -251,13 +251,30 @@ TEST_F(MainWindowStockTest, ABackupTakenEarlierBringsBackTheListAndTheHistories)
     dragRows(3, 4);
     ASSERT_EQ(state.issueLines.size(), 2);
 
+    // The backup chosen, the storekeeper is asked first; No changes nothing.
     prompts.clearShown();
     prompts.answer(backup);
     trigger(QStringLiteral("导入  备份 "));
-    ASSERT_EQ(prompts.shown().size(), 1u) << "the file dialog only";
+    ASSERT_EQ(prompts.shown().size(), 2u) << "the file dialog and the question";
     EXPECT_EQ(prompts.shown()[0].kind, QStringLiteral("open"));
     EXPECT_EQ(prompts.shown()[0].text, backupFolder());
     EXPECT_TRUE(prompts.shown()[0].title.contains(QStringLiteral("*.zrb")));
+    EXPECT_EQ(prompts.shown()[1].kind, QStringLiteral("question"));
+    EXPECT_EQ(prompts.shown()[1].text,
+        QStringLiteral("用备份 2011年3月7日9时5分.zrb 替换现在的全部库存数据吗？\n"
+                       "替换前，现在的库存数据会先备份到“备份数据库”文件夹。"));
+    EXPECT_EQ(QDir(backupFolder()).entryList({QStringLiteral("*.zrb")}).size(), 1);
+    // Yes: the stock as it was goes into a backup of its own, named after.
+    dragRows(3, 4);
+    prompts.clearShown();
+    prompts.answer(backup);
+    prompts.answer(true);
+    trigger(QStringLiteral("导入  备份 "));
+    EXPECT_EQ(prompts.messages(),
+        QStringList({"已导入备份 2011年3月7日9时5分.zrb。\n导入前的库存数据已先备份为“备份数据库”"
+                     "文件夹中的 2011年3月7日10时5分.zrb。"}));
+    EXPECT_EQ(
+        recordsIn(backupFolder() + QStringLiteral("/2011年3月7日10时5分.zrb")), items.size() + 1);
 
     EXPECT_EQ(shownTexts(), before);
     EXPECT_TRUE(rowDrawnIn(2, rgbColor(128, 0, 128)));
@@ -360,6 +377,7 @@ TEST_F(MainWindowStockTest, ClearingEmptiesTheListAndKeepsASafetyBackupToComeBac
     // The storekeeper regrets it.
     clock.advanceSeconds(60);
     prompts.answer(safety);
+    prompts.answer(true);
     trigger(QStringLiteral("导入  备份 "));
     EXPECT_EQ(shownTexts(), before);
 }

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -140,6 +141,20 @@ TEST_F(MainWindowTest, AnEmptyStockFileShowsTheHeaderRowOnly)
     EXPECT_EQ(window->stockTable().text(1, 1), QStringLiteral("材  料  品  名"));
     EXPECT_EQ(window->windowTitle(), MainWindow::baseTitle());
     EXPECT_TRUE(prompts.shown().empty()) << "opening the window asks nothing";
+
+    // The empty list says what to do first.
+    const QLabel *hint = window->emptyHint();
+    EXPECT_FALSE(hint->isHidden());
+    EXPECT_TRUE(
+        hint->text().contains(QRegularExpression(QStringLiteral("参数配置.*从电子表读.*项目编辑"),
+            QRegularExpression::DotMatchesEverythingOption)));
+    EXPECT_TRUE(window->listStatus()->text().startsWith(QStringLiteral("库存中还没有材料")));
+    store.closePath(stockPath());
+    ASSERT_TRUE(
+        store.open(stockPath(), QStringLiteral("w")) && store.add({QStringLiteral("电缆")}));
+    store.close(QStringLiteral("w"));
+    window->refresh();
+    EXPECT_TRUE(hint->isHidden()) << "a stock of one item is the list alone";
 }
 
 TEST_F(MainWindowTest, RightClickOnTheGridPopsUpTheEditMenu)

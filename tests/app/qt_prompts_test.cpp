@@ -1,6 +1,7 @@
 #include "app/qt_prompts.h"
 
 #include "app/startup.h"
+#include "data/stock_file.h"
 #include "support/modal_window.h"
 #include "ui/wait_cursor.h"
 
@@ -17,6 +18,7 @@
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListView>
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
@@ -171,6 +173,34 @@ TEST(QtPrompts, OpenFileDialogStartsInTheFolderWithTheFilter)
         dialog->reject();
     });
     EXPECT_EQ(prompts.openFileName(dir.path(), QStringLiteral(".zrb (*.zrb)")), QString());
+}
+
+TEST(QtPrompts, TheNewestFirstDialogListsBackupsByTheirTimeNotTheirNames)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const char *name : {"9日10时8分", "9日10时23分", "9日9时", "9日10时23分(2)", "10日"}) {
+        QFile file(dir.filePath(QStringLiteral("2026年12月%1.zrb").arg(QString::fromUtf8(name))));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    QStringList listed;
+    whenModalShown<QFileDialog>(dialogOpened, [&](QFileDialog *dialog) {
+        auto *view = dialog->findChild<QListView *>(QStringLiteral("listView"));
+        ASSERT_NE(view, nullptr);
+        const QModelIndex root = view->rootIndex();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return view->model()->rowCount(root) == 5; }));
+        for (int row = 0; row < view->model()->rowCount(root); ++row)
+            listed << view->model()->index(row, 0, root).data().toString().mid(8);
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        name->setText(QStringLiteral("2026年12月9日9时.zrb"));
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    EXPECT_EQ(QtPrompts().openNewestFirst(dir.path(), QStringLiteral(".zrb (*.zrb)"), {},
+                  [](const QString &path) { return StockFile::backupTime(path); }),
+        dir.filePath(QStringLiteral("2026年12月9日9时.zrb")));
+    EXPECT_EQ(listed,
+        QStringList(
+            {"10日.zrb", "9日10时23分(2).zrb", "9日10时23分.zrb", "9日10时8分.zrb", "9日9时.zrb"}));
 }
 
 // Qt's own texts, in Chinese once the program has said so at start-up; every

@@ -247,14 +247,16 @@ TEST(WindowManager, CaptionBarsAreOnScreenAndSayWhatTheWindowsAre)
         << "the caption is the title, nothing appended";
     EXPECT_TRUE(title.contains(QStringLiteral("共1项"))) << title.toStdString();
 
-    // The ledger has no title: an empty caption, not the program's name.
-    EXPECT_TRUE(lines[QStringLiteral("ledger")].mid(5).join(u' ').trimmed().isEmpty())
+    // The ledger's caption names its item, 品名 and 规格型号.
+    EXPECT_EQ(
+        lines[QStringLiteral("ledger")].mid(5).join(u' '), QStringLiteral("进出库簿 — 电力电缆 A"))
         << output.toStdString();
 
     // The table editor lies frame on frame over the main window.
     const QRect editor = rectFrom(lines[QStringLiteral("editor")], 1);
     EXPECT_EQ(editor.topLeft(), main.topLeft()) << output.toStdString();
-    EXPECT_EQ(lines[QStringLiteral("editor")].mid(5).join(u' '), QStringLiteral("表格"));
+    EXPECT_EQ(
+        lines[QStringLiteral("editor")].mid(5).join(u' '), QStringLiteral("本日出库 2011年3月7日"));
 }
 
 } // namespace

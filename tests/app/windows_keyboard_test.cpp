@@ -97,6 +97,7 @@ TEST_F(WindowsKeyboardTest, DeletingAnItemAsksAndKeepsTheStockFileFirst)
 
     // The storekeeper regrets both: the first backup brings them back.
     prompts.answer(before);
+    prompts.answer(true);
     trigger(QStringLiteral("导入  备份 "));
     EXPECT_EQ(grid->model()->rowCount(), items.size() + 1);
     EXPECT_EQ(shownText(6, 1), QStringLiteral("材料5"));
@@ -150,7 +151,7 @@ TEST_F(WindowsKeyboardTest, TheTableEditorIsSpokenOfByTheTableFileItShows)
     runModal(QStringLiteral("本日出库"), [&](QWidget *modal) {
         auto *editor = qobject_cast<TableEditorWindow *>(modal);
         ASSERT_NE(editor, nullptr);
-        EXPECT_EQ(editor->accessibleName(), TableEditorWindow::title());
+        EXPECT_EQ(editor->accessibleName(), QStringLiteral("本日出库 2011年3月7日"));
         const QString file = QDir(state.programDir).filePath(QStringLiteral("三月出库.grd"));
         prompts.answer(file);
         editor->action(QStringLiteral("&A.另存为表格"))->trigger();
@@ -202,7 +203,9 @@ TEST_F(WindowsKeyboardTest, TheTableEditorFindsByKeyAndNamesItsExportInTheStatus
         prompts.clearShown();
         prompts.answer(QStringLiteral("出库表"));
         editor->action(QStringLiteral("&W.转为电子表格"))->trigger();
-        ASSERT_EQ(prompts.messages(), QStringList {QStringLiteral("已转换电子表格")});
+        ASSERT_EQ(prompts.messages(),
+            QStringList {QStringLiteral("已转换电子表格 出库表1.xls\n保存在文件夹：")
+                + QDir::toNativeSeparators(state.programDir)});
         EXPECT_TRUE(prompts.shown().back().busy) << "written under the wait cursor";
     });
     EXPECT_TRUE(QFile::exists(QDir(state.programDir).filePath(QStringLiteral("出库表1.xls"))));

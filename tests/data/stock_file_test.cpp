@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -255,12 +256,21 @@ TEST_F(StockFileTest, RestoreThenClearInOneSecondKeepsEveryState)
     QString chosen;
     ASSERT_TRUE(StockFile::backup(store, programDir, morning, &chosen));
     ASSERT_TRUE(store.add({QStringLiteral("新材料")}));
-    ASSERT_TRUE(StockFile::restore(store, programDir, chosen, morning));
+    QString safety;
+    ASSERT_TRUE(StockFile::restore(store, programDir, chosen, morning, nullptr, &safety));
+    EXPECT_TRUE(safety.endsWith(QStringLiteral("/2011年3月7日9时5分(2).zrb")));
     ASSERT_TRUE(StockFile::clear(store, programDir, morning));
     EXPECT_TRUE(items().isEmpty());
     EXPECT_EQ(recordsIn(QStringLiteral("2011年3月7日9时5分.zrb")), 3) << "the chosen backup";
     EXPECT_EQ(recordsIn(QStringLiteral("2011年3月7日9时5分(2).zrb")), 4) << "before the restore";
     EXPECT_EQ(recordsIn(QStringLiteral("2011年3月7日9时5分(3).zrb")), 3) << "before the clear";
+
+    // Listed by the time in their names; one that names none by the file's.
+    EXPECT_EQ(StockFile::backupTime(safety), morning.addMSecs(2))
+        << "after 9时5分, before 9时5分1秒";
+    EXPECT_EQ(StockFile::backupTime(QStringLiteral("2011年3月7日9时.zrb")), morning.addSecs(-300));
+    EXPECT_EQ(StockFile::backupTime(StockFile::stockPath(programDir)),
+        QFileInfo(StockFile::stockPath(programDir)).lastModified());
 }
 
 TEST_F(StockFileTest, ADamagedStockFileIsKeptUnderAFreeNameToo)

@@ -95,7 +95,11 @@ TEST_F(ParameterWindowTest, ControlsHaveTheirNamesCaptionsAndPlaces)
     auto *ok = window->findChild<QPushButton *>(QStringLiteral("按钮1"));
     ASSERT_TRUE(ok);
     EXPECT_EQ(ok->text(), QStringLiteral("确定"));
-    EXPECT_EQ(ok->geometry(), QRect(272, 256, 80, 40));
+    EXPECT_EQ(ok->geometry(), QRect(184, 256, 80, 40));
+    EXPECT_EQ(window->cancelButton()->text(), QStringLiteral("取消"));
+    EXPECT_EQ(window->cancelButton()->geometry(), QRect(312, 256, 80, 40));
+    // The window fits its form, with no room to spare below the buttons.
+    EXPECT_LT(window->height() - ok->geometry().bottom(), 40);
 
     for (int i = 0; i < int(expectedBoxes.size()); ++i) {
         const Expected &expected = expectedBoxes[i];
@@ -120,14 +124,21 @@ TEST_F(ParameterWindowTest, ControlsHaveTheirNamesCaptionsAndPlaces)
 TEST_F(ParameterWindowTest, UsesTheGeometryOfWindowThree)
 {
     auto window = open();
-    EXPECT_EQ(window->frameGeometry(), QRect(100, 100, 600, 550));
+    EXPECT_EQ(window->frameGeometry(), QRect(100, 100, 600, 340));
     const IniFile file = config();
     for (const char *key : {"ck3z", "ck3d", "ck3k", "ck3g"})
         EXPECT_FALSE(file.read(key, key).isEmpty()) << key;
     EXPECT_TRUE(file.read("ck1z", "ck1z").isEmpty());
+    window.reset();
+    // The size every earlier opening wrote gives way; one the user chose stays.
+    IniFile settings = config();
+    ASSERT_TRUE(settings.write({{"ck3k", "ck3k", "600"}, {"ck3g", "ck3g", " 550"}}));
+    EXPECT_EQ(open()->frameGeometry(), QRect(100, 100, 600, 340));
+    ASSERT_TRUE(settings.write({{"ck3k", "ck3k", "640"}, {"ck3g", "ck3g", "550"}}));
+    EXPECT_EQ(open()->frameGeometry(), QRect(100, 100, 640, 550));
 }
 
-TEST_F(ParameterWindowTest, OkSavesTheTenValuesSaysSoAndStaysOpen)
+TEST_F(ParameterWindowTest, OkSavesTheTenValuesSaysSoAndCloses)
 {
     auto window = open();
     for (int i = 1; i <= IssueParameters::count; ++i)
@@ -143,17 +154,20 @@ TEST_F(ParameterWindowTest, OkSavesTheTenValuesSaysSoAndStaysOpen)
     EXPECT_EQ(prompts.shown()[0].kind, "message");
     EXPECT_EQ(prompts.shown()[0].text, QStringLiteral("各项参数设置成功"));
     EXPECT_EQ(prompts.shown()[0].title, QStringLiteral("信息："));
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(window->result(), 0);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Accepted);
 
     const IssueParameters saved = IssueParameters::load(config());
     EXPECT_EQ(saved.warehouse, QStringLiteral("一号 仓库"));
     EXPECT_EQ(saved.department, QStringLiteral("城区 供电所"));
     EXPECT_EQ(saved.receivedBy, QStringLiteral("孙 八"));
-    // The next opening shows what was saved.
-    window->close();
+    // The next opening shows what was saved; 取消 closes without writing.
     auto next = open();
     EXPECT_EQ(next->parameters(), saved);
+    type(next->edit(1), QStringLiteral("二号"));
+    QTest::mouseClick(next->cancelButton(), Qt::LeftButton);
+    EXPECT_FALSE(next->isVisible());
+    EXPECT_EQ(IssueParameters::load(config()), saved);
 }
 
 TEST_F(ParameterWindowTest, KeyboardTabsDownTheColumnsAndEnterPressesOk)
@@ -166,12 +180,14 @@ TEST_F(ParameterWindowTest, KeyboardTabsDownTheColumnsAndEnterPressesOk)
     }
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), window->okButton());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), window->cancelButton());
 
     type(window->edit(7), QStringLiteral("王五"));
     QTest::keyClick(window->edit(7), Qt::Key_Return);
     EXPECT_EQ(prompts.messages(), QStringList {QStringLiteral("各项参数设置成功")});
     EXPECT_EQ(IssueParameters::load(config()).technicalDepartment, QStringLiteral("王五"));
-    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->isVisible());
 }
 
 } // namespace

@@ -48,14 +48,15 @@ TEST_F(LedgerTest, ReceiptsThenIssuesUnderTheirHeadings)
                        "数量 2 金额 10 部门 供电所 经手 张三  时间 2011年3月8日\r\n"));
 
     LedgerWindow window(
-        Ledger::text(*store.current(), QStringLiteral("角钢"), QStringLiteral("∠50×5")));
+        Ledger::text(*store.current(), QStringLiteral("角钢"), QStringLiteral("∠50×5")),
+        Ledger::title(QStringLiteral("角钢"), QStringLiteral("∠50×5")));
     const QStringList lines = window.textBox()->toPlainText().split(u'\n');
     ASSERT_GE(lines.size(), 7);
     EXPECT_EQ(lines[0], QStringLiteral("以下是角钢进库记录:"));
     EXPECT_EQ(lines[2], QString());
     EXPECT_EQ(lines[6], QStringLiteral("以下是角钢出库记录:"));
     EXPECT_TRUE(window.textBox()->isReadOnly());
-    EXPECT_TRUE(window.windowTitle().isEmpty());
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("进出库簿 — 角钢 ∠50×5"));
 }
 
 TEST_F(LedgerTest, QuietItemsUnknownItemsAndTwins)
@@ -70,18 +71,26 @@ TEST_F(LedgerTest, QuietItemsUnknownItemsAndTwins)
         QString())
         << "the header row's titles name no item";
 
-    // A bulk addition's first line has no line end: the next receipt follows on.
+    // An older bulk addition's first line has no line end, so the next
+    // receipt follows on in the memo: shown, every line ends its line.
     add(QStringLiteral("双"), QStringLiteral("数量 1 单价 2 金额 2 2011年3月7日"),
         QStringLiteral("a"));
     add(QStringLiteral("双"), QStringLiteral("second"), QStringLiteral("b"));
     store.last();
     ASSERT_TRUE(store.goTo(2));
-    ASSERT_TRUE(store.appendMemo(Stock::ReceiptHistory, QStringLiteral("数量 5 单价 2\r\n")));
+    ASSERT_TRUE(store.appendMemo(
+        Stock::ReceiptHistory, QStringLiteral("数量 5 单价 2 入库后均价 2 数量 6 时间 8日\r\n")));
     const QString text
         = Ledger::text(*store.current(), QStringLiteral("双"), QStringLiteral("∠50×5"));
-    EXPECT_TRUE(
-        text.contains(QStringLiteral("数量 1 单价 2 金额 2 2011年3月7日数量 5 单价 2\r\n")));
-    EXPECT_TRUE(text.endsWith(QStringLiteral("出库记录:\r\na"))) << "the first of two equal keys";
+    EXPECT_TRUE(text.contains(QStringLiteral(
+        "数量 1 单价 2 金额 2 2011年3月7日\r\n数量 5 单价 2 入库后均价 2 数量 6 时间 8日\r\n")));
+    EXPECT_TRUE(text.endsWith(QStringLiteral("出库记录:\r\na\r\n")))
+        << "the first of two equal keys";
+    // The id of a record of another key (静): the first of the key.
+    ASSERT_TRUE(store.goTo(1));
+    const qint64 quiet = store.recordId();
+    EXPECT_EQ(
+        Ledger::text(*store.current(), QStringLiteral("双"), QStringLiteral("∠50×5"), quiet), text);
 }
 
 } // namespace

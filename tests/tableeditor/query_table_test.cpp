@@ -179,8 +179,13 @@ TEST_F(QueryTableTest, ColumnSumTakesEveryRowAndShowsTheRememberedCellOfAOneRowT
     EXPECT_EQ(QueryTable::columnSumText(one, 2, 1, 1), QStringLiteral("42 只"));
     // A remembered row outside the table reads as an empty cell.
     EXPECT_EQ(QueryTable::columnSumText(one, 2, 1, 6), QString());
-    // Wider selections sum as usual.
-    EXPECT_EQ(QueryTable::columnSumText(one, 2, 2, 1), QStringLiteral("本列合计 = 42"));
+    // Cells read whole: "42 只" is no number, "1,000" in the total is 1000.
+    EXPECT_EQ(QueryTable::columnSumText(one, 2, 2, 1), QStringLiteral("本列合计 = 0"));
+    one.setSize(3, 6);
+    one.setText(2, 6, QStringLiteral("1,000"));
+    one.setText(3, 6, QStringLiteral(" ０.125"));
+    QueryTable::appendTotalRow(one);
+    EXPECT_EQ(one.text(4, 6), QStringLiteral("1000.13"));
 }
 
 TEST_F(QueryTableTest, SortByANameThatIsNoFieldWritesNothing)

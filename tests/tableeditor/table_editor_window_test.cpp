@@ -146,7 +146,25 @@ TEST_F(TableEditorWindowTest, MouseAndSelectionEvents)
     QTest::keyClick(grid, Qt::Key_Right, Qt::ShiftModifier);
     EXPECT_EQ(grid->toolTipText(), QStringLiteral("合计 = 97.5"));
 
+    // A number typed with digit grouping counts whole, one with a text after
+    // it not at all, in the selection's sum and the column's.
+    for (const auto &[row, typed] : {std::pair {3, "1,234.5"}, std::pair {4, "36 x"}}) {
+        grid->setCursorCell(row, 6);
+        QTest::keyClicks(grid, QString::fromUtf8(typed).left(1));
+        QTest::keyClicks(QApplication::focusWidget(), QString::fromUtf8(typed).mid(1));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QApplication::processEvents();
+    }
+    ASSERT_EQ(w->table().text(3, 6), QStringLiteral("1,234.5"));
+    grid->setCursorCell(2, 6);
+    QTest::keyClick(grid, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(grid, Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(grid->toolTipText(), QStringLiteral("合计 = 2260.625")); // 1026.125 + 1234.5
+    w->action(QStringLiteral("&H.光标所在列求和"))->trigger();
+    EXPECT_EQ(grid->toolTipText(), QStringLiteral("本列合计 = 3325.005")); // and the total 1064.38
+
     // One cell shows its own text: 出库数量 of the second record.
+    grid->setCursorCell(2, 5);
     QTest::keyClick(grid, Qt::Key_Down);
     ASSERT_EQ(grid->selectedBlock(), CellRange({3, 5, 1, 1}));
     EXPECT_EQ(grid->toolTipText(), QStringLiteral("2"));
@@ -412,9 +430,9 @@ TEST_F(TableEditorWindowTest, AFailedSaveSaysSoAsAnError)
     EXPECT_TRUE(QFile::exists(state.path(QStringLiteral("named.grd"))));
 }
 
-TEST_F(TableEditorWindowTest, FileMenuBuildsThePrintableTableAndExportsTheQueryFile)
+TEST_F(TableEditorWindowTest, FileMenuBuildsThePrintableTableAndExportsWhatTheWindowShows)
 {
-    const auto w = open();
+    auto w = open();
     w->action(QStringLiteral("&C.生成打印表格"))->trigger();
     auto *print = w->findChild<PrintSetupWindow *>();
     ASSERT_NE(print, nullptr);
@@ -426,12 +444,24 @@ TEST_F(TableEditorWindowTest, FileMenuBuildsThePrintableTableAndExportsTheQueryF
         << "the clock's day";
     print->close();
 
+    // Sorted by amount, the export has the rows in the order shown (the
+    // printable table's blank record too) and the total row shown.
+    const auto shownSorted = sorted(std::move(w), 6, "&N.排序↓");
+    ASSERT_EQ(column(shownSorted->table(), 1),
+        QStringList({"品名", "电力电缆", "隔离开关", "悬式绝缘子", "", "合      计"}));
     prompts.answer(QStringLiteral("月报"));
-    w->action(QStringLiteral("&W.转为电子表格"))->trigger();
+    shownSorted->action(QStringLiteral("&W.转为电子表格"))->trigger();
     QFile exported(state.path(QStringLiteral("月报1.xls")));
     ASSERT_TRUE(exported.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(exported.readAll().contains(Gbk::encode(QStringLiteral("悬式绝缘子"))));
-    EXPECT_EQ(prompts.messages().last(), QStringLiteral("已转换电子表格"));
+    const QString html = Gbk::decode(exported.readAll());
+    QStringList names;
+    for (const QString &row : html.split(QStringLiteral("<tr")).mid(2))
+        names << row.section(u'>', 2, 2).section(u'<', 0, 0);
+    EXPECT_EQ(names, QStringList({"电力电缆", "隔离开关", "悬式绝缘子", "", "合      计"}));
+    EXPECT_TRUE(html.contains(QStringLiteral("<td class=xl24 align=right x:num>1064.38</td>")));
+    EXPECT_EQ(prompts.messages().last(),
+        QStringLiteral("已转换电子表格 月报1.xls\n保存在文件夹：")
+            + QDir::toNativeSeparators(QDir(state.programDir).absolutePath()));
 }
 
 TEST_F(TableEditorWindowTest, AnExportThatCannotBeWrittenSaysSoAndClaimsNothing)

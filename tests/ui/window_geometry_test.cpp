@@ -120,7 +120,7 @@ protected:
 TEST_F(WindowGeometryTest, FirstRunAppliesTheDefaultsAndWritesThemAtOnce)
 {
     const std::vector<QRect> defaults {
-        QRect(100, 100, 600, 550), QRect(100, 100, 800, 650), QRect(100, 100, 600, 550)};
+        QRect(100, 100, 600, 550), QRect(100, 100, 800, 650), QRect(100, 100, 600, 340)};
     for (int window = 1; window <= 3; ++window) {
         SCOPED_TRACE(window);
         EXPECT_EQ(stored(window), QRect(-1, -1, -1, -1));
