@@ -330,8 +330,7 @@ void bookingsCase(Program &program, int items)
         program.window->refresh();
         program.prompts.answer(true);
         timer.restart();
-        if (Undo::run(Undo::Kind::Receipt, program.store, program.state, program.prompts,
-                program.clock.now())
+        if (Undo::run(Undo::Kind::Receipt, program.store, program.state, program.prompts)
             != Undo::Outcome::Restored)
             std::abort();
         bareUndo.push_back(msSince(timer));

@@ -14,9 +14,10 @@ double round2(double x)
     // Read at fifteen significant digits, as the decimal it stands for, it
     // rounds as it does by hand.
     char digits[32];
+    // From 10^13 on fifteen digits would cut into the hundredths of a cent.
     const auto written
         = std::to_chars(digits, digits + sizeof digits, scaled, std::chars_format::general, 15);
-    if (written.ec == std::errc())
+    if (scaled < 1e13 && written.ec == std::errc())
         (void)std::from_chars(digits, written.ptr, scaled);
     const double magnitude = std::floor(scaled + 1e-12 + 0.5) / 100;
     // Adding 0 turns a -0 into +0, so no "-0" ever reaches a text or a record.
@@ -196,6 +197,21 @@ qsizetype formatNumber(double value, char *buffer)
     const double magnitude = std::fabs(value);
     if (magnitude < 1e13 && value == std::trunc(value))
         return std::to_chars(buffer, buffer + 64, qint64(value)).ptr - buffer;
+    // From 10^11 thirteen digits no longer reach the cents: a stock value of
+    // 1219326222237.46 would show as 1219326222237. Up to 10^15, where a
+    // double still holds the cents, such a number is written to the cent.
+    if (magnitude >= 1e11 && magnitude < 1e15) {
+        const auto [end, error]
+            = std::to_chars(buffer, buffer + 64, round2(value), std::chars_format::fixed, 2);
+        if (error == std::errc()) {
+            char *last = end;
+            while (last[-1] == '0')
+                --last;
+            if (last[-1] == '.')
+                --last;
+            return last - buffer;
+        }
+    }
     // Between 1e-4 and 1e13 "%.13g" writes plain decimals. When the shortest
     // decimals that read back as the value have at most 13 significant digits,
     // they are what "%.13g" gives: the value lies far closer to them than half
@@ -254,24 +270,6 @@ QString numberText(double value)
 {
     char buffer[64];
     return QString::fromLatin1(buffer, formatNumber(value, buffer));
-}
-
-QString moneyText(double value)
-{
-    const double magnitude = std::fabs(value);
-    if (magnitude < 1e11 || magnitude >= 1e15 || !std::isfinite(value))
-        return numberText(value);
-    char buffer[64];
-    const auto [end, error]
-        = std::to_chars(buffer, buffer + sizeof buffer, round2(value), std::chars_format::fixed, 2);
-    if (error != std::errc())
-        return numberText(value);
-    std::string_view text(buffer, size_t(end - buffer));
-    while (text.back() == '0')
-        text.remove_suffix(1);
-    if (text.back() == '.')
-        text.remove_suffix(1);
-    return QString::fromLatin1(text.data(), qsizetype(text.size()));
 }
 
 QString amountText(double value)

@@ -13,9 +13,9 @@
 // The one place where numbers and dates become text and text becomes a number.
 // Everything here is independent of the C and Qt locale.
 
-// Rounds to two decimals, halves away from zero: |x| * 100, read as the
-// decimal its fifteen significant digits give (so 25.25 × 158.42, 4000.005 on
-// paper, is 4000.01), + 1e-12, rounded up from .5, sign restored. A result of
+// Rounds to two decimals, halves away from zero: |x| * 100, below 10^11 read
+// as the decimal its fifteen significant digits give (so 25.25 × 158.42,
+// 4000.105 on paper, is 4000.11), + 1e-12, rounded up from .5, sign restored. A result of
 // -0 is returned as 0.
 double round2(double x);
 
@@ -37,13 +37,11 @@ double number(QStringView text);
 std::optional<double> wholeNumber(QStringView text);
 
 // "%.13g": at most 13 significant digits, no trailing zeros. -0 gives "0".
+// From 10^11 to 10^15, where thirteen digits no longer reach the cents, the
+// value to the cent instead ("1219326222237.46", "120000000000"), so no stock
+// value or amount is shown short of what is booked; wholeNumber() reads it
+// back as round2 of the value.
 QString numberText(double value);
-// A sum of money as text: numberText() while that keeps the cents (below
-// 10^11, where 13 significant digits reach the second decimal); from 10^11 to
-// 10^15 round2 of it to the cent, trailing zeros dropped ("1219326222237.46",
-// "120000000000"); beyond that numberText() again. From 10^11 to 7 * 10^13
-// wholeNumber() reads it back as exactly round2 of the value.
-QString moneyText(double value);
 // A sum of money as a booked note shows it: round2, then exactly two
 // decimals, no exponent ("162.00", "129.60", "-0.50"). -0 gives "0.00".
 QString amountText(double value);

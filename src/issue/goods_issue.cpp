@@ -199,17 +199,6 @@ QString issueHistoryLine(double quantity, double amount, const QString &departme
         + handler + QStringLiteral("  时间 ") + dateTimeText(now) + QStringLiteral("\r\n");
 }
 
-QString issueHistoryLine(const IssueNote::Line &line, const QString &department,
-    const QString &handler, const QDateTime &now)
-{
-    const auto name = [](const QString &key, const QString &text) {
-        return IssueParameters::nameIn(IssueParameters::field(key), text);
-    };
-    return issueHistoryLine(wholeNumber(line.quantity).value_or(0),
-        wholeNumber(line.amount).value_or(0), name(QStringLiteral("领料部门"), department),
-        name(QStringLiteral("领料"), handler), now);
-}
-
 void showBooked(DataSource &note, const IssueCheck &check)
 {
     using namespace IssueNoteLayout;

@@ -119,11 +119,6 @@ Status bookIssue(RecordFile &stock, const QString &programDir, const IssueNote &
 // "数量 450 金额 162.00 部门 供电所 经手 张伟  时间 2011年3月7日9时5分30秒\r\n".
 QString issueHistoryLine(double quantity, double amount, const QString &department,
     const QString &handler, const QDateTime &now);
-// The same for a line of the note as it stands: its quantity and amount read
-// whole as the booking reads them (0 when not a number), the department's
-// and handler's cell texts without their captions.
-QString issueHistoryLine(const IssueNote::Line &line, const QString &department,
-    const QString &handler, const QDateTime &now);
 
 // Once the note is booked it shows what was booked: the title without its
 // unbooked mark, each booked line's quantity as number text and amount with

@@ -132,7 +132,7 @@ QString entryQuestion(int rowCount, const QDate &today)
 QString receiptEntry(const Row &row, const QString &dateTimeText)
 {
     return QStringLiteral("数量 ") + numberText(row.quantity) + QStringLiteral(" 单价 ")
-        + numberText(row.unitPrice) + QStringLiteral(" 金额 ") + moneyText(row.value) + u' '
+        + numberText(row.unitPrice) + QStringLiteral(" 金额 ") + numberText(row.value) + u' '
         + dateTimeText + QStringLiteral("\r\n");
 }
 

@@ -79,7 +79,7 @@ QString entryQuestion(int rowCount, const QDate &today);
 // "期初 数量 q 单价 p 金额 v <date-time>" CR LF.
 QString openingEntry(const Row &row, const QString &dateTimeText);
 // The first line of 进库记录 of a receipt: "数量 q 单价 p 金额 v <date-time>"
-// CR LF. Quantity and price as numberText(), the value as moneyText().
+// CR LF. Quantity and price as numberText(), the value as numberText().
 QString receiptEntry(const Row &row, const QString &dateTimeText);
 
 // Appends the rows to the stock file in one transaction (all of them, or on

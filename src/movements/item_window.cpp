@@ -134,7 +134,7 @@ void ItemWindow::recomputeAmount()
     // Read as a receipt reads them: a box that is no number gives no amount.
     const std::optional<double> price = wholeNumber(boxes_[UnitPrice]->text());
     const std::optional<double> quantity = wholeNumber(boxes_[Quantity]->text());
-    boxes_[Amount]->setText(price && quantity ? moneyText(round2(*price * *quantity)) : QString());
+    boxes_[Amount]->setText(price && quantity ? numberText(round2(*price * *quantity)) : QString());
 }
 
 std::array<QString, ItemWindow::BoxCount> ItemWindow::texts() const
@@ -181,7 +181,7 @@ void ItemWindow::showBooked(qint64 recordId)
         return;
     showCurrent();
     // The stock value as the list shows it, not 单价 × 数量 of the average.
-    boxes_[Amount]->setText(moneyText(store_.readNumber(Stock::Amount)));
+    boxes_[Amount]->setText(numberText(store_.readNumber(Stock::Amount)));
     bookedTexts_ = texts();
     updateAddButton();
 }

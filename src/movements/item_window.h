@@ -24,7 +24,7 @@ struct ReceiptInput;
 // an earlier backup) and says where. 添  加 books nothing without a 品名 or
 // from a number box that is not wholly a number, and books on the record
 // shown while the boxes hold its key. 金额 follows 单价 × 数量 as either box
-// changes, also while an item is being shown, in money text (cents kept).
+// changes, also while an item is being shown, in number text (which keeps the cents).
 //
 // A receipt is booked once per intention. Before booking, one Yes/No question
 // (No books nothing) gathers what the user may not mean: a key that makes a

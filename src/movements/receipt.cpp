@@ -126,17 +126,17 @@ QStringList receiptDoubts(const ReceiptPreview &p)
     if (p.newItem)
         doubts << QStringLiteral("库存中没有品名“%1”、规格型号“%2”的项目，将新建这个项目"
                                  "（数量 %3，金额 %4）。")
-                      .arg(p.name, p.spec, numberText(p.quantity), moneyText(p.amount));
+                      .arg(p.name, p.spec, numberText(p.quantity), numberText(p.amount));
     if (p.quantity < 0)
         doubts
             << QStringLiteral("数量栏的 %1 是负数，会减少库存数量。").arg(numberText(p.quantity));
     if (p.amount < 0)
-        doubts << QStringLiteral("金额栏的 %1 是负数，会减少库存金额。").arg(moneyText(p.amount));
+        doubts << QStringLiteral("金额栏的 %1 是负数，会减少库存金额。").arg(numberText(p.amount));
     if (p.quantity < 0 || p.amount < 0) {
         const bool belowZero
             = (p.quantity < 0 && p.stockAfter < 0) || (p.amount < 0 && p.valueAfter < 0);
         doubts << QStringLiteral("入库后 %1 %2 的库存数量是 %3，库存金额是 %4%5。")
-                      .arg(p.name, p.spec, numberText(p.stockAfter), moneyText(p.valueAfter),
+                      .arg(p.name, p.spec, numberText(p.stockAfter), numberText(p.valueAfter),
                           belowZero ? QStringLiteral("，低于零") : QString());
     }
     return doubts;

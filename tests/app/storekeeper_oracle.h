@@ -26,6 +26,19 @@ inline double cents(double x)
     return rounded == 0 ? 0.0 : std::copysign(rounded, x);
 }
 
+// Price times quantity to the cent, worked in whole units of 10^-8 as on
+// paper: both have at most eight decimals, so the product is exact before it
+// is rounded, however large.
+inline double amount(double price, double quantity)
+{
+    const __int128 product = static_cast<__int128>(std::llround(price * 1e8))
+        * static_cast<__int128>(std::llround(quantity * 1e8)); // in 10^-16
+    const __int128 unit = static_cast<__int128>(100000000) * 1000000; // a cent
+    const __int128 magnitude = product < 0 ? -product : product;
+    const double rounded = double((magnitude + unit / 2) / unit) / 100.0;
+    return product < 0 ? -rounded : rounded;
+}
+
 // A typed number: blanks around it, full-width digits and signs, commas
 // between groups of three digits; anything else makes it no number. Blank is
 // 0, as an empty cell.
@@ -48,12 +61,22 @@ inline std::optional<double> typed(const QString &text)
 }
 
 // A number as the list and the history lines show it: up to 13 significant
-// digits, no trailing zeros.
+// digits, no trailing zeros; from 10^11, where that would cut the cents off,
+// to the cent.
 inline QString shown(double value)
 {
     if (value == 0)
         return QStringLiteral("0");
     char buffer[64];
+    if (std::fabs(value) >= 1e11 && std::fabs(value) < 1e15) {
+        std::snprintf(buffer, sizeof buffer, "%.2f", cents(value));
+        QString text = QString::fromLatin1(buffer);
+        while (text.endsWith(u'0'))
+            text.chop(1);
+        if (text.endsWith(u'.'))
+            text.chop(1);
+        return text;
+    }
     std::snprintf(buffer, sizeof buffer, "%.13g", value);
     return QString::fromLatin1(buffer);
 }

@@ -27,7 +27,7 @@ TEST(Round2, RoundsHalvesAwayFromZeroAndNeverGivesNegativeZero)
             {-0.005, -0.01}, {-0.0, 0}, {-0.001, 0}, {-0.004999, 0}, {-1e-300, 0},
             // Products of amounts, halves on paper, a hair below in binary.
             {25.25 * 158.42, 4000.11}, {1608.35 * 11.45, 18415.61}, {-25.25 * 158.42, -4000.11},
-            {1219326222237.4639, 1219326222237.46}};
+            {1219326222237.4639, 1219326222237.46}, {98765432101234.56, 98765432101234.56}};
     for (const auto &[x, expected] : cases) {
         const double rounded = round2(x);
         EXPECT_EQ(rounded, expected) << x;
@@ -173,6 +173,8 @@ TEST(NumberText, AgreesWithAPrecisionOf13OnPricesAmountsAndRandomDoubles)
     // process's locale (the tests also run under one with a decimal comma).
     char expected[64] = {};
     for (const double value : values) {
+        if (std::fabs(value) >= 1e11 && std::fabs(value) < 1e15)
+            continue; // written to the cent instead, tested below
         *std::to_chars(expected, expected + 63, value, std::chars_format::general, 13).ptr = 0;
         const QString wanted = value == 0 ? QStringLiteral("0") : QString::fromLatin1(expected);
         ASSERT_EQ(numberText(value), wanted) << expected;
@@ -190,17 +192,17 @@ TEST(NumberText, RoundTripsThroughNumber)
     }
 }
 
-TEST(MoneyText, KeepsTheCentsOfLargeAmountsAndLooksLikeNumberTextBelow)
+TEST(NumberText, KeepsTheCentsOfLargeAmountsAndIsPrintfsBelow)
 {
     const std::pair<double, const char16_t *> cases[] = {{0.999, u"0.999"}, {12.5, u"12.5"},
         {99999999999.99, u"99999999999.99"}, {1219326222237.4639, u"1219326222237.46"},
         {-120000000000.1, u"-120000000000.1"}, {1e11, u"100000000000"}, {1e20, u"1e+20"}};
     for (const auto &[value, text] : cases)
-        EXPECT_EQ(moneyText(value), QStringView(text)) << value;
+        EXPECT_EQ(numberText(value), QStringView(text)) << value;
     std::mt19937_64 random(30);
     for (int i = 0; i < 100000; ++i) {
         const double cents = round2(double(qint64(random() % 7000000000000000)) / 100);
-        ASSERT_EQ(wholeNumber(moneyText(cents)), cents) << numberText(cents).toStdString();
+        ASSERT_EQ(wholeNumber(numberText(cents)), cents) << numberText(cents).toStdString();
     }
 }
 
