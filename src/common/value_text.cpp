@@ -185,6 +185,18 @@ std::optional<double> wholeNumber(QStringView text)
 namespace {
 
 // numberText()'s characters into `buffer` (64 bytes); returns their count.
+// round2 of the value, trailing zeros of its two decimals dropped.
+qsizetype formatToTheCent(double value, char *buffer)
+{
+    const char *end
+        = std::to_chars(buffer, buffer + 64, round2(value), std::chars_format::fixed, 2).ptr;
+    while (end[-1] == '0')
+        --end;
+    if (end[-1] == '.')
+        --end;
+    return end - buffer;
+}
+
 qsizetype formatNumber(double value, char *buffer)
 {
     if (value == 0) {
@@ -200,18 +212,8 @@ qsizetype formatNumber(double value, char *buffer)
     // From 10^11 thirteen digits no longer reach the cents: a stock value of
     // 1219326222237.46 would show as 1219326222237. Up to 10^15, where a
     // double still holds the cents, such a number is written to the cent.
-    if (magnitude >= 1e11 && magnitude < 1e15) {
-        const auto [end, error]
-            = std::to_chars(buffer, buffer + 64, round2(value), std::chars_format::fixed, 2);
-        if (error == std::errc()) {
-            char *last = end;
-            while (last[-1] == '0')
-                --last;
-            if (last[-1] == '.')
-                --last;
-            return last - buffer;
-        }
-    }
+    if (magnitude >= 1e11 && magnitude < 1e15)
+        return formatToTheCent(value, buffer);
     // Between 1e-4 and 1e13 "%.13g" writes plain decimals. When the shortest
     // decimals that read back as the value have at most 13 significant digits,
     // they are what "%.13g" gives: the value lies far closer to them than half
