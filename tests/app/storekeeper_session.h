@@ -336,7 +336,6 @@ protected:
     QString history; // the steps so far, for the failure message
     int notesBooked = 0;
     int exports = 0;
-    bool journalKnown = true;
 };
 
 } // namespace Session
