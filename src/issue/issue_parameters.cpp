@@ -2,6 +2,8 @@
 
 #include "common/ini_file.h"
 
+#include <algorithm>
+
 const std::array<IssueParameters::Field, IssueParameters::count> &IssueParameters::fields()
 {
     // The signature captions are spaced out to the width of the four-character
@@ -31,16 +33,28 @@ QString IssueParameters::nameIn(const Field &field, const QString &text)
         while (i < text.size() && (text[i].isSpace()))
             ++i;
     };
+    bool keyed = true;
     for (const QChar c : field.key) {
         skipBlanks();
-        if (i >= text.size() || text[i] != c)
-            return text.trimmed();
+        if (i >= text.size() || text[i] != c) {
+            keyed = false;
+            break;
+        }
         ++i;
     }
     skipBlanks();
-    if (i >= text.size() || (text[i] != u'：' && text[i] != u':'))
-        return text.trimmed();
-    return text.mid(i + 1).trimmed();
+    if (keyed && i < text.size() && (text[i] == u'：' || text[i] == u':'))
+        return text.mid(i + 1).trimmed();
+    // A short caption of the user's own ("财务：李红", typed when the note
+    // printed no captions) gives way to the note's, or it would stand twice.
+    const qsizetype colon = [&] {
+        const qsizetype wide = text.indexOf(u'：'), narrow = text.indexOf(u':');
+        return wide < 0 ? narrow : narrow < 0 ? wide : std::min(wide, narrow);
+    }();
+    const QString before = colon > 0 ? text.left(colon).simplified().remove(u' ') : QString();
+    const bool caption = !before.isEmpty() && before.size() <= 4
+        && std::all_of(before.begin(), before.end(), [](QChar c) { return c.isLetter(); });
+    return caption ? text.mid(colon + 1).trimmed() : text.trimmed();
 }
 
 QString IssueParameters::noteText(const Field &field, const QString &value)

@@ -40,12 +40,14 @@ struct IssueParameters
 
     // On the note each text stands beside its caption, the parameter's key
     // and a full-width colon ("领料：张伟"), while config.ini keeps the name
-    // alone. A value that carries its caption already (typed so in earlier
-    // days) is shown with it once.
+    // alone. A value that carries a caption already (typed so in earlier
+    // days: its own, or a short one of the user's, "财务：李红") is shown
+    // with the note's caption once.
     static QString noteText(const Field &field, const QString &value);
-    // The name in a text of the note: a leading caption (its characters
-    // perhaps spaced, as the window's labels are) with a colon (full-width
-    // or not) is taken off, and the blanks around what is left.
+    // The name in a text of the note: a leading caption with a colon
+    // (full-width or not) is taken off, and the blanks around what is left.
+    // The caption is the field's own (its characters perhaps spaced, as the
+    // window's labels are) or any of up to four letters ("财务：").
     static QString nameIn(const Field &field, const QString &text);
     // The field of a key ("领料"); the first field for a key there is not.
     static const Field &field(const QString &key);

@@ -157,7 +157,7 @@ TEST(IssueNoteLayout, ACaptionIsShownOnceWhateverWasStoredOrTyped)
     IssueNoteLayout::build(note, p, {}, today);
     EXPECT_EQ(note.text(15, 6), QStringLiteral("领料：孙领料"));
     EXPECT_EQ(note.text(15, 1), QStringLiteral("审批："));
-    for (const char16_t *typed : {u"李四", u"领料：李四", u" 领料 ： 李四 "}) {
+    for (const char16_t *typed : {u"李四", u"领料：李四", u" 领料 ： 李四 ", u"经手:李四"}) {
         const QString text = QString::fromUtf16(typed);
         note.setText(15, 6, text);
         IssueNoteLayout::recompute(note, 15, 6);

@@ -172,6 +172,7 @@ int main(int argc, char *argv[])
         // Booked and printed: the window says what it booked, and 出库 is
         // off for this note.
         note->setPdfOutput(output.filePath(QStringLiteral("printed_note.pdf")));
+        prompts.answer(true); // the whole stock goes: that is asked first
         note->issueButton()->click();
         ok = shoot(note, output.filePath(QStringLiteral("issue_note.png"))) && ok;
         note->close();
