@@ -15,6 +15,7 @@
 #include "support/main_window_fixture.h"
 #include "support/modal_window.h"
 #include "support/pdf_text.h"
+#include "support/typing.h"
 #include "table/data_source.h"
 #include "tableeditor/table_editor_window.h"
 
@@ -24,7 +25,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPrinter>
@@ -196,8 +196,8 @@ protected:
             const auto box = [&](int i) {
                 return window->findChild<QLineEdit *>(QStringLiteral("编辑框%1").arg(i));
             };
-            typeInto(box(3), department);
-            typeInto(box(10), handler);
+            Typing::intoBox(box(3), department);
+            Typing::intoBox(box(10), handler);
             QTest::mouseClick(
                 window->findChild<QPushButton *>(QStringLiteral("按钮1")), Qt::LeftButton);
         });
@@ -260,42 +260,6 @@ protected:
         show(row);
         const auto [widget, point] = spot(row, column);
         QTest::mouseClick(widget, Qt::LeftButton, modifiers, point);
-    }
-    // Keys for the letters and digits; what an input method commits for the
-    // rest (Chinese, full-width forms), as the storekeeper's keyboard gives it.
-    static void typeText(QWidget *widget, const QString &text)
-    {
-        for (const QChar c : text) {
-            if (c.unicode() < 0x80) {
-                QTest::keyClick(widget, char(c.unicode()));
-                continue;
-            }
-            QInputMethodEvent committed;
-            committed.setCommitString(QString(c));
-            QApplication::sendEvent(widget, &committed);
-        }
-    }
-    static void typeInto(QLineEdit *box, const QString &text)
-    {
-        QTest::mouseClick(box, Qt::LeftButton);
-        QTest::keyClick(box, Qt::Key_A, Qt::ControlModifier);
-        if (text.isEmpty())
-            QTest::keyClick(box, Qt::Key_Backspace);
-        else
-            typeText(box, text);
-    }
-    static void typeIntoCell(IssueNoteWindow &w, int row, int column, const QString &text)
-    {
-        Grid *g = w.grid();
-        const QPoint at = g->viewport()->mapTo(
-            &w, g->visualRect(g->model()->index(row - 1, column - 1)).center());
-        QWidget *under = w.childAt(at);
-        QTest::mouseClick(under, Qt::LeftButton, {}, under->mapFrom(&w, at));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F2);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
-        typeText(QApplication::focusWidget(), text);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QApplication::processEvents();
     }
 
     // --- steps --------------------------------------------------------------

@@ -42,9 +42,9 @@ bool StorekeeperSession::bookReceipt(
         EXPECT_EQ(box(4)->text(), shown(shownRecord->n(Stock::UnitPrice))) << "[项目] 单价";
         EXPECT_EQ(box(5)->text(), shown(shownRecord->n(Stock::Quantity))) << "[项目] 数量";
     } else {
-        typeInto(box(1), name);
-        typeInto(box(2), spec);
-        typeInto(box(3), QStringLiteral("个"));
+        Typing::intoBox(box(1), name);
+        Typing::intoBox(box(2), spec);
+        Typing::intoBox(box(3), QStringLiteral("个"));
     }
     const bool typedQuantity = !shownRecord || percent(92);
     if (typedQuantity) {
@@ -52,23 +52,23 @@ bool StorekeeperSession::bookReceipt(
         const double q = form < 3 ? -amountOf(100 * (1 + chance(50)))
             : form < 5            ? amountOf(100 * (1234567890LL + chance(99)))
                                   : amountOf(100 * (1 + chance(1500)) + 25 * chance(4));
-        typeInto(box(5),
+        Typing::intoBox(box(5),
             form % 7 == 0        ? grouped(q)
                 : form % 11 == 0 ? fullWidth(shown(q))
                                  : shown(q));
     }
     if (!shownRecord || percent(30))
-        typeInto(box(4), shown(amountOf(1 + chance(20000))));
+        Typing::intoBox(box(4), shown(amountOf(1 + chance(20000))));
     if (percent(10))
-        typeInto(box(7), shown(chance(50)));
+        Typing::intoBox(box(7), shown(chance(50)));
     const bool amountTyped = percent(5);
     if (amountTyped)
-        typeInto(box(6), shown(amountOf(chance(10000000))));
+        Typing::intoBox(box(6), shown(amountOf(chance(10000000))));
     const int mistake = chance(100);
     if (mistake < 3)
-        typeInto(box(5), mistake == 0 ? QStringLiteral("十") : QStringLiteral("12abc"));
+        Typing::intoBox(box(5), mistake == 0 ? QStringLiteral("十") : QStringLiteral("12abc"));
     if (mistake == 3 && !shownRecord)
-        typeInto(box(1), QString());
+        Typing::intoBox(box(1), QString());
     const QString qText = box(5)->text(), pText = box(4)->text(), aText = box(6)->text();
     history += QStringLiteral(" 数量 %1 单价 %2 金额 %3").arg(qText, pText, aText);
     const std::optional<double> q = typed(qText), p = typed(pText);
@@ -289,7 +289,7 @@ void StorekeeperSession::noteWindow(IssueNoteWindow &note, const std::vector<int
     for (size_t k = 0; k < rows.size(); ++k) {
         const int r = 5 + int(k);
         const auto edit = [&](int column, const QString &text) {
-            typeIntoCell(note, r, column, text);
+            Typing::intoCell(note, note.grid(), r, column, text);
             history += QStringLiteral(" [%1,%2]=%3").arg(r).arg(column).arg(text);
         };
         if (percent(75)) {

@@ -12,10 +12,10 @@
 #include "support/pdf_text.h"
 #include "support/qt_print.h"
 #include "support/scripted_prompts.h"
+#include "support/typing.h"
 
 #include <QApplication>
 #include <QFile>
-#include <QInputMethodEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -73,19 +73,7 @@ protected:
     {
         w.show();
         ASSERT_TRUE(activated(&w));
-        Grid *g = w.grid();
-        const QPoint at = g->viewport()->mapTo(
-            &w, g->visualRect(g->model()->index(row - 1, column - 1)).center());
-        QWidget *under = w.childAt(at);
-        QTest::mouseClick(under, Qt::LeftButton, {}, under->mapFrom(&w, at));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F2);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
-        // Chinese and full-width characters come from an input method.
-        QInputMethodEvent typed;
-        typed.setCommitString(text);
-        QApplication::sendEvent(QApplication::focusWidget(), &typed);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QApplication::processEvents(); // the editor commits after its key
+        Typing::intoCell(w, w.grid(), row, column, text);
     }
 
     QByteArray stockBytes() const
